@@ -1,0 +1,38 @@
+// The client's one log file: "Log\log.txt" in the data folder, a line per call, UTF-8, flushed at once.
+#pragma once
+#include "platform/afx/AfxString.h"
+#include <cstdio>
+#include <mutex>
+
+class Logger {
+public:
+    // Opens "log.txt" of the data folder on the first call; closed by the at-exit destructors.
+    static Logger& Instance();
+
+    // Opens the log at an explicit path (tests; the instance uses the data folder).
+    explicit Logger(const CString& path);
+    ~Logger();
+    Logger(const Logger&) = delete;
+    Logger& operator=(const Logger&) = delete;
+
+    // printf-style with the Windows meaning (%s wide, %S narrow, %I64u).
+    void Write(const wchar_t* format, ...);
+    void WriteLine(const wchar_t* text);
+    bool IsOpen() const { return m_file != nullptr; }
+    const CString& Path() const { return m_path; }
+
+    // A log of more than this many bytes is moved to "log_bak.txt" when it is opened.
+    static const long kRotateSize = 0x2FFFFF;
+
+private:
+    void Open();
+
+    FILE* m_file = nullptr;
+    CString m_path;
+    // Each line goes out in one write under this lock, so lines of two threads never mix.
+    std::mutex m_lock;
+};
+
+// Shorthands for the two kinds of client log lines; the text after the prefix is a format.
+#define LOG_INFO(fmt, ...) Logger::Instance().Write(L"Infor : " fmt, ##__VA_ARGS__)
+#define LOG_ERROR(fmt, ...) Logger::Instance().Write(L"Error : " fmt, ##__VA_ARGS__)

@@ -1,0 +1,95 @@
+// The client's one process-wide session record: who we are, which room, which servers, which window.
+#pragma once
+#include "core/LanguageTable.h"
+#include "core/Records.h"
+#include "platform/afx/AfxString.h"
+#include "protocol/ServerNode.h"
+#include <windows.h>
+#include <cstdint>
+
+class SessionContext {
+public:
+    // Created on first call: defaults, then the language table, then "Lumenvale.ini".
+    static SessionContext* Instance();
+    // The instance if it exists, without creating it.
+    static SessionContext* Existing();
+    // Deletes the instance and clears the pointer (teardown, or a second client exiting).
+    static void Destroy();
+
+    // Parses the command line as a launch link: 0 parsed, 1 empty, 2 scheme not locatable,
+    // 3 wrong parameter count.
+    int ParseLaunchUrl();
+    // Reads "Lumenvale.ini" of the program folder over the current values.
+    void LoadConfig();
+    void LoadConfig(const CString& path);
+
+    CString GetCommandLine() const { return commandLine; }
+    CString GetUserName() const { return userName; }
+    CString GetScreenName() const { return screenName; }
+    CString GetGatewayHost() const { return gatewayHost; }
+    CString GetSecondGatewayHost() const { return secondGatewayHost; }
+    CString GetRoomName() const { return room.roomName; }
+    OptionSettings GetOptionSettings() const { return options; }
+    // The configured stream server when it has an address and a port, else the chosen one.
+    ServerNode GetStreamServer() const;
+
+    // Increments under the sequence lock; the first call answers 1.
+    uint32_t NextSequence();
+    // Stores and saves the pen when any of the four values changed.
+    void SetPenSettings(uint32_t colour, int32_t style, int32_t width, int32_t orderKey);
+    // The database installs the pen store when it opens; without it pens stay in memory only.
+    using PenStore = void (*)(uint32_t colour, int32_t style, int32_t width, int32_t orderKey);
+    static void SetPenStore(PenStore store);
+
+    // The local user as a participant record.
+    UserRecord LocalUser() const;
+
+    HWND mainWindow = nullptr;
+    CString commandLine;
+    RoomInfoRecord room;
+    int32_t userSex = 1;
+    uint16_t userServerId = 0;
+    uint32_t userId = 0;
+    CString userName;
+    CString screenName;
+    uint8_t role = eRole_Teacher;
+    uint32_t applyTime = 0;
+    OptionSettings options;
+    CString gatewayHost;
+    CString secondGatewayHost;
+    int32_t gatewayPort = 6789;
+    ServerNode regServer{};
+    ServerNode streamServer{};
+    ServerNode fileServer{};
+    LanguageTable* languageTable = nullptr;
+    uint32_t drawingOrderKey = 0;
+    int32_t bitrate = -1; // kbit/s; -1 = not configured
+    uint32_t penColour = 0xFF000000;
+    int32_t penStyle = 0;
+    int32_t penWidth = 3;
+    int32_t penOrderKey = 0;
+    SIZE smallVideoSize{320, 240};
+    void* rosterControl = nullptr;
+    SIZE largeVideoSize{640, 480};
+    uint8_t startRole = eRole_Teacher;
+    ServerNode configuredStreamServer{};
+
+    // The keys of the launch link, in the order they are recognised.
+    static const wchar_t* const kLaunchKeys[16];
+
+    SessionContext();
+    ~SessionContext();
+    SessionContext(const SessionContext&) = delete;
+    SessionContext& operator=(const SessionContext&) = delete;
+
+private:
+    void ApplyLaunchItem(const CString& key, const CString& value);
+
+    uint32_t m_sequence = 0;
+    CRITICAL_SECTION m_sequenceLock;
+};
+
+// A language text, or the caller's English literal when no table is loaded.
+CString LangText(int id, const wchar_t* english);
+// True when a language file was loaded (callers with no English literal then show its text).
+bool HasLanguageTable();
