@@ -35,16 +35,18 @@ void CChatRecordsTask::RequestStop()
 
 void CChatRecordsTask::AddRecord(ChatRecord record)
 {
-    // A swap between reading the selector and appending puts the record into the list being drained:
-    // it is then written by this drain or the next, never lost.
-    if (m_fillA) {
-        EnterCriticalSection(&m_lockA);
-        m_listA.push_back(std::move(record));
-        LeaveCriticalSection(&m_lockA);
-    } else {
-        EnterCriticalSection(&m_lockB);
-        m_listB.push_back(std::move(record));
-        LeaveCriticalSection(&m_lockB);
+    // The selector is read again under the list's lock: a list is never appended to once it has been
+    // swapped out, so records reach the database in the order they were shown.
+    for (;;) {
+        bool fillA = m_fillA != 0;
+        CRITICAL_SECTION& lock = fillA ? m_lockA : m_lockB;
+        EnterCriticalSection(&lock);
+        if ((m_fillA != 0) == fillA) {
+            (fillA ? m_listA : m_listB).push_back(std::move(record));
+            LeaveCriticalSection(&lock);
+            return;
+        }
+        LeaveCriticalSection(&lock);
     }
 }
 

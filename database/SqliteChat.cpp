@@ -108,10 +108,9 @@ bool CSqliteMgr::InsertMsgInfoBatch(ChatRecordList records)
     }
     Lock lock(m_lock);
     if (!m_db) return false;
-    if (records.size() <= kBatchRows) return InsertMsgChunk(records.begin(), records.size());
-
-    // More rows than one statement takes: several statements in one transaction, so the batch still
-    // lands whole or not at all.
+    // One transaction around the batch's statements (more than one when the batch has more rows than a
+    // statement takes): the columns' ON CONFLICT FAIL keeps the rows before a failing one of the same
+    // statement, so only an explicit ROLLBACK makes the batch land whole or not at all.
     int result = 0;
     CString error;
     if (!RunScript("BEGIN", result, error)) {
