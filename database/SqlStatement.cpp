@@ -28,6 +28,18 @@ int SqlStatement::BindAt(int index, const SqlValue& value)
                              SQLITE_TRANSIENT);
 }
 
+int SqlStatement::BindInt(int index, int64_t value)
+{
+    return m_statement ? sqlite3_bind_int64(m_statement, index, value) : SQLITE_MISUSE;
+}
+
+int SqlStatement::BindText(int index, const CString& value)
+{
+    if (!m_statement) return SQLITE_MISUSE;
+    std::string utf8 = Utf16ToUtf8(value);
+    return sqlite3_bind_text(m_statement, index, utf8.data(), static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
+}
+
 int SqlStatement::Bind(const SqlArgs& args)
 {
     for (size_t i = 0; i < args.size(); ++i) {

@@ -33,6 +33,8 @@ public:
     // Binds the values to the parameters 1..n in order; answers SQLite's result code.
     int Bind(const SqlArgs& args);
     int BindAt(int index, const SqlValue& value);
+    int BindInt(int index, int64_t value);
+    int BindText(int index, const CString& value);
     // Makes the statement ready to run again with new values.
     void Reset();
     int Step();

@@ -38,6 +38,38 @@ void AppendMessageValues(SqlArgs& args, const UserRecord& sender, const ChatFont
     args.push_back(SqlValue::Text(time));
 }
 
+// The same values bound straight into a batch statement, from parameter number first on.
+int BindMessage(SqlStatement& statement, int first, const ChatRecord& r)
+{
+    int result = SQLITE_OK;
+    int index = first;
+    auto integer = [&](int64_t value) {
+        if (result == SQLITE_OK) result = statement.BindInt(index, value);
+        ++index;
+    };
+    auto text = [&](const CString& value) {
+        if (result == SQLITE_OK) result = statement.BindText(index, value);
+        ++index;
+    };
+    integer(r.roomId);
+    integer(static_cast<int32_t>(r.sender.userId));
+    text(r.sender.userName);
+    text(r.sender.nickName);
+    integer(r.sender.serverId);
+    integer(r.sender.role);
+    integer(r.sender.sex);
+    integer(static_cast<int32_t>(r.sender.applyTime));
+    text(r.msg);
+    integer(r.font.bold);
+    integer(r.font.underline);
+    integer(r.font.size);
+    integer(r.font.italic);
+    integer(static_cast<int64_t>(r.font.colour));
+    text(r.font.family);
+    text(r.time);
+    return result;
+}
+
 MsgInfoRecord ReadMessageRow(const SqlStatement& row)
 {
     MsgInfoRecord record;
@@ -83,20 +115,33 @@ bool CSqliteMgr::InsertMsgInfo(const UserRecord& sender, const ChatFont& font, c
 
 bool CSqliteMgr::InsertMsgChunk(ChatRecordList::const_iterator first, size_t count)
 {
-    CString sql(kMsgColumns);
-    sql += L" select ";
-    sql += kMsgValues;
-    SqlArgs args;
-    args.reserve(count * kMsgValueCount);
-    for (size_t i = 0; i < count; ++i, ++first) {
-        if (i > 0) {
+    SqlStatement partial;
+    SqlStatement& statement = count == kBatchRows ? m_fullChunk : partial;
+    if (!statement.IsPrepared()) {
+        CString sql(kMsgColumns);
+        sql += L" select ";
+        sql += kMsgValues;
+        for (size_t i = 1; i < count; ++i) {
             sql += L" union all select ";
             sql += kMsgValues;
         }
-        AppendMessageValues(args, first->sender, first->font, first->msg, first->roomId, first->time);
+        sql += L";";
+        if (PrepareQuery(statement, sql, SqlArgs()) != SQLITE_OK) {
+            m_lastError = SqlErrorText(m_db);
+            LOG_ERROR(L"ExecuteQuery prepare Error:%s, Sql:%s", m_lastError.GetString(), sql.GetString());
+            return false;
+        }
     }
-    sql += L";";
-    return ExecuteQuery(sql, args);
+    statement.Reset();
+    int result = SQLITE_OK;
+    for (size_t i = 0; i < count && result == SQLITE_OK; ++i, ++first)
+        result = BindMessage(statement, static_cast<int>(i) * kMsgValueCount + 1, *first);
+    if (result == SQLITE_OK) result = statement.Step();
+    statement.Reset(); // no bound texts or open step left in the kept statement
+    if (result == SQLITE_DONE) return true;
+    m_lastError = SqlErrorText(m_db);
+    LOG_ERROR(L"ExecuteQuery step Error:%s, Sql:%s", m_lastError.GetString(), L"(chat batch)");
+    return false;
 }
 
 bool CSqliteMgr::InsertMsgInfoBatch(ChatRecordList records)

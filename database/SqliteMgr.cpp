@@ -98,6 +98,7 @@ CSqliteMgr::~CSqliteMgr()
         SessionContext::SetPenStore(nullptr);
         g_penOwner = nullptr;
     }
+    m_fullChunk.Finalize();
     if (m_db && m_closed == 0) sqlite3_close(m_db);
     m_db = nullptr;
     m_closed = 1;

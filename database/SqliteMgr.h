@@ -99,6 +99,10 @@ private:
     bool SavePPTRows(const ParamList& pages, uint64_t docId, int32_t roomId, const CString& fileName);
     static void StorePen(uint32_t colour, int32_t style, int32_t width, int32_t orderKey);
 
+    // The statement of a full batch chunk, kept prepared: parsing a 500-term compound SELECT costs
+    // more than running it.
+    SqlStatement m_fullChunk;
+
     int32_t m_closed = 1;
     sqlite3* m_db = nullptr;
     CString m_dataFolder;
