@@ -201,8 +201,9 @@ bool CSqliteMgr::ReadMessages(const wchar_t* operation, const CString& sql, cons
 bool CSqliteMgr::QueryMsgInfo(int32_t roomId, int32_t firstIndex, int32_t lastIndex,
                               std::vector<MsgInfoRecord>& records)
 {
-    SqlArgs args{SqlValue::Int(roomId), SqlValue::Int(static_cast<int64_t>(lastIndex) - firstIndex + 1),
-                 SqlValue::Int(firstIndex)};
+    // An empty range asks for no rows (SQLite would read a negative limit as "all of them").
+    int64_t limit = static_cast<int64_t>(lastIndex) - firstIndex + 1;
+    SqlArgs args{SqlValue::Int(roomId), SqlValue::Int(limit > 0 ? limit : 0), SqlValue::Int(firstIndex)};
     return ReadMessages(L"QueryMsgInfo", L"select * from MsgInfo where room_id = ? limit ? offset ? ", args,
                         records);
 }

@@ -70,8 +70,8 @@ DWORD FakeTicks() { return g_fakeTicks.load(); }
 TEST_F(WriterFixture, MessagesOfOnePeriodAreOneBatchInTheOrderShown)
 {
     CChatRecordsTask task(nullptr, &db, 400);
+    for (int i = 0; i < 10; ++i) task.AddRecord(MakeChat(i)); // before the start: surely one period
     ASSERT_NE(task.Start(), nullptr);
-    for (int i = 0; i < 10; ++i) task.AddRecord(MakeChat(i));
     ASSERT_TRUE(WaitUntil([&] { return db.GetMsgCount(7) == 10; }, 5000));
     EXPECT_EQ(db.Sizes(), std::vector<size_t>{10});
     ExpectRowsInOrder(db, 10);
@@ -155,10 +155,10 @@ TEST_F(WriterFixture, AFailedBatchDropsOnlyItsPeriod)
                              "BEGIN SELECT RAISE(FAIL, 'refused row'); END;"));
     }
     CChatRecordsTask task(nullptr, &db, 200);
-    ASSERT_NE(task.Start(), nullptr);
     task.AddRecord(MakeChat(100));
     task.AddRecord(MakeChat(101, 7, L"refused"));
     task.AddRecord(MakeChat(102));
+    ASSERT_NE(task.Start(), nullptr);
     ASSERT_TRUE(WaitUntil([&] { return task.BatchCount() == 1; }, 5000));
     EXPECT_EQ(db.GetMsgCount(7), 0);
     task.AddRecord(MakeChat(0));

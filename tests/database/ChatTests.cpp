@@ -191,6 +191,8 @@ TEST(ChatMessages, PagesOfOneRoomAmongOthers)
     EXPECT_EQ(page.size(), 50u);
     ASSERT_TRUE(db->QueryMsgInfo(7, 300, 399, page));
     EXPECT_TRUE(page.empty());
+    ASSERT_TRUE(db->QueryMsgInfo(7, 100, 50, page)); // a reversed range is empty, not the whole room
+    EXPECT_TRUE(page.empty());
 }
 
 TEST(ChatMessages, SearchByKeyMatchesSpecialCharactersLiterally)
