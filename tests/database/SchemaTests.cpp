@@ -260,3 +260,50 @@ TEST(DatabaseFile, WritesAFileForTheShellCheck)
     db.Close();
     ASSERT_TRUE(CopyFileW(db.FilePath(), target, FALSE));
 }
+
+TEST(DatabaseFile, AGarbledOrTruncatedFileFailsCleanly)
+{
+    std::string good;
+    {
+        TestDatabase db(3);
+        ChatRecordList batch;
+        for (int i = 0; i < 300; ++i) batch.push_back(MakeChat(i, 7));
+        ASSERT_TRUE(db->InsertMsgInfoBatch(batch));
+        ASSERT_TRUE(db->SavePPTInfo(ParamList(), 5, 7, L"deck.ppt"));
+        db.Close();
+        good = ReadFileBytes(db.FilePath());
+    }
+    ASSERT_GT(good.size(), 8192u);
+
+    std::string garbage(5000, '\0');
+    for (size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 7919u + 13u) & 0xFF);
+    std::string flipped = good;
+    for (size_t i = 100; i < flipped.size(); i += 97) flipped[i] = static_cast<char>(~flipped[i]);
+    const std::string files[] = {garbage, good.substr(0, 50), good.substr(0, 100), good.substr(0, 1024),
+                                 good.substr(0, good.size() / 2), good.substr(0, good.size() - 1), flipped};
+    int index = 0;
+    for (const std::string& bytes : files) {
+        SCOPED_TRACE(index++);
+        TempFolder folder(L"bad");
+        ASSERT_TRUE(EnsureFolder(folder.Path() + L"LocalDB\\3\\"));
+        ASSERT_TRUE(WriteFileBytes(folder.Path() + L"LocalDB\\3\\dat_03.db", bytes));
+        CSqliteMgr mgr(folder.Path());
+        // Truncated files may still open; nothing may crash and every answer must be a plain one.
+        bool opened = mgr.Init(3);
+        if (&bytes == &files[0]) {
+            EXPECT_FALSE(opened) << "not a database at all";
+        }
+        std::vector<MsgInfoRecord> rows;
+        mgr.QueryMsgInfo(7, 0, 99, rows);
+        EXPECT_LE(rows.size(), 100u);
+        EXPECT_GE(mgr.GetMsgCount(7), -1);
+        mgr.InsertMsgInfoBatch(ChatRecordList{MakeChat(1), MakeChat(2)});
+        ParamList pages;
+        mgr.GetPPTInfo(pages, 5);
+        OptionSettings options;
+        mgr.GetOptionInfo(options);
+        mgr.SaveOptionInfo(options);
+        std::map<int32_t, CString> names;
+        mgr.GetAllRoomNames(names);
+    }
+}
