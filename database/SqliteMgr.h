@@ -87,7 +87,7 @@ private:
         CRITICAL_SECTION& m_section;
     };
 
-    // Prepares and binds; logs "<operation> gettable Error:..." style lines through the caller.
+    // Prepares the statement and binds the values; the caller logs a failure with its own line.
     int PrepareQuery(SqlStatement& statement, const CString& sql, const SqlArgs& args);
     bool RunScript(const char* sql, int& result, CString& error);
     // Fills from the last row of a single-row table whose SELECT * has the expected column count.
