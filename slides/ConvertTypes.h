@@ -3,9 +3,14 @@
 #include <windows.h>
 #include <cstdint>
 
-#ifndef WM_USER_CONVERT_PROGRESS
-#define WM_USER_CONVERT_PROGRESS (WM_USER + 131) // 1155; lParam: a ConvertProgress the receiver frees
+// lParam of WM_USER_CONVERT_PROGRESS: a ConvertProgress the receiver frees. The number comes from the
+// client's one list of window messages where that list is present.
+#if __has_include("core/WindowMessages.h")
+#include "core/WindowMessages.h"
+#else
+enum : UINT { WM_USER_CONVERT_PROGRESS = WM_USER + 131 };
 #endif
+static_assert(WM_USER_CONVERT_PROGRESS == 1155, "document windows listen for this number");
 
 // Result codes of a conversion, a package write or a package read.
 enum ConvertError : int32_t {

@@ -405,3 +405,18 @@ TEST(SlideSizes, FitIntoNineSixtyBySevenTwentyWithoutEnlarging)
     EXPECT_FALSE(CPPTMgr::FitSlideSize(0, 540, nullptr, nullptr));
     EXPECT_FALSE(CPPTMgr::FitSlideSize(720, 0, nullptr, nullptr));
 }
+
+TEST(SlidePackageWrite, TheManagerPacksOnlyWhileConverting)
+{
+    TempFolder temp;
+    CString folder = MakeSlideFolder(temp, {ImageBytes(1, 10)});
+    SlidePackage::WriteJob job;
+    job.pageCount = 1;
+    job.slideFolder = folder;
+    job.packagePath = temp.File(L"pkg");
+    CPPTMgr manager;
+    EXPECT_EQ(eConvert_Stopped, manager.WritePackage(job));
+    EXPECT_FALSE(FileExists(job.packagePath));
+    EXPECT_TRUE(FileExists(SlidePackage::SlideImagePath(folder, CString(), 1))) << "a refused write deletes nothing";
+    EXPECT_EQ(ePhase_Idle, manager.GetPhase());
+}
