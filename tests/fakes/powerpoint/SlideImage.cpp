@@ -3,6 +3,7 @@
 #include <objidl.h>
 #include <algorithm>
 #include <mutex>
+#include <string>
 #include <vector>
 namespace Gdiplus {
 using std::max;
@@ -31,6 +32,25 @@ bool JpegEncoder(CLSID* clsid)
         }
     }
     return false;
+}
+
+// Font families differ between machines (this Wine has few): the first known one, else any installed.
+std::wstring PickFontName()
+{
+    for (const wchar_t* name : {L"Arial", L"Tahoma", L"DejaVu Sans"}) {
+        Gdiplus::FontFamily family(name);
+        if (family.GetLastStatus() == Gdiplus::Ok) return name;
+    }
+    Gdiplus::InstalledFontCollection installed;
+    INT count = installed.GetFamilyCount();
+    if (count <= 0) return std::wstring();
+    std::vector<Gdiplus::FontFamily> families(static_cast<size_t>(count));
+    INT found = 0;
+    WCHAR name[LF_FACESIZE] = {};
+    if (installed.GetFamilies(count, families.data(), &found) != Gdiplus::Ok || found <= 0 ||
+        families[0].GetFamilyName(name) != Gdiplus::Ok)
+        return std::wstring();
+    return name;
 }
 
 } // namespace
@@ -62,7 +82,9 @@ bool DrawSlideJpeg(const wchar_t* path, int page, int width, int height)
         for (int bit = 0; bit < 8; ++bit) {
             if (page & (0x80 >> bit)) graphics.FillRectangle(&black, bit * square, 0, square, square);
         }
-        Gdiplus::FontFamily family(L"Arial");
+        static const std::wstring fontName = PickFontName();
+        Gdiplus::FontFamily family(fontName.c_str());
+        if (fontName.empty() || family.GetLastStatus() != Gdiplus::Ok) return false;
         Gdiplus::Font font(&family, static_cast<Gdiplus::REAL>(height) / 4, Gdiplus::FontStyleBold,
                            Gdiplus::UnitPixel);
         Gdiplus::SolidBrush blue(Gdiplus::Color(255, 20, 40, 160));
@@ -73,7 +95,7 @@ bool DrawSlideJpeg(const wchar_t* path, int page, int width, int height)
         wsprintfW(text, L"%d", page);
         Gdiplus::RectF area(0, static_cast<Gdiplus::REAL>(square), static_cast<Gdiplus::REAL>(width),
                             static_cast<Gdiplus::REAL>(height - square));
-        graphics.DrawString(text, -1, &font, area, &centred, &blue);
+        if (graphics.DrawString(text, -1, &font, area, &centred, &blue) != Gdiplus::Ok) return false;
     }
     return bitmap.Save(path, &encoder, nullptr) == Gdiplus::Ok;
 }
