@@ -79,6 +79,7 @@ protected:
     // Runs one conversion to its end and answers the records it posted.
     std::vector<Progress> Run(CPPTMgr& manager, const CString& source)
     {
+        m_sink.FreeAll(); // only this conversion's records count
         manager.AddListener(m_sink.Handle(), WM_USER_CONVERT_PROGRESS);
         EXPECT_TRUE(manager.StartConvert(source, m_out.Path()));
         std::vector<Progress> records = WaitForEnd(m_sink);
@@ -89,7 +90,6 @@ protected:
     // A conversion expected to fail with code: one final record {0 %, failed, code} at the end.
     void ExpectFailure(const char* description, int code, const std::vector<float>& before)
     {
-        m_sink.FreeAll();
         FakePowerPointInstall office;
         ASSERT_TRUE(office.Ready());
         CPPTMgr manager;
@@ -245,7 +245,6 @@ TEST_F(ConvertTest, FailuresEndWithTheirCodeAndAlwaysCloseAndQuit)
     EXPECT_EQ(1u, CountLinesStartingWith(m_journal, L"Quit"));
 
     // A source the server cannot find is its exception too.
-    m_sink.FreeAll();
     FakePowerPointInstall office;
     CPPTMgr manager;
     std::vector<Progress> records = Run(manager, m_out.File(L"absent.pptx"));
