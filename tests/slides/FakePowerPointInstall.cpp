@@ -50,7 +50,9 @@ FakePowerPointInstall::FakePowerPointInstall(const Parts& parts) : m_root(L"offi
         ok = SetString(HKEY_LOCAL_MACHINE, CString(kOfficeKey) + L"\\InstallRoot", L"Path", m_root.Path());
     if (ok && parts.typeLibraryFile) ok = WriteFileBytes(m_root.File(L"MSPPT.OLB"), "type library stand-in");
     if (auto reset = Export<FakePowerPoint_ResetProc>(m_server, "FakePowerPoint_Reset")) reset();
-    m_ready = ok;
+    // Objects a worker ended by force still holds (an earlier case) are not this case's to count.
+    m_liveBefore = LiveObjects();
+    m_ready = ok && m_liveBefore >= 0;
 }
 
 FakePowerPointInstall::~FakePowerPointInstall()
@@ -80,7 +82,7 @@ CString FakePowerPointInstall::Journal() const
 int FakePowerPointInstall::LiveObjects() const
 {
     auto live = Export<FakePowerPoint_LiveObjectsProc>(m_server, "FakePowerPoint_LiveObjects");
-    return live ? live() : -1;
+    return live ? live() - m_liveBefore : -1;
 }
 
 CString WritePresentation(const TempFolder& folder, const wchar_t* name, const char* description)

@@ -23,6 +23,7 @@ public:
     void FailCreate(bool fail) const;
     // The calls the server received, one a line.
     CString Journal() const;
+    // Objects of the server still referenced, beyond those alive when this install was made.
     int LiveObjects() const;
 
     // Removes every trace of an earlier run (also of one that crashed).
@@ -31,6 +32,7 @@ public:
 private:
     bool m_ready = false;
     HMODULE m_server = nullptr; // keeps the server's journal alive between conversions
+    int m_liveBefore = 0;
     TempFolder m_root;
 };
 
