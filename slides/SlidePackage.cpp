@@ -6,6 +6,7 @@
 #include "platform/afx/AfxFile.h"
 #include "slides/ConvertTypes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@ namespace {
 
 // Large enough that copying costs no more than a plain file copy.
 const UINT kCopyChunk = 64 * 1024;
+const int32_t kMaxLoggedName = 1024;
 
 void PutI32(unsigned char* at, int32_t value)
 {
@@ -94,14 +96,20 @@ bool ReadLayout(CFile& file, const CString& path, Layout* layout, std::vector<Re
         LogDamage(path, L"header length out of range", 0, 0);
         return false;
     }
-    std::string rest(static_cast<size_t>(headerLength - 4), '\0');
-    if (!ReadExact(file, &rest[0], static_cast<UINT>(rest.size()))) {
+    unsigned char countField[2];
+    if (!ReadExact(file, countField, 2)) {
         LogDamage(path, L"short header", 0, 4);
         return false;
     }
-    const int16_t pageCount = GetI16(reinterpret_cast<const unsigned char*>(rest.data()));
+    const int16_t pageCount = GetI16(countField);
+    // The name only goes to the log: a bounded piece of it is enough, however long the header claims.
+    std::string name(static_cast<size_t>(std::min<int32_t>(headerLength - kHeaderFixedSize, kMaxLoggedName)), '\0');
+    if (!name.empty() && !ReadExact(file, &name[0], static_cast<UINT>(name.size()))) {
+        LogDamage(path, L"short header", 0, kHeaderFixedSize);
+        return false;
+    }
     layout->pageCount = pageCount;
-    layout->baseName = AnsiToWide(rest.substr(2).c_str());
+    layout->baseName = AnsiToWide(name.c_str());
     // Every record takes at least its 6-byte head, which bounds a believable page count.
     if (pageCount < 0 || static_cast<uint64_t>(pageCount) * kRecordHeadSize > size - headerLength) {
         LogDamage(path, L"page count out of range", 0, 4);

@@ -1,7 +1,6 @@
 // The conversion manager against the stand-in PowerPoint: detection, the calls it makes, progress records
 // for every listener, the failure codes, and stopping mid-export.
 #include "core/Folders.h"
-#include "core/Logger.h"
 #include "slides/PPTMgr.h"
 #include "tests/fakes/powerpoint/SlideImage.h"
 #include "tests/slides/FakePowerPointInstall.h"

@@ -284,6 +284,11 @@ TEST(SlidePackageRead, DamagedPackagesAreRefusedAndWriteNothing)
     ParamList list;
     EXPECT_EQ(0, Parse(temp.File(L"ok"), &list));
     EXPECT_EQ(2, list.pageCount);
+    // A long name is only partly logged; the records still start where the header length says.
+    WriteFileBytes(temp.File(L"long"), BuildPackage(std::string(5000, 'n'), 1, {{1, "img"}}));
+    EXPECT_EQ(0, Parse(temp.File(L"long"), &list));
+    ASSERT_EQ(1u, list.values.size());
+    EXPECT_EQ("img", ReadFileBytes(list.values[0]));
     WriteFileBytes(temp.File(L"none"), BuildPackage("x", 0, {}));
     EXPECT_EQ(0, Parse(temp.File(L"none"), &list));
     EXPECT_EQ(0, list.pageCount);
