@@ -87,6 +87,10 @@ void CCmdProtocol::CloseSocket()
         closesocket(m_socket);
         m_socket = INVALID_SOCKET;
     }
+    if (m_retired != INVALID_SOCKET && !m_receiving) {
+        closesocket(m_retired);
+        m_retired = INVALID_SOCKET;
+    }
 }
 
 void CCmdProtocol::ReportLoss(SOCKET s, const wchar_t* where)
@@ -94,8 +98,14 @@ void CCmdProtocol::ReportLoss(SOCKET s, const wchar_t* where)
     {
         std::lock_guard<std::mutex> lock(m_socketLock);
         if (m_socket == INVALID_SOCKET || m_socket != s || m_closing) return;
-        closesocket(m_socket);
         m_socket = INVALID_SOCKET;
+        if (m_receiving && GetCurrentThreadId() != m_threadId) {
+            // The receive thread may be waiting on this socket: wake it, and let it close the handle.
+            shutdown(s, SD_BOTH);
+            m_retired = s;
+        } else {
+            closesocket(s);
+        }
     }
     LOG_ERROR(L"command channel lost (%s, %d)\r\n", where, WSAGetLastError());
     PostMessageW(MainWindow(), WM_USER_OFFLINE, 0, 0);
@@ -185,6 +195,7 @@ void CCmdProtocol::Run()
     {
         std::lock_guard<std::mutex> lock(m_socketLock);
         s = m_socket;
+        m_receiving = true;
     }
     while (!m_stop && s != INVALID_SOCKET) {
         if (m_inboxStart == m_inboxEnd) {
@@ -205,6 +216,12 @@ void CCmdProtocol::Run()
             break;
         }
     }
+    std::lock_guard<std::mutex> lock(m_socketLock);
+    if (m_retired != INVALID_SOCKET) {
+        closesocket(m_retired);
+        m_retired = INVALID_SOCKET;
+    }
+    m_receiving = false;
 }
 
 bool CCmdProtocol::ReadExact(SOCKET s, uint8_t* out, size_t length)

@@ -83,6 +83,8 @@ private:
     std::atomic<bool> m_closing{false};
     mutable std::mutex m_socketLock; // guards the socket handle against two threads closing it
     SOCKET m_socket = INVALID_SOCKET;
+    SOCKET m_retired = INVALID_SOCKET; // lost by a send, closed by the receive thread when it ends
+    bool m_receiving = false;          // the receive thread runs (under m_socketLock)
     std::mutex m_sendLock;           // fragments of two messages never interleave
     std::vector<uint8_t> m_sendBuffer;
     std::vector<uint8_t> m_packet;   // one header and up to 1376 payload bytes

@@ -208,6 +208,28 @@ TEST_F(CmdChannel, ServerClosingIsReportedExactlyOnce)
     EXPECT_EQ(0, m.lParam);
 }
 
+TEST_F(CmdChannel, LossSeenBySendersAndTheReceiverAtOnceIsReportedOnce)
+{
+    std::atomic<bool> stop{false};
+    std::atomic<int> failed{0};
+    auto sender = [&] {
+        Bytes payload(3000, 1);
+        while (!stop) {
+            if (!channel.SendPacket(eType_ChatMsg, payload.data(), 3000, 1)) ++failed;
+        }
+    };
+    std::thread a(sender), b(sender);
+    ASSERT_TRUE(reg.WaitForMessages(eType_ChatMsg, 10));
+    reg.Drop(true);
+    EXPECT_TRUE(PumpUntil([&] { return failed >= 2; }));
+    stop = true;
+    a.join();
+    b.join();
+    window.sink.PumpFor(200);
+    EXPECT_EQ(1u, window.sink.Count(WM_USER_OFFLINE));
+    EXPECT_FALSE(channel.IsConnected());
+}
+
 TEST_F(CmdChannel, ReconnectsTheSameObjectAfterALoss)
 {
     reg.Drop();

@@ -92,13 +92,17 @@ ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey, uint
 
 // ---- UDP peers ----
 
-UdpPeer::UdpPeer()
+UdpPeer::UdpPeer(const char* ip, uint16_t port)
 {
     Winsock();
     m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in address = Loopback(0);
+    sockaddr_in address = Loopback(port);
+    address.sin_addr.s_addr = inet_addr(ip);
     if (m_socket != INVALID_SOCKET && bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
         m_port = BoundPort(m_socket);
+    } else if (m_socket != INVALID_SOCKET) {
+        closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
     }
 }
 
@@ -110,6 +114,7 @@ UdpPeer::~UdpPeer()
 
 void UdpPeer::StartLoop()
 {
+    if (m_socket == INVALID_SOCKET) return;
     m_thread = std::thread([this] { Loop(); });
 }
 
@@ -145,7 +150,7 @@ void UdpPeer::Loop()
     }
 }
 
-FakeGateway::FakeGateway() { StartLoop(); }
+FakeGateway::FakeGateway(const char* ip, uint16_t port) : UdpPeer(ip, port) { StartLoop(); }
 FakeGateway::~FakeGateway() { StopLoop(); }
 
 void FakeGateway::SetVersionReply(uint16_t status, const std::string& downloadUrl)
@@ -207,8 +212,8 @@ void FakeGateway::OnDatagram(const Bytes& datagram, const sockaddr_in& from)
             Append(payload, &count, 2);
             Append(payload, m_downloadUrl.data(), m_downloadUrl.size());
         }
-        // A reply must be longer than its header; a current version still carries one byte.
-        if (payload.empty()) payload.push_back(0);
+        // The client takes only replies of more than 32 bytes.
+        if (payload.size() < 9) payload.resize(9, 0);
         SendTo(Fragment(eType_Gateway, payload, 1, 1, fields), from);
     } else if (query.header.type == eType_ServerList) {
         if (m_listIgnore > 0) {
@@ -355,7 +360,15 @@ void FakeRegServer::CloseClient()
     m_changed.notify_all();
 }
 
-void FakeRegServer::Drop() { CloseClient(); }
+void FakeRegServer::Drop(bool reset)
+{
+    // Only the server's own thread closes the client socket: never while it selects on it.
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (m_client == INVALID_SOCKET) return;
+    m_dropRequested = true;
+    m_dropWithReset = reset;
+    m_changed.wait_for(lock, std::chrono::milliseconds(5000), [this] { return !m_dropRequested; });
+}
 
 bool FakeRegServer::WaitForClient(DWORD timeoutMs)
 {
@@ -406,9 +419,24 @@ void FakeRegServer::Loop()
     Bytes buffer(65536);
     while (!m_stop) {
         SOCKET client;
+        bool drop;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             client = m_client;
+            drop = m_dropRequested;
+        }
+        if (drop) {
+            if (client != INVALID_SOCKET && m_dropWithReset) {
+                linger hard{1, 0}; // closing sends a reset instead of the orderly end
+                setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&hard), sizeof(hard));
+            } else if (client != INVALID_SOCKET) {
+                shutdown(client, SD_BOTH);
+            }
+            CloseClient();
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_dropRequested = false;
+            m_changed.notify_all();
+            continue;
         }
         fd_set readable;
         FD_ZERO(&readable);

@@ -44,7 +44,7 @@ ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey = 1, 
 // A UDP socket bound to 127.0.0.1 on a free port, with its own receive loop.
 class UdpPeer {
 public:
-    UdpPeer();
+    explicit UdpPeer(const char* ip = "127.0.0.1", uint16_t port = 0);
     virtual ~UdpPeer();
     UdpPeer(const UdpPeer&) = delete;
     UdpPeer& operator=(const UdpPeer&) = delete;
@@ -73,7 +73,8 @@ private:
 // The gateway: answers the version query and the server-list query.
 class FakeGateway : public UdpPeer {
 public:
-    FakeGateway();
+    // Any 127.x.y.z address works on loopback, so a second gateway host can share the port.
+    explicit FakeGateway(const char* ip = "127.0.0.1", uint16_t port = 0);
     ~FakeGateway() override;
 
     // Status of the 800 reply: 1 or 0xF830 current, anything else announces downloadUrl.
@@ -159,8 +160,8 @@ public:
     bool SendRaw(const Bytes& bytes);
     bool Push(uint16_t type, const Bytes& payload, const HeaderFields& fields = HeaderFields(),
               size_t fragmentSize = kFragmentPayload);
-    // Closes the client connection (the client sees the server close it).
-    void Drop();
+    // Closes the client connection (the client sees the server close it, or a reset).
+    void Drop(bool reset = false);
 
     bool WaitForClient(DWORD timeoutMs = 5000);
     bool WaitForMessages(uint16_t type, size_t count, DWORD timeoutMs = 5000);
@@ -197,6 +198,8 @@ private:
     size_t m_receivedBytes = 0;
     int m_accepted = 0;
     bool m_clientOpen = false;
+    bool m_dropRequested = false;
+    bool m_dropWithReset = false;
     bool m_autoReply = true;
     size_t m_replyFragment = kFragmentPayload;
     uint16_t m_joinStatus = 1;
