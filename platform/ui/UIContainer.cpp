@@ -26,7 +26,7 @@ LPVOID CContainerUI::GetInterface(LPCTSTR pstrName)
 
 CControlUI* CContainerUI::GetItemAt(int iIndex) const
 {
-    if (iIndex < 0 || iIndex >= GetCount()) return nullptr;
+    if (iIndex < 0 || iIndex >= static_cast<int>(m_items.size())) return nullptr;
     return m_items[static_cast<size_t>(iIndex)];
 }
 
@@ -38,8 +38,8 @@ int CContainerUI::GetItemIndex(CControlUI* pControl) const
 
 bool CContainerUI::SetItemIndex(CControlUI* pControl, int iIndex)
 {
-    int current = GetItemIndex(pControl);
-    if (current < 0 || iIndex < 0 || iIndex >= GetCount()) return false;
+    int current = CContainerUI::GetItemIndex(pControl);
+    if (current < 0 || iIndex < 0 || iIndex >= static_cast<int>(m_items.size())) return false;
     m_items.erase(m_items.begin() + current);
     m_items.insert(m_items.begin() + iIndex, pControl);
     NeedUpdate();
@@ -53,7 +53,8 @@ bool CContainerUI::Add(CControlUI* pControl)
 
 bool CContainerUI::AddAt(CControlUI* pControl, int iIndex)
 {
-    if (!pControl || iIndex < 0 || iIndex > GetCount()) return false;
+    // The own list, not GetCount(): a list answers the count of its body.
+    if (!pControl || iIndex < 0 || iIndex > static_cast<int>(m_items.size())) return false;
     m_items.insert(m_items.begin() + iIndex, pControl);
     if (m_pManager) m_pManager->InitControls(pControl, this);
     else pControl->SetManager(nullptr, this, false);
@@ -64,14 +65,14 @@ bool CContainerUI::AddAt(CControlUI* pControl, int iIndex)
 
 bool CContainerUI::Remove(CControlUI* pControl, bool bDoNotDestroy)
 {
-    int index = GetItemIndex(pControl);
+    int index = CContainerUI::GetItemIndex(pControl);
     if (index < 0) return false;
-    return RemoveAt(index, bDoNotDestroy);
+    return CContainerUI::RemoveAt(index, bDoNotDestroy);
 }
 
 bool CContainerUI::RemoveAt(int iIndex, bool bDoNotDestroy)
 {
-    CControlUI* control = GetItemAt(iIndex);
+    CControlUI* control = CContainerUI::GetItemAt(iIndex);
     if (!control) return false;
     m_items.erase(m_items.begin() + iIndex);
     if (m_bAutoDestroy && !bDoNotDestroy) {

@@ -2,14 +2,15 @@
 
 #include <cstdio>
 
-UiTestHost::UiTestHost()
+UiTestHost::UiTestHost(bool topLevel)
 {
     WNDCLASSW wc{};
     wc.lpfnWndProc = &UiTestHost::Proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"LvUiTestHost";
     RegisterClassW(&wc);
-    m_window = CreateWindowExW(0, L"LvUiTestHost", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+    m_window = CreateWindowExW(0, L"LvUiTestHost", L"", topLevel ? WS_POPUP : 0, 0, 0, 300, 300,
+                               topLevel ? nullptr : HWND_MESSAGE, nullptr, wc.hInstance, this);
     m_pm.Init(m_window);
     m_pm.AddNotifier(this);
 }

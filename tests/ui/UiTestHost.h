@@ -9,7 +9,8 @@
 
 class UiTestHost : public INotifyUI, public IDialogBuilderCallback {
 public:
-    UiTestHost();
+    // A message-only window, or a hidden top-level one where native child windows are needed.
+    explicit UiTestHost(bool topLevel = false);
     ~UiTestHost() override;
 
     // Builds the tree from XML, attaches it and lays it out in rc; false when the skin is refused.
