@@ -63,7 +63,7 @@ UINT ImageRecord::Delay(UINT frame) const
     if (!value || value < begin || value > end) return 0;
     size_t available = static_cast<size_t>(end - value);
     if (item->length < available) available = item->length;
-    if ((static_cast<size_t>(frame) + 1) * 4 > available) return 0;
+    if (frame >= available / 4) return 0;
     UINT delay = 0;
     memcpy(&delay, value + static_cast<size_t>(frame) * 4, 4);
     return delay;

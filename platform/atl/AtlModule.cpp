@@ -97,10 +97,18 @@ HRESULT CAtlModule::UnregisterTypeLib() const
     if (FAILED(hr = typeLib->GetLibAttr(&attr))) return hr;
     TLIBATTR copy = *attr;
     typeLib->ReleaseTLibAttr(attr);
-    hr = m_perUser ? UnRegisterTypeLibForUser(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind)
-                   : UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
     // Unregistering what is not registered leaves the wanted state.
-    return hr == TYPE_E_REGISTRYACCESS ? S_OK : hr;
+    wchar_t key[96] = {};
+    wchar_t libid[40] = {};
+    StringFromGUID2(copy.guid, libid, 40);
+    swprintf(key, 96, L"%lsTypeLib\\%ls\\%x.%x", m_perUser ? L"Software\\Classes\\" : L"", libid,
+             copy.wMajorVerNum, copy.wMinorVerNum);
+    HKEY existing = nullptr;
+    if (RegOpenKeyExW(m_perUser ? HKEY_CURRENT_USER : HKEY_CLASSES_ROOT, key, 0, KEY_READ, &existing) != ERROR_SUCCESS)
+        return S_OK;
+    RegCloseKey(existing);
+    return m_perUser ? UnRegisterTypeLibForUser(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind)
+                     : UnRegisterTypeLib(copy.guid, copy.wMajorVerNum, copy.wMinorVerNum, copy.lcid, copy.syskind);
 }
 
 HRESULT CAtlModule::RegisterServer()
