@@ -264,6 +264,8 @@ HRESULT CComControlBase::CreateControlWindow(HWND parent, const RECT& position)
 void CComControlBase::DestroyControlWindow()
 {
     if (!m_hWndCD) return;
+    // No message of the dying window may reach a control that is itself being destroyed.
+    SetWindowLongPtrW(m_hWndCD, GWLP_USERDATA, 0);
     DestroyWindow(m_hWndCD);
     m_hWndCD = nullptr;
     // The class must not outlive the server's code when the host unloads it; this fails quietly
