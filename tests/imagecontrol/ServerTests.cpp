@@ -92,6 +92,49 @@ TEST_F(ServerTest, RegistrationWritesClassProgIdAppIdAndTypeLibrary)
     EXPECT_EQ("DllRegisterServer called ...\r\nDll registered!\r\n", added);
 }
 
+TEST_F(ServerTest, TypeLibraryResourcesAndCallerLocaleSurviveRegistration)
+{
+    LCID before = GetThreadLocale();
+    ASSERT_TRUE(SetThreadLocale(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT)));
+    ASSERT_EQ(S_OK, m_server.Register());
+    EXPECT_EQ(MAKELCID(MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN), SORT_DEFAULT), GetThreadLocale());
+    SetThreadLocale(before);
+
+    CComPtr<ITypeLib> typeLib;
+    ASSERT_EQ(S_OK, LoadTypeLibEx(ServerPath().c_str(), REGKIND_NONE, &typeLib));
+    struct Doc {
+        const GUID* guid;
+        MEMBERID member;
+        const wchar_t* text;
+    } docs[] = {
+        {&CLSID_LVImageCtl, MEMBERID_NIL, L"LVImageCtl Class"},
+        {&IID_ILVImageCtl, MEMBERID_NIL, L"ILVImageCtl Interface"},
+        {&IID_ILVImageCtl, 1, L"Load a Image from file"},
+        {&IID_ILVImageCtl, 2, L"method GetImagePath"},
+        {&IID_ILVImageCtl, 3, L"property ObjectID"},
+        {&IID_ILVImageCtl, 6, L"method GetHeight"},
+        {&CLSID_FileTransferResultCtl, MEMBERID_NIL, L"FileTransferResultCtl Class"},
+        {&IID_IFileTransferResultCtl, MEMBERID_NIL, L"IFileTransferResultCtl Interface"},
+    };
+    for (const Doc& doc : docs) {
+        CComPtr<ITypeInfo> info;
+        ASSERT_EQ(S_OK, typeLib->GetTypeInfoOfGuid(*doc.guid, &info)) << doc.text;
+        BSTR text = nullptr;
+        ASSERT_EQ(S_OK, info->GetDocumentation(doc.member, nullptr, &text, nullptr, nullptr)) << doc.text;
+        EXPECT_STREQ(doc.text, text);
+        SysFreeString(text);
+    }
+
+    HMODULE module = GetModuleHandleW(ServerPath().c_str());
+    ASSERT_NE(nullptr, module);
+    wchar_t name[32] = {};
+    EXPECT_EQ(9, LoadStringW(module, 100, name, 32));
+    EXPECT_STREQ(L"Tessellon", name);
+    HANDLE bitmap = LoadImageW(module, MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0);
+    EXPECT_NE(nullptr, bitmap);
+    if (bitmap) DeleteObject(bitmap);
+}
+
 TEST_F(ServerTest, UnregistrationRemovesItsKeysButKeepsTheSharedRoots)
 {
     ASSERT_EQ(S_OK, m_server.Register());
