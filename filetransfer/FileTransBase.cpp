@@ -1,5 +1,6 @@
 #include "filetransfer/FileTransBase.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -322,6 +323,47 @@ SOCKET CxTCPBase::ConnectTimeout(uint32_t address, uint16_t port, int seconds)
     }
     SetNonBlocking(s, false);
     return s;
+}
+
+TcpPacketReader::Result TcpPacketReader::ReadPacket(SOCKET socket, size_t maxPayload, DWORD timeoutMs,
+                                                    FileTransHeader* header, const uint8_t** payload)
+{
+    if (!Fill(socket, sizeof *header, timeoutMs)) return m_lastSocketError ? kSocketError : kShort;
+    memcpy(header, &m_buffer[m_pos], sizeof *header);
+    if (header->length > maxPayload || sizeof *header + header->length > m_buffer.size()) return kTooLong;
+    if (!Fill(socket, sizeof *header + header->length, timeoutMs)) return m_lastSocketError ? kSocketError : kShort;
+    *payload = &m_buffer[m_pos + sizeof *header];
+    m_pos += sizeof *header + header->length;
+    return kPacket;
+}
+
+bool TcpPacketReader::Fill(SOCKET socket, size_t need, DWORD timeoutMs)
+{
+    if (m_end - m_pos >= need) return true;
+    if (m_pos > 0) {
+        memmove(&m_buffer[0], &m_buffer[m_pos], m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+    }
+    DWORD start = NowMs();
+    while (m_end < need) {
+        DWORD spent = NowMs() - start;
+        if (spent >= timeoutMs) return false;
+        int ready = CxTCPBase::WaitReadable(socket, timeoutMs - spent < 50 ? timeoutMs - spent : 50);
+        if (ready < 0) {
+            m_lastSocketError = WSAGetLastError();
+            return false;
+        }
+        if (ready == 0) continue;
+        int n = recv(socket, reinterpret_cast<char*>(&m_buffer[m_end]), static_cast<int>(m_buffer.size() - m_end), 0);
+        if (n == SOCKET_ERROR) {
+            m_lastSocketError = WSAGetLastError();
+            return false;
+        }
+        if (n == 0) return false; // closed by the peer
+        m_end += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 void CloseSocket(SOCKET& socket)

@@ -7,6 +7,7 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <cstdint>
+#include <vector>
 
 // Result codes of transfers, also carried in failure records.
 enum FileTransError : int32_t {
@@ -114,6 +115,27 @@ public:
     int LastSocketError() const { return m_lastSocketError; }
 
 protected:
+    int m_lastSocketError = 0;
+};
+
+// Reads whole packets from a TCP stream through one buffer, so that a stream of small packets costs a
+// few large receives. Never hands out more than the buffer holds.
+class TcpPacketReader {
+public:
+    explicit TcpPacketReader(size_t capacity = 128 * 1024) : m_buffer(capacity) {}
+    size_t Buffered() const { return m_end - m_pos; }
+    enum Result { kPacket, kShort, kTooLong, kSocketError };
+    // One packet whose payload is at most maxPayload; the payload pointer stays valid until the next call.
+    Result ReadPacket(SOCKET socket, size_t maxPayload, DWORD timeoutMs, FileTransHeader* header,
+                      const uint8_t** payload);
+    int LastSocketError() const { return m_lastSocketError; }
+
+private:
+    bool Fill(SOCKET socket, size_t need, DWORD timeoutMs);
+
+    std::vector<uint8_t> m_buffer;
+    size_t m_pos = 0;
+    size_t m_end = 0;
     int m_lastSocketError = 0;
 };
 

@@ -12,6 +12,7 @@ const uint64_t kResumeBackoff = 4096;
 // The progress file is rewritten after this much new data (and always at the end): a saved position
 // that lags only makes the next resume start earlier.
 const uint64_t kSaveEvery = 64 * 1024;
+const size_t kWriteRun = 256 * 1024;
 
 HANDLE OpenForWriting(const CString& path, DWORD disposition)
 {
@@ -108,6 +109,8 @@ int CxTCPFileRcver::StartRecv(const FileTransInfo& info)
     m_info.fileName[sizeof m_info.fileName - 1] = '\0';
     m_bytesReceived = m_highestEnd = 0;
     m_stored = false;
+    m_writeFailed = false;
+    m_pending.clear();
     if (m_info.fileSize == 0) return FTE_EMPTY_FILE;
     SetStatusIds(m_info.transferId, m_info.sequence, m_info.tag);
 
@@ -167,7 +170,7 @@ void CxTCPFileRcver::Run()
         else
             result = m_lastSocketError ? m_lastSocketError : FTE_SHORT;
     }
-    SaveProgress(true);
+    if (FlushPending()) SaveProgress(true);
     if (m_dataFile != INVALID_HANDLE_VALUE) CloseHandle(m_dataFile);
     m_dataFile = INVALID_HANDLE_VALUE;
     SetEvent(m_workerEnded);
@@ -186,23 +189,24 @@ void CxTCPFileRcver::Run()
 int32_t CxTCPFileRcver::ReceiveLoop()
 {
     DWORD lastData = NowMs();
-    uint8_t* payload = reinterpret_cast<uint8_t*>(&m_buffer[0]);
+    TcpPacketReader reader;
     while (m_running) {
-        int ready = WaitReadable(m_socket, 30);
-        if (ready < 0) return WSAGetLastError();
-        if (ready == 0) {
-            if (NowMs() - lastData > m_timings.receiverIdleMs) return FTE_IDLE;
-            continue;
+        if (reader.Buffered() == 0) {
+            int ready = WaitReadable(m_socket, 30);
+            if (ready < 0) return WSAGetLastError();
+            if (ready == 0) {
+                if (NowMs() - lastData > m_timings.receiverIdleMs) return FTE_IDLE;
+                continue;
+            }
         }
         lastData = NowMs();
         FileTransHeader header;
-        if (RecvAll(m_socket, &header, sizeof header, kReadTimeoutMs) != static_cast<int>(sizeof header))
-            return FTE_SHORT;
-        if (header.length > kTcpReceiverMaxPayload) {
+        const uint8_t* payload = nullptr;
+        TcpPacketReader::Result read = reader.ReadPacket(m_socket, kTcpReceiverMaxPayload, kReadTimeoutMs, &header,
+                                                         &payload);
+        if (read == TcpPacketReader::kTooLong)
             LOG_ERROR(L"FileTransfer: Err, relay packet of %d bytes is too long", header.length);
-            return FTE_SHORT;
-        }
-        if (RecvAll(m_socket, payload, header.length, kReadTimeoutMs) != header.length) return FTE_SHORT;
+        if (read != TcpPacketReader::kPacket) return FTE_SHORT;
         if (header.type == FTM_DATA) {
             DataView block;
             if (!ParseTcpData(payload, header.length, m_info.fileSize, &block)) {
@@ -210,10 +214,10 @@ int32_t CxTCPFileRcver::ReceiveLoop()
                 return FTE_SHORT;
             }
             if (!WriteBlock(block)) return FTE_FILE;
-            if (Complete()) return FTE_NONE;
+            if (Complete()) return FlushPending() ? FTE_NONE : FTE_FILE;
             PostProgress(true);
         } else if (header.type == FTM_FINISH) {
-            if (Complete()) return FTE_NONE;
+            if (Complete()) return FlushPending() ? FTE_NONE : FTE_FILE;
         } else if (header.type == FTM_REFUSE) {
             PostState(FTS_REFUSED, 0, 0);
         }
@@ -223,16 +227,32 @@ int32_t CxTCPFileRcver::ReceiveLoop()
 
 bool CxTCPFileRcver::WriteBlock(const DataView& block)
 {
-    if (!WriteAt(m_dataFile, block.offset, block.bytes, static_cast<DWORD>(block.n))) {
-        LOG_ERROR(L"FileTransfer: Err, cannot write %s, %d", m_dataPath.GetString(), GetLastError());
-        return false;
+    // Blocks that continue the pending run are gathered and written together.
+    bool continues = !m_pending.empty() && block.offset == m_pendingOffset + m_pending.size();
+    if (!continues || m_pending.size() + block.n > kWriteRun) {
+        if (!FlushPending()) return false;
+        m_pendingOffset = block.offset;
     }
+    m_pending.append(reinterpret_cast<const char*>(block.bytes), block.n);
     if (static_cast<int32_t>(block.n) > m_largestBlock) m_largestBlock = static_cast<int32_t>(block.n);
     m_bytesReceived += block.n;
     if (block.offset + block.n > m_highestEnd) m_highestEnd = block.offset + block.n;
     m_savedPosition = m_bytesReceived < m_highestEnd ? m_bytesReceived : m_highestEnd;
-    SaveProgress(false);
     return true;
+}
+
+bool CxTCPFileRcver::FlushPending()
+{
+    if (m_pending.empty()) return true;
+    bool ok = WriteAt(m_dataFile, m_pendingOffset, m_pending.data(), static_cast<DWORD>(m_pending.size()));
+    if (!ok) {
+        LOG_ERROR(L"FileTransfer: Err, cannot write %s, %d", m_dataPath.GetString(), GetLastError());
+        m_writeFailed = true;
+    }
+    m_pending.clear();
+    // The saved position may only claim bytes that are in the data file.
+    if (ok) SaveProgress(false);
+    return ok;
 }
 
 void CxTCPFileRcver::SaveProgress(bool force)
@@ -298,6 +318,8 @@ void CxTCPFileRcver::Stop()
     m_worker = m_workerEnded = nullptr;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
+    if (m_dataFile != INVALID_HANDLE_VALUE && FlushPending()) SaveProgress(true);
+    m_pending.clear();
     if (m_dataFile != INVALID_HANDLE_VALUE) CloseHandle(m_dataFile);
     m_dataFile = INVALID_HANDLE_VALUE;
     if (Complete() && !m_dataPath.IsEmpty()) CompleteStep();

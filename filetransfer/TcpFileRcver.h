@@ -29,9 +29,10 @@ private:
     void Run();
     int32_t ReceiveLoop();
     bool WriteBlock(const FileTransWire::DataView& block);
+    bool FlushPending();
     void SaveProgress(bool force);
     void PostProgress(bool afterData);
-    bool Complete() const { return m_bytesReceived >= m_info.fileSize && m_info.transferId != 0; }
+    bool Complete() const { return m_bytesReceived >= m_info.fileSize && m_info.transferId != 0 && !m_writeFailed; }
     bool CompleteStep();
     uint64_t ReadSavedPosition() const;
     bool OpenFresh();
@@ -59,5 +60,8 @@ private:
     uint64_t m_lastSavedWrite = 0;
     uint64_t m_resumeOffset = 0;
     bool m_stored = false;
+    bool m_writeFailed = false;
+    std::string m_pending; // data not yet written, contiguous from m_pendingOffset
+    uint64_t m_pendingOffset = 0;
     SOCKET m_socket = INVALID_SOCKET;
 };

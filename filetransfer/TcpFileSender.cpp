@@ -13,6 +13,7 @@ const DWORD kOfferTimeoutMs = 2000;
 const DWORD kHeaderTimeoutMs = 3000;
 const DWORD kFinishTimeoutMs = 5000;
 const DWORD kDataTimeoutMs = 15000;
+const size_t kBlocksPerRun = 48;
 
 CString NamePart(const CString& path)
 {
@@ -94,8 +95,6 @@ void CxTCPFileSender::Stop()
     }
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
-    m_packet.clear();
-    m_packet.shrink_to_fit();
     m_requestReceived = false;
     m_currentOffset = m_endOffset = 0;
     m_bytesSent = 0;
@@ -164,7 +163,6 @@ bool CxTCPFileSender::OnRequest(const FileTransHeader& header, const uint8_t* pa
     SetStatusIds(header.transferId, m_info.sequence, m_info.tag);
     m_requestReceived = true;
     m_blockSize = static_cast<int32_t>(kTcpBlockBytes);
-    m_packet.assign(1400, '\0');
     m_dataThread = CreateThread(nullptr, 0, &CxTCPFileSender::DataProc, this, 0, nullptr);
     return m_dataThread != nullptr;
 }
@@ -182,8 +180,8 @@ void CxTCPFileSender::RunData()
 {
     m_startTime = m_lastPostTime = NowMs();
     m_bytesSent = m_currentOffset;
-    const size_t lead = kHeaderSize + kBlockSize;
-    char* packet = &m_packet[0];
+    std::string chunk;
+    std::string batch;
     while (m_running) {
         if (m_currentOffset == m_endOffset) {
             m_bytesSent = m_info.fileSize;
@@ -191,19 +189,26 @@ void CxTCPFileSender::RunData()
             SendAll(m_socket, finish.data(), static_cast<int>(finish.size()), kFinishTimeoutMs);
             break;
         }
+        // One read and one send carry a run of blocks; each block still travels as its own packet.
         uint64_t left = m_endOffset - m_currentOffset;
-        DWORD n = static_cast<DWORD>(left < static_cast<uint64_t>(m_blockSize) ? left : m_blockSize);
-        if (!ReadAt(m_currentOffset, packet + lead, n)) {
+        size_t runBytes = static_cast<size_t>(m_blockSize) * kBlocksPerRun;
+        DWORD n = static_cast<DWORD>(left < runBytes ? left : runBytes);
+        chunk.resize(n);
+        if (!ReadAt(m_currentOffset, &chunk[0], n)) {
             // The file shrank or broke under us: the relay would wait for bytes that never come.
             LOG_ERROR(L"fileTransfer: Err, source file gave less than %I64u bytes", m_endOffset);
             break;
         }
-        std::string head;
-        AppendHeader(head, m_info.transferId, FTM_DATA, static_cast<uint16_t>(kBlockSize + n));
-        AppendBlock(head, m_currentOffset, n);
-        memcpy(packet, head.data(), lead);
-        int total = static_cast<int>(lead + n);
-        if (SendAll(m_socket, packet, total, kDataTimeoutMs) != total) {
+        batch.clear();
+        for (DWORD done = 0; done < n;) {
+            DWORD piece = n - done < static_cast<DWORD>(m_blockSize) ? n - done : static_cast<DWORD>(m_blockSize);
+            AppendHeader(batch, m_info.transferId, FTM_DATA, static_cast<uint16_t>(kBlockSize + piece));
+            AppendBlock(batch, m_currentOffset + done, piece);
+            batch.append(chunk, done, piece);
+            done += piece;
+        }
+        int total = static_cast<int>(batch.size());
+        if (SendAll(m_socket, batch.data(), total, kDataTimeoutMs) != total) {
             m_running = false;
             break;
         }

@@ -41,7 +41,6 @@ private:
     uint64_t m_currentOffset = 0;
     uint64_t m_endOffset = 0;
     int32_t m_blockSize = 0;
-    std::string m_packet;
     DWORD m_startTime = 0;
     DWORD m_lastPostTime = 0;
     std::atomic<uint64_t> m_bytesSent{0};

@@ -40,6 +40,42 @@ bool SendBytes(SOCKET s, const std::string& bytes)
     return true;
 }
 
+// Buffered reads of one connection: an upload is thousands of small packets.
+class StreamBuffer {
+public:
+    explicit StreamBuffer(SOCKET s) : m_socket(s), m_bytes(256 * 1024) {}
+    bool Read(void* out, size_t n)
+    {
+        char* p = static_cast<char*>(out);
+        while (n > 0) {
+            if (m_pos == m_end) {
+                int got = recv(m_socket, m_bytes.data(), static_cast<int>(m_bytes.size()), 0);
+                if (got <= 0) return false;
+                m_pos = 0;
+                m_end = static_cast<size_t>(got);
+            }
+            size_t take = std::min(n, m_end - m_pos);
+            memcpy(p, m_bytes.data() + m_pos, take);
+            m_pos += take;
+            p += take;
+            n -= take;
+        }
+        return true;
+    }
+
+private:
+    SOCKET m_socket;
+    std::vector<char> m_bytes;
+    size_t m_pos = 0, m_end = 0;
+};
+
+bool ReadPacket(StreamBuffer& in, FileTransHeader* header, std::string* payload)
+{
+    if (!in.Read(header, sizeof *header)) return false;
+    payload->assign(header->length, '\0');
+    return header->length == 0 || in.Read(&(*payload)[0], header->length);
+}
+
 bool ReadPacket(SOCKET s, FileTransHeader* header, std::string* payload)
 {
     if (!RecvExact(s, header, sizeof *header)) return false;
@@ -197,7 +233,8 @@ void FakeRelay::ServeUpload(SOCKET s, const FileTransHeader& header, const std::
     bool first = true;
     FileTransHeader packet;
     std::string body;
-    while (ReadPacket(s, &packet, &body)) {
+    StreamBuffer in(s);
+    while (ReadPacket(in, &packet, &body)) {
         std::lock_guard<std::mutex> hold(m_lock);
         m_uploadIds.push_back(packet.transferId);
         if (packet.type == FTM_FINISH) break;
