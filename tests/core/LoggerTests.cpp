@@ -1,0 +1,98 @@
+#include "core/Folders.h"
+#include "core/Logger.h"
+#include "tests/support/TestFolders.h"
+
+#include <gtest/gtest.h>
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace {
+struct LogFile : testing::Test {
+    TempFolder folder{L"log"};
+    CString path = folder.File(L"log.txt");
+    CString backup = folder.File(L"log_bak.txt");
+};
+} // namespace
+
+TEST_F(LogFile, LineFormatIsTimeThenUtf8ThenCrLf)
+{
+    {
+        Logger log(path);
+        ASSERT_TRUE(log.IsOpen());
+        log.Write(L"Infor : %s=%d %S", L"\u4e2d", 5, "narrow");
+        log.WriteLine(L"second");
+    }
+    std::string bytes = ReadFileBytes(path);
+    std::regex line(R"(\d\d/\d\d \d\d:\d\d:\d\d : Infor : \xE4\xB8\xAD=5 narrow\r\n\d\d/\d\d \d\d:\d\d:\d\d : second\r\n)");
+    EXPECT_TRUE(std::regex_match(bytes, line)) << bytes;
+    EXPECT_NE(0, bytes.compare(0, 3, "\xEF\xBB\xBF")); // no byte-order mark
+}
+
+TEST_F(LogFile, AppendsAcrossOpens)
+{
+    { Logger log(path); log.WriteLine(L"one"); }
+    { Logger log(path); log.WriteLine(L"two"); }
+    std::string bytes = ReadFileBytes(path);
+    EXPECT_LT(bytes.find("one"), bytes.find("two"));
+}
+
+TEST_F(LogFile, RotatesAboveTheLimitOnly)
+{
+    std::string atLimit(Logger::kRotateSize, 'x');
+    ASSERT_TRUE(WriteFileBytes(path, atLimit));
+    { Logger log(path); log.WriteLine(L"kept"); }
+    EXPECT_FALSE(FileExists(backup));
+    EXPECT_GT(ReadFileBytes(path).size(), atLimit.size());
+
+    std::string over(Logger::kRotateSize + 1, 'y');
+    ASSERT_TRUE(WriteFileBytes(path, over));
+    ASSERT_TRUE(WriteFileBytes(backup, "older backup"));
+    { Logger log(path); log.WriteLine(L"fresh"); }
+    EXPECT_EQ(over, ReadFileBytes(backup)); // replaced, never appended to
+    std::string now = ReadFileBytes(path);
+    EXPECT_LT(now.size(), 64u);
+    EXPECT_NE(std::string::npos, now.find("fresh"));
+}
+
+TEST_F(LogFile, CreatesItsFolderAndOthersMayRead)
+{
+    CString nested = folder.File(L"a\\b\\log.txt");
+    Logger log(nested);
+    ASSERT_TRUE(log.IsOpen());
+    log.WriteLine(L"x");
+    EXPECT_NE(std::string::npos, ReadFileBytes(nested).find("x")); // readable while open
+    FILE* writer = _wfsopen(nested, L"ab", 0x40 /*_SH_DENYNO*/);
+    EXPECT_EQ(nullptr, writer) << "other writers are kept out";
+    if (writer) fclose(writer);
+}
+
+TEST_F(LogFile, UnopenableLogSkipsWritesQuietly)
+{
+    CreateDirectoryW(folder.File(L"dir.txt"), nullptr);
+    Logger log(folder.File(L"dir.txt"));
+    EXPECT_FALSE(log.IsOpen());
+    log.Write(L"ignored %d", 1);
+}
+
+TEST_F(LogFile, LinesOfManyThreadsStayWhole)
+{
+    {
+        Logger log(path);
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 4; ++t) {
+            threads.emplace_back([&log, t] {
+                for (int i = 0; i < 200; ++i) log.Write(L"thread %d line %d end", t, i);
+            });
+        }
+        for (auto& t : threads) t.join();
+    }
+    std::string bytes = ReadFileBytes(path);
+    std::regex whole(R"(\d\d/\d\d \d\d:\d\d:\d\d : thread \d line \d+ end)");
+    size_t lines = 0;
+    for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
+        EXPECT_TRUE(std::regex_match(bytes.substr(start, end - start), whole));
+        ++lines;
+    }
+    EXPECT_EQ(800u, lines);
+}
