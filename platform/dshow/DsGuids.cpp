@@ -1,0 +1,5 @@
+// Identifiers the toolchain's import libraries do not carry.
+#include <windows.h>
+
+extern "C" const GUID IID_IConfigAsfWriter = {
+    0x45086030, 0xf7e4, 0x486a, {0xb5, 0x04, 0x82, 0x6b, 0xb5, 0x79, 0x2a, 0x3b}};

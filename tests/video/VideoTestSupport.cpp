@@ -1,0 +1,207 @@
+#include "tests/video/VideoTestSupport.h"
+
+#include "media/video/VideoCapture.h"
+#include "platform/afx/AfxFile.h"
+#include "tests/support/MessageSink.h"
+
+ComScope::ComScope()
+{
+    m_ok = SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) && SUCCEEDED(RegisterSynthDevices());
+}
+
+ComScope::~ComScope()
+{
+    CoUninitialize();
+}
+
+HRESULT RegisterSynthDevices()
+{
+    static HRESULT result = E_PENDING;
+    if (result != E_PENDING)
+        return result;
+    HMODULE server = LoadLibraryW(L"SynthCamera.dll");
+    if (!server)
+        return result = HRESULT_FROM_WIN32(GetLastError());
+    auto registerServer = reinterpret_cast<HRESULT(WINAPI*)()>(GetProcAddress(server, "DllRegisterServer"));
+    result = registerServer ? registerServer() : E_NOINTERFACE;
+    return result;
+}
+
+template <typename T>
+static void Bind(HMODULE module, T& function, const char* name)
+{
+    function = reinterpret_cast<T>(GetProcAddress(module, name));
+}
+
+VidlatchDll::VidlatchDll()
+{
+    module = LoadLibraryW(L"Vidlatch.dll");
+    if (!module)
+        return;
+    Bind(module, captureCreate, "VideoCapture_Create");
+    Bind(module, captureGetDevs, "VideoCapture_GetDevs");
+    Bind(module, captureStart, "VideoCapture_Start");
+    Bind(module, captureSetState, "VideoCapture_SetState");
+    Bind(module, capturePreview, "VideoCapture_Preview");
+    Bind(module, captureShowPropertyPage, "VideoCapture_ShowPropertyPage");
+    Bind(module, captureChangeScreen, "VideoCapture_ChangeScreen");
+    Bind(module, captureDestroy, "VideoCapture_Destroy");
+    Bind(module, renderCreate, "VideoRender_Create");
+    Bind(module, renderStart, "VideoRender_Start");
+    Bind(module, renderDraw, "VideoRender_Draw");
+    Bind(module, renderChangeScreen, "VideoRender_ChangeScreen");
+    Bind(module, renderDestroy, "VideoRender_Destroy");
+    Bind(module, recorderCreate, "Recorder_Create");
+    Bind(module, recorderStart, "Recorder_Start");
+    Bind(module, recorderPutContent, "Recorder_PutContent");
+    Bind(module, recorderDestroy, "Recorder_Destroy");
+}
+
+VidlatchDll::~VidlatchDll()
+{
+    // Kept loaded: graphs of other tests may still hold its filters' code for a moment.
+}
+
+bool VidlatchDll::Loaded() const
+{
+    return module && captureCreate && captureGetDevs && captureStart && captureSetState && capturePreview &&
+           captureShowPropertyPage && captureChangeScreen && captureDestroy && renderCreate && renderStart &&
+           renderDraw && renderChangeScreen && renderDestroy;
+}
+
+int __cdecl FrameCollector::Callback(double sampleTime, BYTE* data, long length, int one, void* user,
+                                     BITMAPINFOHEADER* video, WAVEFORMATEX* audio, void* handle)
+{
+    auto* self = static_cast<FrameCollector*>(user);
+    std::lock_guard<std::mutex> guard(self->lock);
+    ++self->frames;
+    self->last.assign(data, data + length);
+    self->headerWasNull = video == nullptr;
+    if (video)
+        self->header = *video;
+    self->audioWasSet = audio != nullptr;
+    self->one = one;
+    self->handle = handle;
+    if (sampleTime < self->lastTime)
+        self->timesRise = false;
+    self->lastTime = sampleTime;
+    return 0;
+}
+
+int FrameCollector::Count()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    return frames;
+}
+
+bool FrameCollector::WaitFrames(int count, DWORD timeoutMs)
+{
+    return PumpUntil([&] { return Count() >= count; }, timeoutMs);
+}
+
+void FrameCollector::Clear()
+{
+    std::lock_guard<std::mutex> guard(lock);
+    frames = 0;
+    last.clear();
+    header = BITMAPINFOHEADER();
+    lastTime = -1;
+    timesRise = true;
+}
+
+int FindVideoDevice(const std::wstring& name)
+{
+    CStringList names;
+    GetDevice(names);
+    int index = 0;
+    for (POSITION position = names.GetHeadPosition(); position; ++index) {
+        if (name == names.GetNext(position).GetString())
+            return index;
+    }
+    return -1;
+}
+
+namespace {
+
+LRESULT CALLBACK PlainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_ERASEBKGND)
+        return 1;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+TestWindow::TestWindow(int x, int y, int width, int height)
+{
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = PlainWindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"LvVideoTestWindow";
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    RegisterClassW(&windowClass);
+    m_window = CreateWindowExW(WS_EX_TOPMOST, L"LvVideoTestWindow", L"video test", WS_POPUP | WS_VISIBLE |
+                               WS_CLIPCHILDREN, x, y, width, height, nullptr, nullptr, windowClass.hInstance,
+                               nullptr);
+    if (m_window) {
+        UpdateWindow(m_window);
+        Pump(50);
+    }
+}
+
+TestWindow::~TestWindow()
+{
+    if (m_window)
+        DestroyWindow(m_window);
+}
+
+COLORREF TestWindow::ScreenPixel(int x, int y) const
+{
+    POINT point = {x, y};
+    ClientToScreen(m_window, &point);
+    HDC screen = GetDC(nullptr);
+    COLORREF value = GetPixel(screen, point.x, point.y);
+    ReleaseDC(nullptr, screen);
+    // GetPixel answers 0x00BBGGRR.
+    return RGB(GetBValue(value), GetGValue(value), GetRValue(value));
+}
+
+namespace {
+
+const wchar_t* const kMixingRenderers[] = {
+    L"CLSID\\{B87BEB7B-8D29-423F-AE4D-6582C10175AC}", // VMR-7
+    L"CLSID\\{51B4ABF3-748F-4E3B-A276-C828330E926A}", // VMR-9
+    L"CLSID\\{6BC1CFFA-8FC1-4261-AC22-CFB4CC38DB50}", // default video renderer
+};
+const wchar_t kGdiRenderer[] = L"{70E102B0-5556-11CE-97C0-00AA0055595A}";
+
+} // namespace
+
+ScopedGdiRenderers::ScopedGdiRenderers()
+{
+    for (const wchar_t* key : kMixingRenderers) {
+        HKEY treatAs = nullptr;
+        std::wstring path = std::wstring(key) + L"\\TreatAs";
+        if (RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &treatAs,
+                            nullptr) != ERROR_SUCCESS) {
+            m_ok = false;
+            continue;
+        }
+        m_ok &= RegSetValueExW(treatAs, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kGdiRenderer),
+                               sizeof(kGdiRenderer)) == ERROR_SUCCESS;
+        RegCloseKey(treatAs);
+    }
+}
+
+ScopedGdiRenderers::~ScopedGdiRenderers()
+{
+    for (const wchar_t* key : kMixingRenderers) {
+        std::wstring path = std::wstring(key) + L"\\TreatAs";
+        RegDeleteKeyW(HKEY_CLASSES_ROOT, path.c_str());
+    }
+}
+
+void Pump(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}

@@ -1,0 +1,100 @@
+// Shared by the video tests: COM on the test thread, the synthetic devices registered in this
+// prefix, Vidlatch.dll's exports bound by name, a frame collector for the capture callback and a
+// real top-level window under Xvfb.
+#pragma once
+#include "media/video/Vidlatch.h"
+#include "platform/dshow/DsCommon.h"
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+// Initialises COM for the test and makes sure the synthetic devices are registered.
+class ComScope {
+public:
+    ComScope();
+    ~ComScope();
+    bool Ok() const { return m_ok; }
+private:
+    bool m_ok = false;
+};
+
+// Registers the synthetic devices once per process (DllRegisterServer of SynthCamera.dll).
+HRESULT RegisterSynthDevices();
+
+// Vidlatch.dll loaded from the test folder with every export looked up by its name.
+struct VidlatchDll {
+    VidlatchDll();
+    ~VidlatchDll();
+    bool Loaded() const;
+
+    HMODULE module = nullptr;
+    decltype(&VideoCapture_Create) captureCreate = nullptr;
+    decltype(&VideoCapture_GetDevs) captureGetDevs = nullptr;
+    decltype(&VideoCapture_Start) captureStart = nullptr;
+    decltype(&VideoCapture_SetState) captureSetState = nullptr;
+    decltype(&VideoCapture_Preview) capturePreview = nullptr;
+    decltype(&VideoCapture_ShowPropertyPage) captureShowPropertyPage = nullptr;
+    decltype(&VideoCapture_ChangeScreen) captureChangeScreen = nullptr;
+    decltype(&VideoCapture_Destroy) captureDestroy = nullptr;
+    decltype(&VideoRender_Create) renderCreate = nullptr;
+    decltype(&VideoRender_Start) renderStart = nullptr;
+    decltype(&VideoRender_Draw) renderDraw = nullptr;
+    decltype(&VideoRender_ChangeScreen) renderChangeScreen = nullptr;
+    decltype(&VideoRender_Destroy) renderDestroy = nullptr;
+    decltype(&Recorder_Create) recorderCreate = nullptr;
+    decltype(&Recorder_Start) recorderStart = nullptr;
+    decltype(&Recorder_PutContent) recorderPutContent = nullptr;
+    decltype(&Recorder_Destroy) recorderDestroy = nullptr;
+};
+
+// What the capture callback saw; filled on the streaming thread.
+struct FrameCollector {
+    static int __cdecl Callback(double sampleTime, BYTE* data, long length, int one, void* user,
+                                BITMAPINFOHEADER* video, WAVEFORMATEX* audio, void* handle);
+    int Count();
+    // Waits (pumping messages) until count frames arrived.
+    bool WaitFrames(int count, DWORD timeoutMs = 5000);
+    void Clear();
+
+    std::mutex lock;
+    int frames = 0;
+    std::vector<BYTE> last;
+    BITMAPINFOHEADER header = {};
+    bool headerWasNull = false;
+    bool audioWasSet = false;
+    int one = 0;
+    void* handle = nullptr;
+    double lastTime = -1;
+    bool timesRise = true;
+};
+
+// The index of a device name in the video input list, or -1.
+int FindVideoDevice(const std::wstring& name);
+
+// A visible top-level window at (x, y) of that client size; destroyed with the object.
+class TestWindow {
+public:
+    TestWindow(int x, int y, int width, int height);
+    ~TestWindow();
+    HWND Handle() const { return m_window; }
+    // The screen pixel at client (x, y) as 0x00RRGGBB.
+    COLORREF ScreenPixel(int x, int y) const;
+private:
+    HWND m_window = nullptr;
+};
+
+// Wine's mixing renderers present through OpenGL into an offscreen drawable that no screen read can
+// see; while this object lives, creating them (by class or by the graph's intelligent connect)
+// yields the GDI video renderer instead, whose pixels can be read back.
+class ScopedGdiRenderers {
+public:
+    ScopedGdiRenderers();
+    ~ScopedGdiRenderers();
+    bool Ok() const { return m_ok; }
+private:
+    bool m_ok = true;
+};
+
+// Pumps this thread's messages for a while.
+void Pump(DWORD ms);
