@@ -201,6 +201,13 @@ int CProtocolMgr::ReceiveDatagram()
     return n;
 }
 
+void CProtocolMgr::WaitAfterSendFailure()
+{
+    // A send that fails at once (no network) would otherwise spin until the give-up time.
+    if (m_abortEvent) WaitForSingleObject(m_abortEvent, m_timings.gatewayWaitMs);
+    else Sleep(m_timings.gatewayWaitMs);
+}
+
 void CProtocolMgr::ResolveGatewayHost()
 {
     SessionContext* session = SessionContext::Instance();
@@ -228,6 +235,7 @@ int CProtocolMgr::QueryGateway()
         // Every pass that does not return is a miss.
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
+            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
             if (size < 0) {
@@ -269,6 +277,7 @@ bool CProtocolMgr::QueryServerList()
     for (;;) {
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
+            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
             if (size > 0) {
