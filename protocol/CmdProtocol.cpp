@@ -153,12 +153,12 @@ bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t lengt
     m_sendBuffer.clear();
     for (uint32_t i = 1; i <= count; ++i) {
         uint32_t offset = (i - 1) * kFragmentPayload;
-        uint32_t piece = i < count ? kFragmentPayload : length - offset;
-        header.length = static_cast<uint16_t>(piece);
+        uint32_t fragmentBytes = i < count ? kFragmentPayload : length - offset;
+        header.length = static_cast<uint16_t>(fragmentBytes);
         header.fragmentNumber = static_cast<uint8_t>(i);
         const uint8_t* head = reinterpret_cast<const uint8_t*>(&header);
         m_sendBuffer.insert(m_sendBuffer.end(), head, head + sizeof(header));
-        if (piece) m_sendBuffer.insert(m_sendBuffer.end(), bytes + offset, bytes + offset + piece);
+        if (fragmentBytes) m_sendBuffer.insert(m_sendBuffer.end(), bytes + offset, bytes + offset + fragmentBytes);
         if (i % kFragmentsPerSend == 0 || i == count) {
             if (!SendAll(m_sendBuffer.data(), m_sendBuffer.size())) {
                 Logger::Instance().Write(L"发送数据失败, type= %d\r\n", type);
