@@ -377,7 +377,9 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
     IStream* stream = nullptr;
     ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID_ILVImageCtl, control, &stream));
 
-    HRESULT unmarshalled = E_FAIL, width = 0;
+    HRESULT unmarshalled = E_FAIL, width = 0, pathResult = E_FAIL, shortResult = E_FAIL;
+    wchar_t path[MAX_PATH] = {};
+    wchar_t shortBuffer[4] = {L'#', L'#', L'#', L'#'};
     ULONG objectId = 0;
     bool isProxy = false;
     std::atomic<bool> done(false);
@@ -389,6 +391,9 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
             isProxy = remote != control.Get();
             width = remote->GetWidth();
             remote->get_ObjectID(&objectId);
+            // The whole wide buffer travels to the control's apartment and back.
+            pathResult = remote->GetImagePath(reinterpret_cast<char*>(path), MAX_PATH);
+            shortResult = remote->GetImagePath(reinterpret_cast<char*>(shortBuffer), 4);
             remote->Release();
         }
         CoUninitialize();
@@ -406,6 +411,10 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
     EXPECT_TRUE(isProxy);
     EXPECT_EQ(40, width);
     EXPECT_EQ(4242u, objectId);
+    EXPECT_EQ(S_OK, pathResult);
+    EXPECT_EQ(PictureFile(L"red.png"), std::wstring(path));
+    EXPECT_EQ(S_FALSE, shortResult);
+    EXPECT_EQ(L'#', shortBuffer[0]);
 }
 
 }  // namespace
