@@ -1,6 +1,7 @@
 // The server as regsvr32 and a host meet it: registration keys, the log, creation by ProgID,
 // IDispatch by name and DISPID, the merged proxy, unload rules and unregistration.
 #include "tests/imagecontrol/ControlTestSupport.h"
+#include "tests/support/Process.h"
 
 #include <atomic>
 #include <fstream>
@@ -193,6 +194,35 @@ TEST_F(ServerTest, InstallForTheUserOnlyWithTheExactWordUser)
         ASSERT_EQ(S_OK, m_server.Install(FALSE, line));
         EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
     }
+}
+
+// The system's own regsvr32 drives the same exports: /s register, /u unregister, /n /i:user install.
+TEST_F(ServerTest, Regsvr32RegistersInstallsPerUserAndUnregisters)
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    CString regsvr32 = CString(system) + L"\\regsvr32.exe";
+    CString quoted = CString(L"\"") + ServerPath().c_str() + L"\"";
+    std::wstring userProgId = std::wstring(kUserClasses) + L"Tessellon.LVImageCtl.1";
+
+    ChildResult run = RunChild(regsvr32, L"/s " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+    run = RunChild(regsvr32, L"/s /u " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+
+    run = RunChild(regsvr32, L"/s /n /i:user " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+    run = RunChild(regsvr32, L"/s /u /n /i:user " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
 }
 
 TEST_F(ServerTest, ClassObjectCountsLocksAndObjectsForUnloading)
