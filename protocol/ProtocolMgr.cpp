@@ -4,6 +4,7 @@
 #include "core/SessionContext.h"
 #include "core/TextUtil.h"
 #include "core/WindowMessages.h"
+#include "protocol/HostAddress.h"
 #include "protocol/WireFormat.h"
 #include <ws2tcpip.h>
 #include <cstring>
@@ -75,15 +76,11 @@ CProtocolMgr::~CProtocolMgr()
 
 uint32_t CProtocolMgr::ResolveHost(const CString& host)
 {
-    std::string name = Utf16ToUtf8(host);
-    uint32_t address = inet_addr(name.c_str());
-    if (address != INADDR_NONE) return address;
-    hostent* entry = gethostbyname(name.c_str());
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list[0]) {
+    uint32_t address = INADDR_NONE;
+    if (!ResolveIPv4(host, address)) {
         LOG_ERROR(L"gateway host %s not resolved (%d)", host.GetString(), WSAGetLastError());
         return INADDR_NONE;
     }
-    memcpy(&address, entry->h_addr_list[0], 4);
     return address;
 }
 
