@@ -161,10 +161,25 @@ bool CDSAudioPlay::InitNotifications()
     return true;
 }
 
-void CDSAudioPlay::Stop(bool insideLoaderLock)
+void CDSAudioPlay::Abandon()
 {
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, insideLoaderLock,
-                     "playback");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "playback");
+    if (m_buffer) m_buffer->Stop();
+    m_notify.Abandon();
+    m_buffer.Abandon();
+    m_plainBuffer.Abandon();
+    m_dsound.Abandon();
+    m_notifyEvent.Abandon();
+    m_stopEvent.Reset();
+    m_stoppedEvent.Reset();
+    delete m_block;
+    m_block = nullptr;
+    m_callback = nullptr;
+}
+
+void CDSAudioPlay::Stop()
+{
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "playback");
     {
         CAutoMutex lock(m_ringLock);
         if (m_buffer) m_buffer->Stop();

@@ -21,16 +21,24 @@ private:
     std::set<const void*> m_live;
 };
 
-// Never destroyed: the loader may run static destructors before the last export call returns.
-HandleRegistry& Registry()
+// One registry per family, so a handle of one is never taken for the other. Never destroyed: the
+// loader may run static destructors before the last export call returns.
+HandleRegistry& Registry(const CDSSonarel*)
 {
-    static HandleRegistry* registry = new HandleRegistry;
-    return *registry;
+    static HandleRegistry* captures = new HandleRegistry;
+    return *captures;
 }
 
-bool CheckHandle(const void* handle)
+HandleRegistry& Registry(const CDSAudioPlay*)
 {
-    if (Registry().Contains(handle)) return true;
+    static HandleRegistry* players = new HandleRegistry;
+    return *players;
+}
+
+template <typename Object>
+bool CheckHandle(const Object* handle)
+{
+    if (Registry(handle).Contains(handle)) return true;
     MEDIA_LOG("Err: bad pointer!\r\n");
     return false;
 }
@@ -72,7 +80,7 @@ extern "C" {
 CDSSonarel* Sonarel_Create()
 {
     CDSSonarel* capture = new (std::nothrow) CDSSonarel;
-    if (capture) Registry().Add(capture);
+    if (capture) Registry(capture).Add(capture);
     return capture;
 }
 
@@ -92,7 +100,7 @@ int Sonarel_Start(CDSSonarel* handle, int deviceIndex, int samplesPerSec, int bi
 void Sonarel_Close(CDSSonarel** handle)
 {
     if (!handle || !*handle) return;
-    if (Registry().Remove(*handle)) {
+    if (Registry(*handle).Remove(*handle)) {
         (*handle)->Stop();
         (*handle)->Stop();
         delete *handle;
@@ -105,7 +113,7 @@ void Sonarel_Close(CDSSonarel** handle)
 CDSAudioPlay* AudioPlay_Create()
 {
     CDSAudioPlay* player = new (std::nothrow) CDSAudioPlay;
-    if (player) Registry().Add(player);
+    if (player) Registry(player).Add(player);
     return player;
 }
 
@@ -125,7 +133,7 @@ int AudioPlay_Start(CDSAudioPlay* handle, HWND window, int unused, int samplesPe
 void AudioPlay_Close(CDSAudioPlay** handle)
 {
     if (!handle || !*handle) return;
-    if (Registry().Remove(*handle)) {
+    if (Registry(*handle).Remove(*handle)) {
         (*handle)->Stop();
         (*handle)->Reset();
         delete *handle;
