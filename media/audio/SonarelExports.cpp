@@ -7,6 +7,7 @@
 
 #include <new>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -16,6 +17,7 @@ public:
     void Add(const void* object) { CAutoMutex lock(m_lock); m_live.insert(object); }
     bool Contains(const void* object) { CAutoMutex lock(m_lock); return object && m_live.count(object) == 1; }
     bool Remove(const void* object) { CAutoMutex lock(m_lock); return m_live.erase(object) == 1; }
+    std::vector<const void*> Live() { CAutoMutex lock(m_lock); return {m_live.begin(), m_live.end()}; }
 private:
     CRITICAL_SECTION m_lock;
     std::set<const void*> m_live;
@@ -55,8 +57,27 @@ public:
     void ExitInstance(bool processEnding)
     {
         // At process end the other threads are gone already; stopping them would wait for nothing.
-        if (!processEnding) StopLoopbackTest();
+        if (!processEnding) {
+            StopLoopbackTest();
+            StopUnclosedObjects();
+        }
         TheMediaLog().Close();
+    }
+
+private:
+    // A host that unloads the library without closing its handles would leave threads running in
+    // unmapped code: they are stopped, and their device objects abandoned as the loopback's are.
+    static void StopUnclosedObjects()
+    {
+        std::vector<const void*> captures = Registry(static_cast<CDSSonarel*>(nullptr)).Live();
+        std::vector<const void*> players = Registry(static_cast<CDSAudioPlay*>(nullptr)).Live();
+        if (captures.empty() && players.empty()) return;
+        MEDIA_LOG("Warn: unloaded with %d capture and %d playback handles open\r\n", static_cast<int>(captures.size()),
+                  static_cast<int>(players.size()));
+        HMODULE pinned = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"dsound.dll", &pinned);
+        for (const void* capture : captures) const_cast<CDSSonarel*>(static_cast<const CDSSonarel*>(capture))->Abandon();
+        for (const void* player : players) const_cast<CDSAudioPlay*>(static_cast<const CDSAudioPlay*>(player))->Abandon();
     }
 };
 

@@ -101,3 +101,23 @@ TEST_F(SonarelSoundTest, UnloadingAfterCloseLeavesNoThreadOfTheLibrary)
     EXPECT_TRUE(ThreadEnded(played.CallbackThread()));
     ASSERT_TRUE(host.Load());
 }
+
+TEST_F(SonarelSoundTest, UnloadingWithHandlesLeftOpenStopsTheirThreads)
+{
+    CDSSonarel* capture = host.Sonarel_Create();
+    CDSAudioPlay* player = host.AudioPlay_Create();
+    BlockRecorder captured, played;
+    ASSERT_EQ(1, host.Sonarel_Start(capture, 0, 16000, 16, 1, BlockRecorder::Callback, &captured));
+    ASSERT_EQ(1, host.AudioPlay_Start(player, window.Handle(), 0, 16000, 16, 1, BlockRecorder::Callback, &played));
+    ASSERT_TRUE(captured.WaitForBlocks(5, kFirstBlocksMs));
+    ASSERT_TRUE(played.WaitForBlocks(5, kFirstBlocksMs));
+    ASSERT_TRUE(host.Unload()); // without closing: a careless host
+    EXPECT_NE(std::string::npos, ReadSonarelLog().find("Warn: unloaded with 1 capture and 1 playback handles open\r\n"));
+    EXPECT_TRUE(ThreadEnded(captured.CallbackThread(), 2000));
+    EXPECT_TRUE(ThreadEnded(played.CallbackThread(), 2000));
+    size_t capturedTotal = captured.Count(), playedTotal = played.Count();
+    Sleep(100);
+    EXPECT_EQ(capturedTotal, captured.Count());
+    EXPECT_EQ(playedTotal, played.Count());
+    ASSERT_TRUE(host.Load());
+}
