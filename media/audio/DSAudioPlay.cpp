@@ -227,6 +227,10 @@ DWORD CDSAudioPlay::ReadPlayedAudioData()
     void* second = nullptr;
     DWORD firstBytes = 0, secondBytes = 0;
     if (FAILED(m_buffer->Lock(m_readOffset, m_blockBytes, &first, &firstBytes, &second, &secondBytes, 0))) return 0;
+    if (firstBytes + secondBytes != m_blockBytes) { // never more than the block holds
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        return 0;
+    }
     CopyFromRegions(m_block->data, first, firstBytes, second, secondBytes);
     // What has been played becomes silence, so a host that supplies nothing new leaves the speaker quiet.
     if (first) memset(first, 0, firstBytes);
@@ -253,6 +257,10 @@ void CDSAudioPlay::WriteAudioData()
     void* second = nullptr;
     DWORD firstBytes = 0, secondBytes = 0;
     if (FAILED(m_buffer->Lock(m_writeOffset, m_blockBytes, &first, &firstBytes, &second, &secondBytes, 0))) return;
+    if (firstBytes + secondBytes != m_blockBytes) {
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        return;
+    }
     CopyToRegions(first, firstBytes, second, secondBytes, m_block->data);
     m_buffer->Unlock(first, firstBytes, second, secondBytes);
 }

@@ -202,8 +202,11 @@ CDSSonarel::ReadResult CDSSonarel::RecordCapturedData(unsigned char* data, DWORD
         MEDIA_LOG("Err: RecordCapturedData failed<maybe mic is pluged out> = %lx\r\n", hr);
         return ReadResult::Failed;
     }
-    if (firstBytes + secondBytes > length) secondBytes = firstBytes >= length ? 0 : length - firstBytes;
-    if (firstBytes > length) firstBytes = length;
+    if (firstBytes + secondBytes != length) { // never more than the block holds
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        MEDIA_LOG("Err: RecordCapturedData locked %lu of %lu bytes\r\n", firstBytes + secondBytes, length);
+        return ReadResult::Failed;
+    }
     CopyFromRegions(data, first, firstBytes, second, secondBytes);
     m_nextReadOffset = (m_nextReadOffset + firstBytes + secondBytes) % m_bufferBytes;
     m_buffer->Unlock(first, firstBytes, second, secondBytes);
