@@ -58,7 +58,7 @@ protected:
         m_saved = FileTransTimings::Defaults();
         FileTransTimings& t = FileTransTimings::Defaults();
         t.receiverIdleMs = 400;
-        t.peerSilenceMs = 600;
+        t.peerSilenceMs = 2000; // above the 300 ms finish gap times the losses a test link makes
         t.senderStopSettleMs = 10;
         t.udpReceiverCheckMs = 100;
         t.udpLossIntervalMs = 1000;
