@@ -140,13 +140,15 @@ int CxUDPP2PFileTrans::SendFile(const CString& path, const FileTransInfo& info)
     m_file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file == INVALID_HANDLE_VALUE) {
-        LOG_ERROR(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
+        Logger::Instance().Write(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
         return -1;
     }
     LARGE_INTEGER size = {};
     GetFileSizeEx(m_file, &size);
     FileTransInfo filled = info;
     filled.fileSize = static_cast<uint64_t>(size.QuadPart);
+    // The receiver refuses an empty file, and the pacing has nothing to send.
+    if (filled.fileSize == 0) return FTE_EMPTY_FILE;
     std::string name = FitFileName(Utf16ToUtf8(NamePart(path)), kFileNameBytes, true);
     memset(filled.fileName, 0, sizeof filled.fileName);
     memcpy(filled.fileName, name.data(), name.size());
@@ -182,7 +184,7 @@ void CxUDPP2PFileTrans::Stop()
     if (m_worker) {
         ResumeThread(m_worker); // a worker never resumed would hold the wait for its full time
         if (WaitForSingleObject(m_worker, m_timings.udpStopWaitMs) == WAIT_TIMEOUT) {
-            LOG_ERROR(L"fileTransfer: Err, peer sender thread did not end, terminating");
+            Logger::Instance().Write(L"fileTransfer: Err, peer sender thread did not end, terminating");
             TerminateThread(m_worker, 221);
         }
     }
@@ -260,7 +262,7 @@ void CxUDPP2PFileTrans::Dispatch(const uint8_t* datagram, size_t size, const soc
 {
     FileTransHeader header;
     if (!ParseHeader(datagram, size, &header)) {
-        LOG_ERROR(L"fileTransfer: Err, datagram of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, datagram of %d bytes dropped", static_cast<int>(size));
         return;
     }
     const uint8_t* payload = datagram + kHeaderSize;
@@ -280,7 +282,7 @@ void CxUDPP2PFileTrans::OnRequest(const uint8_t* payload, size_t size, const soc
     if (m_started) return; // repeated requests answer repeated offers
     FileTransBlock block;
     if (!ParseRequest(payload, size, &block)) {
-        LOG_ERROR(L"fileTransfer: Err, peer request of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, peer request of %d bytes dropped", static_cast<int>(size));
         return;
     }
     EnterCriticalSection(&m_tickLock);
@@ -302,7 +304,7 @@ void CxUDPP2PFileTrans::OnRequest(const uint8_t* payload, size_t size, const soc
     int32_t period = m_pacingPeriod;
     LeaveCriticalSection(&m_tickLock);
     if (!StartTimer(static_cast<uint32_t>(period), 1))
-        LOG_ERROR(L"fileTransfer: Err, pacing timer of %d ms did not start", period);
+        Logger::Instance().Write(L"fileTransfer: Err, pacing timer of %d ms did not start", period);
 }
 
 void CxUDPP2PFileTrans::Fill(size_t count)
@@ -387,7 +389,7 @@ void CxUDPP2PFileTrans::OnAck(const uint8_t* payload, size_t size)
 {
     std::vector<FileTransBlock> blocks;
     if (!ParseAcks(payload, size, &blocks)) {
-        LOG_ERROR(L"fileTransfer: Err, acknowledgement of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, acknowledgement of %d bytes dropped", static_cast<int>(size));
         return;
     }
     EnterCriticalSection(&m_tickLock);
@@ -407,11 +409,11 @@ void CxUDPP2PFileTrans::OnLoss(const uint8_t* payload, size_t size)
 {
     uint16_t loss = 0;
     if (!ParseLoss(payload, size, &loss)) {
-        LOG_ERROR(L"fileTransfer: Err, loss report of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, loss report of %d bytes dropped", static_cast<int>(size));
         return;
     }
     if (loss > 100) {
-        LOG_ERROR(L"fileTransfer: Err, loss report of %d %% dropped", loss);
+        Logger::Instance().Write(L"fileTransfer: Err, loss report of %d %% dropped", loss);
         return;
     }
     EnterCriticalSection(&m_tickLock);
@@ -427,7 +429,7 @@ void CxUDPP2PFileTrans::OnStatus(const uint8_t* payload, size_t size)
 {
     FileTransStatus peer;
     if (!ParseStatus(payload, size, &peer)) {
-        LOG_ERROR(L"fileTransfer: Err, status of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, status of %d bytes dropped", static_cast<int>(size));
         return;
     }
     // The peer's progress, under our own id, sequence and tag: the window matches records by them.
@@ -484,7 +486,7 @@ int CxUDPP2PFileRcver::StartRecv(const FileTransInfo& info)
     if (m_info.fileSize == 0) return FTE_EMPTY_FILE;
     CString name = Utf8ToWString(m_info.fileName);
     if (!IsSafeFileName(name.str())) {
-        LOG_ERROR(L"fileTransfer: Err, refused file name \"%s\"", name.GetString());
+        Logger::Instance().Write(L"fileTransfer: Err, refused file name \"%s\"", name.GetString());
         return -1;
     }
     SetStatusIds(m_info.transferId, m_info.sequence, m_info.tag);
@@ -497,7 +499,7 @@ int CxUDPP2PFileRcver::StartRecv(const FileTransInfo& info)
     size.QuadPart = static_cast<LONGLONG>(m_info.fileSize);
     if (m_file == INVALID_HANDLE_VALUE || !SetFilePointerEx(m_file, size, nullptr, FILE_BEGIN) ||
         !SetEndOfFile(m_file)) {
-        LOG_ERROR(L"fileTransfer: Err, cannot create %s, %d", m_dataPath.GetString(), GetLastError());
+        Logger::Instance().Write(L"fileTransfer: Err, cannot create %s, %d", m_dataPath.GetString(), GetLastError());
         return -1;
     }
     m_buffer.assign(kUdpReceiverDatagram, '\0');
@@ -529,7 +531,7 @@ void CxUDPP2PFileRcver::Stop()
     m_running = false;
     StopTimer();
     if (m_worker && WaitForSingleObject(m_worker, m_timings.udpStopWaitMs) == WAIT_TIMEOUT) {
-        LOG_ERROR(L"fileTransfer: Err, peer receiver thread did not end, terminating");
+        Logger::Instance().Write(L"fileTransfer: Err, peer receiver thread did not end, terminating");
         TerminateThread(m_worker, 219);
     }
     CloseSocket(m_socket);
@@ -591,7 +593,7 @@ void CxUDPP2PFileRcver::Dispatch(const uint8_t* datagram, size_t size)
 {
     FileTransHeader header;
     if (!ParseHeader(datagram, size, &header)) {
-        LOG_ERROR(L"fileTransfer: Err, datagram of %d bytes dropped", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, datagram of %d bytes dropped", static_cast<int>(size));
         return;
     }
     if (header.type == FTM_OFFER) {
@@ -615,7 +617,7 @@ bool CxUDPP2PFileRcver::WriteBlock(const FileTransHeader& header, const uint8_t*
 {
     DataView block;
     if (!ParseUdpData(header, datagram + kHeaderSize, size - kHeaderSize, m_info.fileSize, &block)) {
-        LOG_ERROR(L"fileTransfer: Err, data block outside the %I64u-byte file dropped", m_info.fileSize);
+        Logger::Instance().Write(L"fileTransfer: Err, data block outside the %I64u-byte file dropped", m_info.fileSize);
         return false;
     }
     if (m_file == INVALID_HANDLE_VALUE) return false;
@@ -670,7 +672,7 @@ bool CxUDPP2PFileRcver::Store()
     m_file = INVALID_HANDLE_VALUE;
     CString finalPath = FinalPath();
     if (!MoveFileExW(m_dataPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
-        LOG_ERROR(L"fileTransfer: Err, cannot move %s to %s, %d", m_dataPath.GetString(), finalPath.GetString(),
+        Logger::Instance().Write(L"fileTransfer: Err, cannot move %s to %s, %d", m_dataPath.GetString(), finalPath.GetString(),
                   GetLastError());
         return false;
     }

@@ -389,6 +389,10 @@ TEST_F(UdpTransferTest, StartRefusals)
     CxUDPP2PFileTrans noFile;
     ASSERT_EQ(1, noFile.Start(INVALID_SOCKET, inet_addr("127.0.0.1"), 9));
     EXPECT_EQ(-1, noFile.SendFile(m_folder.File(L"missing"), FileTransInfo()));
+    ASSERT_TRUE(WriteFileBytes(m_folder.File(L"empty"), ""));
+    CxUDPP2PFileTrans empty;
+    ASSERT_EQ(1, empty.Start(INVALID_SOCKET, inet_addr("127.0.0.1"), 9));
+    EXPECT_EQ(-5, empty.SendFile(m_folder.File(L"empty"), FileTransInfo()));
 }
 
 TEST_F(UdpTransferTest, StopMidTransferWhileTicking)
