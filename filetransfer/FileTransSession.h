@@ -8,13 +8,9 @@
 #include <cstdint>
 #include <memory>
 
-// The messages the requesting windows usually name in their requests.
-const UINT WM_USER_UPLOAD_RESULT = WM_USER + 132;   // 1156
-const UINT WM_USER_DOWNLOAD_RESULT = WM_USER + 133; // 1157
-
 struct FileTransRequest {
     HWND notifyWindow = nullptr;
-    UINT notifyMessage = 0;
+    UINT notifyMessage = 0; // WM_USER_UPLOAD_RESULT (1156) or WM_USER_DOWNLOAD_RESULT (1157), usually
     uint64_t fileSize = 0;
     uint64_t transferId = 0; // the file id of a download, 0 for an upload
     uint32_t sequence = 0;

@@ -50,8 +50,8 @@ protected:
         context->userId = 0x01020304;
         context->room.roomId = 0x0A0B0C0D;
         m_baseline = CxFileTransBase::OutstandingRecords();
-        m_sink.SetFreer(WM_USER_UPLOAD_RESULT, &FreeAsOrphan);
-        m_sink.SetFreer(WM_USER_DOWNLOAD_RESULT, &FreeAsOrphan);
+        m_sink.SetFreer(kUploadMessage, &FreeAsOrphan);
+        m_sink.SetFreer(kDownloadMessage, &FreeAsOrphan);
     }
     void TearDown() override
     {
@@ -63,7 +63,7 @@ protected:
     {
         FileTransRequest request;
         request.notifyWindow = m_sink.Handle();
-        request.notifyMessage = WM_USER_UPLOAD_RESULT;
+        request.notifyMessage = kUploadMessage;
         request.fileSize = size;
         request.sequence = 71;
         request.tag = 72;
@@ -77,7 +77,7 @@ protected:
     {
         FileTransRequest request;
         request.notifyWindow = m_sink.Handle();
-        request.notifyMessage = WM_USER_DOWNLOAD_RESULT;
+        request.notifyMessage = kDownloadMessage;
         request.fileSize = size;
         request.transferId = id;
         request.sequence = 81;
@@ -103,10 +103,10 @@ TEST_F(SessionTest, UploadFillsTheInfoFromTheRequestAndTheSession)
     ASSERT_TRUE(WriteFileBytes(path, bytes));
     {
         CFileTransSession session;
-        HandBack handBackUp(m_sink, WM_USER_UPLOAD_RESULT, &session);
+        HandBack handBackUp(m_sink, kUploadMessage, &session);
         ASSERT_TRUE(session.StartSend(UploadRequest(path, L"slides.lvl", bytes.size())));
-        ASSERT_TRUE(WaitFinal(m_sink, WM_USER_UPLOAD_RESULT, 20000));
-        std::vector<FileTransStatus> records = RecordsOf(m_sink, WM_USER_UPLOAD_RESULT);
+        ASSERT_TRUE(WaitFinal(m_sink, kUploadMessage, 20000));
+        std::vector<FileTransStatus> records = RecordsOf(m_sink, kUploadMessage);
         EXPECT_EQ(FTS_SEND_DONE, records.back().state);
         EXPECT_EQ(71u, records.back().sequence);
         EXPECT_EQ(72u, records.back().tag);
@@ -137,9 +137,9 @@ TEST_F(SessionTest, LongNamesAreCutToSixtyThreeBytesOnACharacter)
     CString name;
     for (int i = 0; i < 35; ++i) name += L'\x0416'; // 70 bytes of UTF-8
     CFileTransSession session;
-    HandBack handBackUp(m_sink, WM_USER_UPLOAD_RESULT, &session);
+    HandBack handBackUp(m_sink, kUploadMessage, &session);
     ASSERT_TRUE(session.StartSend(UploadRequest(path, name, 3)));
-    ASSERT_TRUE(WaitFinal(m_sink, WM_USER_UPLOAD_RESULT, 10000));
+    ASSERT_TRUE(WaitFinal(m_sink, kUploadMessage, 10000));
     ASSERT_EQ(1u, m_relay.Offers().size());
     EXPECT_EQ(62u, strlen(m_relay.Offers()[0].fileName));
     EXPECT_EQ(Utf16ToUtf8(name).substr(0, 62), m_relay.Offers()[0].fileName);
@@ -168,10 +168,10 @@ TEST_F(SessionTest, DownloadStoresUnderTheIdAndGivesItsPath)
     std::string bytes = RandomBytes(77777, 92);
     m_relay.AddFile(4321, bytes);
     CFileTransSession session;
-    HandBack handBackDown(m_sink, WM_USER_DOWNLOAD_RESULT, &session);
+    HandBack handBackDown(m_sink, kDownloadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(4321, L"doc.lvl", bytes.size(), m_folder.Path())));
-    ASSERT_TRUE(WaitFinal(m_sink, WM_USER_DOWNLOAD_RESULT, 20000));
-    std::vector<FileTransStatus> records = RecordsOf(m_sink, WM_USER_DOWNLOAD_RESULT);
+    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
+    std::vector<FileTransStatus> records = RecordsOf(m_sink, kDownloadMessage);
     EXPECT_EQ(FTS_RECV_DONE, records.back().state);
     EXPECT_EQ(81u, records.back().sequence);
     EXPECT_EQ(m_folder.File(L"4321"), session.GetPath(4321));
@@ -185,10 +185,10 @@ TEST_F(SessionTest, AlreadyDownloadedFileIsAnsweredAtOnce)
 {
     ASSERT_TRUE(WriteFileBytes(m_folder.File(L"known.lvl"), "kept"));
     CFileTransSession session;
-    HandBack handBackDown(m_sink, WM_USER_DOWNLOAD_RESULT, &session);
+    HandBack handBackDown(m_sink, kDownloadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(99, L"known.lvl", 4, m_folder.Path())));
-    ASSERT_TRUE(m_sink.WaitFor(WM_USER_DOWNLOAD_RESULT));
-    FileTransStatus record = RecordsOf(m_sink, WM_USER_DOWNLOAD_RESULT)[0];
+    ASSERT_TRUE(m_sink.WaitFor(kDownloadMessage));
+    FileTransStatus record = RecordsOf(m_sink, kDownloadMessage)[0];
     EXPECT_EQ(99u, record.transferId);
     EXPECT_EQ(FTS_RECV_DONE, record.state);
     EXPECT_EQ(100, record.percent);
@@ -206,9 +206,9 @@ TEST_F(SessionTest, MissingSaveFolderFallsBackToDownloads)
     std::string bytes = RandomBytes(5000, 93);
     m_relay.AddFile(55, bytes);
     CFileTransSession session;
-    HandBack handBackDown(m_sink, WM_USER_DOWNLOAD_RESULT, &session);
+    HandBack handBackDown(m_sink, kDownloadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(55, L"x.lvl", bytes.size(), m_folder.File(L"nowhere\\"))));
-    ASSERT_TRUE(WaitFinal(m_sink, WM_USER_DOWNLOAD_RESULT, 20000));
+    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
     EXPECT_EQ(GetAppDataFolder() + L"Downloads\\", session.DefaultFolder());
     EXPECT_EQ(GetAppDataFolder() + L"Downloads\\55", session.GetPath(55));
     EXPECT_TRUE(ReadFileBytes(session.GetPath(55)) == bytes);
@@ -251,9 +251,9 @@ TEST_F(SessionTest, RecordsQueuedWhenTheSessionDiesStayValid)
     ASSERT_TRUE(m_relay.WaitConnectionsEnded(1, 20000));
     delete session;
     CFileTransSession later;
-    HandBack handBackDown(m_sink, WM_USER_DOWNLOAD_RESULT, &later);
+    HandBack handBackDown(m_sink, kDownloadMessage, &later);
     m_sink.PumpFor(100);
-    std::vector<FileTransStatus> records = RecordsOf(m_sink, WM_USER_DOWNLOAD_RESULT);
+    std::vector<FileTransStatus> records = RecordsOf(m_sink, kDownloadMessage);
     ASSERT_FALSE(records.empty());
     EXPECT_EQ(FTS_RECV_DONE, records.back().state);
     EXPECT_EQ(58u, records.back().transferId);
@@ -269,8 +269,8 @@ TEST_F(SessionTest, StopEndsTheTransferAndNothingFollows)
     CString path = m_folder.File(L"big.bin");
     ASSERT_TRUE(WriteFileBytes(path, bytes));
     CFileTransSession session;
-    HandBack handBackDown(m_sink, WM_USER_DOWNLOAD_RESULT, &session);
-    HandBack handBackUp(m_sink, WM_USER_UPLOAD_RESULT, &session);
+    HandBack handBackDown(m_sink, kDownloadMessage, &session);
+    HandBack handBackUp(m_sink, kUploadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(59, L"big.bin", bytes.size(), m_folder.File(L"in\\"))));
     ASSERT_TRUE(session.StartSend(UploadRequest(path, L"big.bin", bytes.size())));
     Sleep(30);

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-const UINT kUploadMessage = WM_USER + 56;   // the upload result message number
-const UINT kDownloadMessage = WM_USER + 57; // the download result message number
+const UINT kUploadMessage = WM_USER + 132;   // the upload result message number
+const UINT kDownloadMessage = WM_USER + 133; // the download result message number
 
 inline std::string RandomBytes(size_t n, unsigned seed)
 {
