@@ -316,7 +316,11 @@ SOCKET CxTCPBase::ConnectTimeout(uint32_t address, uint16_t port, int seconds)
     to.sin_addr.s_addr = address;
     to.sin_port = htons(port);
     connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    if (WaitWritable(s, seconds) <= 0) {
+    int error = 0;
+    int length = sizeof error;
+    bool connected = WaitWritable(s, seconds) > 0 &&
+                     getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 && error == 0;
+    if (!connected) {
         shutdown(s, SD_BOTH);
         closesocket(s);
         return INVALID_SOCKET;

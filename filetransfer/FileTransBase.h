@@ -34,6 +34,9 @@ struct FileTransTimings {
     DWORD udpStatusIntervalMs = 200;
     DWORD udpLossIntervalMs = 10000;
     DWORD udpReceiverCheckMs = 5000;
+    int32_t udpPublicPeriodMs = 20;
+    int32_t udpPrivatePeriodMs = 5;
+    bool udpLoopbackIsPrivate = false; // tests: pace a loopback peer as a private-network one
     // The values new transfer objects start with.
     static FileTransTimings& Defaults();
 };

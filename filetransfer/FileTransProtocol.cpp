@@ -1,6 +1,7 @@
 #include "filetransfer/FileTransProtocol.h"
 
 #include <cstring>
+#include <cwchar>
 
 namespace FileTransWire {
 
@@ -220,7 +221,7 @@ bool IsSafeFileName(const std::wstring& name)
 {
     if (name.empty() || name == L"." || name.find(L"..") != std::wstring::npos) return false;
     for (wchar_t ch : name) {
-        if (ch < 0x20 || ch == 0x7F || ch == L'\\' || ch == L'/' || ch == L':') return false;
+        if (ch < 0x20 || ch == 0x7F || wcschr(L"\\/:*?\"<>|", ch)) return false;
     }
     return true;
 }

@@ -46,7 +46,7 @@ private:
     static void CALLBACK TimerProc(UINT id, UINT message, DWORD_PTR user, DWORD_PTR, DWORD_PTR);
 
     uint32_t m_resolution = kDefaultResolution;
-    uint32_t m_timerId = 0;
+    std::atomic<uint32_t> m_timerId{0}; // read by the timer thread
     uint32_t m_period = kDefaultPeriod;
     // Callbacks under way and the thread running them, so Stop can wait without deadlocking itself.
     std::atomic<int> m_inCallback{0};

@@ -87,7 +87,7 @@ uint64_t CxTCPFileRcver::ReadSavedPosition() const
     if (!ok) return 0;
     // A position from a different or damaged download is not trusted.
     if (saved > m_info.fileSize || FileLength(m_dataPath) != m_info.fileSize) {
-        LOG_ERROR(L"FileTransfer: Err, saved position %I64u of %s does not fit, starting afresh", saved,
+        Logger::Instance().Write(L"FileTransfer: Err, saved position %I64u of %s does not fit, starting afresh", saved,
                   m_dataPath.GetString());
         return 0;
     }
@@ -131,7 +131,7 @@ int CxTCPFileRcver::StartRecv(const FileTransInfo& info)
         if (m_dataFile == INVALID_HANDLE_VALUE) return -1;
     } else {
         if (!OpenFresh()) {
-            LOG_ERROR(L"FileTransfer: Err, cannot create %s, %d", m_dataPath.GetString(), GetLastError());
+            Logger::Instance().Write(L"FileTransfer: Err, cannot create %s, %d", m_dataPath.GetString(), GetLastError());
             return -1;
         }
         m_progressFile = OpenForWriting(m_progressPath, CREATE_ALWAYS);
@@ -205,12 +205,12 @@ int32_t CxTCPFileRcver::ReceiveLoop()
         TcpPacketReader::Result read = reader.ReadPacket(m_socket, kTcpReceiverMaxPayload, kReadTimeoutMs, &header,
                                                          &payload);
         if (read == TcpPacketReader::kTooLong)
-            LOG_ERROR(L"FileTransfer: Err, relay packet of %d bytes is too long", header.length);
+            Logger::Instance().Write(L"FileTransfer: Err, relay packet of %d bytes is too long", header.length);
         if (read != TcpPacketReader::kPacket) return FTE_SHORT;
         if (header.type == FTM_DATA) {
             DataView block;
             if (!ParseTcpData(payload, header.length, m_info.fileSize, &block)) {
-                LOG_ERROR(L"FileTransfer: Err, data block outside the %I64u-byte file", m_info.fileSize);
+                Logger::Instance().Write(L"FileTransfer: Err, data block outside the %I64u-byte file", m_info.fileSize);
                 return FTE_SHORT;
             }
             if (!WriteBlock(block)) return FTE_FILE;
@@ -246,7 +246,7 @@ bool CxTCPFileRcver::FlushPending()
     if (m_pending.empty()) return true;
     bool ok = WriteAt(m_dataFile, m_pendingOffset, m_pending.data(), static_cast<DWORD>(m_pending.size()));
     if (!ok) {
-        LOG_ERROR(L"FileTransfer: Err, cannot write %s, %d", m_dataPath.GetString(), GetLastError());
+        Logger::Instance().Write(L"FileTransfer: Err, cannot write %s, %d", m_dataPath.GetString(), GetLastError());
         m_writeFailed = true;
     }
     m_pending.clear();
@@ -284,7 +284,7 @@ bool CxTCPFileRcver::CompleteStep()
     if (Exists(m_dataPath)) {
         moved = MoveFileExW(m_dataPath, finalPath, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED) != 0;
         if (!moved)
-            LOG_ERROR(L"FileTransfer: Err, cannot move %s to %s, %d", m_dataPath.GetString(), finalPath.GetString(),
+            Logger::Instance().Write(L"FileTransfer: Err, cannot move %s to %s, %d", m_dataPath.GetString(), finalPath.GetString(),
                       GetLastError());
     }
     if (!moved) return false;
@@ -309,7 +309,7 @@ void CxTCPFileRcver::Stop()
     m_running = false;
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
     if (m_worker && WaitForSingleObject(m_worker, m_timings.receiverStopWaitMs) == WAIT_TIMEOUT) {
-        LOG_ERROR(L"FileTransfer: Err, receiver thread did not end, terminating");
+        Logger::Instance().Write(L"FileTransfer: Err, receiver thread did not end, terminating");
         TerminateThread(m_worker, 202);
     }
     CloseSocket(m_socket);

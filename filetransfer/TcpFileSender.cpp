@@ -48,7 +48,7 @@ int CxTCPFileSender::SendFile(const CString& path, const FileTransInfo& info)
     m_file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
     if (m_file == INVALID_HANDLE_VALUE) {
-        LOG_ERROR(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
+        Logger::Instance().Write(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
         return -1;
     }
     LARGE_INTEGER size = {};
@@ -83,7 +83,7 @@ void CxTCPFileSender::Stop()
     if (count > 0) {
         Sleep(m_timings.senderStopSettleMs);
         if (WaitForMultipleObjects(count, threads, TRUE, m_timings.senderStopWaitMs) == WAIT_TIMEOUT) {
-            LOG_ERROR(L"fileTransfer: Err, sender threads did not end, terminating");
+            Logger::Instance().Write(L"fileTransfer: Err, sender threads did not end, terminating");
             if (m_dataThread) TerminateThread(m_dataThread, 171);
             if (m_controlThread) TerminateThread(m_controlThread, 172);
         }
@@ -126,7 +126,7 @@ void CxTCPFileSender::RunControl()
         FileTransHeader header;
         if (RecvAll(m_socket, &header, sizeof header, kHeaderTimeoutMs) != static_cast<int>(sizeof header)) break;
         if (header.length > sizeof payload) {
-            LOG_ERROR(L"fileTransfer: Err, relay packet of %d bytes is too long", header.length);
+            Logger::Instance().Write(L"fileTransfer: Err, relay packet of %d bytes is too long", header.length);
             break;
         }
         if (RecvAll(m_socket, payload, header.length, kHeaderTimeoutMs) != header.length) break;
@@ -147,13 +147,13 @@ bool CxTCPFileSender::OnRequest(const FileTransHeader& header, const uint8_t* pa
 {
     FileTransBlock block;
     if (!ParseRequest(payload, size, &block)) {
-        LOG_ERROR(L"fileTransfer: Err, relay request of %d bytes", static_cast<int>(size));
+        Logger::Instance().Write(L"fileTransfer: Err, relay request of %d bytes", static_cast<int>(size));
         return false;
     }
     // A relay repeating its request must not start a second sender on the same socket.
     if (m_requestReceived) return true;
     if (block.offset > m_info.fileSize) {
-        LOG_ERROR(L"fileTransfer: Err, relay asks from %I64u of a %I64u-byte file", block.offset, m_info.fileSize);
+        Logger::Instance().Write(L"fileTransfer: Err, relay asks from %I64u of a %I64u-byte file", block.offset, m_info.fileSize);
         return false;
     }
     m_request = block;
@@ -196,7 +196,7 @@ void CxTCPFileSender::RunData()
         chunk.resize(n);
         if (!ReadAt(m_currentOffset, &chunk[0], n)) {
             // The file shrank or broke under us: the relay would wait for bytes that never come.
-            LOG_ERROR(L"fileTransfer: Err, source file gave less than %I64u bytes", m_endOffset);
+            Logger::Instance().Write(L"fileTransfer: Err, source file gave less than %I64u bytes", m_endOffset);
             break;
         }
         batch.clear();

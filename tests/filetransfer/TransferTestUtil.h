@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-const UINT kUploadMessage = WM_USER + 56;   // the upload result message number
-const UINT kDownloadMessage = WM_USER + 57; // the download result message number
+const UINT kUploadMessage = WM_USER + 132;   // the upload result message number
+const UINT kDownloadMessage = WM_USER + 133; // the download result message number
 
 inline std::string RandomBytes(size_t n, unsigned seed)
 {
@@ -58,7 +58,7 @@ protected:
         m_saved = FileTransTimings::Defaults();
         FileTransTimings& t = FileTransTimings::Defaults();
         t.receiverIdleMs = 400;
-        t.peerSilenceMs = 600;
+        t.peerSilenceMs = 2000; // above the 300 ms finish gap times the losses a test link makes
         t.senderStopSettleMs = 10;
         t.udpReceiverCheckMs = 100;
         t.udpLossIntervalMs = 1000;
