@@ -174,6 +174,9 @@ TEST_F(CaptureTest, ChangeScreenNeedsAGraphWithAVideoWindow)
     EXPECT_LT(dll.captureChangeScreen(handle, nullptr), 0);
     TestWindow window(0, 0, 320, 240);
     ASSERT_NE(window.Handle(), nullptr);
+    // Without a preview the graph has no video window to place.
+    ASSERT_EQ(dll.captureStart(handle, camera, 320, 240, 30, nullptr, FrameCollector::Callback, &frames), 1);
+    EXPECT_LT(dll.captureChangeScreen(handle, window.Handle()), 0);
     ASSERT_EQ(dll.captureStart(handle, camera, 320, 240, 30, window.Handle(), FrameCollector::Callback, &frames),
               1);
     ASSERT_TRUE(frames.WaitFrames(3));
