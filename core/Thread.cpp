@@ -1,5 +1,6 @@
 #include "core/Thread.h"
 
+#include <objbase.h>
 #include <process.h>
 
 CThread::~CThread()
@@ -9,7 +10,10 @@ CThread::~CThread()
 
 unsigned __stdcall CThread::ThreadProc(void* self)
 {
-    static_cast<CThread*>(self)->Run();
+    CThread* thread = static_cast<CThread*>(self);
+    // The apartment is never left: the thread ends right after Run.
+    if (thread->m_enterComApartment) CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    thread->Run();
     _endthreadex(0);
     return 0;
 }

@@ -21,6 +21,8 @@ public:
     bool Join(DWORD timeoutMs);
 
 protected:
+    // Set by workers whose thread must first enter a single-threaded COM apartment (the updater's).
+    bool m_enterComApartment = false;
     HANDLE m_thread = nullptr;
     unsigned m_threadId = 0;
 

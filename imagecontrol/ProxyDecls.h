@@ -1,0 +1,5 @@
+/* Declarations the generated interface proxy needs and MinGW's headers lack (rpcrt4 exports them). */
+#include <objbase.h>
+HRESULT STDMETHODCALLTYPE IUnknown_QueryInterface_Proxy(IUnknown* This, REFIID riid, void** ppvObject);
+ULONG STDMETHODCALLTYPE IUnknown_AddRef_Proxy(IUnknown* This);
+ULONG STDMETHODCALLTYPE IUnknown_Release_Proxy(IUnknown* This);

@@ -1,0 +1,68 @@
+// Microphone capture: a looping DirectSound capture buffer of 30 notification steps, read by a thread
+// into 20 ms blocks that go to the host's callback.
+#pragma once
+#include "media/audio/AudioCommon.h"
+
+class CDSSonarel {
+public:
+    CDSSonarel();
+    ~CDSSonarel();
+    CDSSonarel(const CDSSonarel&) = delete;
+    CDSSonarel& operator=(const CDSSonarel&) = delete;
+
+    // 1 when capture runs, -3 on any failure (the object may be started again).
+    int Start(int deviceIndex, int samplesPerSec, int bitsPerSample, int channels, AudioBlockCallback callback,
+              void* user);
+    // Stops the buffer and the thread and releases everything; harmless when nothing runs.
+    void Stop();
+    // Stops the buffer and the thread inside the loader lock (library unload): the device objects and
+    // events are left unreleased, since releasing them there waits for DirectSound's own threads.
+    void Abandon();
+
+    bool IsRunning() const { return m_thread.Get() != nullptr; }
+    DWORD BlockBytes() const { return m_block ? static_cast<DWORD>(m_block->length) : 0; }
+    DWORD NotifyStep() const { return m_notifyStep; }
+    DWORD BufferBytes() const { return m_bufferBytes; }
+    // The size DirectSound reports for the running buffer (0 when none).
+    DWORD ActualBufferBytes() const;
+
+    // Exit code of a capture thread that had to be terminated.
+    static const DWORD kTerminatedExitCode = 171;
+
+private:
+    enum class ReadResult { Done, NotEnough, Failed };
+
+    bool CreateEvents();
+    bool CreateCaptureBuffer();
+    bool InitNotifications();
+    ReadResult RecordCapturedData(unsigned char* data, DWORD length);
+    void ThreadLoop();
+    static DWORD WINAPI ThreadProc(void* self);
+
+    GUID m_deviceId = {};
+    int m_deviceIndex = 0;
+    ComPtr<IDirectSoundCapture8> m_capture;
+    ComPtr<IDirectSoundCaptureBuffer> m_buffer;
+    ComPtr<IDirectSoundNotify> m_notify;
+    WAVEFORMATEX m_format = {};
+    DSBPOSITIONNOTIFY m_positions[kNotifyCount] = {};
+    DWORD m_notifyStep = 0;
+    DWORD m_bufferBytes = 0;
+    ScopedHandle m_notifyEvent;  // auto-reset
+    ScopedHandle m_stopEvent;    // auto-reset
+    ScopedHandle m_stoppedEvent; // manual-reset
+    ScopedHandle m_thread;
+    CRITICAL_SECTION m_ringLock;
+    DWORD m_nextReadOffset = 0;
+    CRA_DataBlock* m_block = nullptr;
+    int m_blockCounter = 0;
+    AudioBlockCallback m_callback = nullptr;
+    void* m_user = nullptr;
+};
+
+// Ends a worker thread of the library: signals stop, waits up to 1000 ms for its stopped event, else
+// terminates it with the exit code; then waits for the thread itself, so no code of the library runs on
+// it after the call. Inside the loader lock a thread cannot finish on its own, so once it has signalled
+// it is ended there (with exit code 0).
+void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEvent, DWORD exitCode,
+                      bool insideLoaderLock, const char* owner);

@@ -1,0 +1,42 @@
+// Drawing on a device context: colours with alpha, lines, frames, text and images from image strings.
+#pragma once
+#include "platform/ui/UIBase.h"
+
+// A decoded image: a 32-bit top-down DIB with premultiplied alpha.
+struct TImageInfo {
+    HBITMAP hBitmap = nullptr;
+    int nX = 0;
+    int nY = 0;
+    bool alphaChannel = false;
+};
+
+class CRenderEngine {
+public:
+    // Decodes a PNG, JPEG, BMP or GIF (first frame) file through GDI+; null on failure (logged).
+    static TImageInfo* LoadImageFile(const wchar_t* path);
+    static void FreeImage(TImageInfo* image);
+
+    static void DrawColor(HDC hDC, const RECT& rc, DWORD color);
+    static void DrawLine(HDC hDC, const RECT& rc, int nSize, DWORD dwPenColor, int nStyle = PS_SOLID);
+    static void DrawRect(HDC hDC, const RECT& rc, int nSize, DWORD dwPenColor);
+    static void DrawRoundRect(HDC hDC, const RECT& rc, int width, int height, int nSize, DWORD dwPenColor);
+    // Text in colour and font (index into the manager's fonts, -1 the default) with DT_* style.
+    static void DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wchar_t* pstrText, DWORD dwTextColor,
+                         int iFont, UINT uStyle);
+    // Text with simple markup: tags in <> or {} are dropped, the rest drawn as plain text.
+    static void DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wchar_t* pstrText,
+                             DWORD dwTextColor, int iFont, UINT uStyle);
+    static SIZE GetTextSize(HDC hDC, CPaintManagerUI* pManager, const wchar_t* pstrText, int iFont, UINT uStyle);
+
+    // Draws part of an image: rcBmpPart of the image into rc, the corners rcCorners kept unscaled.
+    static void DrawImage(HDC hDC, const TImageInfo* image, const RECT& rc, const RECT& rcPaint,
+                          const RECT& rcBmpPart, const RECT& rcCorners, BYTE fade);
+    // An image string ("a.png" or "file='a.png' source='..' dest='..' corner='..' fade='..'") drawn into
+    // rcItem, modified by pStrModify ("dest='..'"); false when the image cannot be loaded.
+    static bool DrawImageString(HDC hDC, CPaintManagerUI* pManager, const RECT& rcItem, const RECT& rcPaint,
+                                const wchar_t* pStrImage, const wchar_t* pStrModify = nullptr);
+
+    // GDI+ is started on first use and shut down by the paint manager's Term.
+    static bool StartGdiplus();
+    static void StopGdiplus();
+};

@@ -1,0 +1,76 @@
+#include "protocol/FragmentAssembler.h"
+
+#include "core/Logger.h"
+
+void FragmentAssembler::Clear()
+{
+    m_pending.clear();
+    m_bytes = 0;
+}
+
+void FragmentAssembler::Erase(std::map<Key, Pending>::iterator it)
+{
+    m_bytes -= it->second.bytes;
+    m_pending.erase(it);
+}
+
+void FragmentAssembler::DropOldestUntilFits(size_t incoming, const Key& keep)
+{
+    while (m_bytes + incoming > m_limit) {
+        auto oldest = m_pending.end();
+        for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+            bool kept = !(it->first < keep) && !(keep < it->first);
+            if (!kept && (oldest == m_pending.end() || it->second.age < oldest->second.age)) oldest = it;
+        }
+        if (oldest == m_pending.end()) return; // only the message being filled is left
+        LOG_ERROR(L"incomplete message type %u from %u dropped: %u of %u fragments held too long",
+                  oldest->first.messageKey & 0xFFFF, oldest->first.sender, oldest->second.received,
+                  oldest->second.count);
+        Erase(oldest);
+    }
+}
+
+bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload, size_t length,
+                            PacketHeader& header, std::vector<uint8_t>& joined)
+{
+    uint8_t count = fragment.fragmentCount;
+    uint8_t number = fragment.fragmentNumber;
+    if (count == 0 || number == 0 || number > count) {
+        LOG_ERROR(L"fragment %u of %u of type %u dropped: no such fragment", number, count, fragment.type);
+        return false;
+    }
+    Key key{static_cast<uint32_t>(fragment.messageId) << 16 | fragment.type, fragment.sender};
+    auto it = m_pending.find(key);
+    if (it != m_pending.end() && it->second.count != count) {
+        // The sender started a new message under the same key; the old one can never complete.
+        LOG_ERROR(L"incomplete message type %u from %u replaced by a new one", fragment.type, fragment.sender);
+        Erase(it);
+        it = m_pending.end();
+    }
+    if (it != m_pending.end() && it->second.present[number - 1]) return false; // a duplicate counts once
+
+    DropOldestUntilFits(length, key);
+    if (it == m_pending.end()) {
+        it = m_pending.emplace(key, Pending()).first;
+        it->second.count = count;
+        it->second.age = m_nextAge++;
+        it->second.parts.resize(count);
+        it->second.present.assign(count, false);
+    }
+    Pending& pending = it->second;
+    pending.parts[number - 1].assign(payload, payload + length);
+    pending.present[number - 1] = true;
+    pending.received++;
+    pending.bytes += length;
+    m_bytes += length;
+    if (pending.received < pending.count) return false;
+
+    joined.clear();
+    joined.reserve(pending.bytes);
+    for (const std::vector<uint8_t>& part : pending.parts) joined.insert(joined.end(), part.begin(), part.end());
+    header = fragment;
+    // The joined size travels separately as 32 bits; the header field keeps what fits.
+    header.length = static_cast<uint16_t>(joined.size() > 0xFFFF ? 0xFFFF : joined.size());
+    Erase(it);
+    return true;
+}

@@ -1,0 +1,324 @@
+// The whole connect road against the fake room on 127.0.0.1: gateway, server list, probes, the
+// command channel and the join, with the failures the main window must hear about.
+#include "tests/protocol/ProtocolTestUtil.h"
+
+#include "protocol/ProtocolMgr.h"
+#include "protocol/WireFormat.h"
+
+using namespace fakeroom;
+
+namespace {
+
+ProtocolTimings FastRoad()
+{
+    ProtocolTimings t;
+    t.gatewayGiveUpMs = 600;
+    t.gatewayWaitMs = 30;
+    t.stopWaitMs = 1000;
+    t.channel = FastChannel();
+    t.probe.resultWaitMs = 150;
+    t.probe.receiveWaitMs = 10;
+    return t;
+}
+
+class ConnectRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SessionContext* s = SessionContext::Instance();
+        s->regServer = ServerNode{};
+        s->streamServer = ServerNode{};
+        s->fileServer = ServerNode{};
+        s->configuredStreamServer = ServerNode{};
+        s->configuredStreamServer.kind = eServer_Stream;
+        s->gatewayHost = L"127.0.0.1";
+        s->secondGatewayHost = L"";
+        s->room.maxAudience = 321;
+        s->userName = L"student";
+        s->screenName = L"Student";
+        room.reg.SetJoinReply(1, JoinReply());
+    }
+    static Bytes JoinReply()
+    {
+        Bytes reply(60, 0);
+        reply[10] = 2;
+        reply[40] = 100;
+        return reply;
+    }
+    void Connect(CProtocolMgr& mgr) { mgr.SetGateway(L"127.0.0.1", L"2.0.0.1", room.gateway.Port()); }
+    std::vector<PostedMessage> Results() { return window.sink.Received(WM_USER_CONNECT_RESULT); }
+
+    SessionWindow window;
+    FakeRoom room{2};
+};
+
+TEST_F(ConnectRoad, FromGatewayToJoinedRoom)
+{
+    room.streams[0]->SetDelay(40);
+    CProtocolMgr mgr(FastRoad());
+    mgr.SetGateway(L"127.0.0.1", L"2. 0.13.7", room.gateway.Port());
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_JOIN_ROOM_RESULT, 1));
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(1u, Results()[0].wParam);
+    EXPECT_EQ(0, Results()[0].lParam);
+    PostedMessage join = window.sink.Received(WM_USER_JOIN_ROOM_RESULT)[0];
+    ASSERT_EQ(1u, join.wParam);
+    EXPECT_EQ(2, reinterpret_cast<JoinRoomReply*>(join.lParam)->RoomState());
+    EXPECT_EQ(100u, reinterpret_cast<JoinRoomReply*>(join.lParam)->DrawingIdBase());
+
+    // The two gateway datagrams, byte for byte.
+    std::vector<Packet> queries = room.gateway.Queries();
+    ASSERT_GE(queries.size(), 2u);
+    EXPECT_EQ(eType_Gateway, queries[0].header.type);
+    EXPECT_EQ(0xFFFF, queries[0].header.marker);
+    EXPECT_EQ(9, queries[0].header.length);
+    EXPECT_EQ(1, queries[0].header.fragmentNumber);
+    EXPECT_EQ(1, queries[0].header.fragmentCount);
+    EXPECT_EQ(0u, queries[0].header.sender);
+    EXPECT_EQ(Bytes({2, 0, 0, 0, 13, 0, 7, 0, 0}), queries[0].payload);
+    EXPECT_EQ(eType_ServerList, queries[1].header.type);
+    EXPECT_EQ(6, queries[1].header.length);
+    ByteWriter list;
+    list.U32(20141129).U16(321);
+    EXPECT_EQ(list.Data(), queries[1].payload);
+
+    // Both stream servers share line 1: 8 probes to the line's candidate, then 5 to each.
+    EXPECT_EQ(8 + 5 + 5, room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount());
+    SessionContext* s = SessionContext::Instance();
+    EXPECT_EQ(11, s->streamServer.id); // the server without the delay
+    EXPECT_EQ(1, s->regServer.id);
+    EXPECT_EQ(20, s->fileServer.id);
+
+    std::vector<Packet> joins = room.reg.Messages(eType_JoinRoom);
+    ASSERT_EQ(1u, joins.size());
+    EXPECT_EQ(BuildLoginPayload(s->room, 4242, s->role, s->userSex, CString(L"Student"), CString(L"student"), 1),
+              joins[0].payload);
+    EXPECT_EQ(1, joins[0].header.serverId);
+    EXPECT_TRUE(mgr.Channel()->IsConnected());
+
+    // A second call while connected refreshes the servers and keeps the channel.
+    window.sink.FreeAll();
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_REFRESH_RESULT, 1));
+    EXPECT_EQ(1u, window.sink.Received(WM_USER_REFRESH_RESULT)[0].wParam);
+    EXPECT_EQ(2, window.sink.Received(WM_USER_REFRESH_RESULT)[0].lParam);
+    EXPECT_EQ(1, room.reg.Accepted());
+    mgr.RequestStop();
+}
+
+TEST_F(ConnectRoad, GatewayStatusF830CountsAsCurrent)
+{
+    room.gateway.SetVersionReply(0xF830);
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(1u, Results()[0].wParam);
+    mgr.RequestStop();
+}
+
+TEST_F(ConnectRoad, UpdateNoticeEndsTheRoadForGood)
+{
+    room.gateway.SetVersionReply(2, "http://127.0.0.1/setup.exe");
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_UPDATE_NOTICE, 1));
+    PostedMessage notice = window.sink.Received(WM_USER_UPDATE_NOTICE)[0];
+    auto* strings = reinterpret_cast<CString*>(notice.lParam);
+    EXPECT_EQ(CString(L"http://127.0.0.1/setup.exe"), strings[0]);
+    EXPECT_TRUE(strings[1].IsEmpty());
+    EXPECT_TRUE(strings[2].IsEmpty());
+    EXPECT_TRUE(PumpUntil([&] { return !mgr.IsRunning(); }));
+    Connect(mgr); // no second road in this process
+    window.sink.PumpFor(200);
+    EXPECT_EQ(0u, window.sink.Count(WM_USER_CONNECT_RESULT));
+    EXPECT_EQ(1, room.gateway.QueryCount(eType_Gateway));
+    EXPECT_EQ(0, room.gateway.QueryCount(eType_ServerList));
+}
+
+TEST_F(ConnectRoad, SilentGatewayGivesUpWithMinus8)
+{
+    room.gateway.SetSilent(true);
+    CProtocolMgr mgr(FastRoad());
+    DWORD start = GetTickCount();
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1, 5000));
+    EXPECT_GE(GetTickCount() - start, 550u);
+    EXPECT_EQ(0u, Results()[0].wParam);
+    EXPECT_EQ(-8, Results()[0].lParam);
+    EXPECT_GT(room.gateway.QueryCount(eType_Gateway), 5);
+}
+
+TEST_F(ConnectRoad, SecondGatewayHostAnswersAfterFiveMisses)
+{
+    // The first host is an address where no gateway can answer (a documentation network); the
+    // second host is the fake room's gateway on the same port.
+    SessionContext::Instance()->secondGatewayHost = L"127.0.0.1";
+    ProtocolTimings t = FastRoad();
+    t.gatewayGiveUpMs = 5000;
+    CProtocolMgr mgr(t);
+    mgr.SetGateway(L"192.0.2.1", L"2.0.0.1", room.gateway.Port());
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1, 8000));
+    EXPECT_EQ(1u, Results()[0].wParam);
+    EXPECT_GE(room.gateway.QueryCount(eType_Gateway), 1);
+    EXPECT_EQ(inet_addr("127.0.0.1"), mgr.GatewayAddress());
+    mgr.RequestStop();
+}
+
+TEST_F(ConnectRoad, IncompleteOrRefusedServerLists)
+{
+    ServerNode reg = Node(1, eServer_Reg, room.reg.Port()), file = Node(3, eServer_File, 9);
+    ServerNode stream = Node(2, eServer_Stream, room.streams[0]->Port());
+    struct Case {
+        std::vector<ServerNode> list;
+        uint16_t status;
+        int code;
+    } cases[] = {
+        {{reg, file}, 1, -3}, {{reg, stream}, 1, -2}, {{stream, file}, 1, -4}, {{}, 1, -1}, {{reg, stream, file}, 0, -999},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        window.sink.FreeAll();
+        room.gateway.SetServerList(c.list, c.status);
+        CProtocolMgr mgr(FastRoad());
+        Connect(mgr);
+        ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+        EXPECT_EQ(0u, Results()[0].wParam) << c.code;
+        EXPECT_EQ(c.code, Results()[0].lParam);
+        window.sink.PumpFor(20);
+        EXPECT_EQ(0u, window.sink.Count(WM_USER_JOIN_ROOM_RESULT));
+    }
+}
+
+TEST_F(ConnectRoad, RegistrationServerThatRefusesTheConnection)
+{
+    std::vector<ServerNode> list = room.DefaultList();
+    list[0].port = 9; // discard port: nothing listens on loopback
+    room.gateway.SetServerList(list);
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(-4, Results()[0].lParam);
+}
+
+TEST_F(ConnectRoad, JoinRefusedByTheRoom)
+{
+    room.reg.SetJoinReply(5, Bytes());
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_JOIN_ROOM_RESULT, 1));
+    PostedMessage join = window.sink.Received(WM_USER_JOIN_ROOM_RESULT)[0];
+    EXPECT_EQ(0u, join.wParam);
+    EXPECT_EQ(5, join.lParam);
+    mgr.RequestStop();
+}
+
+TEST_F(ConnectRoad, StopWhileTheServerListNeverComes)
+{
+    room.gateway.SetServerListDelay(1000000);
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(PumpUntil([&] { return room.gateway.QueryCount(eType_ServerList) >= 3; }));
+    DWORD start = GetTickCount();
+    mgr.RequestStop();
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_FALSE(mgr.IsRunning());
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(-8, Results()[0].lParam);
+}
+
+TEST_F(ConnectRoad, StopWhileProbingSilentStreamServers)
+{
+    for (FakeStreamServer* stream : room.streams) stream->SetSilent(true);
+    ProtocolTimings t = FastRoad();
+    t.probe.resultWaitMs = 10000;
+    CProtocolMgr mgr(t);
+    Connect(mgr);
+    ASSERT_TRUE(PumpUntil([&] { return room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount() > 0; }));
+    DWORD start = GetTickCount();
+    mgr.RequestStop();
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_FALSE(mgr.IsRunning());
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(0u, Results()[0].wParam);
+    EXPECT_EQ(-8, Results()[0].lParam);
+    EXPECT_EQ(0, room.reg.Accepted());
+}
+
+TEST_F(ConnectRoad, LostChannelThenReconnectWithTheSameChannel)
+{
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    room.reg.Drop();
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_OFFLINE, 1));
+    ASSERT_TRUE(PumpUntil([&] { return !mgr.IsRunning(); }));
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 2));
+    EXPECT_EQ(1u, Results()[1].wParam);
+    EXPECT_TRUE(room.reg.WaitForMessages(eType_JoinRoom, 2)) << room.reg.Accepted() << " " << room.reg.Messages().size() << " " << room.reg.Fragments().size();
+    EXPECT_EQ(2, room.reg.Accepted());
+    mgr.RequestStop();
+    window.sink.PumpFor(100);
+    EXPECT_EQ(1u, window.sink.Count(WM_USER_OFFLINE));
+}
+
+TEST_F(ConnectRoad, SendsOfTheWindowsReachTheRoom)
+{
+    CProtocolMgr mgr(FastRoad());
+    Connect(mgr);
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    ASSERT_TRUE(mgr.SendLiveWhiteboard(LiveWhiteboardRecord{3, 0x41}));
+    ASSERT_TRUE(mgr.SendLiveCamera(LiveCameraRecord{1, 0x42}));
+    ASSERT_TRUE(mgr.SendLiveScreenShare(true));
+    ASSERT_TRUE(mgr.SendSpeakCommand(77, 131));
+    ASSERT_TRUE(mgr.SendKickUser(78));
+    ASSERT_TRUE(room.reg.WaitForMessages(eType_KickOff, 1));
+    std::vector<Packet> m = room.reg.Messages();
+    ASSERT_EQ(6u, m.size());
+    EXPECT_EQ(Bytes({3, 0, 0x41}), m[1].payload);
+    EXPECT_EQ(Bytes({1, 0x42}), m[2].payload);
+    EXPECT_EQ(Bytes({1}), m[3].payload);
+    EXPECT_EQ(BuildSpeakPayload(20141129, 131), m[4].payload);
+    EXPECT_EQ(77u, m[4].header.destination);
+    EXPECT_EQ(BuildKickPayload(20141129), m[5].payload);
+    EXPECT_EQ(78u, m[5].header.destination);
+    mgr.RequestStop();
+}
+
+TEST(AlternativeStreamServer, PrefersAnotherFlaggedLineThenAnotherServerOfTheSameLine)
+{
+    SessionWindow window;
+    FakeGateway gateway;
+    SessionContext* s = SessionContext::Instance();
+    s->configuredStreamServer = ServerNode{};
+    struct Case {
+        const char* name;
+        std::vector<ServerNode> list;
+        ServerNode current;
+        int answer;
+        uint16_t id;
+    } cases[] = {
+        {"other flagged line", {Node(1, eServer_Reg, 1), Node(10, eServer_Stream, 1, 1, 1, 0), Node(11, eServer_Stream, 1, 1),
+                                Node(12, eServer_Stream, 1, 2, 1, 1)}, Node(10, eServer_Stream, 1, 1), 1, 12},
+        {"same line", {Node(10, eServer_Stream, 1, 1), Node(11, eServer_Stream, 1, 1)}, Node(10, eServer_Stream, 1, 1), 1, 11},
+        {"nothing else", {Node(10, eServer_Stream, 1, 1)}, Node(10, eServer_Stream, 1, 1), 0, 99},
+    };
+    for (const Case& c : cases) {
+        std::vector<ServerNode> list = c.list;
+        list.push_back(Node(2, eServer_Reg, 1));
+        list.push_back(Node(3, eServer_File, 1));
+        gateway.SetServerList(list);
+        ProtocolTimings t = FastRoad();
+        CProtocolMgr mgr(t);
+        s->gatewayHost = L"127.0.0.1";
+        mgr.SetGateway(L"127.0.0.1", L"1.0.0.0", gateway.Port());
+        ASSERT_TRUE(PumpUntil([&] { return !mgr.ServerList().empty(); }));
+        mgr.RequestStop();
+        s->streamServer = c.current;
+        ServerNode out = Node(99, eServer_Stream, 0);
+        EXPECT_EQ(c.answer, mgr.PickAlternativeStreamServer(out)) << c.name;
+        EXPECT_EQ(c.id, out.id) << c.name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,47 @@
+// What the protocol tests share: a main window for the session, and the room's reg server as a node.
+#pragma once
+#include "core/SessionContext.h"
+#include "core/WindowMessages.h"
+#include "protocol/CmdProtocol.h"
+#include "protocol/RoomRecords.h"
+#include "tests/fakes/room/FakeRoom.h"
+#include "tests/support/MessageSink.h"
+
+#include <gtest/gtest.h>
+
+// Points the session's main window at a message sink that frees every protocol record exactly once,
+// and sets the local user and room the channel stamps into its headers.
+class SessionWindow {
+public:
+    SessionWindow()
+    {
+        SessionContext* s = SessionContext::Instance();
+        m_oldWindow = s->mainWindow;
+        s->mainWindow = sink.Handle();
+        s->userId = 4242;
+        s->room.roomId = 20141129;
+        for (UINT m = WM_USER_UI_NOTICE; m <= WM_USER_VIDEO_SPEAK; ++m) {
+            sink.SetFreer(m, [this, m](WPARAM w, LPARAM l) { freedRecords += FreeRoomMessage(m, w, l) ? 1 : 0; });
+        }
+    }
+    ~SessionWindow() { SessionContext::Instance()->mainWindow = m_oldWindow; }
+    MessageSink sink;
+    size_t freedRecords = 0;
+
+private:
+    HWND m_oldWindow;
+};
+
+inline ServerNode RegNode(const fakeroom::FakeRegServer& reg, uint16_t id = 7)
+{
+    return fakeroom::Node(id, eServer_Reg, reg.Port());
+}
+
+// Fast time-outs so that tests of stops and losses do not wait for the defaults.
+inline ChannelTimings FastChannel()
+{
+    ChannelTimings t;
+    t.receiveWaitMs = 50;
+    t.stopWaitMs = 500;
+    return t;
+}

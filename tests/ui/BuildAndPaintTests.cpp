@@ -1,0 +1,266 @@
+// Skins built from XML text, laid out, and painted into memory DIBs.
+#include "tests/support/TestFolders.h"
+#include "tests/ui/UiTestHost.h"
+
+#include <gtest/gtest.h>
+
+TEST(UiParsers, ColoursRectanglesAndAttributeLists)
+{
+    EXPECT_EQ(ParseColor(L"#FF102030"), 0xFF102030u);
+    EXPECT_EQ(ParseColor(L"80FFFFFF"), 0x80FFFFFFu);
+    EXPECT_EQ(ParseColor(L"   #FF000001"), 0xFF000001u);
+    EXPECT_EQ(ParseColor(nullptr), 0u);
+    RECT rc = ParseRect(L"1,2,30,40");
+    EXPECT_EQ(rc.left, 1);
+    EXPECT_EQ(rc.top, 2);
+    EXPECT_EQ(rc.right, 30);
+    EXPECT_EQ(rc.bottom, 40);
+    rc = ParseRect(L"5");
+    EXPECT_EQ(rc.left, 5);
+    EXPECT_EQ(rc.bottom, 0);
+    SIZE sz = ParseSize(L"320,240");
+    EXPECT_EQ(sz.cx, 320);
+    EXPECT_EQ(sz.cy, 240);
+
+    std::vector<std::wstring> seen;
+    EXPECT_TRUE(ForEachAttribute(L"a=\"1\" b='two words'  c=\"\"", [&](const CDuiString& n, const CDuiString& v) {
+        seen.push_back(std::wstring(n.GetString()) + L"=" + v.GetString());
+    }));
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1], L"b=two words");
+    EXPECT_EQ(seen[2], L"c=");
+    // Malformed lists stop without reading past the end.
+    for (const wchar_t* bad : {L"a=", L"a=\"unterminated", L"a 1", L"=\"x\"x"}) {
+        ForEachAttribute(bad, [](const CDuiString&, const CDuiString&) {});
+    }
+    EXPECT_FALSE(ForEachAttribute(L"a=\"unterminated", [](const CDuiString&, const CDuiString&) {}));
+    EXPECT_EQ(ImageStringValue(L"file='x.png' dest='0,0,5,5'", L"dest"), L"0,0,5,5");
+    EXPECT_TRUE(ImageStringValue(L"file='x.png'", L"source").IsEmpty());
+}
+
+TEST(UiBuilder, BuildsTreeWithAttributesDefaultsAndCallback)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="300,200" caption="0,0,0,30" sizebox="4,4,4,4" mininfo="200,100" maxinfo="600,400" roundcorner="5,5">
+  <Font name="Tahoma" size="13" bold="true"/>
+  <Font name="Tahoma" size="20"/>
+  <Default name="Button" value="textcolor=&quot;#FF0000FF&quot; height=&quot;25&quot;"/>
+  <VerticalLayout name="root" bkcolor="#FFFFFFFF">
+    <Label name="title" text="Hello" font="1"/>
+    <Button name="ok" text="OK" tooltip="press"/>
+    <MyBox name="custom"/>
+    <NoSuchThing name="lost"/>
+  </VerticalLayout>
+</Window>)",
+                          {0, 0, 300, 200}));
+    CPaintManagerUI& pm = host.Manager();
+    EXPECT_EQ(pm.GetInitSize().cx, 300);
+    EXPECT_EQ(pm.GetInitSize().cy, 200);
+    EXPECT_EQ(pm.GetCaptionRect().bottom, 30);
+    EXPECT_EQ(pm.GetSizeBox().left, 4);
+    EXPECT_EQ(pm.GetMinInfo().cx, 200);
+    EXPECT_EQ(pm.GetMaxInfo().cy, 400);
+    EXPECT_EQ(pm.GetRoundCorner().cx, 5);
+    EXPECT_EQ(pm.GetFontCount(), 2);
+    EXPECT_TRUE(pm.GetFontInfo(0)->bBold);
+    EXPECT_EQ(pm.GetFontInfo(1)->iSize, 20);
+    EXPECT_EQ(pm.GetFontInfo(7), pm.GetDefaultFontInfo());
+
+    auto* ok = static_cast<CButtonUI*>(host.Find(L"ok"));
+    ASSERT_NE(ok, nullptr);
+    EXPECT_STREQ(ok->GetClass(), L"ButtonUI");
+    EXPECT_EQ(ok->GetTextColor(), 0xFF0000FFu);
+    EXPECT_EQ(ok->GetFixedHeight(), 25);
+    EXPECT_EQ(ok->GetToolTip(), L"press");
+    EXPECT_NE(host.Find(L"custom"), nullptr);
+    EXPECT_EQ(host.Find(L"lost"), nullptr);
+    ASSERT_EQ(host.unknownTags.size(), 2u);
+    EXPECT_EQ(host.unknownTags[0], L"MyBox");
+    EXPECT_EQ(static_cast<CLabelUI*>(host.Find(L"title"))->GetFont(), 1);
+    EXPECT_EQ(ok->GetParent(), host.Find(L"root"));
+    EXPECT_EQ(ok->GetManager(), &pm);
+}
+
+TEST(UiBuilder, MalformedOrMissingSkinIsRefused)
+{
+    for (const wchar_t* bad : {L"<Window><VerticalLayout></Window>", L"<Window", L"<a><b></a>", L"<Window></Window>"}) {
+        CDialogBuilder builder;
+        EXPECT_EQ(builder.Create(bad), nullptr) << bad;
+    }
+    CDialogBuilder builder;
+    EXPECT_EQ(builder.Create(L"NoSuchSkin.xml"), nullptr);
+    // A truncated copy of a good skin at every length never crashes.
+    std::wstring good = L"<Window size=\"10,10\"><HorizontalLayout><Button name=\"b\" text=\"x\"/></HorizontalLayout></Window>";
+    // (Wine's reader closes a root whose end tag is missing altogether, so those lengths are left out.)
+    size_t rootEnd = good.rfind(L"</Window>");
+    for (size_t n = 0; n < rootEnd; ++n) {
+        CDialogBuilder b;
+        CControlUI* root = b.Create(good.substr(0, n).c_str());
+        EXPECT_EQ(root, nullptr) << n;
+        delete root;
+    }
+}
+
+TEST(UiLayout, VerticalAndHorizontalShareSpaceAfterFixedSizes)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout name="v" inset="10,10,10,10" childpadding="5">
+      <Control name="a" height="20"/>
+      <Control name="b"/>
+      <HorizontalLayout name="h" height="40">
+        <Control name="h1" width="50" padding="2,0,3,0"/>
+        <Control name="h2"/>
+        <Control name="h3"/>
+        <Control name="fl" float="true" pos="5,5,15,25"/>
+      </HorizontalLayout>
+      <Control name="gone" height="30" visible="false"/>
+    </VerticalLayout>)",
+                          {0, 0, 200, 200}));
+    auto pos = [&](const wchar_t* n) { return host.Find(n)->GetPos(); };
+    EXPECT_EQ(pos(L"a").top, 10);
+    EXPECT_EQ(pos(L"a").bottom, 30);
+    EXPECT_EQ(pos(L"a").left, 10);
+    EXPECT_EQ(pos(L"a").right, 190);
+    // 180 high inside: 20 + 5 + b + 5 + 40 => b = 110.
+    EXPECT_EQ(pos(L"b").top, 35);
+    EXPECT_EQ(pos(L"b").bottom, 145);
+    EXPECT_EQ(pos(L"h").top, 150);
+    EXPECT_EQ(pos(L"h").bottom, 190);
+    EXPECT_EQ(pos(L"h1").left, 12);
+    EXPECT_EQ(pos(L"h1").right, 62);
+    // 180 wide: 2 + 50 + 3 fixed, the two others share 125.
+    EXPECT_EQ(pos(L"h2").left, 65);
+    EXPECT_EQ(pos(L"h2").right, 127);
+    EXPECT_EQ(pos(L"h3").right, 190);
+    EXPECT_EQ(pos(L"fl").left, 15);
+    EXPECT_EQ(pos(L"fl").top, 155);
+    EXPECT_EQ(pos(L"fl").bottom, 175);
+
+    // Showing a hidden child lays the parent out again.
+    host.Find(L"gone")->SetVisible(true);
+    host.Find(L"v")->SetPos(host.Find(L"v")->GetPos());
+    EXPECT_EQ(pos(L"b").bottom - pos(L"b").top, 75);
+    EXPECT_EQ(host.Manager().FindControl(POINT{100, 50}), host.Find(L"b"));
+    EXPECT_EQ(host.Manager().FindControl(POINT{pos(L"fl").left + 2, pos(L"fl").top + 2}), host.Find(L"fl"));
+}
+
+TEST(UiLayout, TabLayoutShowsOnePage)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<TabLayout name="tab" selectedid="1">
+      <Control name="p0" bkcolor="#FFFF0000"/>
+      <Control name="p1" bkcolor="#FF00FF00"/>
+      <Control name="p2" bkcolor="#FF0000FF"/>
+    </TabLayout>)",
+                          {0, 0, 40, 40}));
+    auto* tab = static_cast<CTabLayoutUI*>(host.Find(L"tab"));
+    EXPECT_EQ(tab->GetCurSel(), 1);
+    EXPECT_FALSE(host.Find(L"p0")->IsVisible());
+    EXPECT_TRUE(host.Find(L"p1")->IsVisible());
+    EXPECT_TRUE(tab->SelectItem(2));
+    EXPECT_FALSE(tab->SelectItem(3));
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(host.log[0], L"tabselect:tab");
+    MemoryDib dib(40, 40);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 40, 40});
+    EXPECT_EQ(dib.At(20, 20), 0x0000FFu);
+}
+
+TEST(UiPaint, ColoursBordersAndTextLandOnTheirPixels)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout bkcolor="#FFFFFFFF">
+      <Control name="red" height="20" bkcolor="#FFFF0000"/>
+      <Control name="framed" height="30" bkcolor="#FF00FF00" bordersize="2" bordercolor="#FF0000FF"/>
+      <Label name="text" height="40" text="MMMM" textcolor="#FF000000" align="center"/>
+      <Control name="half" height="10" bkcolor="#80000000"/>
+      <Label name="off" height="20" text="MMMM" enabled="false" disabledtextcolor="#FFFF00FF"/>
+    </VerticalLayout>)",
+                          {0, 0, 100, 120}));
+    MemoryDib dib(100, 120);
+    dib.Fill(0x123456);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 120});
+    EXPECT_EQ(dib.At(50, 10), 0xFF0000u);
+    EXPECT_EQ(dib.At(0, 20), 0x0000FFu);  // frame
+    EXPECT_EQ(dib.At(1, 49), 0x0000FFu);
+    EXPECT_EQ(dib.At(50, 35), 0x00FF00u); // inside the frame
+    EXPECT_EQ(dib.At(2, 22), 0x00FF00u);
+    // The text is centred: dark pixels in the middle, none at the edges.
+    EXPECT_GT(dib.CountOther({30, 50, 70, 90}, 0xFFFFFF), 10);
+    EXPECT_EQ(dib.CountOther({0, 50, 10, 90}, 0xFFFFFF), 0);
+    // Half-transparent black over white is mid grey.
+    uint32_t grey = dib.At(50, 95);
+    EXPECT_NEAR(static_cast<int>(grey & 0xFF), 0x7F, 2);
+    EXPECT_GT(dib.CountColor({0, 100, 100, 120}, 0xFF00FF), 5);
+
+    // Painting only a part leaves the rest untouched.
+    dib.Fill(0x123456);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 10});
+    EXPECT_EQ(dib.At(50, 5), 0xFF0000u);
+    EXPECT_EQ(dib.At(50, 15), 0x123456u);
+}
+
+static uint32_t Quadrants(int x, int y)
+{
+    if (y < 4) return x < 4 ? 0xFF0000 : 0x00FF00;
+    return x < 4 ? 0x0000FF : 0xFFFF00;
+}
+
+TEST(UiPaint, ImageStringsPickSourceDestAndFallBackOnMissingFiles)
+{
+    TempFolder folder(L"img");
+    ASSERT_TRUE(WriteTestBmp(folder.File(L"q.bmp"), 8, 8, &Quadrants));
+    UiTestHost host;
+    host.Manager().SetWindowResourcePath(folder.Path());
+    ASSERT_TRUE(host.Load(LR"(<HorizontalLayout>
+      <Control name="whole" width="16" bkimage="q.bmp"/>
+      <Control name="part" width="16" bkimage="file='q.bmp' source='4,4,8,8' dest='4,4,12,12'"/>
+      <Control name="missing" width="16" bkcolor="#FF808080" bkimage="nothere.png"/>
+      <Button name="btn" width="16" normalimage="file='q.bmp' source='0,0,4,4'" hotimage="file='q.bmp' source='4,0,8,4'"/>
+    </HorizontalLayout>)",
+                          {0, 0, 64, 16}));
+    MemoryDib dib(64, 16);
+    dib.Fill(0x000000);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 64, 16});
+    EXPECT_EQ(dib.At(2, 2), 0xFF0000u);
+    EXPECT_EQ(dib.At(13, 2), 0x00FF00u);
+    EXPECT_EQ(dib.At(2, 13), 0x0000FFu);
+    EXPECT_EQ(dib.At(13, 13), 0xFFFF00u);
+    EXPECT_EQ(dib.At(16 + 8, 8), 0xFFFF00u);
+    EXPECT_EQ(dib.At(16 + 1, 1), 0x000000u);
+    EXPECT_EQ(dib.At(32 + 8, 8), 0x808080u);
+    EXPECT_TRUE(host.Find(L"missing")->GetBkImage()[0] == 0);
+    EXPECT_EQ(dib.At(48 + 8, 8), 0xFF0000u);
+
+    // Hovering the button switches it to its hot image.
+    host.Move(56, 8);
+    dib.Fill(0);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 64, 16});
+    EXPECT_EQ(dib.At(48 + 8, 8), 0x00FF00u);
+
+    CDuiRect r(0, 0, 4, 4);
+    EXPECT_FALSE(CRenderEngine::DrawImageString(dib.Dc(), &host.Manager(), r, r, L"file='nope.png'"));
+    EXPECT_FALSE(CRenderEngine::DrawImageString(dib.Dc(), &host.Manager(), r, r, L"file='q.bmp"));
+}
+
+TEST(UiRender, EngineDrawsLinesRectsAndMeasuresText)
+{
+    UiTestHost host;
+    MemoryDib dib(50, 50);
+    dib.Fill(0xFFFFFF);
+    CRenderEngine::DrawLine(dib.Dc(), {0, 10, 49, 10}, 1, 0xFF00FF00);
+    EXPECT_EQ(dib.At(25, 10), 0x00FF00u);
+    CRenderEngine::DrawRect(dib.Dc(), {20, 20, 40, 40}, 1, 0xFFFF0000);
+    EXPECT_EQ(dib.At(20, 30), 0xFF0000u);
+    EXPECT_EQ(dib.At(39, 30), 0xFF0000u);
+    EXPECT_EQ(dib.At(30, 30), 0xFFFFFFu);
+    CRenderEngine::DrawColor(dib.Dc(), {0, 40, 10, 50}, 0x00FF0000); // fully transparent: nothing
+    EXPECT_EQ(dib.At(5, 45), 0xFFFFFFu);
+    SIZE one = CRenderEngine::GetTextSize(dib.Dc(), &host.Manager(), L"M", -1, 0);
+    SIZE four = CRenderEngine::GetTextSize(dib.Dc(), &host.Manager(), L"MMMM", -1, 0);
+    EXPECT_GT(one.cx, 0);
+    EXPECT_GT(four.cx, one.cx * 3);
+    RECT rc{0, 0, 50, 20};
+    CRenderEngine::DrawHtmlText(dib.Dc(), &host.Manager(), rc, L"<b>x</b>", 0xFF000000, -1, DT_SINGLELINE);
+}

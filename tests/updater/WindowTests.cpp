@@ -1,0 +1,93 @@
+#include "tests/support/MessageSink.h"
+#include "tests/support/Process.h"
+#include "core/Folders.h"
+#include "tests/support/TestFolders.h"
+#include "tests/updater/FakeHttpServer.h"
+#include "updater/DownloadWnd.h"
+#include "updater/HttpDownload.h"
+#include "updater/UpdateArgs.h"
+
+#include <gtest/gtest.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+namespace {
+
+struct GdiplusSession {
+    GdiplusSession()
+    {
+        Gdiplus::GdiplusStartupInput input;
+        Gdiplus::GdiplusStartup(&token, &input, nullptr);
+    }
+    ~GdiplusSession() { Gdiplus::GdiplusShutdown(token); }
+    ULONG_PTR token = 0;
+};
+
+std::wstring ReadMarker(const CString& path)
+{
+    std::string bytes = ReadFileBytes(path);
+    return std::wstring(reinterpret_cast<const wchar_t*>(bytes.data()), bytes.size() / 2);
+}
+
+} // namespace
+
+TEST(DownloadWindow, ShowsTheFailureAndItsBar)
+{
+    GdiplusSession gdiplus;
+    FakeHttpServer server;
+    server.Answer("HTTP/1.1 200 OK\r\n\r\n"); // no length: -9
+    TempFolder temp(L"wnd");
+    CDownloadWnd::s_tempFolder = temp.Path();
+    CString address;
+    address.Format(L"http://127.0.0.1:%d/setup.exe", server.Port());
+    CDownloadWnd* window = new CDownloadWnd(address, L"", L"");
+    HWND hwnd = window->Create(nullptr, L"Lumenvale Update", WS_CAPTION | WS_SYSMENU, WS_EX_WINDOWEDGE, 0, 0, 400, 160);
+    ASSERT_NE(nullptr, hwnd) << "needs a display";
+    window->CenterWindow();
+    ShowWindow(hwnd, SW_SHOWNORMAL);
+    ASSERT_TRUE(PumpUntil([&] { return window->ErrorCode() != 0; }, 10000));
+    EXPECT_EQ(-9, window->ErrorCode());
+    UpdateWindow(hwnd);
+    PumpUntil([] { return false; }, 200);
+
+    wchar_t className[64] = {};
+    GetClassNameW(hwnd, className, 64);
+    EXPECT_STREQ(L"DOWNLOADWND", className);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    int x = (client.right - 330) / 2, y = (client.bottom - 14) / 2;
+    HDC dc = GetDC(hwnd);
+    COLORREF frame = GetPixel(dc, x + 150, y);
+    COLORREF background = GetPixel(dc, 2, 2);
+    ReleaseDC(hwnd, dc);
+    EXPECT_EQ(RGB(0x6E, 0xA0, 0xC5), frame);
+    EXPECT_GE(GetRValue(background), 0xF0);
+
+    DestroyWindow(hwnd); // deletes the window object, which stops its worker
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "closing the window ends the program";
+    CDownloadWnd::s_tempFolder.Empty();
+}
+
+TEST(UpdateProgram, RelocatesDownloadsInstallsAndRestartsTheClient)
+{
+    FakeHttpServer server;
+    server.Answer(FakeHttpServer::Ok(ReadFileBytes(TestProgramFolder() + L"updater_probe.exe")));
+    CString client = TestProgramFolder() + L"updater_probe.exe";
+    DeleteFileW(client + L".ran");
+    CString installer = TempFolderPath() + L"lv_setup_e2e.exe";
+    DeleteFileW(installer + L".ran");
+    CString arguments;
+    arguments.Format(L" http://127.0.0.1:%d/lv_setup_e2e.exe;%s;Lumenvalep://abc", server.Port(), client.GetString());
+
+    ChildResult first = RunChild(TestProgramFolder() + L"Update.exe", arguments, nullptr, 30000);
+    ASSERT_TRUE(first.finished);
+    EXPECT_EQ(0u, first.exitCode) << "the first run only starts its copy";
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(client + L".ran"); }, 30000)) << "the client was not restarted";
+    EXPECT_NE(std::wstring::npos, ReadMarker(installer + L".ran").find(L" /verysilent"));
+    std::wstring restarted = ReadMarker(client + L".ran");
+    EXPECT_NE(std::wstring::npos, restarted.find(L" Lumenvalep://abc")) << restarted;
+    EXPECT_TRUE(FileExists(TempFolderPath() + L"Lumenvale-Update0.exe") ||
+                FileExists(TempFolderPath() + L"Lumenvale-Update1.exe"));
+    DeleteFileW(client + L".ran");
+}

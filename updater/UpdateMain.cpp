@@ -1,0 +1,74 @@
+// Update: moves itself out of the program folder, finds the installer's address, downloads and runs it,
+// then restarts the client.
+#include "updater/AddressQuery.h"
+#include "updater/DownloadWnd.h"
+#include "updater/UpdateArgs.h"
+
+#include <winsock2.h>
+#include <objidl.h> // gdiplus needs it with the lean Windows headers
+#include <gdiplus.h>
+
+namespace {
+const int kGatewayHostString = 200;
+const int kGatewayPortString = 201;
+
+CString LoadText(HINSTANCE instance, int id)
+{
+    wchar_t text[256] = {};
+    LoadStringW(instance, id, text, 256);
+    return text;
+}
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
+{
+    CString line = commandLine ? commandLine : L"";
+    CString folder = RunningFolder(), temp = TempFolderPath();
+    if (folder.CompareNoCase(temp) != 0) {
+        // The installer replaces the program folder's files, this one among them: run from a copy.
+        CString copy;
+        CopySelfToTemp(copy);
+        RunProcess(L" " + line, copy);
+        return 0;
+    }
+
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    CString address, program, arguments;
+    if (!SplitUpdateArgs(line, address, program, arguments)) {
+        MessageBoxW(nullptr, L"Parameter is invalid!", L"Error", MB_OK);
+        WSACleanup();
+        return 1;
+    }
+    if (address.IsEmpty()) {
+        CString host = LoadText(instance, kGatewayHostString);
+        uint16_t port = static_cast<uint16_t>(_wtoi(LoadText(instance, kGatewayPortString)));
+        if (!QueryDownloadUrl(host, port, address)) {
+            MessageBoxW(nullptr, L"Get download url fail!", L"Error", MB_OK);
+            WSACleanup();
+            return 1;
+        }
+    }
+
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+    CDownloadWnd* window = new CDownloadWnd(address, program, arguments);
+    if (window->Create(nullptr, L"Lumenvale Update", WS_CAPTION | WS_SYSMENU, WS_EX_WINDOWEDGE, 0, 0, 400, 160)) {
+        window->CenterWindow();
+        ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
+    } else {
+        delete window;
+    }
+    MSG msg;
+    HACCEL accelerators = nullptr; // the program has no accelerator table
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (!TranslateAcceleratorW(msg.hwnd, accelerators, &msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+    }
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    WSACleanup();
+    return static_cast<int>(msg.wParam);
+}
