@@ -3,6 +3,7 @@
 // real top-level window under Xvfb.
 #pragma once
 #include "media/video/Vidlatch.h"
+#include "platform/afx/AfxString.h"
 #include "platform/dshow/DsCommon.h"
 
 #include <mutex>
@@ -69,6 +70,9 @@ struct FrameCollector {
     bool timesRise = true;
 };
 
+// The log the DLL writes (its data folder is private to the test run).
+CString VidlatchLogPath();
+
 // The index of a device name in the video input list, or -1.
 int FindVideoDevice(const std::wstring& name);
 
@@ -78,7 +82,7 @@ public:
     TestWindow(int x, int y, int width, int height);
     ~TestWindow();
     HWND Handle() const { return m_window; }
-    // The screen pixel at client (x, y) as 0x00RRGGBB.
+    // The pixel shown at client (x, y) as 0x00RRGGBB, read from the window under that point.
     COLORREF ScreenPixel(int x, int y) const;
 private:
     HWND m_window = nullptr;
