@@ -4,6 +4,12 @@
 
 #include <mmsystem.h>
 
+namespace {
+// Three blocks of 20 ms: long enough not to busy the thread, short enough that a lost notification
+// costs the host no more than a short delay.
+const DWORD kNotifyPollMs = 60;
+} // namespace
+
 void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEvent, DWORD exitCode,
                       bool insideLoaderLock, const char* owner)
 {
@@ -217,8 +223,9 @@ void CDSSonarel::ThreadLoop()
 {
     HANDLE waits[2] = {m_stopEvent.Get(), m_notifyEvent.Get()};
     for (;;) {
-        DWORD woken = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        if (woken != WAIT_OBJECT_0 + 1) break; // the stop event, or the wait itself failed
+        // A position notification can be lost under load; the time-out reads whatever arrived anyway.
+        DWORD woken = WaitForMultipleObjects(2, waits, FALSE, kNotifyPollMs);
+        if (woken != WAIT_OBJECT_0 + 1 && woken != WAIT_TIMEOUT) break; // the stop event, or the wait failed
         for (;;) {
             ReadResult result = RecordCapturedData(m_block->data, static_cast<DWORD>(m_block->length));
             if (result == ReadResult::NotEnough) break;
