@@ -9,7 +9,7 @@ struct QuestionRecord {
     uint32_t userId = 0;
     uint32_t questionId = 0;
     uint32_t serverQuestionId = 0;
-    CString question;
+    CString questionText;
     CString allAnswers;
     CString defaultAnswerIndex;
     CString questionTime;

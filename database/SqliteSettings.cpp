@@ -23,7 +23,7 @@ QuestionRecord ReadQuestionRow(const SqlStatement& row)
     record.serverQuestionId = static_cast<uint32_t>(row.Int(2));
     record.userId = static_cast<uint32_t>(row.Int(3));
     record.roomId = static_cast<uint32_t>(row.Int(4));
-    record.question = row.Text(5);
+    record.questionText = row.Text(5);
     record.allAnswers = row.Text(6);
     record.defaultAnswerIndex = row.Text(7);
     record.answerCount = static_cast<uint32_t>(row.Int(8));
@@ -209,7 +209,7 @@ int32_t CSqliteMgr::GetQuestionTableLastRowId()
 
 bool CSqliteMgr::InsertQuestionInfo(const QuestionRecord& record)
 {
-    if (record.question.IsEmpty() || record.allAnswers.IsEmpty()) return false;
+    if (record.questionText.IsEmpty() || record.allAnswers.IsEmpty()) return false;
     Lock lock(m_lock); // the new id and its row belong together
     if (!m_db) return false;
     int32_t questionId = GetQuestionTableLastRowId() + 1;
@@ -217,7 +217,7 @@ bool CSqliteMgr::InsertQuestionInfo(const QuestionRecord& record)
                  SqlValue::Int(static_cast<int32_t>(record.serverQuestionId)),
                  SqlValue::Int(static_cast<int32_t>(record.userId)),
                  SqlValue::Int(static_cast<int32_t>(record.roomId)),
-                 SqlValue::Text(record.question),
+                 SqlValue::Text(record.questionText),
                  SqlValue::Text(record.allAnswers),
                  SqlValue::Text(record.defaultAnswerIndex),
                  SqlValue::Int(static_cast<int32_t>(record.answerCount)),

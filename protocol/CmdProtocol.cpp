@@ -64,7 +64,7 @@ bool CCmdProtocol::Connect()
         s = m_socket;
     }
     if (s == INVALID_SOCKET) {
-        LOG_ERROR(L"connect RegServer error, no socket (%d)\r\n", WSAGetLastError());
+        LOG_ERROR(L"connect RegServer error, no socket (%d)", WSAGetLastError());
         return false;
     }
     sockaddr_in address{};
@@ -75,7 +75,7 @@ bool CCmdProtocol::Connect()
         m_inboxStart = m_inboxEnd = 0;
         return true;
     }
-    Logger::Instance().Write(L"connect RegServer error, ip=%u, port=%d\r\n", m_server.address, m_server.port);
+    Logger::Instance().Write(L"connect RegServer error, ip=%u, port=%d", m_server.address, m_server.port);
     CloseSocket();
     return false;
 }
@@ -107,7 +107,7 @@ void CCmdProtocol::ReportLoss(SOCKET s, const wchar_t* where)
             closesocket(s);
         }
     }
-    LOG_ERROR(L"command channel lost (%s, %d)\r\n", where, WSAGetLastError());
+    LOG_ERROR(L"command channel lost (%s, %d)", where, WSAGetLastError());
     PostMessageW(MainWindow(), WM_USER_OFFLINE, 0, 0);
 }
 
@@ -135,7 +135,7 @@ bool CCmdProtocol::SendAll(const uint8_t* bytes, size_t length)
 bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t length, uint32_t destination)
 {
     if (length > kMaxMessagePayload) {
-        LOG_ERROR(L"message type %d of %u bytes needs more than %u fragments, not sent\r\n", type, length,
+        LOG_ERROR(L"message type %d of %u bytes needs more than %u fragments, not sent", type, length,
                   kMaxFragments);
         return false;
     }
@@ -153,15 +153,15 @@ bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t lengt
     m_sendBuffer.clear();
     for (uint32_t i = 1; i <= count; ++i) {
         uint32_t offset = (i - 1) * kFragmentPayload;
-        uint32_t piece = i < count ? kFragmentPayload : length - offset;
-        header.length = static_cast<uint16_t>(piece);
+        uint32_t fragmentBytes = i < count ? kFragmentPayload : length - offset;
+        header.length = static_cast<uint16_t>(fragmentBytes);
         header.fragmentNumber = static_cast<uint8_t>(i);
         const uint8_t* head = reinterpret_cast<const uint8_t*>(&header);
         m_sendBuffer.insert(m_sendBuffer.end(), head, head + sizeof(header));
-        if (piece) m_sendBuffer.insert(m_sendBuffer.end(), bytes + offset, bytes + offset + piece);
+        if (fragmentBytes) m_sendBuffer.insert(m_sendBuffer.end(), bytes + offset, bytes + offset + fragmentBytes);
         if (i % kFragmentsPerSend == 0 || i == count) {
             if (!SendAll(m_sendBuffer.data(), m_sendBuffer.size())) {
-                Logger::Instance().Write(L"发送数据失败, type= %d\r\n", type);
+                Logger::Instance().Write(L"发送数据失败, type= %d", type);
                 return false;
             }
             m_sendBuffer.clear();
@@ -259,7 +259,7 @@ bool CCmdProtocol::ReceivePacket(SOCKET s)
     memcpy(&header, m_packet.data(), sizeof(header));
     if (header.length > kFragmentPayload) {
         // Larger than any fragment a peer may send: skip it whole so the next header is found.
-        LOG_ERROR(L"packet type %u announces %u payload bytes, more than %u; dropped\r\n", header.type, header.length,
+        LOG_ERROR(L"packet type %u announces %u payload bytes, more than %u; dropped", header.type, header.length,
                   kFragmentPayload);
         return Discard(s, header.length);
     }
@@ -283,7 +283,7 @@ void CCmdProtocol::Dispatch(const PacketHeader& header, const uint8_t* payload, 
     RoomMessage message;
     if (!ParseRoomCommand(header, payload, length, message)) return;
     if (!PostMessageW(MainWindow(), message.message, message.wParam, message.lParam)) {
-        LOG_ERROR(L"command %u not delivered to the main window (%lu)\r\n", header.type, GetLastError());
+        LOG_ERROR(L"command %u not delivered to the main window (%lu)", header.type, GetLastError());
         FreeRoomMessage(message.message, message.wParam, message.lParam);
     }
 }

@@ -23,7 +23,7 @@ void FragmentAssembler::DropOldestUntilFits(size_t incoming, const Key& keep)
             if (!kept && (oldest == m_pending.end() || it->second.age < oldest->second.age)) oldest = it;
         }
         if (oldest == m_pending.end()) return; // only the message being filled is left
-        LOG_ERROR(L"incomplete message type %u from %u dropped: %u of %u fragments held too long\r\n",
+        LOG_ERROR(L"incomplete message type %u from %u dropped: %u of %u fragments held too long",
                   oldest->first.messageKey & 0xFFFF, oldest->first.sender, oldest->second.received,
                   oldest->second.count);
         Erase(oldest);
@@ -36,14 +36,14 @@ bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload
     uint8_t count = fragment.fragmentCount;
     uint8_t number = fragment.fragmentNumber;
     if (count == 0 || number == 0 || number > count) {
-        LOG_ERROR(L"fragment %u of %u of type %u dropped: no such fragment\r\n", number, count, fragment.type);
+        LOG_ERROR(L"fragment %u of %u of type %u dropped: no such fragment", number, count, fragment.type);
         return false;
     }
     Key key{static_cast<uint32_t>(fragment.messageId) << 16 | fragment.type, fragment.sender};
     auto it = m_pending.find(key);
     if (it != m_pending.end() && it->second.count != count) {
         // The sender started a new message under the same key; the old one can never complete.
-        LOG_ERROR(L"incomplete message type %u from %u replaced by a new one\r\n", fragment.type, fragment.sender);
+        LOG_ERROR(L"incomplete message type %u from %u replaced by a new one", fragment.type, fragment.sender);
         Erase(it);
         it = m_pending.end();
     }

@@ -4,6 +4,7 @@
 #include "core/SessionContext.h"
 #include "core/TextUtil.h"
 #include "core/WindowMessages.h"
+#include "protocol/HostAddress.h"
 #include "protocol/WireFormat.h"
 #include <ws2tcpip.h>
 #include <cstring>
@@ -75,15 +76,11 @@ CProtocolMgr::~CProtocolMgr()
 
 uint32_t CProtocolMgr::ResolveHost(const CString& host)
 {
-    std::string name = Utf16ToUtf8(host);
-    uint32_t address = inet_addr(name.c_str());
-    if (address != INADDR_NONE) return address;
-    hostent* entry = gethostbyname(name.c_str());
-    if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list[0]) {
-        LOG_ERROR(L"gateway host %s not resolved (%d)\r\n", host.GetString(), WSAGetLastError());
+    uint32_t address = INADDR_NONE;
+    if (!ResolveIPv4(host, address)) {
+        LOG_ERROR(L"gateway host %s not resolved (%d)", host.GetString(), WSAGetLastError());
         return INADDR_NONE;
     }
-    memcpy(&address, entry->h_addr_list[0], 4);
     return address;
 }
 
@@ -105,7 +102,7 @@ void CProtocolMgr::SetGateway(const CString& host, const CString& version, int p
     m_running = true;
     if (!Start()) {
         m_running = false;
-        LOG_ERROR(L"connection thread not started (%lu)\r\n", GetLastError());
+        LOG_ERROR(L"connection thread not started (%lu)", GetLastError());
     }
 }
 
@@ -186,19 +183,26 @@ int CProtocolMgr::ReceiveDatagram()
                      reinterpret_cast<sockaddr*>(&from), &size);
     std::lock_guard<std::mutex> lock(m_lock);
     if (n < static_cast<int>(sizeof(PacketHeader))) {
-        Logger::Instance().Write(L"Err: recv from = %s, port = %d, ecode = %d\r\n",
+        Logger::Instance().Write(L"Err: recv from = %s, port = %d, ecode = %d",
                                  DottedAddress(m_gatewayAddress).GetString(), m_gatewayPort, WSAGetLastError());
         return 0;
     }
     PacketHeader header;
     memcpy(&header, m_datagram.data(), sizeof(header));
     if (n != static_cast<int>(sizeof(PacketHeader) + header.length)) {
-        LOG_ERROR(L"gateway datagram of %d bytes announces %u payload bytes; dropped\r\n", n, header.length);
+        LOG_ERROR(L"gateway datagram of %d bytes announces %u payload bytes; dropped", n, header.length);
         return 0;
     }
     m_gatewayAddress = from.sin_addr.s_addr;
     m_gatewayPort = ntohs(from.sin_port);
     return n;
+}
+
+void CProtocolMgr::WaitAfterSendFailure()
+{
+    // A send that fails at once (no network) would otherwise spin until the give-up time.
+    if (m_abortEvent) WaitForSingleObject(m_abortEvent, m_timings.gatewayWaitMs);
+    else Sleep(m_timings.gatewayWaitMs);
 }
 
 void CProtocolMgr::ResolveGatewayHost()
@@ -228,11 +232,12 @@ int CProtocolMgr::QueryGateway()
         // Every pass that does not return is a miss.
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
+            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
             if (size < 0) {
                 std::lock_guard<std::mutex> lock(m_lock);
-                Logger::Instance().Write(L"Err: cannot recv from gateway, ip = %s, port = %d, ecode = %d\r\n",
+                Logger::Instance().Write(L"Err: cannot recv from gateway, ip = %s, port = %d, ecode = %d",
                                          DottedAddress(m_gatewayAddress).GetString(), m_gatewayPort,
                                          WSAGetLastError());
             } else if (size > 32) {
@@ -244,11 +249,11 @@ int CProtocolMgr::QueryGateway()
                     if (ReadWireString(m_datagram.data() + sizeof(reply), reply.length, address)) {
                         CString* strings = new CString[3];
                         strings[0] = address;
-                        LOG_INFO(L"update announced: %s\r\n", address.GetString());
+                        LOG_INFO(L"update announced: %s", address.GetString());
                         Post(WM_USER_UPDATE_NOTICE, 0, reinterpret_cast<LPARAM>(strings));
                         return 0;
                     }
-                    LOG_ERROR(L"gateway update notice with a malformed address; ignored\r\n");
+                    LOG_ERROR(L"gateway update notice with a malformed address; ignored");
                 }
             }
         }
@@ -269,6 +274,7 @@ bool CProtocolMgr::QueryServerList()
     for (;;) {
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
+            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
             if (size > 0) {
@@ -278,7 +284,7 @@ bool CProtocolMgr::QueryServerList()
                 m_servers.clear();
                 if (reply.type == eType_ServerList) {
                     if (reply.status != kStatusOk) {
-                        LOG_ERROR(L"server list refused, status %u\r\n", reply.status);
+                        LOG_ERROR(L"server list refused, status %u", reply.status);
                         m_error = eConnect_ListRefused;
                         return false;
                     }
@@ -327,7 +333,7 @@ bool CProtocolMgr::SelectServers()
     std::vector<ServerNode> list = ServerList();
     int kinds = CheckServerKinds(list);
     if (kinds != 0) {
-        LOG_ERROR(L"server list of %u servers is incomplete (%d)\r\n", static_cast<unsigned>(list.size()), kinds);
+        LOG_ERROR(L"server list of %u servers is incomplete (%d)", static_cast<unsigned>(list.size()), kinds);
         m_error = kinds;
         return false;
     }

@@ -85,6 +85,7 @@ private:
     bool Aborted() const { return m_abort || m_shutdown; }
     bool EnsureSocket();
     bool SendDatagram(const std::vector<uint8_t>& bytes);
+    void WaitAfterSendFailure();
     // Waits for one datagram; answers its size when it is accepted, else 0 (-1 when none came).
     int ReceiveDatagram();
     void Post(UINT message, WPARAM wParam, LPARAM lParam);

@@ -24,7 +24,7 @@ namespace {
 
 bool TooShort(const PacketHeader& header, uint32_t length)
 {
-    LOG_ERROR(L"command %u dropped: payload of %u bytes is too short\r\n", header.type, length);
+    LOG_ERROR(L"command %u dropped: payload of %u bytes is too short", header.type, length);
     return false;
 }
 
@@ -90,7 +90,7 @@ bool ParseRoomUsers(const PacketHeader& header, const uint8_t* payload, uint32_t
     while (reader.Remaining() >= 9) {
         std::unique_ptr<UserRecord> user(new UserRecord);
         if (!ReadUserEntry(reader, *user)) {
-            LOG_ERROR(L"room user list: entry %u runs past the %u payload bytes\r\n",
+            LOG_ERROR(L"room user list: entry %u runs past the %u payload bytes",
                       static_cast<unsigned>(users->size() + 1), length);
             break;
         }
@@ -229,14 +229,14 @@ bool ParseQuestion(const PacketHeader& header, const uint8_t* payload, uint32_t 
         reader.U8(tag);
         reader.WireString(answer);
         if (!reader.Ok()) {
-            LOG_ERROR(L"question: answer %u of %u runs past the payload\r\n", i + 1u, answers);
+            LOG_ERROR(L"question: answer %u of %u runs past the payload", i + 1u, answers);
             break;
         }
         record->answers.push_back(answer);
     }
     record->answerCount = static_cast<uint32_t>(record->answers.size());
     record->questionType = type;
-    Logger::Instance().Write(L"**********解析后的消息strQuestion = %s\r\n", record->questionText.GetString());
+    Logger::Instance().Write(L"**********解析后的消息strQuestion = %s", record->questionText.GetString());
     out = {WM_USER_QUESTION, 0, Release(record)};
     return true;
 }
@@ -270,7 +270,7 @@ bool ParseCountdown(const PacketHeader& header, const uint8_t* payload, uint32_t
     uint32_t seconds = 0;
     ByteReader reader(payload, length);
     if (!reader.U32(seconds)) return TooShort(header, length);
-    Logger::Instance().Write(L"recv eType_CountDwon_Notify, %ld\r\n", static_cast<long>(seconds));
+    Logger::Instance().Write(L"recv eType_CountDwon_Notify, %ld", static_cast<long>(seconds));
     out = {WM_USER_COUNTDOWN, 0, reinterpret_cast<LPARAM>(new uint32_t(seconds))};
     return true;
 }
@@ -325,7 +325,7 @@ bool ParsePaintList(const PacketHeader& header, const uint8_t* payload, uint32_t
     while (reader.Remaining() > 0) {
         ReceivedPaintObject* object = ReadDrawingObject(reader, true);
         if (!object) {
-            LOG_ERROR(L"drawing history: object %u runs past the %u payload bytes\r\n",
+            LOG_ERROR(L"drawing history: object %u runs past the %u payload bytes",
                       static_cast<unsigned>(list->size() + 1), length);
             break;
         }
@@ -367,7 +367,7 @@ bool ParseFileList(const PacketHeader& header, const uint8_t* payload, uint32_t 
     while (reader.Remaining() > 0) {
         FileNoticeRecord* record = ReadFileNotice(reader);
         if (!record) {
-            LOG_ERROR(L"file list: entry %u runs past the %u payload bytes\r\n",
+            LOG_ERROR(L"file list: entry %u runs past the %u payload bytes",
                       static_cast<unsigned>(list->size() + 1), length);
             break;
         }

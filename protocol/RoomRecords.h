@@ -1,6 +1,7 @@
 // The heap records the receive thread posts to the main window for server commands. The receiver
 // owns each record; FreeRoomMessage frees any of them by its message number.
 #pragma once
+#include "core/QuestionRecord.h"
 #include "core/Records.h"
 #include "platform/afx/AfxString.h"
 #include <windows.h>
@@ -109,20 +110,6 @@ struct ForbidSpeakingRecord {
     uint32_t firstId = 0;
     uint16_t seconds = 0;
     uint32_t secondId = 0;
-};
-
-struct QuestionRecord {
-    uint32_t roomId = 0;
-    uint32_t userId = 0;
-    uint32_t questionId = 0;
-    uint32_t serverQuestionId = 0;
-    CString questionText;
-    CString allAnswers;
-    CString defaultAnswerIndex;
-    CString questionTime;
-    uint32_t answerCount = 0;
-    std::vector<CString> answers;
-    int32_t questionType = 0;
 };
 
 struct WordArrayRecord {

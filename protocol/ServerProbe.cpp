@@ -14,12 +14,19 @@ ProbeStats ResetProbeStats()
     return stats;
 }
 
+ProbeStats InitialProbeStats()
+{
+    ProbeStats stats = ResetProbeStats();
+    stats.mean = stats.capacity = stats.load = 0x0EFFFFFF;
+    return stats;
+}
+
 CServerProbe::CServerProbe(const ProbeTimings& timings) : m_timings(timings)
 {
     m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     m_roundDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (m_socket == INVALID_SOCKET || !m_roundDone) {
-        LOG_ERROR(L"probe socket or event not created (%d)\r\n", WSAGetLastError());
+        LOG_ERROR(L"probe socket or event not created (%d)", WSAGetLastError());
         return;
     }
     m_thread = CreateThread(nullptr, 0, &CServerProbe::ThreadProc, this, 0, nullptr);
@@ -91,7 +98,7 @@ void CServerProbe::Send(uint8_t n)
         datagram[10] = i;
         if (sendto(m_socket, reinterpret_cast<const char*>(datagram), sizeof(datagram), 0,
                    reinterpret_cast<const sockaddr*>(&target), sizeof(target)) == SOCKET_ERROR) {
-            LOG_ERROR(L"probe %u of %u not sent to %S (%d)\r\n", i, n, inet_ntoa(target.sin_addr), WSAGetLastError());
+            LOG_ERROR(L"probe %u of %u not sent to %S (%d)", i, n, inet_ntoa(target.sin_addr), WSAGetLastError());
         }
     }
 }
@@ -108,7 +115,7 @@ void CServerProbe::ReceiveLoop()
         int ready = select(0, &readable, nullptr, nullptr, &wait);
         if (ready == 0) continue;
         if (ready == SOCKET_ERROR) {
-            LOG_ERROR(L"probe socket failed (%d); probing ends\r\n", WSAGetLastError());
+            LOG_ERROR(L"probe socket failed (%d); probing ends", WSAGetLastError());
             return;
         }
         sockaddr_in from{};
@@ -119,7 +126,7 @@ void CServerProbe::ReceiveLoop()
         if (n == SOCKET_ERROR) {
             int error = WSAGetLastError();
             if (error == WSAECONNRESET || error == WSAEMSGSIZE) continue;
-            LOG_ERROR(L"probe socket failed (%d); probing ends\r\n", error);
+            LOG_ERROR(L"probe socket failed (%d); probing ends", error);
             return;
         }
         OnEcho(buffer, static_cast<size_t>(n), from);
@@ -134,7 +141,7 @@ void CServerProbe::OnEcho(const uint8_t* bytes, size_t length, const sockaddr_in
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_active || type != eType_Probe) return;
     if (length < kProbeEchoMinimum) {
-        LOG_ERROR(L"probe echo of %u bytes from %S dropped: too short\r\n", static_cast<unsigned>(length),
+        LOG_ERROR(L"probe echo of %u bytes from %S dropped: too short", static_cast<unsigned>(length),
                   inet_ntoa(from.sin_addr));
         return;
     }

@@ -26,6 +26,8 @@ static_assert(sizeof(ProbeStats) == 22, "ProbeStats is 22 bytes");
 
 // All zero with the minimum at its "nothing measured" mark.
 ProbeStats ResetProbeStats();
+// Before the first round: mean, capacity and load at their "never measured" mark too.
+ProbeStats InitialProbeStats();
 
 struct ProbeResult {
     ServerNode node;
@@ -76,7 +78,7 @@ private:
     uint32_t m_expected = 0;
     uint32_t m_received = 0;
     uint32_t m_sum = 0;
-    ProbeStats m_stats = ResetProbeStats();
+    ProbeStats m_stats = InitialProbeStats();
     uint16_t m_round = 1;
     std::vector<uint16_t> m_samples;
     SOCKET m_socket = INVALID_SOCKET;

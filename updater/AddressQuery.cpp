@@ -1,10 +1,10 @@
 #include "updater/AddressQuery.h"
 
 #include "core/TextUtil.h"
+#include "protocol/HostAddress.h"
 #include "protocol/PacketHeader.h"
 
 #include <winsock2.h>
-#include <ws2tcpip.h>
 #include <cstring>
 #include <vector>
 
@@ -13,24 +13,6 @@ const uint16_t kReplyCurrent = 0xF830;
 const uint16_t kReplyNewer = 0xF831;
 const size_t kQueryPayload = 8;
 const size_t kReceiveBuffer = 1400;
-
-bool ResolveIPv4(const CString& host, in_addr& address)
-{
-    std::string name = WideToAnsi(host);
-    if (name.empty()) return false;
-    unsigned long dotted = inet_addr(name.c_str());
-    if (dotted != INADDR_NONE) {
-        address.s_addr = dotted;
-        return true;
-    }
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
-}
 } // namespace
 
 std::string BuildAddressQuery()
@@ -62,10 +44,12 @@ bool QueryDownloadUrl(const CString& host, uint16_t port, CString& address, cons
     sockaddr_in gateway = {};
     gateway.sin_family = AF_INET;
     gateway.sin_port = htons(port);
-    if (!ResolveIPv4(host, gateway.sin_addr)) {
+    uint32_t resolved = 0;
+    if (!ResolveIPv4(host, resolved)) {
         closesocket(udp);
         return false;
     }
+    gateway.sin_addr.s_addr = resolved;
     std::string query = BuildAddressQuery();
     std::vector<uint8_t> reply(kReceiveBuffer);
     bool accepted = false;

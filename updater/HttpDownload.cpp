@@ -1,31 +1,13 @@
 #include "updater/HttpDownload.h"
 
 #include "core/TextUtil.h"
+#include "protocol/HostAddress.h"
 #include "updater/UpdateArgs.h"
 
-#include <ws2tcpip.h>
 #include <cstring>
 
 namespace {
 const size_t kTransferBuffer = 0x20000;
-
-bool ResolveHost(const CString& host, in_addr& address)
-{
-    std::string name = WideToAnsi(host);
-    if (name.empty()) return false;
-    unsigned long dotted = inet_addr(name.c_str());
-    if (dotted != INADDR_NONE) {
-        address.s_addr = dotted;
-        return true;
-    }
-    addrinfo hints = {};
-    hints.ai_family = AF_INET;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(name.c_str(), nullptr, &hints, &found) != 0 || !found) return false;
-    address = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
-}
 } // namespace
 
 bool ParseDownloadUrl(const CString& address, const CString& tempFolder, DWORD ticks, DownloadTarget& target)
@@ -161,7 +143,9 @@ int CHttpDownload::Download()
     sockaddr_in server = {};
     server.sin_family = AF_INET;
     server.sin_port = htons(m_target.port);
-    if (!ResolveHost(m_target.host, server.sin_addr)) return eDownload_BadAddress;
+    uint32_t resolved = 0;
+    if (!ResolveIPv4(m_target.host, resolved)) return eDownload_BadAddress;
+    server.sin_addr.s_addr = resolved;
 
     m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (m_socket == INVALID_SOCKET ||

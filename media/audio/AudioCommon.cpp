@@ -43,7 +43,7 @@ std::vector<DSDeviceInfo> EnumerateDevices(DeviceKind kind)
 
 int CopyDeviceNames(const std::vector<DSDeviceInfo>& devices, wchar_t (*names)[kSonarelNameChars])
 {
-    if (!names) return 0;
+    if (!names) return devices.size() < kSonarelMaxDeviceRows ? static_cast<int>(devices.size()) : kSonarelMaxDeviceRows;
     int rows = 0;
     for (const DSDeviceInfo& device : devices) {
         if (rows == kSonarelMaxDeviceRows) {

@@ -21,6 +21,8 @@ public:
     explicit operator bool() const { return m_ptr != nullptr; }
     T** Receive() { Reset(); return &m_ptr; }
     void Reset() { if (m_ptr) m_ptr->Release(); m_ptr = nullptr; }
+    // Forgets the pointer without releasing it (library unload, where a release can deadlock).
+    void Abandon() { m_ptr = nullptr; }
 private:
     T* m_ptr = nullptr;
 };
@@ -39,6 +41,8 @@ public:
         if (m_handle) CloseHandle(m_handle);
         m_handle = handle;
     }
+    // Forgets the handle without closing it: a device may still signal an event it was given.
+    void Abandon() { m_handle = nullptr; }
 private:
     HANDLE m_handle = nullptr;
 };
@@ -67,7 +71,8 @@ enum class DeviceKind { Capture, Playback };
 std::vector<DSDeviceInfo> EnumerateDevices(DeviceKind kind);
 
 // Copies descriptions into the host's rows: at most kSonarelMaxDeviceRows rows, each cut at 127
-// characters and NUL-terminated. Answers the number of rows written.
+// characters and NUL-terminated. Answers the number of rows written (without rows, the number it would
+// write).
 int CopyDeviceNames(const std::vector<DSDeviceInfo>& devices, wchar_t (*names)[kSonarelNameChars]);
 
 // PCM format of the given shape; false when the shape is not one DirectSound can carry.

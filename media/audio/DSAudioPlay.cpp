@@ -161,10 +161,25 @@ bool CDSAudioPlay::InitNotifications()
     return true;
 }
 
-void CDSAudioPlay::Stop(bool insideLoaderLock)
+void CDSAudioPlay::Abandon()
 {
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, insideLoaderLock,
-                     "playback");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "playback");
+    if (m_buffer) m_buffer->Stop();
+    m_notify.Abandon();
+    m_buffer.Abandon();
+    m_plainBuffer.Abandon();
+    m_dsound.Abandon();
+    m_notifyEvent.Abandon();
+    m_stopEvent.Reset();
+    m_stoppedEvent.Reset();
+    delete m_block;
+    m_block = nullptr;
+    m_callback = nullptr;
+}
+
+void CDSAudioPlay::Stop()
+{
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "playback");
     {
         CAutoMutex lock(m_ringLock);
         if (m_buffer) m_buffer->Stop();
@@ -212,6 +227,10 @@ DWORD CDSAudioPlay::ReadPlayedAudioData()
     void* second = nullptr;
     DWORD firstBytes = 0, secondBytes = 0;
     if (FAILED(m_buffer->Lock(m_readOffset, m_blockBytes, &first, &firstBytes, &second, &secondBytes, 0))) return 0;
+    if (firstBytes + secondBytes != m_blockBytes) { // never more than the block holds
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        return 0;
+    }
     CopyFromRegions(m_block->data, first, firstBytes, second, secondBytes);
     // What has been played becomes silence, so a host that supplies nothing new leaves the speaker quiet.
     if (first) memset(first, 0, firstBytes);
@@ -238,6 +257,10 @@ void CDSAudioPlay::WriteAudioData()
     void* second = nullptr;
     DWORD firstBytes = 0, secondBytes = 0;
     if (FAILED(m_buffer->Lock(m_writeOffset, m_blockBytes, &first, &firstBytes, &second, &secondBytes, 0))) return;
+    if (firstBytes + secondBytes != m_blockBytes) {
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        return;
+    }
     CopyToRegions(first, firstBytes, second, secondBytes, m_block->data);
     m_buffer->Unlock(first, firstBytes, second, secondBytes);
 }

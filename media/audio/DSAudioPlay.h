@@ -15,8 +15,10 @@ public:
     // 1 when playback runs, -5 on failure (the object is reset and may be started again).
     int Start(HWND window, int unused, int samplesPerSec, int bitsPerSample, int channels,
               AudioBlockCallback callback, void* user);
-    void Stop(bool insideLoaderLock = false);
+    void Stop();
     void Reset();
+    // Stops inside the loader lock (library unload), leaving the device objects unreleased.
+    void Abandon();
 
     bool IsRunning() const { return m_thread.Get() != nullptr; }
     DWORD BlockBytes() const { return m_blockBytes; }

@@ -14,7 +14,11 @@ void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEven
         MEDIA_LOG("Warn: %s thread did not stop in time, terminated\r\n", owner);
         TerminateThread(thread.Get(), exitCode);
         WaitForSingleObject(thread.Get(), 1000);
-    } else if (!insideLoaderLock) {
+    } else if (insideLoaderLock) {
+        // It has signalled and only returns now; it would wait for the loader lock we hold.
+        TerminateThread(thread.Get(), 0);
+        WaitForSingleObject(thread.Get(), 1000);
+    } else {
         // The thread has signalled; let it leave the library's code before the caller may unload it.
         WaitForSingleObject(thread.Get(), 1000);
     }
@@ -137,19 +141,32 @@ bool CDSSonarel::InitNotifications()
     return true;
 }
 
-void CDSSonarel::Stop(bool insideLoaderLock)
+void CDSSonarel::Stop()
 {
     if (m_buffer) {
         // A failed stop must not leave the thread running under an object about to be deleted.
         HRESULT hr = m_buffer->Stop();
         if (FAILED(hr)) MEDIA_LOG("<CDSSonarel::StartOrStopRecord> Stop hr=%ld\r\n", hr);
     }
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, insideLoaderLock,
-                     "capture");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "capture");
     m_notify.Reset();
     m_buffer.Reset();
     m_capture.Reset();
     m_notifyEvent.Reset();
+    m_stopEvent.Reset();
+    m_stoppedEvent.Reset();
+    delete m_block;
+    m_block = nullptr;
+}
+
+void CDSSonarel::Abandon()
+{
+    if (m_buffer) m_buffer->Stop();
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "capture");
+    m_notify.Abandon();
+    m_buffer.Abandon();
+    m_capture.Abandon();
+    m_notifyEvent.Abandon();
     m_stopEvent.Reset();
     m_stoppedEvent.Reset();
     delete m_block;
@@ -185,8 +202,11 @@ CDSSonarel::ReadResult CDSSonarel::RecordCapturedData(unsigned char* data, DWORD
         MEDIA_LOG("Err: RecordCapturedData failed<maybe mic is pluged out> = %lx\r\n", hr);
         return ReadResult::Failed;
     }
-    if (firstBytes + secondBytes > length) secondBytes = firstBytes >= length ? 0 : length - firstBytes;
-    if (firstBytes > length) firstBytes = length;
+    if (firstBytes + secondBytes != length) { // never more than the block holds
+        m_buffer->Unlock(first, firstBytes, second, secondBytes);
+        MEDIA_LOG("Err: RecordCapturedData locked %lu of %lu bytes\r\n", firstBytes + secondBytes, length);
+        return ReadResult::Failed;
+    }
     CopyFromRegions(data, first, firstBytes, second, secondBytes);
     m_nextReadOffset = (m_nextReadOffset + firstBytes + secondBytes) % m_bufferBytes;
     m_buffer->Unlock(first, firstBytes, second, secondBytes);

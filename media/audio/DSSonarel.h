@@ -13,9 +13,11 @@ public:
     // 1 when capture runs, -3 on any failure (the object may be started again).
     int Start(int deviceIndex, int samplesPerSec, int bitsPerSample, int channels, AudioBlockCallback callback,
               void* user);
-    // Stops the buffer and the thread and releases everything; harmless when nothing runs. Inside the
-    // loader lock (library unload) the thread is not waited for by its handle.
-    void Stop(bool insideLoaderLock = false);
+    // Stops the buffer and the thread and releases everything; harmless when nothing runs.
+    void Stop();
+    // Stops the buffer and the thread inside the loader lock (library unload): the device objects and
+    // events are left unreleased, since releasing them there waits for DirectSound's own threads.
+    void Abandon();
 
     bool IsRunning() const { return m_thread.Get() != nullptr; }
     DWORD BlockBytes() const { return m_block ? static_cast<DWORD>(m_block->length) : 0; }
@@ -59,7 +61,8 @@ private:
 };
 
 // Ends a worker thread of the library: signals stop, waits up to 1000 ms for its stopped event, else
-// terminates it with the exit code. Outside the loader lock it then waits for the thread itself, so no
-// code of the library runs on it after the call.
+// terminates it with the exit code; then waits for the thread itself, so no code of the library runs on
+// it after the call. Inside the loader lock a thread cannot finish on its own, so once it has signalled
+// it is ended there (with exit code 0).
 void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEvent, DWORD exitCode,
                       bool insideLoaderLock, const char* owner);

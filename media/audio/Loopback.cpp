@@ -58,6 +58,9 @@ long BuiltInPlayCallback(void*, CRA_DataBlock** block)
 
 void RunLoopbackTest(HWND window, AudioBlockCallback captureCallback, AudioBlockCallback playCallback)
 {
+    // The pair is abandoned, not released, at unload; DirectSound's own threads keep running its code.
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"dsound.dll", &pinned);
     LoopbackState* state = State();
     state->player.Stop();
     state->player.Reset();
@@ -73,7 +76,6 @@ void RunLoopbackTest(HWND window, AudioBlockCallback captureCallback, AudioBlock
 void StopLoopbackTest()
 {
     if (!g_state) return;
-    g_state->capture.Stop(true);
-    g_state->player.Stop(true);
-    g_state->player.Reset();
+    g_state->capture.Abandon();
+    g_state->player.Abandon();
 }

@@ -3,5 +3,5 @@
 #include "media/audio/Sonarel.h"
 
 void RunLoopbackTest(HWND window, AudioBlockCallback captureCallback, AudioBlockCallback playCallback);
-// Stops the pair at library unload (inside the loader lock).
+// Stops the pair at library unload (inside the loader lock), leaving its device objects unreleased.
 void StopLoopbackTest();

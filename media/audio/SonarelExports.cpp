@@ -7,6 +7,7 @@
 
 #include <new>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -16,21 +17,30 @@ public:
     void Add(const void* object) { CAutoMutex lock(m_lock); m_live.insert(object); }
     bool Contains(const void* object) { CAutoMutex lock(m_lock); return object && m_live.count(object) == 1; }
     bool Remove(const void* object) { CAutoMutex lock(m_lock); return m_live.erase(object) == 1; }
+    std::vector<const void*> Live() { CAutoMutex lock(m_lock); return {m_live.begin(), m_live.end()}; }
 private:
     CRITICAL_SECTION m_lock;
     std::set<const void*> m_live;
 };
 
-// Never destroyed: the loader may run static destructors before the last export call returns.
-HandleRegistry& Registry()
+// One registry per family, so a handle of one is never taken for the other. Never destroyed: the
+// loader may run static destructors before the last export call returns.
+HandleRegistry& Registry(const CDSSonarel*)
 {
-    static HandleRegistry* registry = new HandleRegistry;
-    return *registry;
+    static HandleRegistry* captures = new HandleRegistry;
+    return *captures;
 }
 
-bool CheckHandle(const void* handle)
+HandleRegistry& Registry(const CDSAudioPlay*)
 {
-    if (Registry().Contains(handle)) return true;
+    static HandleRegistry* players = new HandleRegistry;
+    return *players;
+}
+
+template <typename Object>
+bool CheckHandle(const Object* handle)
+{
+    if (Registry(handle).Contains(handle)) return true;
     MEDIA_LOG("Err: bad pointer!\r\n");
     return false;
 }
@@ -47,8 +57,27 @@ public:
     void ExitInstance(bool processEnding)
     {
         // At process end the other threads are gone already; stopping them would wait for nothing.
-        if (!processEnding) StopLoopbackTest();
+        if (!processEnding) {
+            StopLoopbackTest();
+            StopUnclosedObjects();
+        }
         TheMediaLog().Close();
+    }
+
+private:
+    // A host that unloads the library without closing its handles would leave threads running in
+    // unmapped code: they are stopped, and their device objects abandoned as the loopback's are.
+    static void StopUnclosedObjects()
+    {
+        std::vector<const void*> captures = Registry(static_cast<CDSSonarel*>(nullptr)).Live();
+        std::vector<const void*> players = Registry(static_cast<CDSAudioPlay*>(nullptr)).Live();
+        if (captures.empty() && players.empty()) return;
+        MEDIA_LOG("Warn: unloaded with %d capture and %d playback handles open\r\n", static_cast<int>(captures.size()),
+                  static_cast<int>(players.size()));
+        HMODULE pinned = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"dsound.dll", &pinned);
+        for (const void* capture : captures) const_cast<CDSSonarel*>(static_cast<const CDSSonarel*>(capture))->Abandon();
+        for (const void* player : players) const_cast<CDSAudioPlay*>(static_cast<const CDSAudioPlay*>(player))->Abandon();
     }
 };
 
@@ -72,7 +101,7 @@ extern "C" {
 CDSSonarel* Sonarel_Create()
 {
     CDSSonarel* capture = new (std::nothrow) CDSSonarel;
-    if (capture) Registry().Add(capture);
+    if (capture) Registry(capture).Add(capture);
     return capture;
 }
 
@@ -92,7 +121,7 @@ int Sonarel_Start(CDSSonarel* handle, int deviceIndex, int samplesPerSec, int bi
 void Sonarel_Close(CDSSonarel** handle)
 {
     if (!handle || !*handle) return;
-    if (Registry().Remove(*handle)) {
+    if (Registry(*handle).Remove(*handle)) {
         (*handle)->Stop();
         (*handle)->Stop();
         delete *handle;
@@ -105,7 +134,7 @@ void Sonarel_Close(CDSSonarel** handle)
 CDSAudioPlay* AudioPlay_Create()
 {
     CDSAudioPlay* player = new (std::nothrow) CDSAudioPlay;
-    if (player) Registry().Add(player);
+    if (player) Registry(player).Add(player);
     return player;
 }
 
@@ -125,7 +154,7 @@ int AudioPlay_Start(CDSAudioPlay* handle, HWND window, int unused, int samplesPe
 void AudioPlay_Close(CDSAudioPlay** handle)
 {
     if (!handle || !*handle) return;
-    if (Registry().Remove(*handle)) {
+    if (Registry(*handle).Remove(*handle)) {
         (*handle)->Stop();
         (*handle)->Reset();
         delete *handle;

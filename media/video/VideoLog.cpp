@@ -1,20 +1,16 @@
 #include "media/video/VideoLog.h"
 
+#include "media/common/MediaLog.h"
+
 #include <windows.h>
 #include <cstdarg>
-#include <cstdio>
 
 void VideoLog(const char* format, ...)
 {
-    char line[1024];
     va_list args;
     va_start(args, format);
-    int written = _vsnprintf(line, sizeof(line) - 1, format, args);
+    TheMediaLog().WriteV(format, args);
     va_end(args);
-    if (written < 0)
-        written = sizeof(line) - 1;
-    line[written] = '\0';
-    OutputDebugStringA(line);
 }
 
 std::string LogText(const wchar_t* text)

@@ -1,6 +1,6 @@
 #include "media/video/VidlatchApp.h"
 
-#include "media/video/VideoLog.h"
+#include "media/common/MediaLog.h"
 
 namespace {
 CVidlatchApp theApp;
@@ -8,11 +8,14 @@ CVidlatchApp theApp;
 
 BOOL CVidlatchApp::InitInstance()
 {
+    // A log that cannot be opened leaves the library working without one.
+    TheMediaLog().Open(MediaLogFolder(), L"Vidlatch.log", "Vidlatch", __TIME__, __DATE__);
     return TRUE;
 }
 
 int CVidlatchApp::ExitInstance()
 {
+    TheMediaLog().Close();
     return 0;
 }
 

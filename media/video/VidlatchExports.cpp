@@ -2,6 +2,7 @@
 // codes the engine expects.
 #include "media/video/Vidlatch.h"
 
+#include "media/video/Recorder.h"
 #include "media/video/VideoCapture.h"
 #include "media/video/VideoRender.h"
 
@@ -23,6 +24,11 @@ CxVideoCapture* CaptureOf(void* handle)
 CxVideoRender* RenderOf(void* handle)
 {
     return static_cast<CxVideoRender*>(GraphOf(handle));
+}
+
+CxRecorder* RecorderOf(void* handle)
+{
+    return static_cast<CxRecorder*>(GraphOf(handle));
 }
 
 int ChangeScreenOf(void* handle, HWND window)
@@ -136,5 +142,39 @@ VIDLATCH_API void __cdecl VideoRender_Destroy(void** handle)
         return;
     if (*handle)
         delete RenderOf(*handle);
+    *handle = nullptr;
+}
+
+VIDLATCH_API void* __cdecl Recorder_Create()
+{
+    auto* recorder = new (std::nothrow) CxRecorder();
+    return recorder ? static_cast<CxGraph*>(recorder) : nullptr;
+}
+
+VIDLATCH_API int __cdecl Recorder_Start(void* handle, int audioDeviceIndex, BITMAPINFOHEADER* video,
+                                        int framesPerSecond, int videoKbps, WAVEFORMATEX* sound, const wchar_t* path)
+{
+    if (!handle || !video || !sound || !path)
+        return -100;
+    HRESULT hr = RecorderOf(handle)->Start(audioDeviceIndex, *video, framesPerSecond, videoKbps, *sound, path);
+    return SUCCEEDED(hr) ? 1 : -100;
+}
+
+VIDLATCH_API int __cdecl Recorder_PutContent(void* handle, BYTE* frame, BYTE* frame1, BYTE* frame2, BYTE* frame3,
+                                             int* strides, int length, int width, int height, int bitCount,
+                                             DWORD value, int flip)
+{
+    if (!handle)
+        return -1;
+    return RecorderOf(handle)->PutContent(frame, frame1, frame2, frame3, strides, length, width, height, bitCount,
+                                          value, flip);
+}
+
+VIDLATCH_API void __cdecl Recorder_Destroy(void** handle)
+{
+    if (!handle)
+        return;
+    if (*handle)
+        delete RecorderOf(*handle);
     *handle = nullptr;
 }

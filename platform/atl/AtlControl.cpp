@@ -83,9 +83,8 @@ HRESULT CComControlBase::SaveState(IStream* stream, bool clearDirty)
     return S_OK;
 }
 
-HRESULT CComControlBase::Activate(LONG verb)
+HRESULT CComControlBase::Activate()
 {
-    (void)verb;
     m_spWindowlessSite.QueryFrom(m_spClientSite);
     if (m_spWindowlessSite) m_spInPlaceSite = m_spWindowlessSite.Get();
     else m_spInPlaceSite.QueryFrom(m_spClientSite);
@@ -113,7 +112,7 @@ HRESULT CComControlBase::InPlaceActivate(LONG verb, const RECT*)
 {
     if (!m_spClientSite) return E_UNEXPECTED;
     if (!m_bInPlaceActive) {
-        HRESULT hr = Activate(verb);
+        HRESULT hr = Activate();
         if (FAILED(hr)) return hr;
     }
     CComPtr<IOleInPlaceFrame> frame;

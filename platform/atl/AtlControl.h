@@ -70,7 +70,8 @@ public:
     SIZEL m_sizeExtent;
 
 private:
-    HRESULT Activate(LONG verb);
+    // Finds the in-place site (windowless when the host allows it) and tells it.
+    HRESULT Activate();
     HRESULT CreateControlWindow(HWND parent, const RECT& position);
     void DestroyControlWindow();
     void UIActivate(IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document);

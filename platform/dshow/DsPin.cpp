@@ -496,3 +496,108 @@ HRESULT CBaseOutputPin::DeliverEndFlush()
         return VFW_E_NOT_CONNECTED;
     return m_connected->EndFlush();
 }
+
+CBaseInputPin::CBaseInputPin(const wchar_t* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* result,
+                             const wchar_t* pinName)
+    : CBasePin(objectName, filter, lock, result, pinName, PINDIR_INPUT)
+{
+}
+
+CBaseInputPin::~CBaseInputPin()
+{
+    if (m_allocator)
+        m_allocator->Release();
+}
+
+STDMETHODIMP CBaseInputPin::NonDelegatingQueryInterface(REFIID iid, void** out)
+{
+    if (out && iid == IID_IMemInputPin)
+        return GetInterface(static_cast<IMemInputPin*>(this), out);
+    return CBasePin::NonDelegatingQueryInterface(iid, out);
+}
+
+STDMETHODIMP CBaseInputPin::GetAllocator(IMemAllocator** allocator)
+{
+    if (!allocator)
+        return E_POINTER;
+    CAutoLock lock(m_lock);
+    if (!m_allocator) {
+        HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                      reinterpret_cast<void**>(&m_allocator));
+        if (FAILED(hr)) {
+            *allocator = nullptr;
+            return hr;
+        }
+    }
+    *allocator = m_allocator;
+    m_allocator->AddRef();
+    return S_OK;
+}
+
+STDMETHODIMP CBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly)
+{
+    if (!allocator)
+        return E_POINTER;
+    CAutoLock lock(m_lock);
+    allocator->AddRef();
+    if (m_allocator)
+        m_allocator->Release();
+    m_allocator = allocator;
+    m_readOnly = readOnly != FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseInputPin::Receive(IMediaSample* sample)
+{
+    if (!sample)
+        return E_POINTER;
+    if (IsStopped())
+        return VFW_E_WRONG_STATE;
+    if (m_flushing)
+        return S_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseInputPin::ReceiveMultiple(IMediaSample** samples, long count, long* processed)
+{
+    if (!samples || !processed)
+        return E_POINTER;
+    *processed = 0;
+    HRESULT hr = S_OK;
+    while (*processed < count) {
+        hr = Receive(samples[*processed]);
+        if (hr != S_OK)
+            break;
+        ++*processed;
+    }
+    return hr;
+}
+
+STDMETHODIMP CBaseInputPin::BeginFlush()
+{
+    m_flushing = true;
+    return S_OK;
+}
+
+STDMETHODIMP CBaseInputPin::EndFlush()
+{
+    m_flushing = false;
+    return S_OK;
+}
+
+HRESULT CBaseInputPin::BreakConnect()
+{
+    if (m_allocator) {
+        m_allocator->Release();
+        m_allocator = nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT CBaseInputPin::Inactive()
+{
+    m_flushing = false;
+    if (m_allocator)
+        m_allocator->Decommit();
+    return S_OK;
+}

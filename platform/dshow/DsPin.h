@@ -115,3 +115,37 @@ protected:
     IMemAllocator* m_allocator = nullptr;
     IMemInputPin* m_inputPin = nullptr;
 };
+
+// An input pin that takes samples through IMemInputPin; derived pins implement Receive.
+class CBaseInputPin : public CBasePin, public IMemInputPin {
+public:
+    CBaseInputPin(const wchar_t* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* result,
+                  const wchar_t* pinName);
+    ~CBaseInputPin() override;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return CBasePin::QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return CBasePin::AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return CBasePin::Release(); }
+    STDMETHODIMP NonDelegatingQueryInterface(REFIID iid, void** out) override;
+
+    // IMemInputPin
+    STDMETHODIMP GetAllocator(IMemAllocator** allocator) override;
+    STDMETHODIMP NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) override;
+    STDMETHODIMP GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    // The base checks the pin's state; a derived pin calls it first, then consumes the sample.
+    STDMETHODIMP Receive(IMediaSample* sample) override;
+    STDMETHODIMP ReceiveMultiple(IMediaSample** samples, long count, long* processed) override;
+    STDMETHODIMP ReceiveCanBlock() override { return S_FALSE; }
+
+    STDMETHODIMP BeginFlush() override;
+    STDMETHODIMP EndFlush() override;
+    HRESULT BreakConnect() override;
+    HRESULT Inactive() override;
+
+    bool IsFlushing() const { return m_flushing; }
+
+protected:
+    IMemAllocator* m_allocator = nullptr;
+    bool m_readOnly = false;
+    volatile bool m_flushing = false;
+};

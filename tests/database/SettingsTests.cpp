@@ -164,7 +164,7 @@ TEST(Questions, IdsCountUpAndEmptyTextsAreRefused)
     question.userId = 6;
     question.questionId = 999; // not used: the table gives the id
     question.serverQuestionId = 70;
-    question.question = L"What's 2+2? \x4f60\x597d";
+    question.questionText = L"What's 2+2? \x4f60\x597d";
     question.allAnswers = L"3|4|'five'";
     question.defaultAnswerIndex = L"1";
     question.questionTime = L"2026-12-09 06:00:00";
@@ -178,7 +178,7 @@ TEST(Questions, IdsCountUpAndEmptyTextsAreRefused)
     EXPECT_EQ(db->GetQuestionTableLastRowId(), 2);
 
     QuestionRecord empty = question;
-    empty.question.Empty();
+    empty.questionText.Empty();
     EXPECT_FALSE(db->InsertQuestionInfo(empty));
     empty = question;
     empty.allAnswers.Empty();
@@ -190,7 +190,7 @@ TEST(Questions, IdsCountUpAndEmptyTextsAreRefused)
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[1].questionId, 1u);
     EXPECT_EQ(found[2].questionId, 2u);
-    EXPECT_EQ(found[1].question, question.question);
+    EXPECT_EQ(found[1].questionText, question.questionText);
     EXPECT_EQ(found[1].allAnswers, question.allAnswers);
     EXPECT_EQ(found[1].defaultAnswerIndex, L"1");
     EXPECT_EQ(found[1].questionTime, question.questionTime);
@@ -207,18 +207,18 @@ TEST(Questions, LookupByServerIdAndSettingIt)
 {
     TestDatabase db;
     QuestionRecord question;
-    question.question = L"q";
+    question.questionText = L"q";
     question.allAnswers = L"a";
     question.serverQuestionId = 10;
     ASSERT_TRUE(db->InsertQuestionInfo(question));
 
     QuestionRecord read;
-    read.question = L"unchanged";
+    read.questionText = L"unchanged";
     db->QueryQuestionByServerId(55, read);
-    EXPECT_EQ(read.question, L"unchanged");
+    EXPECT_EQ(read.questionText, L"unchanged");
     ASSERT_TRUE(db->SetQuestionServerId(55, 1));
     db->QueryQuestionByServerId(55, read);
-    EXPECT_EQ(read.question, L"q");
+    EXPECT_EQ(read.questionText, L"q");
     EXPECT_EQ(read.serverQuestionId, 55u);
     EXPECT_EQ(read.questionId, 1u);
 }

@@ -395,3 +395,55 @@ TEST_F(HostTest, ReleasingAnActiveControlTakesItsWindowAlong)
 }
 
 }  // namespace
+
+namespace {
+
+// OleCreate, as document containers embed a control: site first (the registered misc status asks
+// for it), then a new storage, then in-place activation; OleSave writes the class and state back.
+TEST_F(HostTest, OleCreateEmbedsTheControlInAStorage)
+{
+    CComPtr<ILockBytes> bytes;
+    ASSERT_EQ(S_OK, CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes));
+    CComPtr<IStorage> storage;
+    ASSERT_EQ(S_OK, StgCreateDocfileOnILockBytes(bytes, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0,
+                                                 &storage));
+    RECT position = {30, 20, 90, 70};
+    TestSite site(m_container, position, false);
+    CComPtr<IOleObject> embedded;
+    ASSERT_EQ(S_OK, OleCreate(CLSID_LVImageCtl, IID_IOleObject, OLERENDER_NONE, nullptr, &site, storage,
+                              (void**)&embedded));
+    CComPtr<IOleClientSite> held;
+    ASSERT_EQ(S_OK, embedded->GetClientSite(&held));
+    EXPECT_EQ(static_cast<IOleClientSite*>(&site), held.Get());
+    held.Release();
+
+    CComPtr<ILVImageCtl> control;
+    ASSERT_EQ(S_OK, control.QueryFrom(embedded));
+    ASSERT_EQ(S_OK, Load(control, PictureFile(L"red.png")));
+    ASSERT_EQ(S_OK, embedded->DoVerb(OLEIVERB_SHOW, nullptr, &site, 0, m_container, &position));
+    CComPtr<IOleInPlaceObject> inPlace;
+    ASSERT_EQ(S_OK, inPlace.QueryFrom(embedded));
+    HWND child = nullptr;
+    ASSERT_EQ(S_OK, inPlace->GetWindow(&child));
+    RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    Pump();
+    EXPECT_EQ(RGB(255, 0, 0), ScreenPixel(child, 30, 25));
+
+    CComPtr<IPersistStorage> persist;
+    ASSERT_EQ(S_OK, persist.QueryFrom(embedded));
+    ASSERT_EQ(S_OK, OleSave(persist, storage, TRUE));
+    CLSID stored = {};
+    ASSERT_EQ(S_OK, ReadClassStg(storage, &stored));
+    EXPECT_TRUE(IsEqualCLSID(CLSID_LVImageCtl, stored));
+
+    ASSERT_EQ(S_OK, embedded->Close(OLECLOSE_NOSAVE));
+    EXPECT_FALSE(IsWindow(child));
+    ASSERT_EQ(S_OK, embedded->SetClientSite(nullptr));
+    inPlace.Release();
+    persist.Release();
+    control.Release();
+    embedded.Release();
+    EXPECT_EQ(0, site.refs);
+}
+
+}  // namespace

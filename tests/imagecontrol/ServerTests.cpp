@@ -1,6 +1,7 @@
 // The server as regsvr32 and a host meet it: registration keys, the log, creation by ProgID,
 // IDispatch by name and DISPID, the merged proxy, unload rules and unregistration.
 #include "tests/imagecontrol/ControlTestSupport.h"
+#include "tests/support/Process.h"
 
 #include <atomic>
 #include <fstream>
@@ -195,6 +196,35 @@ TEST_F(ServerTest, InstallForTheUserOnlyWithTheExactWordUser)
     }
 }
 
+// The system's own regsvr32 drives the same exports: /s register, /u unregister, /n /i:user install.
+TEST_F(ServerTest, Regsvr32RegistersInstallsPerUserAndUnregisters)
+{
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    CString regsvr32 = CString(system) + L"\\regsvr32.exe";
+    CString quoted = CString(L"\"") + ServerPath().c_str() + L"\"";
+    std::wstring userProgId = std::wstring(kUserClasses) + L"Tessellon.LVImageCtl.1";
+
+    ChildResult run = RunChild(regsvr32, L"/s " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+    run = RunChild(regsvr32, L"/s /u " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+
+    run = RunChild(regsvr32, L"/s /n /i:user " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
+    run = RunChild(regsvr32, L"/s /u /n /i:user " + quoted, nullptr, 30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
+}
+
 TEST_F(ServerTest, ClassObjectCountsLocksAndObjectsForUnloading)
 {
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
@@ -377,7 +407,9 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
     IStream* stream = nullptr;
     ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID_ILVImageCtl, control, &stream));
 
-    HRESULT unmarshalled = E_FAIL, width = 0;
+    HRESULT unmarshalled = E_FAIL, width = 0, pathResult = E_FAIL, shortResult = E_FAIL;
+    wchar_t path[MAX_PATH] = {};
+    wchar_t shortBuffer[4] = {L'#', L'#', L'#', L'#'};
     ULONG objectId = 0;
     bool isProxy = false;
     std::atomic<bool> done(false);
@@ -389,6 +421,9 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
             isProxy = remote != control.Get();
             width = remote->GetWidth();
             remote->get_ObjectID(&objectId);
+            // The whole wide buffer travels to the control's apartment and back.
+            pathResult = remote->GetImagePath(reinterpret_cast<char*>(path), MAX_PATH);
+            shortResult = remote->GetImagePath(reinterpret_cast<char*>(shortBuffer), 4);
             remote->Release();
         }
         CoUninitialize();
@@ -406,6 +441,10 @@ TEST_F(DispatchTest, OtherApartmentCallsThroughTheProxy)
     EXPECT_TRUE(isProxy);
     EXPECT_EQ(40, width);
     EXPECT_EQ(4242u, objectId);
+    EXPECT_EQ(S_OK, pathResult);
+    EXPECT_EQ(PictureFile(L"red.png"), std::wstring(path));
+    EXPECT_EQ(S_FALSE, shortResult);
+    EXPECT_EQ(L'#', shortBuffer[0]);
 }
 
 }  // namespace

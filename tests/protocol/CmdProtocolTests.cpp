@@ -130,11 +130,11 @@ TEST_F(CmdChannel, ReassemblesFragmentsInAnyOrderAndCountsDuplicatesOnce)
     HeaderFields fields;
     fields.sender = 55;
     fields.messageId = 3;
-    const size_t piece = 100;
-    uint8_t count = static_cast<uint8_t>((payload.size() + piece - 1) / piece);
+    const size_t chunk = 100;
+    uint8_t count = static_cast<uint8_t>((payload.size() + chunk - 1) / chunk);
     auto slice = [&](uint8_t number) {
-        size_t first = (number - 1) * piece;
-        size_t size = std::min(piece, payload.size() - first);
+        size_t first = (number - 1) * chunk;
+        size_t size = std::min(chunk, payload.size() - first);
         return Bytes(payload.begin() + first, payload.begin() + first + size);
     };
     // Last first, then a duplicate of it, then the rest backwards.
@@ -285,24 +285,24 @@ TEST(FragmentAssemblerLimits, JoinedSizeAbove64KAndTheOldestIncompleteIsDropped)
     PacketHeader h = MakeHeader(eType_PaintList, 1000);
     PacketHeader out;
     std::vector<uint8_t> joined;
-    Bytes piece(1000, 5);
+    Bytes chunk(1000, 5);
     h.fragmentCount = 2;
     h.sender = 1;
     h.fragmentNumber = 1;
-    EXPECT_FALSE(assembler.Add(h, piece.data(), piece.size(), out, joined));
+    EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     h.sender = 2;
-    EXPECT_FALSE(assembler.Add(h, piece.data(), piece.size(), out, joined));
+    EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     h.sender = 3;
-    EXPECT_FALSE(assembler.Add(h, piece.data(), piece.size(), out, joined));
+    EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     h.sender = 4; // over the cap: sender 1's message goes
-    EXPECT_FALSE(assembler.Add(h, piece.data(), piece.size(), out, joined));
+    EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     EXPECT_EQ(3u, assembler.PendingMessages());
     EXPECT_LE(assembler.PendingBytes(), 3000u);
     h.sender = 1;
     h.fragmentNumber = 2;
-    EXPECT_FALSE(assembler.Add(h, piece.data(), piece.size(), out, joined)); // its first half is gone
+    EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined)); // its first half is gone
     h.sender = 3;
-    EXPECT_TRUE(assembler.Add(h, piece.data(), piece.size(), out, joined));
+    EXPECT_TRUE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     EXPECT_EQ(2000u, joined.size());
 
     FragmentAssembler large;

@@ -226,6 +226,24 @@ TEST_F(ConnectRoad, StopWhileTheServerListNeverComes)
     EXPECT_EQ(-8, Results()[0].lParam);
 }
 
+TEST_F(ConnectRoad, StopWhileProbingSilentStreamServers)
+{
+    for (FakeStreamServer* stream : room.streams) stream->SetSilent(true);
+    ProtocolTimings t = FastRoad();
+    t.probe.resultWaitMs = 10000;
+    CProtocolMgr mgr(t);
+    Connect(mgr);
+    ASSERT_TRUE(PumpUntil([&] { return room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount() > 0; }));
+    DWORD start = GetTickCount();
+    mgr.RequestStop();
+    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_FALSE(mgr.IsRunning());
+    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    EXPECT_EQ(0u, Results()[0].wParam);
+    EXPECT_EQ(-8, Results()[0].lParam);
+    EXPECT_EQ(0, room.reg.Accepted());
+}
+
 TEST_F(ConnectRoad, LostChannelThenReconnectWithTheSameChannel)
 {
     CProtocolMgr mgr(FastRoad());

@@ -161,6 +161,24 @@ TEST(ServerProbeRound, LateEchoesOfAnEarlierRoundChangeNothing)
     EXPECT_EQ(3, stats.lost);
 }
 
+TEST(ServerProbeRound, AServerThatIsGoneDoesNotEndProbing)
+{
+    uint16_t closedPort;
+    {
+        FakeStreamServer gone;
+        closedPort = gone.Port();
+    }
+    FakeStreamServer alive;
+    CServerProbe probe(FastProbe(150));
+    ProbeStats stats;
+    probe.Start(inet_addr("127.0.0.1"), closedPort, 4); // answered by port-unreachable reports, if at all
+    EXPECT_EQ(0u, probe.Result(stats));
+    Sleep(50);
+    probe.Start(inet_addr("127.0.0.1"), alive.Port(), 4);
+    EXPECT_EQ(4u, probe.Result(stats));
+    EXPECT_EQ(0, stats.lost);
+}
+
 TEST(ServerProbeRound, DestroyedWhileEchoesArrive)
 {
     FakeStreamServer server;

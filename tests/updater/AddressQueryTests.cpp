@@ -1,59 +1,41 @@
+#include "tests/fakes/room/FakeRoom.h"
 #include "updater/AddressQuery.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
-#include <atomic>
 #include <functional>
-#include <thread>
-#include <vector>
 
 namespace {
 
-// A gateway on 127.0.0.1 whose answer to the n-th query is scripted (empty: stay silent).
-class FakeGateway {
+// A gateway whose answer to the n-th query is scripted (empty: stay silent).
+class ScriptedGateway : public fakeroom::UdpPeer {
 public:
-    explicit FakeGateway(std::function<std::string(int)> reply) : m_reply(std::move(reply))
+    explicit ScriptedGateway(std::function<std::string(int)> reply) : m_reply(std::move(reply)) { StartLoop(); }
+    ~ScriptedGateway() override { StopLoop(); }
+    int Queries() const
     {
-        WSADATA wsa;
-        WSAStartup(MAKEWORD(2, 2), &wsa);
-        m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-        sockaddr_in address = {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = inet_addr("127.0.0.1");
-        bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        int size = sizeof address;
-        getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size);
-        port = ntohs(address.sin_port);
-        m_thread = std::thread([this] { Serve(); });
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_queries;
     }
-    ~FakeGateway()
+    std::string LastQuery() const
     {
-        closesocket(m_socket);
-        m_thread.join();
-        WSACleanup();
+        std::lock_guard<std::mutex> hold(m_lock);
+        return m_lastQuery;
     }
-    uint16_t port = 0;
-    std::atomic<int> queries{0};
-    std::string lastQuery;
 
 private:
-    void Serve()
+    void OnDatagram(const fakeroom::Bytes& datagram, const sockaddr_in& from) override
     {
-        char buffer[2048];
-        for (;;) {
-            sockaddr_in from = {};
-            int size = sizeof from;
-            int got = recvfrom(m_socket, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &size);
-            if (got < 0) return;
-            lastQuery.assign(buffer, static_cast<size_t>(got));
-            std::string answer = m_reply(queries++);
-            if (!answer.empty())
-                sendto(m_socket, answer.data(), static_cast<int>(answer.size()), 0, reinterpret_cast<sockaddr*>(&from), size);
+        std::string answer;
+        {
+            std::lock_guard<std::mutex> hold(m_lock);
+            m_lastQuery.assign(datagram.begin(), datagram.end());
+            answer = m_reply(m_queries++);
         }
+        if (!answer.empty()) SendTo(fakeroom::Bytes(answer.begin(), answer.end()), from);
     }
-    SOCKET m_socket;
-    std::thread m_thread;
     std::function<std::string(int)> m_reply;
+    int m_queries = 0;
+    std::string m_lastQuery;
 };
 
 std::string Reply(uint16_t status, const std::string& address, size_t padTo = 32)
@@ -84,41 +66,41 @@ TEST(AddressQuery, DatagramLayout)
 
 TEST(AddressQuery, AcceptsEitherStatusAndReadsUtf8Address)
 {
-    FakeGateway gateway([](int) { return Reply(0xF830, "http://dl.example/\xE4\xB8\xAD.exe"); });
+    ScriptedGateway gateway([](int) { return Reply(0xF830, "http://dl.example/\xE4\xB8\xAD.exe"); });
     CString address;
-    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.port, address, kFast));
+    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.Port(), address, kFast));
     EXPECT_STREQ(L"http://dl.example/\u4e2d.exe", address);
-    EXPECT_EQ(BuildAddressQuery(), gateway.lastQuery);
+    EXPECT_EQ(BuildAddressQuery(), gateway.LastQuery());
 }
 
 TEST(AddressQuery, NewerStatusWithoutAddressIsAcceptedEmpty)
 {
-    FakeGateway gateway([](int) { return Reply(0xF831, ""); });
+    ScriptedGateway gateway([](int) { return Reply(0xF831, ""); });
     CString address = L"stale";
-    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.port, address, kFast));
+    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.Port(), address, kFast));
     EXPECT_TRUE(address.IsEmpty());
 }
 
 TEST(AddressQuery, ShortOrWrongRepliesAreRetried)
 {
-    FakeGateway gateway([](int n) {
+    ScriptedGateway gateway([](int n) {
         if (n == 0) return Reply(0xF830, "", 0).substr(0, 31); // too short
         if (n == 1) return Reply(1, "http://x/y");              // another status
         return Reply(0xF831, "http://h/ok.exe");
     });
     CString address;
-    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.port, address, kFast));
+    ASSERT_TRUE(QueryDownloadUrl(L"127.0.0.1", gateway.Port(), address, kFast));
     EXPECT_STREQ(L"http://h/ok.exe", address);
-    EXPECT_EQ(3, gateway.queries);
+    EXPECT_EQ(3, gateway.Queries());
 }
 
 TEST(AddressQuery, SilentGatewayFailsAfterFiveTries)
 {
-    FakeGateway gateway([](int) { return std::string(); });
+    ScriptedGateway gateway([](int) { return std::string(); });
     CString address;
-    EXPECT_FALSE(QueryDownloadUrl(L"127.0.0.1", gateway.port, address, kFast));
-    EXPECT_EQ(5, gateway.queries);
-    EXPECT_FALSE(QueryDownloadUrl(L"", gateway.port, address, kFast)); // no host at all
+    EXPECT_FALSE(QueryDownloadUrl(L"127.0.0.1", gateway.Port(), address, kFast));
+    EXPECT_EQ(5, gateway.Queries());
+    EXPECT_FALSE(QueryDownloadUrl(L"", gateway.Port(), address, kFast)); // no host at all
 }
 
 TEST(AddressQuery, ReplyParsingIsBounded)

@@ -86,12 +86,19 @@ TEST_F(CaptureTest, FramesOfTheRequestedSizeCarryThePattern)
 
 TEST_F(CaptureTest, AnUnofferedSizeFallsBackToTheDeviceFormat)
 {
-    ASSERT_EQ(dll.captureStart(handle, camera, 640, 480, 15, nullptr, FrameCollector::Callback, &frames), 1);
-    ASSERT_TRUE(frames.WaitFrames(2));
-    ExpectPattern(kSynthCameraSizes[0][0], kSynthCameraSizes[0][1], 0);
-    std::lock_guard<std::mutex> guard(frames.lock);
-    EXPECT_EQ(frames.header.biWidth, kSynthCameraSizes[0][0]);
-    EXPECT_EQ(frames.header.biHeight, kSynthCameraSizes[0][1]);
+    // 640 x 480 is listed only in a format block too short to be read; 800 x 600 is not listed at all.
+    const int requests[][2] = {{kSynthTruncatedSize[0], kSynthTruncatedSize[1]}, {800, 600}};
+    for (const auto& request : requests) {
+        frames.Clear();
+        ASSERT_EQ(dll.captureStart(handle, camera, request[0], request[1], 15, nullptr, FrameCollector::Callback,
+                                   &frames),
+                  1);
+        ASSERT_TRUE(frames.WaitFrames(2));
+        ExpectPattern(kSynthCameraSizes[0][0], kSynthCameraSizes[0][1], 0);
+        std::lock_guard<std::mutex> guard(frames.lock);
+        EXPECT_EQ(frames.header.biWidth, kSynthCameraSizes[0][0]);
+        EXPECT_EQ(frames.header.biHeight, kSynthCameraSizes[0][1]);
+    }
 }
 
 TEST_F(CaptureTest, NoCallbackAfterDestroy)
@@ -167,6 +174,9 @@ TEST_F(CaptureTest, ChangeScreenNeedsAGraphWithAVideoWindow)
     EXPECT_LT(dll.captureChangeScreen(handle, nullptr), 0);
     TestWindow window(0, 0, 320, 240);
     ASSERT_NE(window.Handle(), nullptr);
+    // Without a preview the graph has no video window to place.
+    ASSERT_EQ(dll.captureStart(handle, camera, 320, 240, 30, nullptr, FrameCollector::Callback, &frames), 1);
+    EXPECT_LT(dll.captureChangeScreen(handle, window.Handle()), 0);
     ASSERT_EQ(dll.captureStart(handle, camera, 320, 240, 30, window.Handle(), FrameCollector::Callback, &frames),
               1);
     ASSERT_TRUE(frames.WaitFrames(3));
@@ -211,6 +221,72 @@ TEST_F(CaptureTest, PreviewAndCaptureWithPreviewShowTheCameraInTheWindow)
     // The renderer stretches 176 x 144 over the window; check the middle colour family only.
     COLORREF middle = window.ScreenPixel(160, 120);
     EXPECT_EQ((middle >> 16) & 0xFF, 0xC0u);
+}
+
+// Removes a device's friendly name for the test's duration, as drivers that publish none do.
+class NamelessDevice {
+public:
+    explicit NamelessDevice(const CLSID& instance)
+    {
+        wchar_t text[64] = {};
+        StringFromGUID2(instance, text, 64);
+        m_key = std::wstring(L"CLSID\\{860BB310-5D01-11D0-BD3B-00A0C911CE86}\\Instance\\") + text;
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, m_key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            m_ok = RegDeleteValueW(key, L"FriendlyName") == ERROR_SUCCESS;
+            RegCloseKey(key);
+        }
+    }
+    ~NamelessDevice()
+    {
+        HKEY key = nullptr;
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, m_key.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+            RegSetValueExW(key, L"FriendlyName", 0, REG_SZ, reinterpret_cast<const BYTE*>(SYNTH_CAMERA2_NAME),
+                           sizeof(SYNTH_CAMERA2_NAME));
+            RegCloseKey(key);
+        }
+    }
+    bool Ok() const { return m_ok; }
+
+private:
+    std::wstring m_key;
+    bool m_ok = false;
+};
+
+TEST_F(CaptureTest, ADeviceWithoutANameKeepsItsPlaceInTheList)
+{
+    NamelessDevice nameless(CLSID_SynthCamera2);
+    ASSERT_TRUE(nameless.Ok());
+    wchar_t names[16][128] = {};
+    int count = dll.captureGetDevs(handle, names);
+    ASSERT_GT(count, camera2);
+    ASSERT_LE(count, 16);
+    EXPECT_STREQ(names[camera2], L"Unnamed video device");
+    EXPECT_STREQ(names[camera], SYNTH_CAMERA_NAME);
+    // The listed position starts that very device.
+    ASSERT_EQ(dll.captureStart(handle, camera2, 160, 120, 15, nullptr, FrameCollector::Callback, &frames), 1);
+    ASSERT_TRUE(frames.WaitFrames(2));
+    std::lock_guard<std::mutex> guard(frames.lock);
+    EXPECT_EQ(frames.header.biWidth, kSynthCamera2Size[0]);
+    EXPECT_EQ(frames.header.biHeight, kSynthCamera2Size[1]);
+}
+
+TEST_F(CaptureTest, StreamingStopsBeforeTheCallbackIsCleared)
+{
+    // Restarted repeatedly while frames flow: every callback must see a live collector and handle.
+    for (int round = 0; round < 5; ++round) {
+        FrameCollector local;
+        ASSERT_EQ(dll.captureStart(handle, round % 2 ? camera2 : camera, 160, 120, 30, nullptr,
+                                   FrameCollector::Callback, &local),
+                  1);
+        ASSERT_TRUE(local.WaitFrames(1));
+        dll.captureDestroy(&handle);
+        int seen = local.Count();
+        Pump(60);
+        EXPECT_EQ(local.Count(), seen);
+        handle = dll.captureCreate();
+        ASSERT_NE(handle, nullptr);
+    }
 }
 
 } // namespace

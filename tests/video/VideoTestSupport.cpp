@@ -3,6 +3,7 @@
 #include "media/video/VideoCapture.h"
 #include "platform/afx/AfxFile.h"
 #include "tests/support/MessageSink.h"
+#include "tests/support/TestFolders.h"
 
 ComScope::ComScope()
 {
@@ -33,8 +34,26 @@ static void Bind(HMODULE module, T& function, const char* name)
     function = reinterpret_cast<T>(GetProcAddress(module, name));
 }
 
+namespace {
+
+// The DLL has its own copy of the folder code: it learns the private data folder from the environment.
+const CString& DllDataFolder()
+{
+    static TempFolder folder(L"vid");
+    return folder.Path();
+}
+
+} // namespace
+
+CString VidlatchLogPath()
+{
+    return DllDataFolder() + L"log\\Vidlatch.log";
+}
+
 VidlatchDll::VidlatchDll()
 {
+    if (!GetModuleHandleW(L"Vidlatch.dll"))
+        SetEnvironmentVariableW(L"LUMENVALE_DATA_FOLDER", DllDataFolder());
     module = LoadLibraryW(L"Vidlatch.dll");
     if (!module)
         return;
@@ -66,7 +85,8 @@ bool VidlatchDll::Loaded() const
 {
     return module && captureCreate && captureGetDevs && captureStart && captureSetState && capturePreview &&
            captureShowPropertyPage && captureChangeScreen && captureDestroy && renderCreate && renderStart &&
-           renderDraw && renderChangeScreen && renderDestroy;
+           renderDraw && renderChangeScreen && renderDestroy && recorderCreate && recorderStart &&
+           recorderPutContent && recorderDestroy;
 }
 
 int __cdecl FrameCollector::Callback(double sampleTime, BYTE* data, long length, int one, void* user,

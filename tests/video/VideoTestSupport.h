@@ -3,6 +3,7 @@
 // real top-level window under Xvfb.
 #pragma once
 #include "media/video/Vidlatch.h"
+#include "platform/afx/AfxString.h"
 #include "platform/dshow/DsCommon.h"
 
 #include <mutex>
@@ -68,6 +69,9 @@ struct FrameCollector {
     double lastTime = -1;
     bool timesRise = true;
 };
+
+// The log the DLL writes (its data folder is private to the test run).
+CString VidlatchLogPath();
 
 // The index of a device name in the video input list, or -1.
 int FindVideoDevice(const std::wstring& name);

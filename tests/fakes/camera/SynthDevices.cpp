@@ -2,6 +2,7 @@
 
 #include "tests/fakes/camera/SynthPattern.h"
 
+#include <cstddef>
 #include <cstring>
 #include <new>
 
@@ -181,6 +182,8 @@ STDMETHODIMP CSynthPin::GetStreamCaps(int index, AM_MEDIA_TYPE** type, BYTE* cap
         auto* video = reinterpret_cast<VIDEO_STREAM_CONFIG_CAPS*>(caps);
         const VIDEOINFOHEADER* info = formats[index].VideoInfo();
         video->guid = FORMAT_VideoInfo;
+        if (!info)
+            return S_OK;
         video->InputSize.cx = video->MinOutputSize.cx = video->MaxOutputSize.cx = info->bmiHeader.biWidth;
         video->InputSize.cy = video->MinOutputSize.cy = video->MaxOutputSize.cy = info->bmiHeader.biHeight;
         video->MinFrameInterval = video->MaxFrameInterval = period;
@@ -236,6 +239,7 @@ CSynthFilter::CSynthFilter(int kind, HRESULT* result)
     if (kind == 0) {
         for (const auto& size : kSynthCameraSizes)
             AddVideoFormat(size[0], size[1]);
+        AddTruncatedFormat(kSynthTruncatedSize[0], kSynthTruncatedSize[1]);
     } else if (kind == 1) {
         AddVideoFormat(kSynthCamera2Size[0], kSynthCamera2Size[1]);
     } else {
@@ -281,6 +285,23 @@ void CSynthFilter::AddVideoFormat(int width, int height)
     m_pin->formats.push_back(type);
     m_pin->capsSize = sizeof(VIDEO_STREAM_CONFIG_CAPS);
     m_pin->period = info->AvgTimePerFrame;
+}
+
+void CSynthFilter::AddTruncatedFormat(int width, int height)
+{
+    // Long enough to hold the width and height where a video-info header keeps them, too short for
+    // the rest of the header: a reader that does not check the length reads past the block.
+    const ULONG length = offsetof(VIDEOINFOHEADER, bmiHeader) + offsetof(BITMAPINFOHEADER, biPlanes);
+    CMediaType type(&MEDIATYPE_Video);
+    type.SetSubtype(&MEDIASUBTYPE_RGB32);
+    type.SetFormatType(&FORMAT_VideoInfo);
+    BYTE* block = type.AllocFormatBuffer(length);
+    auto* info = reinterpret_cast<VIDEOINFOHEADER*>(block);
+    info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info->bmiHeader.biWidth = width;
+    info->bmiHeader.biHeight = height;
+    type.SetSampleSize(static_cast<ULONG>(width * height * 4));
+    m_pin->formats.push_back(type);
 }
 
 STDMETHODIMP CSynthFilter::NonDelegatingQueryInterface(REFIID iid, void** out)

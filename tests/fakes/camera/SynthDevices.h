@@ -70,6 +70,7 @@ public:
 
 private:
     void AddVideoFormat(int width, int height);
+    void AddTruncatedFormat(int width, int height);
     CCritSec m_filterLock;
     CSynthPin* m_pin = nullptr;
     int m_kind;

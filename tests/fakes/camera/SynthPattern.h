@@ -18,6 +18,8 @@ const CLSID CLSID_SynthMic = {0x5b7c0d10, 0x3a51, 0x4c3e, {0x9f, 0x6e, 0x2b, 0x8
 const int kSynthCameraSizes[][2] = {{320, 240}, {160, 120}};
 const int kSynthCamera2Size[2] = {176, 144};
 const int kSynthFramesPerSecond = 30;
+// The first camera also lists this size with a format block too short for a video-info header.
+const int kSynthTruncatedSize[2] = {640, 480};
 
 // The only sound format the microphone takes.
 const WORD kSynthMicChannels = 1;

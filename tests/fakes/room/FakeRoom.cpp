@@ -70,8 +70,8 @@ Bytes Frame(uint16_t type, const Bytes& payload, const HeaderFields& fields, siz
         size_t first = i * fragmentSize;
         size_t size = payload.size() - first < fragmentSize ? payload.size() - first : fragmentSize;
         Bytes slice(payload.begin() + first, payload.begin() + first + size);
-        Bytes piece = Fragment(type, slice, static_cast<uint8_t>(i + 1), static_cast<uint8_t>(count), fields);
-        out.insert(out.end(), piece.begin(), piece.end());
+        Bytes fragment = Fragment(type, slice, static_cast<uint8_t>(i + 1), static_cast<uint8_t>(count), fields);
+        out.insert(out.end(), fragment.begin(), fragment.end());
     }
     return out;
 }

@@ -1,0 +1,128 @@
+// Playback to the private sound server's speaker, and the loopback test, through the exports.
+#include "tests/audio/SonarelFixtures.h"
+
+#include <string>
+
+namespace {
+
+const DWORD kFirstBlocksMs = 8000;
+
+bool AnySample(const std::vector<SeenBlock>& blocks, size_t from, short value)
+{
+    for (size_t i = from; i < blocks.size(); ++i)
+        for (short s : blocks[i].firstSamples)
+            if (s == value) return true;
+    return false;
+}
+
+} // namespace
+
+TEST_F(SonarelSoundTest, PlaybackDevicesAreListed)
+{
+    CDSAudioPlay* player = host.AudioPlay_Create();
+    wchar_t rows[kSonarelMaxDeviceRows][kSonarelNameChars] = {};
+    int count = host.AudioPlay_GetDevs(player, rows);
+    ASSERT_GE(count, 1);
+    for (int r = 0; r < count; ++r) EXPECT_GT(wcsnlen(rows[r], kSonarelNameChars), 0u);
+    host.AudioPlay_Close(&player);
+}
+
+TEST_F(SonarelSoundTest, PlaybackAsksFor1280ByteBlocksAboutEvery20Ms)
+{
+    CDSAudioPlay* player = host.AudioPlay_Create();
+    BlockRecorder recorder;
+    // The third argument has no effect.
+    ASSERT_EQ(1, host.AudioPlay_Start(player, window.Handle(), 12345, 32000, 16, 1, BlockRecorder::Callback, &recorder));
+    ASSERT_TRUE(recorder.WaitForBlocks(60, kFirstBlocksMs)) << recorder.Count();
+    host.AudioPlay_Close(&player);
+    EXPECT_EQ(nullptr, player);
+    std::vector<SeenBlock> blocks = recorder.Blocks();
+    for (const SeenBlock& b : blocks) {
+        EXPECT_EQ(1280, b.length);
+        EXPECT_EQ(0, b.sequence);
+        EXPECT_EQ(0u, b.time);
+        EXPECT_EQ(0, b.reserved);
+        EXPECT_EQ(-1, b.filled);
+        EXPECT_EQ(&recorder, b.user);
+        EXPECT_EQ(blocks.front().threadId, b.threadId);
+    }
+    DWORD span = blocks[59].arrivedMs - blocks[9].arrivedMs;
+    EXPECT_GE(span, 700u);
+    EXPECT_LE(span, 1600u);
+    size_t after = recorder.Count();
+    Sleep(150);
+    EXPECT_EQ(after, recorder.Count());
+    EXPECT_TRUE(ThreadEnded(recorder.CallbackThread()));
+}
+
+TEST_F(SonarelSoundTest, PlayedSoundIsHandedBackAndReachesTheMicrophone)
+{
+    // The server's microphone records what its speaker plays.
+    CDSSonarel* capture = host.Sonarel_Create();
+    BlockRecorder heard;
+    ASSERT_EQ(1, host.Sonarel_Start(capture, 0, 32000, 16, 1, BlockRecorder::Callback, &heard));
+
+    CDSAudioPlay* player = host.AudioPlay_Create();
+    BlockRecorder played;
+    played.SetFillSample(0x1234);
+    ASSERT_EQ(1, host.AudioPlay_Start(player, window.Handle(), 0, 32000, 16, 1, BlockRecorder::Callback, &played));
+    ASSERT_TRUE(played.WaitForBlocks(50, kFirstBlocksMs));
+    // From now on every block gets another value; what the callback finds in the block is what the
+    // buffer played, so the old value keeps coming back for a while.
+    played.SetFillSample(0x0777);
+    size_t switched = played.Count();
+    ASSERT_TRUE(played.WaitForBlocks(switched + 40, kFirstBlocksMs));
+    ASSERT_TRUE(heard.WaitForBlocks(100, kFirstBlocksMs));
+    host.AudioPlay_Close(&player);
+    host.Sonarel_Close(&capture);
+
+    std::vector<SeenBlock> blocks = played.Blocks();
+    EXPECT_TRUE(AnySample(blocks, switched + 1, 0x1234)) << "the played sound was not read back";
+    EXPECT_TRUE(AnySample(blocks, switched + 1, 0x0777));
+    int loudest = 0;
+    for (const SeenBlock& b : heard.Blocks()) loudest = std::max(loudest, b.maxAbsSample);
+    EXPECT_GT(loudest, 0x0400) << "the microphone heard nothing of the playback";
+}
+
+TEST_F(SonarelSoundTest, PlaybackCanBeRestartedAndAfterAFailedStartStartsAgain)
+{
+    CDSAudioPlay* player = host.AudioPlay_Create();
+    BlockRecorder first;
+    ASSERT_EQ(1, host.AudioPlay_Start(player, window.Handle(), 0, 32000, 16, 1, BlockRecorder::Callback, &first));
+    ASSERT_TRUE(first.WaitForBlocks(5, kFirstBlocksMs));
+    EXPECT_EQ(-5, host.AudioPlay_Start(player, window.Handle(), 0, 32000, 13, 1, BlockRecorder::Callback, &first));
+    EXPECT_TRUE(ThreadEnded(first.CallbackThread()));
+    BlockRecorder second;
+    ASSERT_EQ(1, host.AudioPlay_Start(player, window.Handle(), 0, 16000, 16, 2, BlockRecorder::Callback, &second));
+    ASSERT_TRUE(second.WaitForBlocks(5, kFirstBlocksMs));
+    host.AudioPlay_Close(&player);
+    for (const SeenBlock& b : second.Blocks()) EXPECT_EQ(1280, b.length);
+    EXPECT_NE(std::string::npos, ReadSonarelLog().find("Info: CreateDsound8 hr = 0, name = "));
+}
+
+TEST_F(SonarelSoundTest, LoopbackRunsCaptureAndPlaybackUntilTheNextCall)
+{
+    BlockRecorder captured, played;
+    // The loopback's callbacks get no user pointer, so these recorders are reached through statics.
+    static BlockRecorder* s_captured;
+    static BlockRecorder* s_played;
+    s_captured = &captured;
+    s_played = &played;
+    AudioBlockCallback onCapture = [](void*, CRA_DataBlock** block) { return BlockRecorder::Callback(s_captured, block); };
+    AudioBlockCallback onPlay = [](void*, CRA_DataBlock** block) { return BlockRecorder::Callback(s_played, block); };
+    host.DoDSound(window.Handle(), onCapture, onPlay);
+    ASSERT_TRUE(captured.WaitForBlocks(20, kFirstBlocksMs));
+    ASSERT_TRUE(played.WaitForBlocks(20, kFirstBlocksMs));
+    for (const SeenBlock& b : captured.Blocks()) EXPECT_EQ(1280, b.length);
+    for (const SeenBlock& b : played.Blocks()) EXPECT_EQ(1280, b.length);
+
+    // A second call restarts both with the built-in callbacks: ours hear nothing more.
+    host.DoDSound(window.Handle(), nullptr, nullptr);
+    size_t capturedTotal = captured.Count(), playedTotal = played.Count();
+    EXPECT_TRUE(ThreadEnded(captured.CallbackThread()));
+    EXPECT_TRUE(ThreadEnded(played.CallbackThread()));
+    Sleep(300);
+    EXPECT_EQ(capturedTotal, captured.Count());
+    EXPECT_EQ(playedTotal, played.Count());
+    // The built-in pair keeps running until the library is unloaded (the fixture's unload).
+}
