@@ -38,8 +38,15 @@ CCastmixEngine::CCastmixEngine(const MediaApi& api) : m_api(api), m_audio(api.au
 CCastmixEngine::~CCastmixEngine()
 {
     Shutdown();
-    if (m_window)
+    if (!m_window)
+        return;
+    // A frame-size notice still queued must not reach this engine once it is gone.
+    SetWindowLongPtrW(m_window, GWLP_USERDATA, 0);
+    // Only the creating thread can destroy the window; from any other the window closes itself there.
+    if (GetWindowThreadProcessId(m_window, nullptr) == GetCurrentThreadId())
         DestroyWindow(m_window);
+    else
+        PostMessageW(m_window, WM_CLOSE, 0, 0);
 }
 
 bool CCastmixEngine::Init(HINSTANCE module)

@@ -48,6 +48,9 @@ int IndexOf(const std::vector<std::wstring>& names, const std::wstring& name)
 
 namespace {
 
+const int kScreenOriginX = 1000;
+const int kScreenOriginY = 560;
+
 LRESULT CALLBACK FilledWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     return DefWindowProcW(window, message, wParam, lParam);
@@ -67,8 +70,10 @@ TestWindow::TestWindow(int x, int y, int width, int height, COLORREF fill)
     windowClass.lpszClassName = className;
     windowClass.hbrBackground = m_brush;
     RegisterClassW(&windowClass);
-    m_window = CreateWindowExW(WS_EX_TOPMOST, className, L"engine test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, x,
-                               y, width, height, nullptr, nullptr, windowClass.hInstance, nullptr);
+    // Away from the corner where other test programs of a parallel run put their windows.
+    m_window = CreateWindowExW(WS_EX_TOPMOST, className, L"engine test", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+                               kScreenOriginX + x, kScreenOriginY + y, width, height, nullptr, nullptr,
+                               windowClass.hInstance, nullptr);
     if (m_window) {
         UpdateWindow(m_window);
         Pump(50);
