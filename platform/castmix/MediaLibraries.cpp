@@ -89,27 +89,34 @@ bool SonarelApi::Complete() const
            playStart && playClose;
 }
 
+bool LoadMediaLibrariesFrom(const wchar_t* folder, MediaApi& api)
+{
+    HMODULE video = LoadFrom(folder, L"Vidlatch.dll");
+    HMODULE audio = LoadFrom(folder, L"Sonarel.dll");
+    MediaApi loaded;
+    if (video && audio && BindVidlatch(video, loaded.video) && BindSonarel(audio, loaded.audio)) {
+        api = loaded;
+        return true;
+    }
+    // Nothing of a half-bound pair is used.
+    if (video) FreeLibrary(video);
+    if (audio) FreeLibrary(audio);
+    return false;
+}
+
 const MediaApi* LoadMediaLibraries(const wchar_t* folder)
 {
     // Engines are created on the client's UI thread; a second thread racing the first load only loads
     // the same modules again, which the loader counts.
     static MediaApi api;
-    static volatile LONG state = 0; // 0 not tried, 1 loaded, -1 failed
-    if (state == 1)
+    static volatile LONG loaded = 0;
+    if (loaded)
         return &api;
-    HMODULE video = LoadFrom(folder, L"Vidlatch.dll");
-    HMODULE audio = LoadFrom(folder, L"Sonarel.dll");
-    MediaApi loaded;
-    bool ok = video && audio && BindVidlatch(video, loaded.video) && BindSonarel(audio, loaded.audio);
-    if (!ok) {
-        // Nothing of a half-bound pair is used; a later engine may try again.
-        if (video) FreeLibrary(video);
-        if (audio) FreeLibrary(audio);
-        InterlockedExchange(&state, -1);
-        return nullptr;
-    }
-    api = loaded;
-    InterlockedExchange(&state, 1);
+    MediaApi attempt;
+    if (!LoadMediaLibrariesFrom(folder, attempt))
+        return nullptr; // a later engine tries again
+    api = attempt;
+    InterlockedExchange(&loaded, 1);
     return &api;
 }
 

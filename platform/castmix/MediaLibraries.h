@@ -52,5 +52,9 @@ struct MediaApi {
 // either library or one of its required functions is missing; the reason is logged.
 const MediaApi* LoadMediaLibraries(const wchar_t* folder);
 
+// One attempt without the process-wide cache: true when both libraries loaded from folder and bound.
+// A failed attempt unloads what it loaded.
+bool LoadMediaLibrariesFrom(const wchar_t* folder, MediaApi& api);
+
 // The folder of the module that holds this code, ending with a backslash.
 bool ModuleFolderOf(HMODULE module, wchar_t* folder, size_t capacity);

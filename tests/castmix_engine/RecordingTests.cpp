@@ -7,6 +7,7 @@
 #include "tests/castmix_engine/EngineSupport.h"
 #include "tests/fakes/camera/SynthPattern.h"
 #include "tests/support/MessageSink.h"
+#include "tests/support/TestFolders.h"
 
 #include <gtest/gtest.h>
 
@@ -263,6 +264,49 @@ TEST_F(RecordingTest, ARefusedStartReleasesTheRecorder)
     bad.frameRate = 0;
     EXPECT_EQ(session.Start(bad, 0), kRecBadParam);
     EXPECT_EQ(g_recorder.created, 1);
+}
+
+} // namespace
+
+namespace {
+
+// Copies one file of the test folder into another folder.
+bool CopyBeside(const wchar_t* name, const CString& folder)
+{
+    wchar_t from[MAX_PATH];
+    if (!ModuleFolderOf(nullptr, from, MAX_PATH))
+        return false;
+    return CopyFileW((CString(from) + name).GetString(), (folder + name).GetString(), FALSE) != FALSE;
+}
+
+TEST(MediaLibraries, BothLibrariesAreNeededFromTheGivenFolder)
+{
+    MediaApi api;
+    EXPECT_FALSE(LoadMediaLibrariesFrom(L"C:\\no-such-folder\\", api));
+    EXPECT_EQ(api.video.captureCreate, nullptr);
+    TempFolder onlyVideo(L"vid");
+    ASSERT_TRUE(CopyBeside(L"Vidlatch.dll", onlyVideo.Path()));
+    EXPECT_FALSE(LoadMediaLibrariesFrom(onlyVideo.Path(), api));
+    EXPECT_EQ(api.audio.captureCreate, nullptr);
+    TempFolder both(L"both");
+    ASSERT_TRUE(CopyBeside(L"Vidlatch.dll", both.Path()));
+    ASSERT_TRUE(CopyBeside(L"Sonarel.dll", both.Path()));
+    ASSERT_TRUE(LoadMediaLibrariesFrom(both.Path(), api));
+    EXPECT_TRUE(api.video.HasCapture());
+    EXPECT_TRUE(api.video.HasRecorder());
+    EXPECT_TRUE(api.audio.Complete());
+    // The functions come from the copies in that folder.
+    HMODULE owner = nullptr;
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(api.audio.captureStart), &owner));
+    wchar_t path[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameW(owner, path, MAX_PATH), 0u);
+    EXPECT_EQ(CString(path).CompareNoCase(both.File(L"Sonarel.dll")), 0) << CString(path).GetString();
+    // Unloaded again so the folder can go; nothing was started with them.
+    FreeLibrary(owner);
+    ASSERT_TRUE(GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                                   reinterpret_cast<LPCWSTR>(api.video.captureCreate), &owner));
+    FreeLibrary(owner);
 }
 
 } // namespace
