@@ -120,7 +120,9 @@ int __cdecl CLocalVideo::OnFrame(double, BYTE* data, long length, int, void* use
                                  WAVEFORMATEX*, void*)
 {
     auto* self = static_cast<CLocalVideo*>(user);
-    if (!self || !data || !video || video->biBitCount != 32 || video->biWidth <= 0 || video->biHeight <= 0)
+    // Only whole RGB32 frames of a sane size are kept and drawn; anything else is dropped.
+    if (!self || !data || !video || video->biBitCount != 32 || video->biWidth <= 0 || video->biHeight <= 0 ||
+        video->biWidth > 4096 || video->biHeight > 4096)
         return 0;
     long expected = video->biWidth * video->biHeight * 4;
     if (length < expected)
