@@ -172,7 +172,7 @@ TEST_F(CaptureTest, AMissingDeviceFailsAndTheHandleStaysUsable)
 TEST_F(CaptureTest, ChangeScreenNeedsAGraphWithAVideoWindow)
 {
     EXPECT_LT(dll.captureChangeScreen(handle, nullptr), 0);
-    TestWindow window(0, 0, 320, 240);
+    TestWindow window(1100, 600, 320, 240);
     ASSERT_NE(window.Handle(), nullptr);
     // Without a preview the graph has no video window to place.
     ASSERT_EQ(dll.captureStart(handle, camera, 320, 240, 30, nullptr, FrameCollector::Callback, &frames), 1);
@@ -207,7 +207,7 @@ TEST_F(CaptureTest, PreviewAndCaptureWithPreviewShowTheCameraInTheWindow)
 {
     ScopedGdiRenderers gdi;
     ASSERT_TRUE(gdi.Ok());
-    TestWindow window(0, 0, 320, 240);
+    TestWindow window(1100, 600, 320, 240);
     ASSERT_NE(window.Handle(), nullptr);
     ASSERT_EQ(dll.capturePreview(handle, camera, window.Handle()), 1);
     Pump(600);

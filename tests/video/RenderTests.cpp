@@ -57,7 +57,7 @@ TEST_F(RenderTest, Rgb32FramesAppearInTheWindow)
 {
     ScopedGdiRenderers gdi;
     ASSERT_TRUE(gdi.Ok());
-    TestWindow window(0, 0, 320, 240);
+    TestWindow window(1100, 600, 320, 240);
     ASSERT_NE(window.Handle(), nullptr);
     BITMAPINFOHEADER format = Format(320, 240, 32);
     ASSERT_EQ(dll.renderStart(handle, &format, window.Handle()), 1);
@@ -82,7 +82,7 @@ TEST_F(RenderTest, Rgb32FramesAppearInTheWindow)
 
 TEST_F(RenderTest, FramesOfAnotherFormatAreRefused)
 {
-    TestWindow window(0, 0, 160, 120);
+    TestWindow window(1100, 600, 160, 120);
     BITMAPINFOHEADER format = Format(160, 120, 32);
     ASSERT_EQ(dll.renderStart(handle, &format, window.Handle()), 1);
     std::vector<uint32_t> frame(320 * 240, 0x123456);
@@ -98,7 +98,7 @@ TEST_F(RenderTest, FramesOfAnotherFormatAreRefused)
 
 TEST_F(RenderTest, FormatsWithoutATypeOrTopDownFailToStart)
 {
-    TestWindow window(0, 0, 160, 120);
+    TestWindow window(1100, 600, 160, 120);
     for (int bits : {16, 24}) {
         BITMAPINFOHEADER format = Format(160, 120, bits);
         EXPECT_EQ(dll.renderStart(handle, &format, window.Handle()), 0) << bits;

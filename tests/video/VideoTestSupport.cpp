@@ -177,11 +177,18 @@ TestWindow::~TestWindow()
 
 COLORREF TestWindow::ScreenPixel(int x, int y) const
 {
+    // Read from the video window's own surface, not the screen: windows of other tests running on the
+    // same display may cover ours.
     POINT point = {x, y};
-    ClientToScreen(m_window, &point);
-    HDC screen = GetDC(nullptr);
-    COLORREF value = GetPixel(screen, point.x, point.y);
-    ReleaseDC(nullptr, screen);
+    HWND source = ChildWindowFromPointEx(m_window, point, CWP_SKIPINVISIBLE);
+    if (!source)
+        source = m_window;
+    MapWindowPoints(m_window, source, &point, 1);
+    HDC dc = GetDC(source);
+    COLORREF value = GetPixel(dc, point.x, point.y);
+    ReleaseDC(source, dc);
+    if (value == CLR_INVALID)
+        return CLR_INVALID;
     // GetPixel answers 0x00BBGGRR.
     return RGB(GetBValue(value), GetGValue(value), GetRValue(value));
 }

@@ -82,7 +82,7 @@ public:
     TestWindow(int x, int y, int width, int height);
     ~TestWindow();
     HWND Handle() const { return m_window; }
-    // The screen pixel at client (x, y) as 0x00RRGGBB.
+    // The pixel shown at client (x, y) as 0x00RRGGBB, read from the window under that point.
     COLORREF ScreenPixel(int x, int y) const;
 private:
     HWND m_window = nullptr;
