@@ -88,11 +88,18 @@ TestWindow::~TestWindow()
 
 COLORREF TestWindow::ScreenPixel(int x, int y) const
 {
+    // From the surface of the window that shows at that point (the renderer's child when it covers
+    // it), not from the screen: windows of other test programs on the same display may lie above.
     POINT point = {x, y};
-    ClientToScreen(m_window, &point);
-    HDC screen = GetDC(nullptr);
-    COLORREF value = GetPixel(screen, point.x, point.y);
-    ReleaseDC(nullptr, screen);
+    HWND source = ChildWindowFromPointEx(m_window, point, CWP_SKIPINVISIBLE);
+    if (!source)
+        source = m_window;
+    MapWindowPoints(m_window, source, &point, 1);
+    HDC dc = GetDC(source);
+    COLORREF value = GetPixel(dc, point.x, point.y);
+    ReleaseDC(source, dc);
+    if (value == CLR_INVALID)
+        return CLR_INVALID;
     return RGB(GetBValue(value), GetGValue(value), GetRValue(value));
 }
 

@@ -33,7 +33,7 @@ public:
     TestWindow(const TestWindow&) = delete;
     TestWindow& operator=(const TestWindow&) = delete;
     HWND Handle() const { return m_window; }
-    // The screen pixel at client (x, y) as 0x00RRGGBB.
+    // The pixel shown at client (x, y) as 0x00RRGGBB, read from the window's own surface.
     COLORREF ScreenPixel(int x, int y) const;
 private:
     HWND m_window = nullptr;
