@@ -158,8 +158,9 @@ long CCastmixEngine::SetAudioProcess(const _AudioProcessParam* param)
         return kCastmixBadArgument;
     const _AudioProcessSwitch* switches[] = {&param->nsnear, &param->agcnear, &param->aecnear, &param->nsfar,
                                              &param->agcfar};
+    // A switched-off stage keeps whatever level the options hold; only a live one needs a sane level.
     for (const _AudioProcessSwitch* item : switches) {
-        if (item->enabled > 1 || item->level < 0 || item->level > 100)
+        if (item->enabled > 1 || (item->enabled && (item->level < 0 || item->level > 100)))
             return kCastmixBadArgument;
     }
     m_audioProcess = *param;

@@ -189,8 +189,12 @@ TEST_F(EngineTest, CallsOfAJoinedClassCheckTheirValues)
     EXPECT_EQ(Castmix_SetAudioProcess(engine, nullptr), kCastmixBadArgument);
     audio.aecnear.enabled = 2;
     EXPECT_EQ(Castmix_SetAudioProcess(engine, &audio), kCastmixBadArgument);
-    audio.aecnear = {0, {}, -1};
+    audio.aecnear = {1, {}, -1};
     EXPECT_EQ(Castmix_SetAudioProcess(engine, &audio), kCastmixBadArgument);
+    audio.aecnear = {1, {}, 101};
+    EXPECT_EQ(Castmix_SetAudioProcess(engine, &audio), kCastmixBadArgument);
+    audio.aecnear = {0, {}, 5000}; // switched off: its level is not used
+    EXPECT_EQ(Castmix_SetAudioProcess(engine, &audio), 0);
 
     EXPECT_EQ(Castmix_SetSendState(engine, 10), 0);
     EXPECT_EQ(Castmix_SetSendState(engine, 5), 0);
