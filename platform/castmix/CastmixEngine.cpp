@@ -124,9 +124,11 @@ long CCastmixEngine::RoomJoin(const CastmixJoin& join)
     m_video.Stop();
     m_audio.StopMicrophone();
     m_audio.StopSpeaker();
+    // A join after a server refresh keeps the room's participant windows; another room starts empty.
+    if (!m_joined || m_join.roomId != join.roomId)
+        m_participants.clear();
     m_join = join;
     m_joined = true;
-    m_participants.clear();
     LogAddress("Room_Join", join.serverAddress, join.serverPort, join.serverId, 0);
     MEDIA_LOG("Info: Room_Join room = %u, user = %u, role = %d, %dx%d@%d, %d kbps\r\n", join.roomId, join.userId,
               join.role, join.width, join.height, join.frameRate, join.kbps);

@@ -238,8 +238,16 @@ TEST_F(EngineTest, CallsOfAJoinedClassCheckTheirValues)
     EXPECT_EQ(Castmix_AddParticipantVideo(engine, 9, sink.Handle()), 1);
     EXPECT_EQ(Castmix_AddParticipantVideo(engine, 0, sink.Handle()), kCastmixBadArgument);
     EXPECT_EQ(Castmix_AddParticipantVideo(engine, 10, nullptr), kCastmixBadArgument);
+    // A second join of the same room keeps the participant; another room forgets it.
+    EXPECT_EQ(join.JoinOn(engine), 0);
     EXPECT_EQ(Castmix_DelParticipantVideo(engine, 9), 1);
     EXPECT_EQ(Castmix_DelParticipantVideo(engine, 9), 0);
+    EXPECT_EQ(Castmix_AddParticipantVideo(engine, 9, sink.Handle()), 1);
+    JoinArgs otherRoom = join;
+    otherRoom.roomId = 4243;
+    EXPECT_EQ(otherRoom.JoinOn(engine), 0);
+    EXPECT_EQ(Castmix_DelParticipantVideo(engine, 9), 0);
+    EXPECT_EQ(join.JoinOn(engine), 0);
 
     EXPECT_EQ(Castmix_ChangeStreamServer(engine, 0x0200007F, 9001, 4), 1);
     EXPECT_EQ(Castmix_ChangeStreamServer(engine, 0, 9001, 4), kCastmixBadArgument);
