@@ -1,10 +1,13 @@
 #include "controls/ControlFactory.h"
 
+#include "controls/EmotionList.h"
 #include "controls/ImagePaintControl.h"
+#include "controls/ListupCombo.h"
 #include "controls/MicList.h"
 #include "controls/PageCtrl.h"
 #include "controls/PaintControl.h"
 #include "controls/PosLayouts.h"
+#include "controls/SmallControls.h"
 #include "controls/StudentList.h"
 
 namespace {
@@ -30,6 +33,16 @@ const TagEntry kTags[] = {
     {L"PosHorLayout", &Make<CPosHorLayoutUI>},
     {L"ScrollHorLayout", &Make<CScrollHorLayoutUI>},
     {L"WinContainer", &Make<CWinContainerUI>},
+    {L"EmotionList", &Make<CEmotionListUI>},
+    {L"LVListupCombo", &Make<CLVListupComboUI>},
+    {L"ShapeElement", &Make<CShapeElementUI>},
+    {L"LVListEx", &Make<CListExUI>},
+    {L"LVHintEdit", &Make<CHintEditUI>},
+    {L"ActSlider", &Make<CActSliderUI>},
+    {L"MidEllipsisLabel", &Make<CMidEllipsisLabelUI>},
+    {L"TipFlashBtn", &Make<CTextFlashBtnUI>},
+    {L"OneClickBtn", &Make<COneClickBtnUI>},
+    {L"RecordCheck", &Make<CRecordCheckUI>},
 };
 
 } // namespace
