@@ -2,6 +2,9 @@
 // image files, the fade timer, and which of status text and strokes each state shows.
 #include "controls/ImagePaintControl.h"
 #include "tests/controls/ControlsHost.h"
+#include "core/Folders.h"
+#include "core/LanguageTable.h"
+#include "core/SessionContext.h"
 #include "tests/support/TestFolders.h"
 
 #include <gtest/gtest.h>
@@ -166,4 +169,33 @@ TEST(SlideView, StatesChooseBetweenTextAndStrokes)
     EXPECT_EQ(v.view->StateText(), L"");
     v.view->SetState(10, 0);
     EXPECT_EQ(v.view->StateText(), L"");
+}
+
+TEST(SlideView, StatusTextIsCentredWhiteFromTheLanguageTable)
+{
+    ScopedModuleFolder program;
+    EnsureFolder(program.Path() + L"Language\\");
+    ASSERT_TRUE(WriteFileBytes(program.Path() + L"Language\\English", "4 = Converting \n38 = Upload\n"));
+    LanguageTable table(1);
+    ASSERT_TRUE(table.IsLoaded());
+    SessionContext* session = SessionContext::Instance();
+    LanguageTable* saved = session->languageTable;
+    session->languageTable = &table;
+
+    View v(400, 300);
+    ASSERT_NE(v.view, nullptr);
+    v.view->SetState(1, 42.9f);
+    EXPECT_EQ(std::wstring(v.view->StateText().GetString()), L"Converting42%"); // the table trims its texts
+    v.view->SetState(9, 100.0f);
+    EXPECT_EQ(std::wstring(v.view->StateText().GetString()), L"Upload(100%)");
+    MemoryDib dib(400, 300);
+    v.Paint(dib);
+    int white = dib.CountColor({0, 0, 400, 300}, 0xFFFFFF);
+    EXPECT_GT(white, 20);
+    // All of it in a band around the centre.
+    EXPECT_EQ(dib.CountColor({100, 120, 300, 180}, 0xFFFFFF), white);
+    EXPECT_GT(dib.CountColor({100, 120, 200, 180}, 0xFFFFFF), 0);
+    EXPECT_GT(dib.CountColor({200, 120, 300, 180}, 0xFFFFFF), 0);
+
+    session->languageTable = saved;
 }
