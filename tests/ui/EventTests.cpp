@@ -295,3 +295,65 @@ TEST(UiList, SelectionByMouseKeysAndCode)
     host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 200});
     EXPECT_GT(dib.CountOther({4, 102, 60, 118}, 0xFFFFFF), 5);
 }
+
+TEST(UiRichEdit, TextSelectionFormatsAndNotifications)
+{
+    UiTestHost host(true);
+    ASSERT_NE(host.Window(), nullptr);
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout><RichEdit name="out" height="80" textcolor="#FF102030"/><Control/></VerticalLayout>)",
+                          {0, 0, 200, 120}));
+    auto* edit = static_cast<CRichEditUI*>(host.Find(L"out"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(edit->GetNativeWindow(), nullptr);
+    host.log.clear();
+    edit->SetText(L"Hello world");
+    EXPECT_EQ(edit->GetTextLength(), 11);
+    EXPECT_EQ(edit->GetText(), L"Hello world");
+    EXPECT_EQ(edit->GetTextRange(6, 11), L"world");
+    EXPECT_EQ(edit->GetTextRange(6, 500), L"world");
+    EXPECT_TRUE(edit->GetTextRange(8, 3).IsEmpty());
+    edit->SetSel(0, 5);
+    edit->ReplaceSel(L"Goodbye");
+    EXPECT_EQ(edit->GetText(), L"Goodbye world");
+    edit->EndDown();
+    long start = -1, end = -1;
+    edit->GetSel(start, end);
+    EXPECT_EQ(start, 13);
+    EXPECT_EQ(end, 13);
+    CHARFORMAT2W cf{};
+    cf.dwMask = CFM_BOLD | CFM_COLOR | CFM_SIZE;
+    cf.dwEffects = CFE_BOLD;
+    cf.crTextColor = RGB(255, 0, 0);
+    cf.yHeight = 12 * 15;
+    edit->SetSel(0, 7);
+    EXPECT_TRUE(edit->SetSelectionCharFormat(cf));
+    EXPECT_TRUE(edit->SetDefaultCharFormat(cf));
+    PARAFORMAT2 pf{};
+    pf.dwMask = PFM_STARTINDENT | PFM_LINESPACING;
+    pf.dxStartIndent = 380;
+    pf.bLineSpacingRule = 4;
+    pf.dyLineSpacing = 520;
+    EXPECT_TRUE(edit->SetParaFormat(pf));
+    CHARFORMAT2W back{};
+    back.cbSize = sizeof(back);
+    SendMessageW(edit->GetNativeWindow(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&back));
+    EXPECT_TRUE(back.dwEffects & CFE_BOLD);
+    EXPECT_EQ(back.crTextColor, RGB(255, 0, 0));
+    // Changes and Return reach the window as notifications.
+    bool changed = false, returned = false;
+    for (const auto& e : host.log) {
+        changed = changed || e == L"textchanged:out";
+    }
+    EXPECT_TRUE(changed);
+    SendMessageW(edit->GetNativeWindow(), WM_KEYDOWN, VK_RETURN, 0);
+    for (const auto& e : host.log) returned = returned || e == L"return:out";
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(edit->GetText(), L"Goodbye world");
+    edit->SetLimitText(20);
+    EXPECT_EQ(edit->GetLimitText(), 20);
+    edit->SetReadOnly(true);
+    EXPECT_TRUE(GetWindowLongW(edit->GetNativeWindow(), GWL_STYLE) & ES_READONLY);
+    edit->SetVisible(false);
+    EXPECT_FALSE(IsWindowVisible(edit->GetNativeWindow()));
+    EXPECT_EQ(edit->GetData(), L"Goodbye world");
+}
