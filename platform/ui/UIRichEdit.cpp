@@ -2,6 +2,9 @@
 
 #include "core/Logger.h"
 #include "platform/ui/UIManager.h"
+#include "platform/ui/UIRichEditImage.h"
+
+#include <richole.h>
 
 #include <olectl.h>
 
@@ -11,6 +14,15 @@ namespace {
 
 const wchar_t kOwnerProperty[] = L"LvUiRichEdit";
 const wchar_t kReflectProperty[] = L"LvUiReflect";
+// IID_IRichEditOle, declared by richole.h without a definition in MinGW's libraries.
+const IID kIidRichEditOle = {0x00020D00, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+IRichEditOle* RichEditOle(HWND hwnd)
+{
+    IRichEditOle* ole = nullptr;
+    if (hwnd) SendMessageW(hwnd, EM_GETOLEINTERFACE, 0, reinterpret_cast<LPARAM>(&ole));
+    return ole;
+}
 
 bool LoadRichEditLibrary()
 {
@@ -31,6 +43,7 @@ CRichEditUI::~CRichEditUI()
         m_hWnd = nullptr;
         DestroyWindow(hwnd);
     }
+    for (CRichEditImage* image : m_images) image->Release();
 }
 
 LPVOID CRichEditUI::GetInterface(LPCTSTR pstrName)
@@ -108,6 +121,14 @@ CDuiString CRichEditUI::GetText() const
 
 void CRichEditUI::SetText(LPCTSTR pstrText)
 {
+    if (pstrText && !*pstrText) {
+        // Emptied: the images go with the text.
+        if (m_hWnd) SetWindowTextW(m_hWnd, L"");
+        for (CRichEditImage* image : m_images) image->Release();
+        m_images.clear();
+        m_sPendingText.Empty();
+        return;
+    }
     if (!m_hWnd) {
         m_sPendingText = pstrText ? pstrText : L"";
         return;
@@ -117,14 +138,82 @@ void CRichEditUI::SetText(LPCTSTR pstrText)
 
 CDuiString CRichEditUI::GetData() const
 {
-    // Embedded objects stand as U+FFFC in the text; they have no token of their own yet and are left out.
+    // Every embedded object takes one character position; images of this layer go back as their tokens,
+    // other objects as nothing.
     CDuiString text = GetText();
+    std::vector<std::pair<long, const wchar_t*>> objects;
+    if (IRichEditOle* ole = m_images.empty() ? nullptr : RichEditOle(m_hWnd)) {
+        LONG count = ole->GetObjectCount();
+        for (LONG i = 0; i < count; ++i) {
+            REOBJECT reobj{};
+            reobj.cbStruct = sizeof(reobj);
+            if (ole->GetObject(i, &reobj, REO_GETOBJ_POLEOBJ) != S_OK) continue;
+            const wchar_t* token = L"";
+            for (CRichEditImage* image : m_images)
+                if (reobj.poleobj == static_cast<IOleObject*>(image)) token = image->Token().c_str();
+            objects.emplace_back(reobj.cp, token);
+            if (reobj.poleobj) reobj.poleobj->Release();
+        }
+        ole->Release();
+    }
     CDuiString out;
     for (int i = 0; i < text.GetLength(); ++i) {
-        if (text[i] == 0xFFFC) continue;
-        out += text[i];
+        const wchar_t* token = nullptr;
+        for (const auto& object : objects)
+            if (object.first == i) token = object.second;
+        if (token) out += token;
+        else if (text[i] != 0xFFFC) out += text[i];
     }
     return out;
+}
+
+bool CRichEditUI::InsertGif(LPCTSTR path)
+{
+    IRichEditOle* ole = RichEditOle(m_hWnd);
+    if (!ole) {
+        LOG_ERROR(L"rich edit %s: no OLE interface for an image", m_sName.GetString());
+        return false;
+    }
+    CRichEditImage* image = CRichEditImage::FromFile(path);
+    if (!image) {
+        ole->Release();
+        return false;
+    }
+    IOleClientSite* site = nullptr;
+    ole->GetClientSite(&site);
+    // A storage of its own in memory, as containers expect of an embedded object.
+    ILockBytes* bytes = nullptr;
+    IStorage* storage = nullptr;
+    if (SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, &bytes)))
+        StgCreateDocfileOnILockBytes(bytes, STGM_SHARE_EXCLUSIVE | STGM_CREATE | STGM_READWRITE, 0, &storage);
+    image->SetClientSite(site);
+    REOBJECT reobj{};
+    reobj.cbStruct = sizeof(reobj);
+    reobj.cp = REO_CP_SELECTION;
+    image->GetUserClassID(&reobj.clsid);
+    reobj.poleobj = image;
+    reobj.pstg = storage;
+    reobj.polesite = site;
+    reobj.dvaspect = DVASPECT_CONTENT;
+    reobj.dwFlags = REO_BELOWBASELINE;
+    image->GetExtent(DVASPECT_CONTENT, &reobj.sizel);
+    HRESULT hr = ole->InsertObject(&reobj);
+    if (storage) storage->Release();
+    if (bytes) bytes->Release();
+    if (site) site->Release();
+    ole->Release();
+    if (FAILED(hr)) {
+        LOG_ERROR(L"rich edit %s: image %s not inserted (0x%08X)", m_sName.GetString(), path, static_cast<unsigned>(hr));
+        image->Release();
+        return false;
+    }
+    m_images.push_back(image); // our reference, for the tokens and the frames
+    return true;
+}
+
+void CRichEditUI::RedrawImages()
+{
+    if (m_hWnd && !m_images.empty()) InvalidateRect(m_hWnd, nullptr, FALSE);
 }
 
 long CRichEditUI::GetTextLength() const

@@ -5,6 +5,10 @@
 
 #include <richedit.h>
 
+#include <vector>
+
+class CRichEditImage;
+
 class CRichEditUI : public CControlUI {
 public:
     CRichEditUI();
@@ -38,6 +42,12 @@ public:
     void SetWantReturn(bool want) { m_bWantReturn = want; }
     // Moves the caret to the end and scrolls it into view.
     void EndDown();
+    // Inserts a picture file (an animated GIF keeps animating) at the selection; its token
+    // "[\name]" stands for it in GetData. False when the file or the rich edit refuses.
+    bool InsertGif(LPCTSTR path);
+    // Repaints the native window, so animated images show their current frame.
+    void RedrawImages();
+    int GetImageCount() const { return static_cast<int>(m_images.size()); }
 
     void SetEnabled(bool bEnable = true) override;
     void SetVisible(bool bVisible = true) override;
@@ -65,4 +75,5 @@ private:
     int m_iFont = -1;
     DWORD m_dwTextColor = 0;
     RECT m_rcInset{2, 2, 2, 2};
+    std::vector<CRichEditImage*> m_images;
 };

@@ -1,6 +1,9 @@
 // Injected mouse and key input producing notifications in order; delayed notifications and control
 // timers delivered from the loop; a destroyed control's pending notification dropped.
+#include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"
+
+#include <ole2.h>
 
 #include <gtest/gtest.h>
 
@@ -356,4 +359,45 @@ TEST(UiRichEdit, TextSelectionFormatsAndNotifications)
     edit->SetVisible(false);
     EXPECT_FALSE(IsWindowVisible(edit->GetNativeWindow()));
     EXPECT_EQ(edit->GetData(), L"Goodbye world");
+}
+
+TEST(UiRichEdit, AnimatedImagesInsertDrawAndComeBackAsTokens)
+{
+    OleInitialize(nullptr);
+    {
+        UiTestHost host(true);
+        ASSERT_TRUE(host.Load(LR"(<VerticalLayout><RichEdit name="out" height="60" bkcolor="#FFFFFFFF"/><Control/></VerticalLayout>)",
+                              {0, 0, 200, 100}));
+        ShowWindow(host.Window(), SW_SHOWNOACTIVATE);
+        auto* edit = static_cast<CRichEditUI*>(host.Find(L"out"));
+        edit->SetText(L"a");
+        edit->SetSel(-1, -1);
+        CString gif = TestProgramFolder() + L"testdata\\blink.gif";
+        ASSERT_TRUE(edit->InsertGif(gif));
+        EXPECT_FALSE(edit->InsertGif(TestProgramFolder() + L"testdata\\missing.gif"));
+        edit->ReplaceSel(L"b");
+        EXPECT_EQ(edit->GetTextLength(), 3);
+        EXPECT_EQ(std::wstring(edit->GetData().GetString()), L"a[\\blink]b");
+        EXPECT_EQ(edit->GetImageCount(), 1);
+        // Both frames reach the screen as time goes by.
+        bool red = false, blue = false;
+        HWND native = edit->GetNativeWindow();
+        for (int i = 0; i < 60 && !(red && blue); ++i) {
+            edit->RedrawImages();
+            UpdateWindow(native);
+            HDC dc = GetDC(native);
+            MemoryDib dib(60, 40);
+            BitBlt(dib.Dc(), 0, 0, 60, 40, dc, 0, 0, SRCCOPY);
+            ReleaseDC(native, dc);
+            red = red || dib.CountColor({0, 0, 60, 40}, 0xFF0000) > 20;
+            blue = blue || dib.CountColor({0, 0, 60, 40}, 0x0000FF) > 20;
+            host.Pump(20);
+        }
+        EXPECT_TRUE(red);
+        EXPECT_TRUE(blue);
+        edit->SetText(L"");
+        EXPECT_EQ(edit->GetImageCount(), 0);
+        EXPECT_TRUE(edit->GetData().IsEmpty());
+    }
+    OleUninitialize();
 }
