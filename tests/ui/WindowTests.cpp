@@ -157,3 +157,23 @@ TEST(UiWindow, CloseButtonAndMissingSkin)
     TestWnd broken;
     EXPECT_EQ(broken.Create(nullptr, L"test", WS_POPUP, 0), nullptr);
 }
+
+TEST(UiWindow, ComboListGoesWithItsOwnerWindow)
+{
+    SkinFolder skin;
+    TestWnd wnd;
+    ASSERT_NE(wnd.Create(nullptr, L"test", WS_POPUP, 0), nullptr);
+    HWND hwnd = wnd.GetHWND();
+    wnd.ShowWindow(true);
+    auto* combo = static_cast<CComboUI*>(wnd.GetPaintManager()->FindControl(L"combo"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_TRUE(combo->Activate());
+    ASSERT_NE(combo->GetDropWindow(), nullptr);
+    CControlUI* item = wnd.GetPaintManager()->FindControl(L"c1");
+    EXPECT_NE(item->GetManager(), wnd.GetPaintManager()); // in the list's window meanwhile
+    // The owner window goes first; the list window is destroyed with it, without WM_CLOSE.
+    DestroyWindow(hwnd);
+    EXPECT_EQ(combo->GetDropWindow(), nullptr);
+    EXPECT_EQ(item->GetManager(), wnd.GetPaintManager());
+    EXPECT_EQ(item->GetParent(), combo);
+}
