@@ -597,6 +597,8 @@ void CPaintManagerUI::LayoutIfNeeded()
         else if (m_hWndPaint) GetClientRect(m_hWndPaint, &rc);
         if (IsRectEmpty(&rc)) rc = m_pRoot->GetPos();
         if (!IsRectEmpty(&rc)) m_pRoot->SetPos(rc);
+        // Controls that size themselves from their own rectangle settle on a second pass.
+        if (m_bFirstLayout && !IsRectEmpty(&rc)) m_pRoot->SetPos(rc);
         if (m_bFirstLayout) {
             m_bFirstLayout = false;
             SendNotify(m_pRoot, DUI_MSGTYPE_WINDOWINIT);
@@ -698,6 +700,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             }
         }
     }
+    // Input that arrives before the first paint hit-tests a tree that is laid out.
+    if ((uMsg >= WM_MOUSEFIRST && uMsg <= WM_MOUSELAST) || uMsg == WM_SETCURSOR || uMsg == WM_CONTEXTMENU) LayoutIfNeeded();
     switch (uMsg) {
     case WM_APP_UI_ASYNC:
         DeliverAsync();
