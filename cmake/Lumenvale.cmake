@@ -36,10 +36,12 @@ function(lv_dll name)
   target_link_options(${name} PRIVATE -Wl,--enable-stdcall-fixup -Wl,--kill-at)
 endfunction()
 
-# lv_test(name SOURCES ... [LIBS ...] [DEPENDS targets] [LABELS ...]): one GoogleTest program, one CTest
-# entry (each Wine process costs start-up time, so a module keeps its cases in one program).
+# lv_test(name [DESKTOP] SOURCES ... [LIBS ...] [DEPENDS targets] [LABELS ...]): one GoogleTest program,
+# one CTest entry (each Wine process costs start-up time, so a module keeps its cases in one program).
+# DESKTOP: the program shows real windows that need the focus or activation; such programs take turns,
+# since all tests share one Wine desktop and one foreground window.
 function(lv_test name)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "DESKTOP" "TIMEOUT" "SOURCES;LIBS;DEPENDS;LABELS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE lv_options lv_testsupport ${A_LIBS})
   if(A_DEPENDS)
@@ -52,6 +54,9 @@ function(lv_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT ${A_TIMEOUT})
   if(A_LABELS)
     set_tests_properties(${name} PROPERTIES LABELS "${A_LABELS}")
+  endif()
+  if(A_DESKTOP)
+    set_tests_properties(${name} PROPERTIES RESOURCE_LOCK desktop)
   endif()
 endfunction()
 

@@ -143,6 +143,9 @@ TEST(SlideView, SmallFitsStretchOverTheWholeView)
 
 TEST(SlideView, StatesChooseBetweenTextAndStrokes)
 {
+    // No language file where the client looks, so the session comes back without a table.
+    ScopedModuleFolder program;
+    SessionContext::Destroy();
     View v(400, 300);
     ASSERT_NE(v.view, nullptr);
     std::unique_ptr<PaintObject> pen(PaintObject::NewPen(42, PaintPen{0xFF00FF00, 0, 3, 0}));

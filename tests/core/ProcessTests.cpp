@@ -1,4 +1,5 @@
-// The client and a crashing child run as processes of their own, as they do for users.
+// A crashing child runs as a process of its own, as the client does for users; the client's own
+// start-up is tested in tests/app.
 #include "core/Folders.h"
 #include "core/Version.h"
 #include "tests/support/Process.h"
@@ -53,28 +54,6 @@ TEST_P(CrashDumps, LeaveAMinidumpAndEndTheProcess)
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CrashDumps, testing::Values(L"access", L"thread", L"throw"));
-
-TEST(Client, StartsLogsItsBannerAndExits)
-{
-    TempFolder data(L"client");
-    CString environment = Environment(data.Path());
-    ChildResult child = RunChild(TestProgramFolder() + L"Lumenvale.exe", L"", environment.GetString(), 60000);
-    ASSERT_TRUE(child.finished);
-    std::string log = ReadFileBytes(data.Path() + L"Log\\log.txt");
-    const char* expected[] = {
-        " : ---------------------------------------------------------\r\n",
-        " : --------------------Lumenvale Running--------------------\r\n",
-        " : ---------------------------------------------------------\r\n",
-        " : Infor : build time ",
-    };
-    size_t at = 0;
-    for (const char* line : expected) {
-        size_t found = log.find(line, at);
-        ASSERT_NE(std::string::npos, found) << line << "\n" << log;
-        at = found + strlen(line);
-    }
-    EXPECT_TRUE(DumpsIn(data.Path()).empty());
-}
 
 TEST(Client, CarriesItsVersion)
 {
