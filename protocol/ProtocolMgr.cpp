@@ -305,7 +305,7 @@ bool CProtocolMgr::QueryServerList()
 
 std::vector<ServerNode> CProtocolMgr::ServerList() const
 {
-    std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(m_lock));
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_servers;
 }
 

@@ -98,7 +98,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_updateAnnounced{false};
     HANDLE m_abortEvent = nullptr; // wakes a probe wait when the manager is stopped
-    std::mutex m_lock;             // guards the stored gateway values and the server list
+    mutable std::mutex m_lock;     // guards the stored gateway values and the server list
     CString m_version;
     CString m_gatewayHost;
     int32_t m_gatewayPort = 0;
