@@ -15,7 +15,7 @@ bool ParseDownloadUrl(const CString& address, const CString& tempFolder, DWORD t
     int lastSlash = address.ReverseFind(L'/');
     target.destination = tempFolder + (lastSlash < 0 ? CString(L"LVTemp.exe") : address.Mid(lastSlash + 1));
     int scheme = address.Find(L"//");
-    int hostStart = scheme + 2; // without "//" the host starts at the third character
+    int hostStart = scheme + 2; // without "//" (-1) the host starts at the second character
     int pathStart = address.Find(L'/', hostStart);
     if (pathStart < 0) return false;
     CString hostPart = address.Mid(hostStart, pathStart - hostStart);
