@@ -88,7 +88,8 @@ private:
     void WaitAfterSendFailure();
     // Waits for one datagram; answers its size when it is accepted, else 0 (-1 when none came).
     int ReceiveDatagram();
-    void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // False when there is no main window or the post failed; lParam is then still the caller's.
+    bool Post(UINT message, WPARAM wParam, LPARAM lParam);
     static uint32_t ResolveHost(const CString& host);
 
     WinsockUser m_winsock;

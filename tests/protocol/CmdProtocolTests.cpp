@@ -279,6 +279,23 @@ TEST(CmdChannelConnect, FailsWhenNothingListens)
     EXPECT_EQ(0u, window.sink.Count(WM_USER_OFFLINE));
 }
 
+TEST(CmdDispatch, WithoutAMainWindowTheRecordIsFreedInsteadOfQueuedOnTheThread)
+{
+    SessionContext* session = SessionContext::Instance();
+    HWND saved = session->mainWindow;
+    session->mainWindow = nullptr;
+    CCmdProtocol channel{FastChannel()};
+    std::vector<uint8_t> payload = BuildChatPayload(ChatFont(), CString(L"hello"));
+    PacketHeader header = MakeHeader(eType_ChatMsg, static_cast<uint16_t>(payload.size()));
+    channel.Dispatch(header, payload.data(), static_cast<uint32_t>(payload.size()));
+    MSG msg;
+    bool queued = PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_USER_CHAT_MESSAGE, WM_USER_CHAT_MESSAGE,
+                               PM_REMOVE) != FALSE;
+    if (queued) FreeRoomMessage(msg.message, msg.wParam, msg.lParam);
+    session->mainWindow = saved;
+    EXPECT_FALSE(queued) << "the record went to a queue nobody reads";
+}
+
 TEST(FragmentAssemblerLimits, JoinedSizeAbove64KAndTheOldestIncompleteIsDropped)
 {
     FragmentAssembler assembler(3000 + 3 * FragmentAssembler::SlotCost(2));
