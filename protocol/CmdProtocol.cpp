@@ -282,8 +282,10 @@ void CCmdProtocol::Dispatch(const PacketHeader& header, const uint8_t* payload, 
 {
     RoomMessage message;
     if (!ParseRoomCommand(header, payload, length, message)) return;
-    if (!PostMessageW(MainWindow(), message.message, message.wParam, message.lParam)) {
-        LOG_ERROR(L"command %u not delivered to the main window (%lu)", header.type, GetLastError());
+    // Without a window PostMessage would queue the record on this thread, which never reads its queue.
+    HWND window = MainWindow();
+    if (!window || !PostMessageW(window, message.message, message.wParam, message.lParam)) {
+        LOG_ERROR(L"command %u not delivered to the main window (%lu)", header.type, window ? GetLastError() : 0);
         FreeRoomMessage(message.message, message.wParam, message.lParam);
     }
 }

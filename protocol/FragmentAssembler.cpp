@@ -30,6 +30,13 @@ void FragmentAssembler::DropOldestUntilFits(size_t incoming, const Key& keep)
     }
 }
 
+size_t FragmentAssembler::SlotCost(uint8_t count)
+{
+    // What a pending message holds before any payload: its map entry and one empty part and flag per
+    // fragment. Charged to the cap, so fragments without payload cannot pile up without bound.
+    return sizeof(std::pair<const Key, Pending>) + 32 + count * (sizeof(std::vector<uint8_t>) + 1);
+}
+
 bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload, size_t length,
                             PacketHeader& header, std::vector<uint8_t>& joined)
 {
@@ -49,8 +56,10 @@ bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload
     }
     if (it != m_pending.end() && it->second.present[number - 1]) return false; // a duplicate counts once
 
-    DropOldestUntilFits(length, key);
-    if (it == m_pending.end()) {
+    const bool first = it == m_pending.end();
+    const size_t cost = length + (first ? SlotCost(count) : 0);
+    DropOldestUntilFits(cost, key);
+    if (first) {
         it = m_pending.emplace(key, Pending()).first;
         it->second.count = count;
         it->second.age = m_nextAge++;
@@ -61,12 +70,13 @@ bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload
     pending.parts[number - 1].assign(payload, payload + length);
     pending.present[number - 1] = true;
     pending.received++;
-    pending.bytes += length;
-    m_bytes += length;
+    pending.payload += length;
+    pending.bytes += cost;
+    m_bytes += cost;
     if (pending.received < pending.count) return false;
 
     joined.clear();
-    joined.reserve(pending.bytes);
+    joined.reserve(pending.payload);
     for (const std::vector<uint8_t>& part : pending.parts) joined.insert(joined.end(), part.begin(), part.end());
     header = fragment;
     // The joined size travels separately as 32 bits; the header field keeps what fits.

@@ -21,7 +21,10 @@ public:
              std::vector<uint8_t>& joined);
 
     size_t PendingMessages() const { return m_pending.size(); }
+    // Payload and bookkeeping of the incomplete messages, as counted against the cap.
     size_t PendingBytes() const { return m_bytes; }
+    // The bookkeeping a pending message of count fragments is charged before its payload.
+    static size_t SlotCost(uint8_t count);
     void Clear();
 
 private:
@@ -37,7 +40,8 @@ private:
         uint8_t count = 0;
         uint32_t received = 0;
         uint64_t age = 0; // arrival order of the first fragment, to drop the oldest first
-        size_t bytes = 0;
+        size_t payload = 0; // payload bytes received
+        size_t bytes = 0;   // what this message holds against the cap: payload and slots
         std::vector<std::vector<uint8_t>> parts; // by fragment number - 1
         std::vector<bool> present;
     };

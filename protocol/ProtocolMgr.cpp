@@ -114,10 +114,12 @@ void CProtocolMgr::RequestStop()
     Join(m_timings.stopWaitMs);
 }
 
-void CProtocolMgr::Post(UINT message, WPARAM wParam, LPARAM lParam)
+bool CProtocolMgr::Post(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // Without a window PostMessage would queue on this thread, which never reads its queue.
     SessionContext* session = SessionContext::Instance();
-    PostMessageW(session ? session->mainWindow : nullptr, message, wParam, lParam);
+    HWND window = session ? session->mainWindow : nullptr;
+    return window && PostMessageW(window, message, wParam, lParam);
 }
 
 void CProtocolMgr::Run()
@@ -250,7 +252,8 @@ int CProtocolMgr::QueryGateway()
                         CString* strings = new CString[3];
                         strings[0] = address;
                         LOG_INFO(L"update announced: %s", address.GetString());
-                        Post(WM_USER_UPDATE_NOTICE, 0, reinterpret_cast<LPARAM>(strings));
+                        if (!Post(WM_USER_UPDATE_NOTICE, 0, reinterpret_cast<LPARAM>(strings)))
+                            FreeRoomMessage(WM_USER_UPDATE_NOTICE, 0, reinterpret_cast<LPARAM>(strings));
                         return 0;
                     }
                     LOG_ERROR(L"gateway update notice with a malformed address; ignored");
@@ -305,7 +308,7 @@ bool CProtocolMgr::QueryServerList()
 
 std::vector<ServerNode> CProtocolMgr::ServerList() const
 {
-    std::lock_guard<std::mutex> lock(const_cast<std::mutex&>(m_lock));
+    std::lock_guard<std::mutex> lock(m_lock);
     return m_servers;
 }
 

@@ -88,7 +88,8 @@ private:
     void WaitAfterSendFailure();
     // Waits for one datagram; answers its size when it is accepted, else 0 (-1 when none came).
     int ReceiveDatagram();
-    void Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // False when there is no main window or the post failed; lParam is then still the caller's.
+    bool Post(UINT message, WPARAM wParam, LPARAM lParam);
     static uint32_t ResolveHost(const CString& host);
 
     WinsockUser m_winsock;
@@ -98,7 +99,7 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_updateAnnounced{false};
     HANDLE m_abortEvent = nullptr; // wakes a probe wait when the manager is stopped
-    std::mutex m_lock;             // guards the stored gateway values and the server list
+    mutable std::mutex m_lock;     // guards the stored gateway values and the server list
     CString m_version;
     CString m_gatewayHost;
     int32_t m_gatewayPort = 0;

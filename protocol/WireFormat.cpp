@@ -73,17 +73,32 @@ ByteWriter& ByteWriter::WireString(const CString& value)
     return *this;
 }
 
+namespace {
+// The UTF-8 bytes a wire string carries. A text longer than the u16 count can say is cut before the
+// character that would pass it, so the size and the bytes written always agree and the next field of
+// the payload stays where the reader expects it.
+std::string WireUtf8(const CString& text)
+{
+    std::string utf8 = text.IsEmpty() ? std::string() : Utf16ToUtf8(text);
+    if (utf8.size() > 0xFFFF) {
+        size_t cut = 0xFFFF;
+        while (cut > 0 && (static_cast<uint8_t>(utf8[cut]) & 0xC0) == 0x80) --cut;
+        utf8.resize(cut);
+    }
+    return utf8;
+}
+} // namespace
+
 size_t WireStringSize(const CString& text)
 {
-    return 2 + (text.IsEmpty() ? 0 : Utf16ToUtf8(text).size());
+    return 2 + WireUtf8(text).size();
 }
 
 size_t WriteWireString(uint8_t* destination, const CString& text)
 {
     if (!destination) return 0;
-    std::string utf8 = text.IsEmpty() ? std::string() : Utf16ToUtf8(text);
-    // A text longer than the count can carry is cut at the count (no caller sends one).
-    uint16_t count = static_cast<uint16_t>(utf8.size() > 0xFFFF ? 0xFFFF : utf8.size());
+    std::string utf8 = WireUtf8(text);
+    uint16_t count = static_cast<uint16_t>(utf8.size());
     memcpy(destination, &count, 2);
     if (count) memcpy(destination + 2, utf8.data(), count);
     return 2 + count;

@@ -67,7 +67,7 @@ size_t WriteWireString(uint8_t* destination, const CString& text);
 // Reads one wire string from at most available bytes; answers the bytes consumed, or 0 when the
 // source is null or the string runs past the available bytes (text is then emptied).
 size_t ReadWireString(const uint8_t* source, size_t available, CString& text);
-// 2 + the UTF-8 byte count of text.
+// 2 + the UTF-8 byte count of text; a text past 0xFFFF bytes is cut at the last whole character.
 size_t WireStringSize(const CString& text);
 
 // 32 lower-case hex characters, two per byte, the low nibble first.

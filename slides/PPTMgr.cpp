@@ -84,8 +84,8 @@ void CPPTMgr::Notify()
     for (HWND window : m_listeners) {
         auto* record = new (std::nothrow) ConvertProgress{m_progress, m_status, m_result};
         if (!record) continue;
-        // A window that is gone cannot take the record over.
-        if (!PostMessageW(window, m_listenerMessage, 0, reinterpret_cast<LPARAM>(record))) delete record;
+        // A window that is gone cannot take the record over; a null one would queue it on this thread.
+        if (!window || !PostMessageW(window, m_listenerMessage, 0, reinterpret_cast<LPARAM>(record))) delete record;
     }
 }
 

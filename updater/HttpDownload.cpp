@@ -15,7 +15,7 @@ bool ParseDownloadUrl(const CString& address, const CString& tempFolder, DWORD t
     int lastSlash = address.ReverseFind(L'/');
     target.destination = tempFolder + (lastSlash < 0 ? CString(L"LVTemp.exe") : address.Mid(lastSlash + 1));
     int scheme = address.Find(L"//");
-    int hostStart = scheme + 2; // without "//" the host starts at the third character
+    int hostStart = scheme + 2; // without "//" (-1) the host starts at the second character
     int pathStart = address.Find(L'/', hostStart);
     if (pathStart < 0) return false;
     CString hostPart = address.Mid(hostStart, pathStart - hostStart);
@@ -169,7 +169,9 @@ int CHttpDownload::Download()
 
     uint64_t received = 0;
     while (received < length && !m_cancel) {
-        int got = recv(m_socket, m_buffer.data(), static_cast<int>(m_buffer.size()), 0);
+        // Never past the announced length: bytes a server sends after the body are not the installer's.
+        uint64_t wanted = length - received < m_buffer.size() ? length - received : m_buffer.size();
+        int got = recv(m_socket, m_buffer.data(), static_cast<int>(wanted), 0);
         if (got <= 0) break;
         DWORD written = 0;
         if (!WriteFile(m_file, m_buffer.data(), static_cast<DWORD>(got), &written, nullptr) ||

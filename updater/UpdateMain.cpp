@@ -27,7 +27,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     if (folder.CompareNoCase(temp) != 0) {
         // The installer replaces the program folder's files, this one among them: run from a copy.
         CString copy;
-        CopySelfToTemp(copy);
+        // Without a copy there is nothing to start: the command line alone would name whatever program
+        // its first word happens to be.
+        if (!CopySelfToTemp(copy)) return 1;
         RunProcess(L" " + line, copy);
         return 0;
     }

@@ -24,3 +24,22 @@ protected:
     }
     MessageSink window; // the playback's cooperative-level window
 };
+
+// The device runs in real time: blocks 10 to 60 (50 blocks of 20 ms) cover about a second; the first
+// ones may come in a burst from the buffer. A clock that races or stalls shows here.
+inline void ExpectRealTimeBlocks(const std::vector<SeenBlock>& blocks)
+{
+    ASSERT_GE(blocks.size(), 60u);
+    DWORD span = blocks[59].arrivedMs - blocks[9].arrivedMs;
+    EXPECT_GE(span, 700u);
+    EXPECT_LE(span, 1600u);
+}
+
+// Called right after Close: no block arrives any more and the callback's thread has ended.
+inline void ExpectQuietAfterClose(const BlockRecorder& recorder)
+{
+    size_t after = recorder.Count();
+    Sleep(150);
+    EXPECT_EQ(after, recorder.Count());
+    EXPECT_TRUE(ThreadEnded(recorder.CallbackThread()));
+}

@@ -279,9 +279,26 @@ TEST(CmdChannelConnect, FailsWhenNothingListens)
     EXPECT_EQ(0u, window.sink.Count(WM_USER_OFFLINE));
 }
 
+TEST(CmdDispatch, WithoutAMainWindowTheRecordIsFreedInsteadOfQueuedOnTheThread)
+{
+    SessionContext* session = SessionContext::Instance();
+    HWND saved = session->mainWindow;
+    session->mainWindow = nullptr;
+    CCmdProtocol channel{FastChannel()};
+    std::vector<uint8_t> payload = BuildChatPayload(ChatFont(), CString(L"hello"));
+    PacketHeader header = MakeHeader(eType_ChatMsg, static_cast<uint16_t>(payload.size()));
+    channel.Dispatch(header, payload.data(), static_cast<uint32_t>(payload.size()));
+    MSG msg;
+    bool queued = PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_USER_CHAT_MESSAGE, WM_USER_CHAT_MESSAGE,
+                               PM_REMOVE) != FALSE;
+    if (queued) FreeRoomMessage(msg.message, msg.wParam, msg.lParam);
+    session->mainWindow = saved;
+    EXPECT_FALSE(queued) << "the record went to a queue nobody reads";
+}
+
 TEST(FragmentAssemblerLimits, JoinedSizeAbove64KAndTheOldestIncompleteIsDropped)
 {
-    FragmentAssembler assembler(3000);
+    FragmentAssembler assembler(3000 + 3 * FragmentAssembler::SlotCost(2));
     PacketHeader h = MakeHeader(eType_PaintList, 1000);
     PacketHeader out;
     std::vector<uint8_t> joined;
@@ -297,7 +314,7 @@ TEST(FragmentAssemblerLimits, JoinedSizeAbove64KAndTheOldestIncompleteIsDropped)
     h.sender = 4; // over the cap: sender 1's message goes
     EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined));
     EXPECT_EQ(3u, assembler.PendingMessages());
-    EXPECT_LE(assembler.PendingBytes(), 3000u);
+    EXPECT_LE(assembler.PendingBytes(), 3000u + 3 * FragmentAssembler::SlotCost(2));
     h.sender = 1;
     h.fragmentNumber = 2;
     EXPECT_FALSE(assembler.Add(h, chunk.data(), chunk.size(), out, joined)); // its first half is gone
@@ -317,6 +334,26 @@ TEST(FragmentAssemblerLimits, JoinedSizeAbove64KAndTheOldestIncompleteIsDropped)
     EXPECT_TRUE(done);
     EXPECT_EQ(60u * 1376u, joined.size()); // more than a u16 carries
     EXPECT_EQ(0xFFFF, out.length);
+}
+
+TEST(FragmentAssemblerLimits, FragmentsWithoutPayloadCannotHoldMessagesBeyondTheCap)
+{
+    // Each first fragment of 255 opens a message; none carries a byte of payload.
+    const size_t cap = 256 * 1024;
+    FragmentAssembler assembler(cap);
+    PacketHeader h = MakeHeader(eType_PaintList, 0);
+    h.fragmentCount = 255;
+    h.fragmentNumber = 1;
+    PacketHeader out;
+    std::vector<uint8_t> joined;
+    for (uint32_t i = 0; i < 5000; ++i) {
+        h.messageId = static_cast<uint16_t>(i);
+        h.sender = i >> 16;
+        EXPECT_FALSE(assembler.Add(h, nullptr, 0, out, joined));
+    }
+    EXPECT_LE(assembler.PendingBytes(), cap);
+    EXPECT_LE(assembler.PendingMessages() * 255 * sizeof(std::vector<uint8_t>), cap);
+    EXPECT_GT(assembler.PendingMessages(), 0u);
 }
 
 } // namespace

@@ -104,6 +104,26 @@ TEST(WireString, WritesCountAndUtf8WithoutTerminator)
     EXPECT_EQ(0u, WriteWireString(nullptr, CString(L"a")));
 }
 
+TEST(WireString, TextPastTheCountLimitKeepsTheFollowingFieldInPlace)
+{
+    // 0x8000 two-byte characters are 65536 UTF-8 bytes: one more than the count can say.
+    CString text;
+    for (int i = 0; i < 0x8000; ++i) text.AppendChar(L'\u00e9');
+    ByteWriter writer;
+    writer.WireString(text).U32(0xA1B2C3D4);
+    EXPECT_EQ(2u + 65534u + 4u, writer.Size());
+
+    ByteReader reader(writer.Data().data(), writer.Size());
+    CString back;
+    uint32_t after = 0;
+    reader.WireString(back);
+    reader.U32(after);
+    ASSERT_TRUE(reader.Ok());
+    EXPECT_EQ(0xA1B2C3D4u, after);
+    EXPECT_EQ(0x7FFF, back.GetLength()); // cut before the character that would not fit whole
+    EXPECT_EQ(L'\u00e9', back[0x7FFE]);
+}
+
 TEST(WireString, ReadingNeverPassesTheAvailableBytes)
 {
     const uint8_t bytes[] = {5, 0, 'a', 'b', 'c'};

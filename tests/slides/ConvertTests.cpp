@@ -312,6 +312,19 @@ TEST_F(ConvertTest, StartRefusesEmptySourcesRunningWorkersAndMissingFolders)
     EXPECT_TRUE(FileExists(running.GetPackagePath()));
 }
 
+TEST_F(ConvertTest, ANullListenerGetsNoRecordOnTheNotifyingThread)
+{
+    CPPTMgr manager;
+    manager.AddListener(nullptr, WM_USER_CONVERT_PROGRESS);
+    // The failed start notifies on this thread.
+    EXPECT_FALSE(manager.StartConvert(m_out.File(L"a.ppt"), m_out.File(L"no\\such\\folder\\")));
+    MSG msg;
+    bool queued = PeekMessageW(&msg, reinterpret_cast<HWND>(-1), WM_USER_CONVERT_PROGRESS, WM_USER_CONVERT_PROGRESS,
+                               PM_REMOVE) != FALSE;
+    if (queued) delete reinterpret_cast<ConvertProgress*>(msg.lParam);
+    EXPECT_FALSE(queued) << "the record went to a queue nobody reads";
+}
+
 TEST_F(ConvertTest, EveryListenerGetsItsOwnRecordsAndEachIsFreed)
 {
     FakePowerPointInstall office;

@@ -73,6 +73,20 @@ TEST_F(Download, FetchesRunsTheInstallerSilentlyAndReports100)
     EXPECT_NE(std::string::npos, request.find("\r\nHost:127.0.0.1\r\n"));
 }
 
+TEST_F(Download, BytesAfterTheAnnouncedLengthStayOutOfTheInstaller)
+{
+    std::string installer = ProbeBytes();
+    server.Answer(FakeHttpServer::Ok(installer) + std::string(5000, 'Z'), true);
+    EXPECT_EQ(0, Run(Address(L"/setup.exe")));
+    std::string written = ReadFileBytes(temp.File(L"setup.exe"));
+    EXPECT_EQ(installer.size(), written.size());
+    EXPECT_TRUE(installer == written);
+    std::vector<WPARAM> percents = Percents();
+    ASSERT_FALSE(percents.empty());
+    percents.pop_back();
+    for (WPARAM p : percents) EXPECT_LE(p, 99u);
+}
+
 TEST_F(Download, BackslashesBecomeSlashes)
 {
     server.Answer(FakeHttpServer::Ok(ProbeBytes()));

@@ -91,3 +91,19 @@ TEST(UpdateProgram, RelocatesDownloadsInstallsAndRestartsTheClient)
                 FileExists(TempFolderPath() + L"Lumenvale-Update1.exe"));
     DeleteFileW(client + L".ran");
 }
+
+TEST(UpdateProgram, WithoutAWritableTemporaryFolderNothingIsStartedAndTheExitCodeSaysSo)
+{
+    CString probe = TestProgramFolder() + L"updater_probe.exe";
+    DeleteFileW(probe + L".ran");
+    CString missing = TestProgramFolder() + L"no-such-temp\\";
+    std::wstring environment = L"TMP=" + std::wstring(missing.GetString()) + L'\0' + L"TEMP=" +
+                               std::wstring(missing.GetString()) + L'\0' + L'\0';
+    ChildResult run = RunChild(TestProgramFolder() + L"Update.exe", L" " + probe + L" x;y;z", environment.c_str(),
+                               30000);
+    ASSERT_TRUE(run.finished);
+    EXPECT_EQ(1u, run.exitCode) << "no copy could be made, so nothing was started";
+    Sleep(500);
+    EXPECT_FALSE(FileExists(probe + L".ran")) << "the command line was started as a program";
+    DeleteFileW(probe + L".ran");
+}
