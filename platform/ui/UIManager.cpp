@@ -597,6 +597,8 @@ void CPaintManagerUI::LayoutIfNeeded()
         else if (m_hWndPaint) GetClientRect(m_hWndPaint, &rc);
         if (IsRectEmpty(&rc)) rc = m_pRoot->GetPos();
         if (!IsRectEmpty(&rc)) m_pRoot->SetPos(rc);
+        // Controls that size themselves from their own rectangle settle on a second pass.
+        if (m_bFirstLayout && !IsRectEmpty(&rc)) m_pRoot->SetPos(rc);
         if (m_bFirstLayout) {
             m_bFirstLayout = false;
             SendNotify(m_pRoot, DUI_MSGTYPE_WINDOWINIT);
