@@ -138,3 +138,47 @@ struct UnmanagedWindows {
     }
 } unmanagedWindows;
 } // namespace
+
+void LayOut(CPaintManagerUI& pm)
+{
+    // Painting lays the tree out first; a 1x1 memory DC keeps it off the screen.
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    RECT one{0, 0, 1, 1};
+    pm.PaintTo(dc, one);
+    SelectObject(dc, old);
+    DeleteObject(bitmap);
+    DeleteDC(dc);
+}
+
+POINT CentreOf(CPaintManagerUI& pm, const wchar_t* name)
+{
+    LayOut(pm);
+    CControlUI* control = pm.FindControl(name);
+    if (!control) return {-1, -1};
+    RECT rc = control->GetPos();
+    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+bool ClickControl(CPaintManagerUI& pm, const wchar_t* name)
+{
+    LayOut(pm);
+    CControlUI* control = pm.FindControl(name);
+    if (!control || !control->IsVisible()) return false;
+    RECT rc = control->GetPos();
+    if (IsRectEmpty(&rc)) return false;
+    POINT pt = CentreOf(pm, name);
+    ClickClient(pm.GetPaintWindow(), pt.x, pt.y);
+    return true;
+}
+
+void DragThrough(HWND window, const std::vector<POINT>& points)
+{
+    if (points.empty()) return;
+    MoveClient(window, points[0].x, points[0].y);
+    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(points[0].x, points[0].y));
+    for (size_t i = 1; i < points.size(); ++i)
+        SendMessageW(window, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(points[i].x, points[i].y));
+    SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(points.back().x, points.back().y));
+}
