@@ -141,12 +141,17 @@ struct UnmanagedWindows {
 
 void LayOut(CPaintManagerUI& pm)
 {
-    // Painting lays the tree out first; a 1x1 memory DC keeps it off the screen.
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, 1, 1);
+    // Painting lays the tree out first (and lets controls that place their parts while painting do
+    // so); a memory DC keeps it off the screen.
+    RECT client{};
+    GetClientRect(pm.GetPaintWindow(), &client);
+    if (IsRectEmpty(&client)) client = {0, 0, 1, 1};
+    HDC screen = GetDC(nullptr);
+    HDC dc = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(nullptr, screen);
     HGDIOBJ old = SelectObject(dc, bitmap);
-    RECT one{0, 0, 1, 1};
-    pm.PaintTo(dc, one);
+    pm.PaintTo(dc, client);
     SelectObject(dc, old);
     DeleteObject(bitmap);
     DeleteDC(dc);
