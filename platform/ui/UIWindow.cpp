@@ -353,6 +353,12 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     default: handled = FALSE; break;
     }
     if (handled) return result;
+    if (uMsg == WM_KEYDOWN) {
+        // Also here, for keys that reach the window through a loop without the pre-message filters.
+        bool filtered = false;
+        result = MessageHandler(uMsg, wParam, lParam, filtered);
+        if (filtered) return result;
+    }
     result = HandleCustomMessage(uMsg, wParam, lParam, handled);
     if (handled) return result;
     if (m_PaintManager.MessageHandler(uMsg, wParam, lParam, result)) return result;
