@@ -216,3 +216,39 @@ TEST(Roster, MenuOpensOnlyForATeacherOnAnotherRow)
     CStudentListElement::SetMenuOpener(nullptr);
     SetLocalUser(42, eRole_Teacher);
 }
+
+TEST(RowBorderAttributes, OneWidthOrFourAndColoursWithOrWithoutHash)
+{
+    struct Case {
+        const wchar_t* value;
+        int size;
+        RECT rect;
+    } cases[] = {
+        {L"3", 3, {0, 0, 0, 0}},
+        {L"1,2,3,4", 7, {1, 2, 3, 4}}, // the size stays as it was
+        {L"5,6", 7, {5, 6, 0, 0}},
+        {L"x,y,z,w", 7, {0, 0, 0, 0}},
+        {L"", 0, {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        RowBorder border;
+        border.size = 7;
+        border.rect = RECT{9, 9, 9, 9};
+        ASSERT_TRUE(ApplyRowBorderAttribute(border, L"itembordersize", c.value));
+        EXPECT_EQ(border.size, c.size) << c.value;
+        EXPECT_EQ(border.rect.left, c.rect.left) << c.value;
+        EXPECT_EQ(border.rect.top, c.rect.top) << c.value;
+        EXPECT_EQ(border.rect.right, c.rect.right) << c.value;
+        EXPECT_EQ(border.rect.bottom, c.rect.bottom) << c.value;
+    }
+    RowBorder border;
+    EXPECT_TRUE(ApplyRowBorderAttribute(border, L"itembordercolor", L"#FF102030"));
+    EXPECT_TRUE(ApplyRowBorderAttribute(border, L"itemhotbordercolor", L"FF405060"));
+    EXPECT_TRUE(ApplyRowBorderAttribute(border, L"itemselectedbordercolor", L"  #80FFFFFF"));
+    EXPECT_TRUE(ApplyRowBorderAttribute(border, L"itemheight", L"24"));
+    EXPECT_FALSE(ApplyRowBorderAttribute(border, L"bkcolor", L"#FF000000"));
+    EXPECT_EQ(border.color, 0xFF102030u);
+    EXPECT_EQ(border.hotColor, 0xFF405060u);
+    EXPECT_EQ(border.selectedColor, 0x80FFFFFFu);
+    EXPECT_EQ(border.itemHeight, 24);
+}
