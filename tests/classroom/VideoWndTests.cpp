@@ -133,3 +133,30 @@ TEST(VideoWindowPlain, WithoutCoverItIgnoresSelection)
     EXPECT_EQ(parent.Count(WM_USER_PANEL_ACTION), 1u); // only the click with the selected flag
     DestroyWindow(hwnd);
 }
+
+TEST(VideoWindowPaint, ShowsAWhiteLoadingPicture)
+{
+    UseProgramFolderSkins();
+    TopLevelSink parent({40, 40, 440, 340});
+    auto* video = new CVideoWnd(eVideoCover_None);
+    HWND hwnd = video->Create(parent.Handle(), L"VideoLive");
+    ASSERT_TRUE(hwnd);
+    MoveWindow(hwnd, 0, 0, 320, 240, TRUE);
+    InvalidateRect(hwnd, nullptr, TRUE);
+    UpdateWindow(hwnd);
+    // Read back what reached the screen: white around the text, dark pixels of the text near the middle.
+    HDC screen = GetDC(nullptr);
+    int white = 0, dark = 0;
+    for (int y = 40; y < 280; y += 4)
+        for (int x = 40; x < 360; x += 4) {
+            const COLORREF c = GetPixel(screen, x, y);
+            if (c == RGB(255, 255, 255)) ++white;
+        }
+    for (int y = 40 + 120 - 15; y < 40 + 120 + 5; ++y)
+        for (int x = 40 + 160 - 35; x < 40 + 160 + 60; ++x)
+            if (GetRValue(GetPixel(screen, x, y)) < 128) ++dark;
+    ReleaseDC(nullptr, screen);
+    EXPECT_GT(white, 80 * 60 * 9 / 10);
+    EXPECT_GT(dark, 10);
+    DestroyWindow(hwnd);
+}
