@@ -54,6 +54,8 @@ CControlUI* CPenToolWnd::CreateControl(LPCTSTR pstrClass)
 void CPenToolWnd::InitWindow()
 {
     m_parent = ::GetParent(m_hWnd);
+    // The combos start on the bar's own pen; showing it is not a change.
+    ShowReceivedPen(m_pen);
     SetToolsDisabled(1);
 }
 

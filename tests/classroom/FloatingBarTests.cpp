@@ -59,6 +59,10 @@ TEST_F(PenTool, ToolsStartLockedAndTheLockCheckBoxFreesThem)
     for (const wchar_t* name : kTools) EXPECT_FALSE(Enabled(name)) << name;
     ASSERT_TRUE(parent.WaitFor(WM_USER_UI_NOTICE, 1));
     EXPECT_EQ(ToolNotices(), (std::vector<LPARAM>{0}));
+    // The combos show the starting pen (black, width 3) without announcing it.
+    EXPECT_EQ(Combo(L"ColorCombo")->GetCurSel(), 4);
+    EXPECT_EQ(Combo(L"PenSizeCombo")->GetCurSel(), 1);
+    EXPECT_EQ(parent.Count(WM_USER_PEN_CHANGED), 0u);
 
     ASSERT_TRUE(ClickControl(*pm, L"LockCheck"));
     for (const wchar_t* name : kTools) EXPECT_TRUE(Enabled(name)) << name;
