@@ -266,3 +266,54 @@ TEST_F(PaintStore, ConcurrentRemovalsTakeEachEntryOnce)
     clearer.join();
     EXPECT_EQ(RemotePaintStore::Count(), 0u);
 }
+
+TEST_F(PaintStore, RandomReceivedRecordsNeverBreakTheStore)
+{
+    // Kinds, bodies, surface sizes and points as a faulty or hostile peer might send them.
+    uint32_t seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    size_t expected = 0;
+    for (int round = 0; round < 2000; ++round) {
+        ReceivedPaintObject r;
+        r.kind = static_cast<uint8_t>(next());
+        r.ownerId = next();
+        const uint32_t body = next() % 4;
+        if (body == 1) r.pen = new PenBody{static_cast<uint8_t>(next()), static_cast<uint8_t>(next()),
+                                           static_cast<uint8_t>(next()), next()};
+        if (body == 2) {
+            r.stroke = new StrokeRecord;
+            const uint16_t pageNo = static_cast<uint16_t>(next() % 2 ? 1 : next());
+            const uint64_t doc = next() % 2 ? 0 : next();
+            r.stroke->head = StrokeHead{pageNo, next(), doc, static_cast<uint8_t>(next()),
+                                        static_cast<uint16_t>(next() % 3 ? next() : 0),
+                                        static_cast<uint16_t>(next() % 3 ? next() : 0)};
+            for (uint32_t i = next() % 20; i > 0; --i)
+                r.stroke->points.push_back({static_cast<int16_t>(next()), static_cast<int16_t>(next())});
+        }
+        const uint8_t target = r.kind & 0x0F;
+        if (target == 1 && r.pen) ++expected;
+        if ((target == 2 || target == 3) && r.stroke && r.stroke->head.surfaceWidth && r.stroke->head.surfaceHeight)
+            ++expected;
+        RemotePaintStore::Add(r);
+    }
+    EXPECT_EQ(RemotePaintStore::Count(), expected);
+    // Every stored point stays within what a 16-bit coordinate on the sender's surface can give.
+    size_t strokesSeen = 0;
+    for (uint8_t kind = 2; kind <= 3; ++kind) {
+        FreePaintObjects(page);
+        RemotePaintStore::GetPage(kind, 0, 1, page);
+        for (PaintObject* o : page) {
+            if (o->type != ePaintObject_Stroke) continue;
+            ++strokesSeen;
+            for (const PaintPoint& p : o->stroke->points) {
+                EXPECT_GE(p.x, 0.0f);
+                EXPECT_LE(p.x, 65535.0f);
+                EXPECT_GE(p.y, 0.0f);
+            }
+        }
+    }
+    EXPECT_GT(strokesSeen, 5u);
+}
