@@ -27,6 +27,7 @@ LRESULT CBubbleMenu::OnKillFocus(UINT, WPARAM, LPARAM, BOOL& bHandled)
 
 void CBubbleMenu::OnFinalMessage(HWND hWnd)
 {
+    if (finalMessageSeen) *finalMessageSeen = true;
     WindowImplBase::OnFinalMessage(hWnd);
     delete this;
 }
@@ -34,11 +35,14 @@ void CBubbleMenu::OnFinalMessage(HWND hWnd)
 HWND ShowBubbleMenu(POINT pt, CBubbleMenu* menu, HWND owner)
 {
     if (!menu) return nullptr;
+    bool gone = false;
+    menu->finalMessageSeen = &gone;
     HWND hwnd = menu->Create(owner, L"", 0x94000000, 0x20008, 0, 0, 0, 0);
     if (!hwnd) {
-        delete menu;
+        if (!gone) delete menu; // never became a window
         return nullptr;
     }
+    menu->finalMessageSeen = nullptr;
     const SIZE init = menu->GetPaintManager()->GetInitSize();
     RECT ownerRect{};
     GetWindowRect(owner, &ownerRect);

@@ -8,6 +8,9 @@ class CBubbleMenu : public WindowImplBase {
 public:
     void InitWindow() override;
     void OnFinalMessage(HWND hWnd) override;
+    // Set while the window is being created: a creation that fails after the window existed ends in
+    // the final message, which has deleted the menu already.
+    bool* finalMessageSeen = nullptr;
 
 protected:
     LRESULT OnKillFocus(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;

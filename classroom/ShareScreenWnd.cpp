@@ -7,6 +7,11 @@
 
 #include <oleauto.h>
 
+#if __has_include("dialogs/ChatWnd.h")
+#include "dialogs/ChatWnd.h"
+#define LV_HAVE_CHAT_WINDOW 1
+#endif
+
 #include <algorithm>
 #include <memory>
 
@@ -23,6 +28,23 @@ void CShareScreenWnd::InitWindow()
     auto setLayered = reinterpret_cast<SetLayeredFn>(
         GetProcAddress(GetModuleHandleW(L"User32.dll"), "SetLayeredWindowAttributes"));
     if (setLayered) setLayered(m_hWnd, 0, 10, LWA_COLORKEY);
+    CreateChatWindow();
+}
+
+void CShareScreenWnd::CreateChatWindow()
+{
+#ifdef LV_HAVE_CHAT_WINDOW
+    auto* chat = new (std::nothrow) CChatWnd;
+    if (!chat) return;
+    // A failed creation that got as far as the window has deleted the chat window in its final message.
+    if (!chat->Create(nullptr, L"ChatWnd", 0x94000000, 0, 0, 0, 0, 0)) {
+        LOG_ERROR(L"share bar: the chat window cannot be created");
+        return;
+    }
+    m_chatWnd = chat->GetHWND();
+    ShowChat(true);
+    ::ShowWindow(m_chatWnd, SW_HIDE);
+#endif
 }
 
 HWND CShareScreenWnd::MainWindow() const
