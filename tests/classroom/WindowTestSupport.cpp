@@ -100,45 +100,6 @@ void UseLanguageTable(bool english)
     session->languageTable->Load();
 }
 
-namespace {
-// Xvfb runs without a window manager: Wine then waits two seconds for every managed window it hides
-// or destroys. Asking the X11 driver, for this program only, to leave every window unmanaged avoids
-// that wait; it has to be set before the driver loads, so before main.
-struct UnmanagedWindows {
-    UnmanagedWindows()
-    {
-        wchar_t path[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, path, MAX_PATH);
-        const wchar_t* name = wcsrchr(path, L'\\');
-        std::wstring key = L"Software\\Wine\\AppDefaults\\";
-        key += name ? name + 1 : path;
-        key += L"\\X11 Driver";
-        HKEY hkey = nullptr;
-        wchar_t value[4] = {};
-        DWORD size = sizeof(value);
-        if (RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"Managed", RRF_RT_REG_SZ, nullptr, value, &size) ==
-            ERROR_SUCCESS)
-            return;
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &hkey, nullptr) !=
-            ERROR_SUCCESS)
-            return;
-        RegSetValueExW(hkey, L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"N"), 4);
-        RegCloseKey(hkey);
-        // The driver of this process may have read its options already: run again as a new process.
-        STARTUPINFOW si{sizeof(si)};
-        PROCESS_INFORMATION pi{};
-        std::wstring commandLine = GetCommandLineW();
-        if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return;
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        DWORD code = 1;
-        GetExitCodeProcess(pi.hProcess, &code);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        ExitProcess(code);
-    }
-} unmanagedWindows;
-} // namespace
-
 void LayOut(CPaintManagerUI& pm)
 {
     // Painting lays the tree out first (and lets controls that place their parts while painting do
