@@ -152,11 +152,15 @@ bool CPaintManagerUI::TranslateMessage(const LPMSG pMsg)
         if (pMsg->hwnd != paint && !IsChild(paint, pMsg->hwnd)) continue;
         LRESULT result = 0;
         if (manager->PreMessageHandler(pMsg->message, pMsg->wParam, pMsg->lParam, result)) return true;
-        // Tab is taken here so that a native child (an edit box) never sees it and no tab character
-        // follows it.
-        if (pMsg->message == WM_KEYDOWN && IsTabKey(pMsg->wParam) &&
-            manager->SetNextTabControl(GetKeyState(VK_SHIFT) >= 0))
-            return true;
+    }
+    // Tab is taken here so that a native child (an edit box) never sees it and no tab character
+    // follows it. It belongs to the nearest window with a manager: a skinned child window inside a
+    // skinned window walks its own controls.
+    if (pMsg->message != WM_KEYDOWN || !IsTabKey(pMsg->wParam)) return false;
+    for (HWND wnd = pMsg->hwnd; wnd && wnd != GetDesktopWindow(); wnd = GetAncestor(wnd, GA_PARENT)) {
+        for (CPaintManagerUI* manager : s_managers) {
+            if (manager->GetPaintWindow() == wnd) return manager->SetNextTabControl(GetKeyState(VK_SHIFT) >= 0);
+        }
     }
     return false;
 }

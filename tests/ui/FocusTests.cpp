@@ -143,3 +143,24 @@ TEST(UiFocus, TabLeavesANativeEditBoxWithoutTypingATab)
     }
     EXPECT_EQ(FocusName(host), L"e");
 }
+
+TEST(UiFocus, ASkinnedChildWindowWalksItsOwnControls)
+{
+    UiTestHost outer(true), inner(true);
+    ASSERT_NE(outer.Window(), nullptr);
+    ASSERT_NE(inner.Window(), nullptr);
+    ASSERT_TRUE(outer.Load(LR"(<VerticalLayout><Button name="o1" height="20"/><Button name="o2" height="20"/></VerticalLayout>)",
+                           {0, 0, 200, 100}));
+    ASSERT_TRUE(inner.Load(LR"(<VerticalLayout><Button name="i1" height="20"/><Button name="i2" height="20"/></VerticalLayout>)",
+                           {0, 0, 100, 50}));
+    SetWindowLongW(inner.Window(), GWL_STYLE, WS_CHILD | WS_VISIBLE);
+    SetParent(inner.Window(), outer.Window());
+    MSG msg{inner.Window(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(CPaintManagerUI::TranslateMessage(&msg));
+    EXPECT_EQ(FocusName(inner), L"i1");
+    EXPECT_EQ(outer.Manager().GetFocus(), nullptr);
+    MSG parent{outer.Window(), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
+    EXPECT_TRUE(CPaintManagerUI::TranslateMessage(&parent));
+    EXPECT_EQ(FocusName(outer), L"o1");
+    SetParent(inner.Window(), nullptr);
+}
