@@ -157,7 +157,13 @@ void CImageElementUI::DrawItemText(HDC hDC, const RECT& rcItem)
 
 // ---- Grid ----
 
-CEmotionListUI::CEmotionListUI() { SetItemShowHtml(true); }
+CEmotionListUI::CEmotionListUI()
+{
+    SetItemShowHtml(true);
+    // The header only carries the column rectangles: with no height of its own the rows start at
+    // the grid's top, where the cell hit test expects them.
+    GetHeader()->SetMaxHeight(0);
+}
 
 CEmotionListUI::~CEmotionListUI()
 {

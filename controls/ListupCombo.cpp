@@ -28,12 +28,8 @@ RECT PlaceDropUpList(const RECT& combo, SIZE dropBox, int itemsHeight, POINT ori
     return rc;
 }
 
-void CLVListUpComboWnd::Init(CLVListupComboUI* pOwner)
+RECT CLVListUpComboWnd::PlaceList(CComboUI* pOwner)
 {
-    // The layer's drop window builds the list, owns the native window and its closing rules; only
-    // the place differs.
-    CComboWnd::Init(pOwner);
-    if (!m_hWnd) return;
     RECT combo = pOwner->GetPos();
     SIZE drop = pOwner->GetDropBoxSize();
     int listWidth = drop.cx > 0 ? drop.cx : combo.right - combo.left;
@@ -47,9 +43,7 @@ void CLVListUpComboWnd::Init(CLVListupComboUI* pOwner)
     ClientToScreen(paint, &origin);
     MONITORINFO mi = {sizeof(mi)};
     GetMonitorInfoW(MonitorFromWindow(paint, MONITOR_DEFAULTTOPRIMARY), &mi);
-    RECT rc = PlaceDropUpList(combo, drop, itemsHeight, origin, mi.rcWork.top);
-    SetWindowPos(m_hWnd, nullptr, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    return PlaceDropUpList(combo, drop, itemsHeight, origin, mi.rcWork.top);
 }
 
 LPVOID CLVListupComboUI::GetInterface(LPCTSTR pstrName)

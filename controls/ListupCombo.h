@@ -12,7 +12,8 @@ RECT PlaceDropUpList(const RECT& combo, SIZE dropBox, int itemsHeight, POINT ori
 class CLVListUpComboWnd : public CComboWnd {
 public:
     LPCTSTR GetWindowClassName() const override { return L"__LumenvaleListUpComboWnd"; }
-    void Init(CLVListupComboUI* pOwner);
+    // Above the combo, or below it without room above (PlaceDropUpList).
+    RECT PlaceList(CComboUI* pOwner) override;
 };
 
 class CLVListupComboUI : public CComboUI {

@@ -102,6 +102,22 @@ public:
     void Deflate(int l, int t, int r, int b) { left += l; top += t; right -= r; bottom -= b; }
 };
 
+class CDuiSize : public SIZE {
+public:
+    CDuiSize() { cx = cy = 0; }
+    CDuiSize(const SIZE& src) { cx = src.cx; cy = src.cy; }
+    CDuiSize(int x, int y) { cx = x; cy = y; }
+};
+
+class CDuiPoint : public POINT {
+public:
+    CDuiPoint() { x = y = 0; }
+    CDuiPoint(const POINT& src) { x = src.x; y = src.y; }
+    CDuiPoint(int px, int py) { x = px; y = py; }
+    // The point of a mouse message's lParam (signed: left of or above the window is negative).
+    explicit CDuiPoint(LPARAM lParam) { x = static_cast<short>(LOWORD(lParam)); y = static_cast<short>(HIWORD(lParam)); }
+};
+
 struct TEventUI {
     int Type = 0;
     CControlUI* pSender = nullptr;

@@ -492,6 +492,8 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(availableSize);
         RECT padding = control->GetPadding();
+        // A maximum height of 0 keeps a control laid out (its children placed) but takes no room.
+        if (control->GetMaxHeight() == 0) continue;
         if (sz.cy == 0) ++adjustables;
         else fixedTotal += Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
         fixedTotal += padding.top + padding.bottom;
@@ -512,6 +514,12 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         }
         RECT padding = control->GetPadding();
         SIZE sz = control->EstimateSize(availableSize);
+        if (control->GetMaxHeight() == 0) {
+            int width = Clamp(available.cx - padding.left - padding.right, control->GetMinWidth(), control->GetMaxWidth());
+            if (control->GetFixedWidth() != 0) width = control->GetFixedWidth();
+            control->SetPos(RECT{content.left + padding.left, y, content.left + padding.left + width, y});
+            continue;
+        }
         if (sz.cy == 0) {
             ++adjustableSeen;
             sz.cy = expand + (adjustableSeen == adjustables ? remainder : 0);

@@ -538,6 +538,18 @@ void CComboWnd::Init(CComboUI* pOwner)
 {
     m_pOwner = pOwner;
     m_iOldSel = pOwner->GetCurSel();
+    HWND paint = pOwner->GetManager()->GetPaintWindow();
+    RECT rc = PlaceList(pOwner);
+    Create(paint, nullptr, WS_POPUP, WS_EX_TOOLWINDOW, rc);
+    if (!m_hWnd) return;
+    HWND owner = paint;
+    while (GetParent(owner)) owner = GetParent(owner);
+    ::ShowWindow(m_hWnd, SW_SHOW);
+    ::SendMessageW(owner, WM_NCACTIVATE, TRUE, 0);
+}
+
+RECT CComboWnd::PlaceList(CComboUI* pOwner)
+{
     SIZE szDrop = pOwner->GetDropBoxSize();
     RECT rcOwner = pOwner->GetPos();
     RECT rc = rcOwner;
@@ -565,11 +577,7 @@ void CComboWnd::Init(CComboUI* pOwner)
         rc.bottom = top.y;
         rc.top = rc.bottom - height;
     }
-    Create(paint, nullptr, WS_POPUP, WS_EX_TOOLWINDOW, rc);
-    HWND owner = paint;
-    while (GetParent(owner)) owner = GetParent(owner);
-    ::ShowWindow(m_hWnd, SW_SHOW);
-    ::SendMessageW(owner, WM_NCACTIVATE, TRUE, 0);
+    return rc;
 }
 
 void CComboWnd::OnFinalMessage(HWND)

@@ -195,8 +195,12 @@ class CComboUI;
 
 class CComboWnd : public CWindowWnd {
 public:
+    // Places the list (PlaceList), creates and shows it.
     void Init(CComboUI* pOwner);
     LPCTSTR GetWindowClassName() const override { return L"ComboWnd"; }
+    // The list's rectangle in screen coordinates, asked before the window exists: below the combo,
+    // above it when the work area ends first. Drop windows that open elsewhere override it.
+    virtual RECT PlaceList(CComboUI* pOwner);
     void OnFinalMessage(HWND hWnd) override;
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     void EnsureVisible(int iIndex);

@@ -46,9 +46,22 @@ struct NameSearch {
     const wchar_t* name;
 };
 
+// Gathers every tab stop and never stops the walk.
+CControlUI* CALLBACK CollectTabStops(CControlUI* pThis, LPVOID pData)
+{
+    if (pThis->GetControlFlags() & UIFLAG_TABSTOP) static_cast<std::vector<CControlUI*>*>(pData)->push_back(pThis);
+    return nullptr;
+}
+
 CControlUI* CALLBACK FindControlByName(CControlUI* pThis, LPVOID pData)
 {
     return pThis->GetName() == static_cast<NameSearch*>(pData)->name ? pThis : nullptr;
+}
+
+// Tab without Ctrl or Alt, which belong to the system and to accelerators.
+bool IsTabKey(WPARAM key)
+{
+    return key == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
 }
 
 WORD KeyState()
@@ -139,6 +152,15 @@ bool CPaintManagerUI::TranslateMessage(const LPMSG pMsg)
         if (pMsg->hwnd != paint && !IsChild(paint, pMsg->hwnd)) continue;
         LRESULT result = 0;
         if (manager->PreMessageHandler(pMsg->message, pMsg->wParam, pMsg->lParam, result)) return true;
+    }
+    // Tab is taken here so that a native child (an edit box) never sees it and no tab character
+    // follows it. It belongs to the nearest window with a manager: a skinned child window inside a
+    // skinned window walks its own controls.
+    if (pMsg->message != WM_KEYDOWN || !IsTabKey(pMsg->wParam)) return false;
+    for (HWND wnd = pMsg->hwnd; wnd && wnd != GetDesktopWindow(); wnd = GetAncestor(wnd, GA_PARENT)) {
+        for (CPaintManagerUI* manager : s_managers) {
+            if (manager->GetPaintWindow() == wnd) return manager->SetNextTabControl(GetKeyState(VK_SHIFT) >= 0);
+        }
     }
     return false;
 }
@@ -388,6 +410,27 @@ void CPaintManagerUI::SetFocus(CControlUI* pControl)
         pControl->Event(event);
         SendNotify(pControl, DUI_MSGTYPE_SETFOCUS);
     }
+}
+
+bool CPaintManagerUI::SetNextTabControl(bool bForward)
+{
+    if (!m_pRoot) return false;
+    std::vector<CControlUI*> stops;
+    m_pRoot->FindControl(CollectTabStops, &stops, UIFIND_VISIBLE | UIFIND_ENABLED | UIFIND_ME_FIRST);
+    if (stops.empty()) return false;
+    auto at = std::find(stops.begin(), stops.end(), m_pFocus);
+    size_t count = stops.size();
+    size_t next;
+    if (at == stops.end()) next = bForward ? 0 : count - 1;
+    else {
+        size_t index = static_cast<size_t>(at - stops.begin());
+        next = bForward ? (index + 1) % count : (index + count - 1) % count;
+    }
+    // The keyboard leaves a native child (an edit box being edited) so that it closes as it would on
+    // a click elsewhere; a control that hosts one takes it back when it gets the focus.
+    if (m_hWndPaint && ::GetFocus() != m_hWndPaint) ::SetFocus(m_hWndPaint);
+    stops[next]->SetFocus();
+    return m_pFocus == stops[next];
 }
 
 CControlUI* CPaintManagerUI::FindControl(POINT pt) const
@@ -856,6 +899,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     case WM_KEYDOWN:
     case WM_KEYUP:
     case WM_CHAR: {
+        if (uMsg == WM_KEYDOWN && IsTabKey(wParam) && SetNextTabControl(GetKeyState(VK_SHIFT) >= 0)) return true;
         CControlUI* target = uMsg == WM_KEYUP && m_pEventKey ? m_pEventKey : m_pFocus;
         if (!target) break;
         TEventUI event;

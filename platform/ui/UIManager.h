@@ -99,6 +99,9 @@ public:
 
     CControlUI* GetFocus() const { return m_pFocus; }
     void SetFocus(CControlUI* pControl);
+    // Moves the focus to the next (or previous) visible, enabled control with UIFLAG_TABSTOP in tree
+    // order, wrapping at the ends; false when the window has no such control.
+    bool SetNextTabControl(bool bForward = true);
     CControlUI* GetRoot() const { return m_pRoot; }
     CControlUI* FindControl(POINT pt) const;
     CControlUI* FindControl(LPCTSTR pstrName) const;

@@ -200,26 +200,6 @@ void CRenderEngine::DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const
     SelectObject(hDC, oldFont);
 }
 
-void CRenderEngine::DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wchar_t* pstrText,
-                                 DWORD dwTextColor, int iFont, UINT uStyle)
-{
-    if (!pstrText) return;
-    CDuiString plain;
-    for (const wchar_t* p = pstrText; *p; ++p) {
-        if (*p == L'<' || *p == L'{') {
-            wchar_t close = *p == L'<' ? L'>' : L'}';
-            const wchar_t* end = wcschr(p, close);
-            if (end) {
-                if (p[1] == L'n' && p[2] == close) plain += L'\n';
-                p = end;
-                continue;
-            }
-        }
-        plain += *p;
-    }
-    DrawText(hDC, pManager, rc, plain, dwTextColor, iFont, uStyle);
-}
-
 SIZE CRenderEngine::GetTextSize(HDC hDC, CPaintManagerUI* pManager, const wchar_t* pstrText, int iFont, UINT)
 {
     SIZE size{0, 0};

@@ -10,6 +10,12 @@ struct TImageInfo {
     bool alphaChannel = false;
 };
 
+// Where a link of marked-up text was drawn.
+struct THtmlLink {
+    RECT rc;
+    CDuiString target;
+};
+
 class CRenderEngine {
 public:
     // Decodes a PNG, JPEG, BMP or GIF (first frame) file through GDI+; null on failure (logged).
@@ -23,9 +29,12 @@ public:
     // Text in colour and font (index into the manager's fonts, -1 the default) with DT_* style.
     static void DrawText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wchar_t* pstrText, DWORD dwTextColor,
                          int iFont, UINT uStyle);
-    // Text with simple markup: tags in <> or {} are dropped, the rest drawn as plain text.
+    // Text with inline markup in <> or {}: b, i, u, s, c #colour, f font, a target, n, p, x pixels.
+    // DT_SINGLELINE, DT_WORDBREAK, DT_CENTER/DT_RIGHT, DT_VCENTER/DT_BOTTOM, DT_END_ELLIPSIS and
+    // DT_CALCRECT (rc becomes the text's extent, nothing drawn) are honoured. pLinks, when given,
+    // receives the rectangle and target of every drawn piece of a link.
     static void DrawHtmlText(HDC hDC, CPaintManagerUI* pManager, RECT& rc, const wchar_t* pstrText,
-                             DWORD dwTextColor, int iFont, UINT uStyle);
+                             DWORD dwTextColor, int iFont, UINT uStyle, std::vector<THtmlLink>* pLinks = nullptr);
     static SIZE GetTextSize(HDC hDC, CPaintManagerUI* pManager, const wchar_t* pstrText, int iFont, UINT uStyle);
 
     // Draws part of an image: rcBmpPart of the image into rc, the corners rcCorners kept unscaled.

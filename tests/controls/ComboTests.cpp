@@ -5,7 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace {
+
+// The rectangle each drop-up list window was created with.
+std::vector<RECT> g_created;
+
+LRESULT CALLBACK RecordCreation(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        auto* cbt = reinterpret_cast<CBT_CREATEWNDW*>(lParam);
+        wchar_t cls[64] = {};
+        GetClassNameW(reinterpret_cast<HWND>(wParam), cls, 64);
+        if (wcscmp(cls, L"__LumenvaleListUpComboWnd") == 0) {
+            const CREATESTRUCTW* cs = cbt->lpcs;
+            g_created.push_back(RECT{cs->x, cs->y, cs->x + cs->cx, cs->y + cs->cy});
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 bool SameRect(const RECT& a, const RECT& b)
 {
@@ -103,7 +122,10 @@ TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
     RECT crc = combo->GetPos();
     ASSERT_EQ(crc.top, 250);
 
+    g_created.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
     host.Click(crc.left + 10, crc.top + 10);
+    UnhookWindowsHookEx(hook);
     ASSERT_NE(combo->GetDropWindow(), nullptr);
     HWND list = combo->GetDropWindow()->GetHWND();
     ASSERT_TRUE(IsWindow(list));
@@ -118,6 +140,9 @@ TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
     EXPECT_EQ(wrc.right - wrc.left, 160);
     EXPECT_EQ(wrc.bottom - origin.y, crc.top - 6);
     EXPECT_EQ(wrc.bottom - wrc.top, 70); // three visible items and 10
+    // The window was created where it stays: it never showed below the combo first.
+    ASSERT_EQ(g_created.size(), 1u);
+    EXPECT_TRUE(SameRect(g_created[0], wrc));
     EXPECT_EQ(host.Of(DUI_MSGTYPE_DROPDOWN).size(), 1u);
     EXPECT_TRUE(combo->Activate()); // already open: nothing more
     EXPECT_EQ(host.Of(DUI_MSGTYPE_DROPDOWN).size(), 1u);

@@ -196,3 +196,34 @@ TEST(EmotionGrid, AClickSendsItemclickThenSelectImage)
     EXPECT_EQ(kinds, expected);
     EXPECT_EQ(g.host.Of(DUI_MSGTYPE_SELECTIMAGE)[0].sender, g.grid);
 }
+
+TEST(EmotionGrid, TheHeaderTakesNoRoomSoHitCellsArePaintedCells)
+{
+    Grid g(30);
+    ASSERT_TRUE(g.Load());
+    RECT grid = g.grid->GetPos();
+    RECT header = g.grid->GetHeader()->GetPos();
+    EXPECT_EQ(header.bottom - header.top, 0);
+    // The header still carries the column rectangles, 20 pixels each across 280.
+    ASSERT_EQ(g.grid->GetHeader()->GetCount(), 14);
+    RECT col3 = g.grid->GetHeader()->GetItemAt(3)->GetPos();
+    EXPECT_EQ(col3.left, grid.left + 60);
+    EXPECT_EQ(col3.right, grid.left + 80);
+    for (int r = 0; r < 3; ++r) {
+        RECT row = g.grid->GetItemAt(r)->GetPos();
+        EXPECT_EQ(row.top, grid.top + r * 31) << r;
+        EXPECT_EQ(row.bottom, row.top + 31) << r;
+    }
+    // The image painted under a point is the one the hit test names for it.
+    MemoryDib dib(280, 200);
+    dib.Fill(0xFFFFFF);
+    g.host.PaintAll(dib, {0, 0, 280, 200});
+    POINT one = g.Cell(0, 1);
+    EXPECT_EQ(dib.At(one.x, one.y), 0xFFFF00u); // the one-frame yellow image
+    g.grid->AnimateImageAt(10, one);
+    EXPECT_EQ(g.grid->GetHotImagePath(), g.folder + L"e01.gif");
+    POINT later = g.Cell(1, 3);
+    EXPECT_EQ(dib.At(later.x, later.y), 0xFF0000u);
+    g.grid->AnimateImageAt(10, later);
+    EXPECT_EQ(g.grid->GetHotImagePath(), g.folder + L"e17.gif");
+}

@@ -10,6 +10,12 @@ TEST(UiParsers, ColoursRectanglesAndAttributeLists)
     EXPECT_EQ(ParseColor(L"80FFFFFF"), 0x80FFFFFFu);
     EXPECT_EQ(ParseColor(L"   #FF000001"), 0xFF000001u);
     EXPECT_EQ(ParseColor(nullptr), 0u);
+    // Mouse positions left of or above a window arrive as negative 16-bit halves.
+    CDuiPoint pt(static_cast<LPARAM>(MAKELPARAM(-5, 300)));
+    EXPECT_EQ(pt.x, -5);
+    EXPECT_EQ(pt.y, 300);
+    CDuiSize size(SIZE{3, 4});
+    EXPECT_EQ(size.cx, 3);
     RECT rc = ParseRect(L"1,2,30,40");
     EXPECT_EQ(rc.left, 1);
     EXPECT_EQ(rc.top, 2);

@@ -241,3 +241,31 @@ TEST(UiPaint, LabelsSizeFromFontAndHtmlTagsAreNotShown)
     RECT html = host.Find(L"html")->GetPos();
     EXPECT_EQ(dib.CountOther(html, 0xFFFFFF), 0);
 }
+
+TEST(UiLayout, AZeroMaximumHeightTakesNoRoomButPlacesItsChildren)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout childpadding="4">
+      <HorizontalLayout name="strip" maxheight="0"><Control name="a" width="30"/><Control name="b"/></HorizontalLayout>
+      <Control name="fill" bkcolor="#FF00FF00"/>
+      <Control name="fixed" height="20"/>
+    </VerticalLayout>)",
+                          {0, 0, 100, 100}));
+    RECT strip = host.Find(L"strip")->GetPos();
+    RECT fill = host.Find(L"fill")->GetPos();
+    EXPECT_EQ(strip.top, 0);
+    EXPECT_EQ(strip.bottom, 0);
+    EXPECT_EQ(strip.right, 100);
+    // No padding is spent on it either: the stretching sibling starts at the top.
+    EXPECT_EQ(fill.top, 0);
+    EXPECT_EQ(fill.bottom, 76);
+    RECT a = host.Find(L"a")->GetPos();
+    RECT b = host.Find(L"b")->GetPos();
+    EXPECT_EQ(a.right, 30);
+    EXPECT_EQ(b.left, 30);
+    EXPECT_EQ(b.right, 100);
+    MemoryDib dib(100, 100);
+    dib.Fill(0xFFFFFF);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 100});
+    EXPECT_EQ(dib.At(50, 0), 0x00FF00u);
+}
