@@ -2,6 +2,7 @@
 
 #include "core/Logger.h"
 #include "core/SessionContext.h"
+#include "controls/PosLayouts.h"
 #include "core/WindowMessages.h"
 #include "database/SqliteMgr.h"
 #include "dialogs/MessageBox.h"
@@ -38,38 +39,6 @@ bool IsCombo(CControlUI* control)
 
 // ---- CLocalPreviewWnd ----
 
-void CPreviewContainerUI::Bind(HWND window)
-{
-    m_window = window;
-    Follow();
-}
-
-void CPreviewContainerUI::SetPos(RECT rc)
-{
-    CContainerUI::SetPos(rc);
-    Follow();
-}
-
-void CPreviewContainerUI::SetVisible(bool bVisible)
-{
-    CContainerUI::SetVisible(bVisible);
-    Follow();
-}
-
-void CPreviewContainerUI::SetInternVisible(bool bVisible)
-{
-    CContainerUI::SetInternVisible(bVisible);
-    Follow();
-}
-
-void CPreviewContainerUI::Follow()
-{
-    if (!m_window || !::IsWindow(m_window)) return;
-    RECT rc = GetPos();
-    ::MoveWindow(m_window, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, TRUE);
-    ::ShowWindow(m_window, IsVisible() ? SW_SHOWNA : SW_HIDE);
-}
-
 LRESULT CLocalPreviewWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     if (uMsg == WM_ERASEBKGND) {
@@ -92,8 +61,7 @@ CSettingWnd::~CSettingWnd()
 
 CControlUI* CSettingWnd::CreateControl(LPCTSTR pstrClass)
 {
-    // The preview container is a plain container here; the native preview window follows its place.
-    if (wcscmp(pstrClass, L"WinContainer") == 0) return new CPreviewContainerUI;
+    if (wcscmp(pstrClass, L"WinContainer") == 0) return new CWinContainerUI;
     return WindowImplBase::CreateControl(pstrClass);
 }
 
@@ -246,7 +214,8 @@ void CSettingWnd::StartPreview()
             return;
         }
         m_preview = std::move(preview);
-        if (auto* place = dynamic_cast<CPreviewContainerUI*>(container)) place->Bind(m_preview->GetHWND());
+        if (auto* place = static_cast<CWinContainerUI*>(container->GetInterface(L"WinContainer")))
+            place->SetEmbedWindow(m_preview->GetHWND());
     }
     container->SetVisible(true);
     m_PaintManager.NeedUpdate();

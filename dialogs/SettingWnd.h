@@ -20,19 +20,6 @@ protected:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
 };
 
-// The place of the preview in the skin: the bound native window follows its position and visibility.
-class CPreviewContainerUI : public CContainerUI {
-public:
-    void Bind(HWND window);
-    void SetPos(RECT rc) override;
-    void SetVisible(bool bVisible = true) override;
-    void SetInternVisible(bool bVisible = true) override;
-
-private:
-    void Follow();
-    HWND m_window = nullptr;
-};
-
 class CSettingWnd : public WindowImplBase {
 public:
     // The main window receives the change and close-confirmation messages.
