@@ -65,3 +65,39 @@ std::string LogSince(size_t mark, const char* needle)
     size_t end = text.find_first_of("\r\n", at);
     return text.substr(at, end == std::string::npos ? std::string::npos : end - at);
 }
+
+namespace {
+std::vector<std::wstring> g_boxButtons;
+MessageBoxAnswer* g_boxSeen = nullptr;
+UINT_PTR g_boxTimer = 0;
+
+void CALLBACK AnswerBoxTick(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND box = FindWindowW(L"__LVMessageBox__", nullptr);
+    if (!box || !IsWindowVisible(box)) return;
+    auto* window = static_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(box, GWLP_USERDATA)));
+    if (!window) return;
+    CPaintManagerUI* pm = window->GetPaintManager();
+    for (const std::wstring& name : g_boxButtons) {
+        CControlUI* button = pm->FindControl(name.c_str());
+        if (!button || !button->IsVisible()) continue;
+        KillTimer(nullptr, g_boxTimer);
+        g_boxTimer = 0;
+        if (g_boxSeen) {
+            if (CControlUI* text = pm->FindControl(L"MessageText")) g_boxSeen->text = text->GetText().GetString();
+            if (CControlUI* caption = pm->FindControl(L"CaptionTitle")) g_boxSeen->caption = caption->GetText().GetString();
+            g_boxSeen->answered = true;
+        }
+        ClickControl(box, button);
+        return;
+    }
+}
+} // namespace
+
+void AnswerNextMessageBox(std::initializer_list<const wchar_t*> buttons, MessageBoxAnswer* seen)
+{
+    g_boxButtons.assign(buttons.begin(), buttons.end());
+    g_boxSeen = seen;
+    if (g_boxTimer) KillTimer(nullptr, g_boxTimer);
+    g_boxTimer = SetTimer(nullptr, 0, 50, AnswerBoxTick);
+}

@@ -4,7 +4,9 @@
 #include "platform/ui/UIlib.h"
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 // Pumps this thread's messages for a while.
 void PumpMessages(DWORD ms);
@@ -17,3 +19,12 @@ void UseEnglishTexts(bool on);
 // The text of a log line written since the mark, or empty.
 std::string LogSince(size_t mark, const char* needle);
 size_t LogMark();
+
+// Clicks the first visible button of the names in the next skinned message box that opens on this
+// thread (its loop runs inside the code under test); the box's message and caption are kept.
+struct MessageBoxAnswer {
+    std::wstring text;
+    std::wstring caption;
+    bool answered = false;
+};
+void AnswerNextMessageBox(std::initializer_list<const wchar_t*> buttons, MessageBoxAnswer* seen);
