@@ -70,9 +70,19 @@ void CRichTextHostUI::DoInit()
         LOG_ERROR(L"the rich edit %s cannot be created (%lu)", GetName().GetString(), GetLastError());
         return;
     }
-    SendMessageW(m_edit, EM_EXLIMITTEXT, 0, 0x7FFFFFFE);
+    SendMessageW(m_edit, EM_EXLIMITTEXT, 0, m_limit);
     if (!IsEnabled()) EnableWindow(m_edit, FALSE);
     SetEmbedWindow(m_edit);
+}
+
+void CRichTextHostUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue)
+{
+    if (wcscmp(pstrName, L"limittext") == 0) {
+        long limit = wcstol(pstrValue, nullptr, 10);
+        if (limit > 0) SetLimitText(limit);
+        return;
+    }
+    CWinContainerUI::SetAttribute(pstrName, pstrValue);
 }
 
 void CRichTextHostUI::SetEnabled(bool bEnable)
@@ -101,6 +111,7 @@ long CRichTextHostUI::GetLimitText() const
 
 void CRichTextHostUI::SetLimitText(long limit)
 {
+    m_limit = limit;
     if (m_edit) SendMessageW(m_edit, EM_EXLIMITTEXT, 0, limit);
 }
 

@@ -13,6 +13,8 @@ public:
     LPVOID GetInterface(LPCTSTR pstrName) override;
     void DoInit() override;
     void SetEnabled(bool bEnable = true) override;
+    // "limittext": the most characters the pane takes.
+    void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
 
     HWND GetEditWindow() const { return m_edit; }
     void SetReadOnly(bool readOnly);
@@ -36,6 +38,7 @@ public:
 private:
     HWND m_edit = nullptr;
     bool m_readOnly = true;
+    long m_limit = 0x7FFFFFFE;
 };
 
 // A character format with every field the chat displays set: face, height in twips, colour as ARGB.

@@ -25,6 +25,7 @@ protected:
     {
         if (IsWindow(m_window)) DestroyWindow(m_window);
         PumpMessages(20);
+        delete m_picker; // the picker belongs to its owner, here the test
     }
     void ShowAt(int x, int y)
     {
