@@ -199,6 +199,7 @@ void CChatWnd::SendChatText()
     if (!channel || !channel->SendChatMessage(m_font, text)) LOG_ERROR(L"chat window: the message could not be sent");
     m_input->Clear();
     m_input->SetReadOnly(false);
+    ApplyFont();
 }
 
 void CChatWnd::CountChatMessage()
@@ -394,6 +395,7 @@ LRESULT CChatWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         if (m_input) {
             m_input->Clear();
             m_input->SetReadOnly(false);
+            ApplyFont();
         }
         if (m_output) m_output->Clear();
         KillTimer(m_hWnd, kGifTimer);

@@ -57,22 +57,31 @@ LPVOID CRichTextHostUI::GetInterface(LPCTSTR pstrName)
 void CRichTextHostUI::DoInit()
 {
     CWinContainerUI::DoInit();
-    if (m_edit || !m_pManager || !m_pManager->GetPaintWindow()) return;
+    if (!m_edit) CreateEditWindow();
+}
+
+bool CRichTextHostUI::CreateEditWindow()
+{
+    if (!m_pManager || !m_pManager->GetPaintWindow()) return false;
     const wchar_t* cls = RichEditClass();
     if (!cls) {
         LOG_ERROR(L"no rich edit control on this system");
-        return;
+        return false;
     }
-    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_READONLY | ES_NOHIDESEL;
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_NOHIDESEL;
+    if (m_readOnly) style |= ES_READONLY;
     m_edit = CreateWindowExW(0, cls, L"", style, 0, 0, 0, 0, m_pManager->GetPaintWindow(), nullptr,
                              CPaintManagerUI::GetInstance(), nullptr);
     if (!m_edit) {
         LOG_ERROR(L"the rich edit %s cannot be created (%lu)", GetName().GetString(), GetLastError());
-        return;
+        return false;
     }
     SendMessageW(m_edit, EM_EXLIMITTEXT, 0, m_limit);
     if (!IsEnabled()) EnableWindow(m_edit, FALSE);
+    if (!IsVisible()) ::ShowWindow(m_edit, SW_HIDE);
     SetEmbedWindow(m_edit);
+    SetPos(GetPos());
+    return true;
 }
 
 void CRichTextHostUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue)
@@ -132,11 +141,15 @@ CDuiString CRichTextHostUI::GetAllText() const
 void CRichTextHostUI::Clear()
 {
     if (!m_edit) return;
-    SendMessageW(m_edit, EM_SETREADONLY, FALSE, 0);
-    SendMessageW(m_edit, EM_SETSEL, 0, -1);
-    SendMessageW(m_edit, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-    SendMessageW(m_edit, EM_SETREADONLY, TRUE, 0);
+    // Deleting a long text with many paragraph formats can spin inside Wine's rich edit; a fresh
+    // control is empty at once.
+    HWND old = m_edit;
+    bool focused = ::GetFocus() == old;
+    m_edit = nullptr;
     m_readOnly = true;
+    CreateEditWindow();
+    ::DestroyWindow(old);
+    if (focused && m_edit) ::SetFocus(m_edit);
 }
 
 void CRichTextHostUI::MoveToEnd()

@@ -23,7 +23,7 @@ public:
     long GetLimitText() const;
     void SetLimitText(long limit);
     CDuiString GetAllText() const;
-    // Writable, select all, clear, read-only again.
+    // Empty and read-only.
     void Clear();
     // Puts the caret at the end of the text, where the next character and paragraph formats apply.
     void MoveToEnd();
@@ -36,6 +36,8 @@ public:
     void DeleteRange(long from, long to);
 
 private:
+    bool CreateEditWindow();
+
     HWND m_edit = nullptr;
     bool m_readOnly = true;
     long m_limit = 0x7FFFFFFE;

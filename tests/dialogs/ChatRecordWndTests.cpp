@@ -249,3 +249,36 @@ TEST_F(ChatRecordWndTest, DeletingAsksFirstAndCancelKeepsEverything)
     EXPECT_EQ(CDuiString(L"Chemistry"), list->GetItemAt(0)->GetText());
     EXPECT_EQ(0u, m_browser->GetRooms().count(1001));
 }
+
+TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
+{
+    // Pages whose bodies change paragraph spacing (emotion tokens) once made the display hang when
+    // it was emptied for the next page.
+    RoomInfoRecord room;
+    room.roomId = kCurrentRoom;
+    room.roomName = L"Physics today";
+    room.startTime = L"20141129093000";
+    CSqliteMgr::GetInstance()->InsertRoomInfo(room);
+    ChatRecordList records;
+    for (int i = 0; i < 130; ++i) {
+        ChatRecord record;
+        record.sender.nickName = i % 2 ? L"Alice" : L"Teacher Tom";
+        record.font.family = L"Tahoma";
+        record.font.size = 10 + i % 3;
+        record.font.colour = i % 2 ? 0xFF0099FF : 0xFF000000;
+        record.msg = i % 4 == 3 ? L"Thanks [\\smile]" : L"Sure: the area is pi times r squared.";
+        record.time = L"2014-11-29 09:30:00";
+        record.roomId = kCurrentRoom;
+        records.push_back(record);
+    }
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->InsertMsgInfoBatch(records));
+    ASSERT_NE(nullptr, Open());
+    CPageCtrlUI* pager = Pager(L"CurRecordPgCtrl");
+    ASSERT_EQ(2, pager->GetPageCount());
+    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"Teacher Tom  ") +
+                       Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"Alice  "));
+    ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(1)));
+    EXPECT_EQ(30, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"09:30:00\r"));
+    ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(0)));
+    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"09:30:00\r"));
+}
