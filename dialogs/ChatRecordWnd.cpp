@@ -184,6 +184,8 @@ void CChatRecordWnd::ShowPage(int32_t roomId, int page)
     KillTimer(m_hWnd, kGifTimer);
     bool current = display == m_curDisplay;
     for (const MsgInfoRecord& record : records) DrawRecord(display, record, current);
+    // A page is read from its first message.
+    display->HomeUp();
 }
 
 void CChatRecordWnd::DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& record, bool currentClassDisplay)

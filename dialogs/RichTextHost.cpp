@@ -183,6 +183,13 @@ void CRichTextHostUI::EndDown()
     if (m_edit) SendMessageW(m_edit, WM_VSCROLL, SB_BOTTOM, 0);
 }
 
+void CRichTextHostUI::HomeUp()
+{
+    if (!m_edit) return;
+    SendMessageW(m_edit, EM_SETSEL, 0, 0);
+    SendMessageW(m_edit, WM_VSCROLL, SB_TOP, 0);
+}
+
 void CRichTextHostUI::Repaint()
 {
     if (m_edit) InvalidateRect(m_edit, nullptr, FALSE);

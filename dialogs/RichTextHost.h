@@ -31,6 +31,7 @@ public:
     void SetParaFormat(PARAFORMAT2& format);
     void ReplaceSel(LPCTSTR text);
     void EndDown();
+    void HomeUp();
     void Repaint();
     // Deletes the characters from..to, keeping the read-only state.
     void DeleteRange(long from, long to);
