@@ -76,7 +76,6 @@ void CChatWnd::InitWindow()
         picker->ShowWindow(false, false);
         m_picker = picker.release(); // the picker window is owned by this one and goes with it
     } else {
-        picker.release(); // a failed creation that got a window has freed the object
         LOG_ERROR(L"chat window: the emotion picker could not be made");
     }
     ApplyFont();

@@ -15,11 +15,8 @@ Dialog* OpenDialogOnce(HWND owner, LPCTSTR className, Make make)
     if (::FindWindowW(className, nullptr)) return nullptr;
     std::unique_ptr<Dialog> dialog(make());
     if (!dialog) return nullptr;
-    if (!dialog->Create(owner, L"", kOptionDialogStyle, 0, 0, 0, 0, 0)) {
-        // A window that got as far as WM_NCCREATE has deleted the dialog on its way out.
-        dialog.release();
-        return nullptr;
-    }
+    // A dialog whose window could not be made is still ours, and goes here.
+    if (!dialog->Create(owner, L"", kOptionDialogStyle, 0, 0, 0, 0, 0)) return nullptr;
     Dialog* shown = dialog.release(); // from here the window owns itself
     shown->CenterWindow();
     shown->ShowWindow(true, true);

@@ -406,13 +406,17 @@ void COptionUI::SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue)
 
 void COptionUI::PaintStatusImage(HDC hDC)
 {
+    bool drawn = false;
     if (m_bSelected) {
-        if (m_dwSelectedBkColor) CRenderEngine::DrawColor(hDC, m_rcPaint, m_dwSelectedBkColor);
-        bool drawn = (m_uButtonState & UISTATE_HOT) && DrawStateImage(hDC, m_sSelectedHotImage);
-        if (!drawn && !DrawStateImage(hDC, m_sSelectedImage)) CButtonUI::PaintStatusImage(hDC);
-    } else {
-        CButtonUI::PaintStatusImage(hDC);
+        drawn = ((m_uButtonState & UISTATE_HOT) && DrawStateImage(hDC, m_sSelectedHotImage)) ||
+                DrawStateImage(hDC, m_sSelectedImage);
+        // Without a selected picture the selected colour alone shows the state.
+        if (!drawn && m_dwSelectedBkColor) {
+            CRenderEngine::DrawColor(hDC, m_rcPaint, m_dwSelectedBkColor);
+            drawn = true;
+        }
     }
+    if (!drawn) CButtonUI::PaintStatusImage(hDC);
     DrawStateImage(hDC, m_sForeImage);
 }
 

@@ -5,6 +5,7 @@
 #include "platform/ui/UIContainer.h"
 #include "platform/ui/UIList.h"
 #include "platform/ui/UIManager.h"
+#include "platform/ui/UIRichEdit.h"
 
 #include <objbase.h>
 #include <shlwapi.h>
@@ -204,6 +205,7 @@ CControlUI* CDialogBuilder::CreateBuiltinControl(const CDuiString& tag)
     if (wcscmp(t, L"ListLabelElement") == 0) return new CListLabelElementUI;
     if (wcscmp(t, L"ListContainerElement") == 0) return new CListContainerElementUI;
     if (wcscmp(t, L"Combo") == 0) return new CComboUI;
+    if (wcscmp(t, L"RichEdit") == 0) return new CRichEditUI;
     return nullptr;
 }
 

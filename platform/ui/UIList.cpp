@@ -575,6 +575,9 @@ void CComboWnd::Init(CComboUI* pOwner)
 void CComboWnd::OnFinalMessage(HWND)
 {
     if (m_pOwner) {
+        // Also when the list goes without WM_CLOSE (its owner window destroyed): the items must not
+        // keep pointing at this window's manager, which dies here.
+        m_pOwner->SetManager(m_pOwner->GetManager(), m_pOwner->GetParent(), false);
         m_pOwner->m_pWindow = nullptr;
         m_pOwner->m_uButtonState &= ~UISTATE_PUSHED;
         m_pOwner->Invalidate();

@@ -700,6 +700,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             }
         }
     }
+    // Input that arrives before the first paint hit-tests a tree that is laid out.
+    if ((uMsg >= WM_MOUSEFIRST && uMsg <= WM_MOUSELAST) || uMsg == WM_SETCURSOR || uMsg == WM_CONTEXTMENU) LayoutIfNeeded();
     switch (uMsg) {
     case WM_APP_UI_ASYNC:
         DeliverAsync();

@@ -36,10 +36,13 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
                         int cy, HMENU hMenu)
 {
     if (!RegisterWindowClass()) return nullptr;
-    m_hWnd = CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy, hwndParent, hMenu,
-                             CPaintManagerUI::GetInstance(), this);
-    if (!m_hWnd) LOG_ERROR(L"window %s cannot be created (%lu)", GetWindowClassName(), GetLastError());
-    return m_hWnd;
+    m_bCreating = true;
+    HWND hwnd = CreateWindowExW(dwExStyle, GetWindowClassName(), pstrName, dwStyle, x, y, cx, cy, hwndParent, hMenu,
+                                CPaintManagerUI::GetInstance(), this);
+    m_bCreating = false;
+    m_hWnd = hwnd;
+    if (!hwnd) LOG_ERROR(L"window %s cannot be created (%lu)", GetWindowClassName(), GetLastError());
+    return hwnd;
 }
 
 void CWindowWnd::ShowWindow(bool bShow, bool bTakeFocus)
@@ -132,7 +135,7 @@ LRESULT CALLBACK CWindowWnd::__WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPAR
             LRESULT result = CallWindowProcW(DefWindowProcW, hWnd, uMsg, wParam, lParam);
             SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
             self->m_hWnd = nullptr;
-            self->OnFinalMessage(hWnd);
+            if (!self->m_bCreating) self->OnFinalMessage(hWnd);
             return result;
         }
     }
@@ -353,6 +356,12 @@ LRESULT WindowImplBase::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     default: handled = FALSE; break;
     }
     if (handled) return result;
+    if (uMsg == WM_KEYDOWN) {
+        // Also here, for keys that reach the window through a loop without the pre-message filters.
+        bool filtered = false;
+        result = MessageHandler(uMsg, wParam, lParam, filtered);
+        if (filtered) return result;
+    }
     result = HandleCustomMessage(uMsg, wParam, lParam, handled);
     if (handled) return result;
     if (m_PaintManager.MessageHandler(uMsg, wParam, lParam, result)) return result;

@@ -16,6 +16,7 @@ public:
     operator HWND() const { return m_hWnd; }
 
     bool RegisterWindowClass();
+    // Null on failure; the object then still belongs to the caller (OnFinalMessage is not called).
     HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, const RECT& rc,
                 HMENU hMenu = nullptr);
     HWND Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD dwExStyle, int x = CW_USEDEFAULT,
@@ -40,6 +41,9 @@ protected:
     static LRESULT CALLBACK __WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 
     HWND m_hWnd = nullptr;
+    // Inside CreateWindowEx: a window that fails to be created gets no final message, so the caller
+    // keeps the object (and frees it) whatever kind of window it is.
+    bool m_bCreating = false;
 };
 
 enum UILIB_RESOURCETYPE {

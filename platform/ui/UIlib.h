@@ -8,4 +8,5 @@
 #include "platform/ui/UIList.h"
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIRender.h"
+#include "platform/ui/UIRichEdit.h"
 #include "platform/ui/UIWindow.h"

@@ -16,8 +16,11 @@ class EmotionWndTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        // Owned by a shown top-level window, as the chat windows own their pickers.
+        m_owner = CreateWindowExW(0, L"STATIC", L"chat", WS_POPUP | WS_VISIBLE, 500, 500, 200, 100, nullptr, nullptr,
+                                  nullptr, nullptr);
         m_picker = new CEmotionWnd(m_target.Handle());
-        m_window = m_picker->Create(nullptr, L"EmotionWnd", 0x96C80000, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
+        m_window = m_picker->Create(m_owner, L"EmotionWnd", 0x96C80000, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
         ASSERT_NE(nullptr, m_window);
         m_picker->ShowWindow(false, false);
     }
@@ -26,6 +29,7 @@ protected:
         if (IsWindow(m_window)) DestroyWindow(m_window);
         PumpMessages(20);
         delete m_picker; // the picker belongs to its owner, here the test
+        DestroyWindow(m_owner);
     }
     void ShowAt(int x, int y)
     {
@@ -45,6 +49,7 @@ protected:
         return pt;
     }
     MessageSink m_target;
+    HWND m_owner = nullptr;
     CEmotionWnd* m_picker = nullptr;
     HWND m_window = nullptr;
 };

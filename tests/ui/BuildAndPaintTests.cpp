@@ -264,3 +264,46 @@ TEST(UiRender, EngineDrawsLinesRectsAndMeasuresText)
     RECT rc{0, 0, 50, 20};
     CRenderEngine::DrawHtmlText(dib.Dc(), &host.Manager(), rc, L"<b>x</b>", 0xFF000000, -1, DT_SINGLELINE);
 }
+
+TEST(UiLayout, VerticalScrollBarAppearsScrollsAndHides)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout name="list" vscrollbar="true">
+      <Control name="c0" height="40" bkcolor="#FFFF0000"/><Control name="c1" height="40"/><Control name="c2" height="40"/>
+      <Control name="c3" height="40"/><Control name="c4" height="40" bkcolor="#FF0000FF"/>
+    </VerticalLayout>)",
+                          {0, 0, 100, 100}));
+    auto* list = static_cast<CContainerUI*>(host.Find(L"list"));
+    CScrollBarUI* bar = list->GetVerticalScrollBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->IsVisible());
+    EXPECT_EQ(bar->GetScrollRange(), 100);
+    EXPECT_EQ(host.Find(L"c0")->GetPos().right, 100 - bar->GetFixedWidth());
+    // The wheel over a child scrolls its container by one line.
+    TEventUI wheel;
+    wheel.Type = UIEVENT_SCROLLWHEEL;
+    wheel.wParam = MAKELPARAM(SB_LINEDOWN, 0);
+    host.Find(L"c1")->Event(wheel);
+    EXPECT_EQ(list->GetScrollPos().cy, 8);
+    EXPECT_EQ(host.Find(L"c0")->GetPos().top, -8);
+    list->EndDown();
+    EXPECT_EQ(list->GetScrollPos().cy, 100);
+    EXPECT_EQ(host.Find(L"c4")->GetPos().bottom, 100);
+    list->LineDown(); // held at the end
+    EXPECT_EQ(list->GetScrollPos().cy, 100);
+    MemoryDib dib(100, 100);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 100});
+    EXPECT_EQ(dib.At(40, 90), 0x0000FFu);
+    EXPECT_NE(dib.At(95, 90), 0x0000FFu); // the bar, not the item
+    list->HomeUp();
+    EXPECT_EQ(host.Find(L"c0")->GetPos().top, 0);
+    // Content that fits again hides the bar and resets the position.
+    list->SetDelayedDestroy(false);
+    list->RemoveAt(4);
+    list->RemoveAt(3);
+    list->RemoveAt(2);
+    list->SetPos(list->GetPos());
+    EXPECT_FALSE(bar->IsVisible());
+    EXPECT_EQ(list->GetScrollPos().cy, 0);
+    EXPECT_EQ(host.Find(L"c0")->GetPos().right, 100);
+}

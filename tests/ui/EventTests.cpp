@@ -1,6 +1,9 @@
 // Injected mouse and key input producing notifications in order; delayed notifications and control
 // timers delivered from the loop; a destroyed control's pending notification dropped.
+#include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"
+
+#include <ole2.h>
 
 #include <gtest/gtest.h>
 
@@ -294,4 +297,107 @@ TEST(UiList, SelectionByMouseKeysAndCode)
     dib.Fill(0xFFFFFF);
     host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 200});
     EXPECT_GT(dib.CountOther({4, 102, 60, 118}, 0xFFFFFF), 5);
+}
+
+TEST(UiRichEdit, TextSelectionFormatsAndNotifications)
+{
+    UiTestHost host(true);
+    ASSERT_NE(host.Window(), nullptr);
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout><RichEdit name="out" height="80" textcolor="#FF102030"/><Control/></VerticalLayout>)",
+                          {0, 0, 200, 120}));
+    auto* edit = static_cast<CRichEditUI*>(host.Find(L"out"));
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(edit->GetNativeWindow(), nullptr);
+    host.log.clear();
+    edit->SetText(L"Hello world");
+    EXPECT_EQ(edit->GetTextLength(), 11);
+    EXPECT_EQ(edit->GetText(), L"Hello world");
+    EXPECT_EQ(edit->GetTextRange(6, 11), L"world");
+    EXPECT_EQ(edit->GetTextRange(6, 500), L"world");
+    EXPECT_TRUE(edit->GetTextRange(8, 3).IsEmpty());
+    edit->SetSel(0, 5);
+    edit->ReplaceSel(L"Goodbye");
+    EXPECT_EQ(edit->GetText(), L"Goodbye world");
+    edit->EndDown();
+    long start = -1, end = -1;
+    edit->GetSel(start, end);
+    EXPECT_EQ(start, 13);
+    EXPECT_EQ(end, 13);
+    CHARFORMAT2W cf{};
+    cf.dwMask = CFM_BOLD | CFM_COLOR | CFM_SIZE;
+    cf.dwEffects = CFE_BOLD;
+    cf.crTextColor = RGB(255, 0, 0);
+    cf.yHeight = 12 * 15;
+    edit->SetSel(0, 7);
+    EXPECT_TRUE(edit->SetSelectionCharFormat(cf));
+    EXPECT_TRUE(edit->SetDefaultCharFormat(cf));
+    PARAFORMAT2 pf{};
+    pf.dwMask = PFM_STARTINDENT | PFM_LINESPACING;
+    pf.dxStartIndent = 380;
+    pf.bLineSpacingRule = 4;
+    pf.dyLineSpacing = 520;
+    EXPECT_TRUE(edit->SetParaFormat(pf));
+    CHARFORMAT2W back{};
+    back.cbSize = sizeof(back);
+    SendMessageW(edit->GetNativeWindow(), EM_GETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&back));
+    EXPECT_TRUE(back.dwEffects & CFE_BOLD);
+    EXPECT_EQ(back.crTextColor, RGB(255, 0, 0));
+    // Changes and Return reach the window as notifications.
+    bool changed = false, returned = false;
+    for (const auto& e : host.log) {
+        changed = changed || e == L"textchanged:out";
+    }
+    EXPECT_TRUE(changed);
+    SendMessageW(edit->GetNativeWindow(), WM_KEYDOWN, VK_RETURN, 0);
+    for (const auto& e : host.log) returned = returned || e == L"return:out";
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(edit->GetText(), L"Goodbye world");
+    edit->SetLimitText(20);
+    EXPECT_EQ(edit->GetLimitText(), 20);
+    edit->SetReadOnly(true);
+    EXPECT_TRUE(GetWindowLongW(edit->GetNativeWindow(), GWL_STYLE) & ES_READONLY);
+    edit->SetVisible(false);
+    EXPECT_FALSE(IsWindowVisible(edit->GetNativeWindow()));
+    EXPECT_EQ(edit->GetData(), L"Goodbye world");
+}
+
+TEST(UiRichEdit, AnimatedImagesInsertDrawAndComeBackAsTokens)
+{
+    OleInitialize(nullptr);
+    {
+        UiTestHost host(true);
+        ASSERT_TRUE(host.Load(LR"(<VerticalLayout><RichEdit name="out" height="60" bkcolor="#FFFFFFFF"/><Control/></VerticalLayout>)",
+                              {0, 0, 200, 100}));
+        ShowWindow(host.Window(), SW_SHOWNOACTIVATE);
+        auto* edit = static_cast<CRichEditUI*>(host.Find(L"out"));
+        edit->SetText(L"a");
+        edit->SetSel(-1, -1);
+        CString gif = TestProgramFolder() + L"testdata\\blink.gif";
+        ASSERT_TRUE(edit->InsertGif(gif));
+        EXPECT_FALSE(edit->InsertGif(TestProgramFolder() + L"testdata\\missing.gif"));
+        edit->ReplaceSel(L"b");
+        EXPECT_EQ(edit->GetTextLength(), 3);
+        EXPECT_EQ(std::wstring(edit->GetData().GetString()), L"a[\\blink]b");
+        EXPECT_EQ(edit->GetImageCount(), 1);
+        // Both frames reach the screen as time goes by.
+        bool red = false, blue = false;
+        HWND native = edit->GetNativeWindow();
+        for (int i = 0; i < 60 && !(red && blue); ++i) {
+            edit->RedrawImages();
+            UpdateWindow(native);
+            HDC dc = GetDC(native);
+            MemoryDib dib(60, 40);
+            BitBlt(dib.Dc(), 0, 0, 60, 40, dc, 0, 0, SRCCOPY);
+            ReleaseDC(native, dc);
+            red = red || dib.CountColor({0, 0, 60, 40}, 0xFF0000) > 20;
+            blue = blue || dib.CountColor({0, 0, 60, 40}, 0x0000FF) > 20;
+            host.Pump(20);
+        }
+        EXPECT_TRUE(red);
+        EXPECT_TRUE(blue);
+        edit->SetText(L"");
+        EXPECT_EQ(edit->GetImageCount(), 0);
+        EXPECT_TRUE(edit->GetData().IsEmpty());
+    }
+    OleUninitialize();
 }

@@ -30,6 +30,10 @@ bool UiTestHost::Load(const wchar_t* xml, RECT rc)
     m_pm.SetLayoutSize({rc.right, rc.bottom});
     m_pm.AttachDialog(root);
     root->SetPos(rc);
+    // The first layout, as the first paint of a window would do it ("windowinit" is not logged).
+    MemoryDib dib(1, 1);
+    m_pm.PaintTo(dib.Dc(), {0, 0, 1, 1});
+    log.clear();
     return true;
 }
 

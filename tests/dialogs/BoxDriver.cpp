@@ -1,0 +1,74 @@
+#include "tests/dialogs/BoxDriver.h"
+
+#include <vector>
+
+HWND WaitForBox(DWORD timeoutMs, HWND other)
+{
+    DWORD end = GetTickCount() + timeoutMs;
+    while (static_cast<int>(end - GetTickCount()) > 0) {
+        HWND found = nullptr;
+        // The newest visible box of this process that is not `other`.
+        for (HWND w = FindWindowExW(nullptr, nullptr, L"__LVMessageBox__", L"LVMessageBox"); w;
+             w = FindWindowExW(nullptr, w, L"__LVMessageBox__", L"LVMessageBox")) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == GetCurrentProcessId() && w != other && IsWindowVisible(w)) found = w;
+        }
+        if (found) {
+            Sleep(150); // let the first layout and the fit happen
+            return found;
+        }
+        Sleep(10);
+    }
+    return nullptr;
+}
+
+CPaintManagerUI* ManagerOf(HWND box)
+{
+    auto* window = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(box, GWLP_USERDATA));
+    auto* base = dynamic_cast<WindowImplBase*>(window);
+    return base ? base->GetPaintManager() : nullptr;
+}
+
+namespace {
+
+struct PrefixSearch {
+    const wchar_t* prefix;
+    CControlUI* found;
+};
+
+CControlUI* CALLBACK MatchPrefix(CControlUI* control, LPVOID data)
+{
+    auto* search = static_cast<PrefixSearch*>(data);
+    CDuiString name = control->GetName();
+    if (control->IsVisible() && wcsncmp(name, search->prefix, wcslen(search->prefix)) == 0) return control;
+    return nullptr;
+}
+
+} // namespace
+
+CControlUI* VisibleControlWithPrefix(HWND box, const wchar_t* prefix)
+{
+    CPaintManagerUI* pm = ManagerOf(box);
+    if (!pm || !pm->GetRoot()) return nullptr;
+    PrefixSearch search{prefix, nullptr};
+    return pm->GetRoot()->FindControl(MatchPrefix, &search, UIFIND_VISIBLE);
+}
+
+static bool ClickAt(HWND box, const RECT& rc)
+{
+    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    PostMessageW(box, WM_MOUSEMOVE, 0, at);
+    PostMessageW(box, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(box, WM_LBUTTONUP, 0, at);
+    return true;
+}
+
+bool ClickControl(HWND box, const wchar_t* name)
+{
+    CPaintManagerUI* pm = ManagerOf(box);
+    CControlUI* control = pm ? pm->FindControl(name) : nullptr;
+    if (!control) control = VisibleControlWithPrefix(box, name);
+    if (!control) return false;
+    return ClickAt(box, control->GetPos());
+}

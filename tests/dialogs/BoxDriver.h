@@ -1,0 +1,25 @@
+// Drives a message box from a helper thread as a user would: waits for the box, reads its controls,
+// clicks a button by posting mouse input at its centre.
+#pragma once
+#include "dialogs/MessageBox.h"
+
+#include <functional>
+#include <thread>
+
+// The box window of this process once it is shown, or null after the time-out.
+HWND WaitForBox(DWORD timeoutMs = 5000, HWND other = nullptr);
+// The paint manager behind a box window of this process.
+CPaintManagerUI* ManagerOf(HWND box);
+// Posts a click at the centre of the named control of the box; false when it is missing.
+bool ClickControl(HWND box, const wchar_t* name);
+// The visible control of the box whose name begins with prefix (buttons carry copies per page).
+CControlUI* VisibleControlWithPrefix(HWND box, const wchar_t* prefix);
+
+// Runs fn on a helper thread for the lifetime of the object.
+class Helper {
+public:
+    explicit Helper(std::function<void()> fn) : m_thread(std::move(fn)) {}
+    ~Helper() { m_thread.join(); }
+private:
+    std::thread m_thread;
+};
