@@ -24,6 +24,8 @@ CStudentListElement::CStudentListElement(const UserRecord& user) : m_user(new Us
     SetTag(reinterpret_cast<UINT_PTR>(m_user.get()));
     auto* layout = new CHorizontalLayoutUI;
     layout->SetEnabled(false);
+    // The row takes every mouse event itself (selection, the menu), not its badge or label.
+    SetMouseChildEnabled(false);
     m_pBadge = new CControlUI;
     m_pName = new CLabelUI;
     layout->Add(m_pBadge);

@@ -1,0 +1,172 @@
+// The drop-up combo's placement (numbers and a real popup under the display), its keys, and the
+// shape element's swatch painted into a memory DIB.
+#include "controls/ListupCombo.h"
+#include "tests/controls/ControlsHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+const wchar_t kCombos[] = LR"(<VerticalLayout>
+  <LVListupCombo name="top" height="20" width="100" dropboxsize="0,200">
+    <ShapeElement name="t1" height="20" text="a"/>
+  </LVListupCombo>
+  <Control/>
+  <HorizontalLayout height="20">
+    <Control width="50"/>
+    <LVListupCombo name="colour" width="100" dropboxsize="160,200">
+      <ShapeElement name="s1" height="20" bkcolor="#FFFF0000" insideshape="solidrect" insidewidth="20" shapealign="left"/>
+      <ShapeElement name="s2" height="20" bkcolor="#FF00FF00" insideshape="solidrect" insidewidth="20" insideheight="10"/>
+      <ShapeElement name="s3" height="20" bkcolor="#FF0000FF" insideshape="solidrect" insidewidth="20" insideheight="10" shapealign="bottom"/>
+      <ShapeElement name="hidden" height="20" visible="false"/>
+    </LVListupCombo>
+  </HorizontalLayout>
+  <Control height="30"/>
+</VerticalLayout>)";
+
+} // namespace
+
+TEST(DropUpPlacement, AboveCentredOrBelow)
+{
+    // 100 wide with a 160 box: centred, 30 to each side; three items of 20: 70 high, 6 above.
+    RECT rc = PlaceDropUpList(RECT{100, 300, 200, 320}, SIZE{160, 200}, 60, POINT{0, 0}, 0);
+    EXPECT_TRUE(SameRect(rc, RECT{70, 224, 230, 294})) << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom;
+    // Capped by the box height, moved to the screen.
+    rc = PlaceDropUpList(RECT{100, 300, 200, 320}, SIZE{0, 50}, 60, POINT{10, 20}, 0);
+    EXPECT_TRUE(SameRect(rc, RECT{110, 264, 210, 314}));
+    // A narrower box keeps the combo's left edge.
+    rc = PlaceDropUpList(RECT{100, 300, 200, 320}, SIZE{80, 200}, 60, POINT{0, 0}, 0);
+    EXPECT_TRUE(SameRect(rc, RECT{100, 224, 180, 294}));
+    // At the top of the screen: below, touching the combo's bottom.
+    rc = PlaceDropUpList(RECT{100, 10, 200, 30}, SIZE{0, 200}, 60, POINT{0, 0}, 0);
+    EXPECT_TRUE(SameRect(rc, RECT{100, 30, 200, 100}));
+}
+
+TEST(ShapeElement, SwatchesFollowAlignAndSize)
+{
+    ControlsHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout><List name="l">
+      <ShapeElement name="s1" height="20" bkcolor="#FFFF0000" insideshape="solidrect" insidewidth="20" shapealign="left"/>
+      <ShapeElement name="s2" height="20" bkcolor="#FF00FF00" insideshape="solidrect" insidewidth="20" insideheight="10"/>
+      <ShapeElement name="s3" height="20" bkcolor="#FF0000FF" insideshape="solidrect" insidewidth="20" insideheight="10" shapealign="bottomright"/>
+      <ShapeElement name="s4" height="20" bkcolor="#FF00FFFF" insideshape="circle"/>
+    </List></VerticalLayout>)", {0, 0, 100, 200}));
+    auto* s1 = static_cast<CShapeElementUI*>(host.Find(L"s1"));
+    auto* s3 = static_cast<CShapeElementUI*>(host.Find(L"s3"));
+    ASSERT_NE(s1, nullptr);
+    EXPECT_STREQ(s1->GetClass(), L"ShapeElementUI");
+    EXPECT_EQ(s1->GetInsideShape(), CShapeElementUI::eShape_SolidRect);
+    // The words are tried in a fixed order: "bottomright" holds "right" before "bottom" is tried.
+    EXPECT_EQ(s3->GetShapeAlign(), CShapeElementUI::eAlign_Right);
+    MemoryDib dib(100, 200);
+    dib.Fill(0xFFFFFF);
+    host.PaintAll(dib, {0, 0, 100, 200});
+    RECT r1 = s1->GetPos();
+    ASSERT_EQ(r1.bottom - r1.top, 20);
+    // A 20-pixel strip at the left, the item's full height.
+    EXPECT_EQ(dib.CountColor({0, 0, 100, 200}, 0xFF0000), 20 * 20);
+    EXPECT_EQ(dib.At(r1.left, r1.top), 0xFF0000u);
+    EXPECT_EQ(dib.At(r1.left + 19, r1.bottom - 1), 0xFF0000u);
+    EXPECT_NE(dib.At(r1.left + 20, r1.top + 5), 0xFF0000u);
+    // Centred 20 x 10.
+    RECT r2 = host.Find(L"s2")->GetPos();
+    EXPECT_EQ(dib.CountColor({0, 0, 100, 200}, 0x00FF00), 200);
+    EXPECT_EQ(dib.At(r2.left + 40, r2.top + 5), 0x00FF00u);
+    EXPECT_NE(dib.At(r2.left + 39, r2.top + 5), 0x00FF00u);
+    EXPECT_NE(dib.At(r2.left + 40, r2.top + 4), 0x00FF00u);
+    // From the top-right corner.
+    RECT r3 = s3->GetPos();
+    EXPECT_EQ(dib.At(r3.right - 1, r3.top), 0x0000FFu);
+    EXPECT_EQ(dib.CountColor({0, 0, 100, 200}, 0x0000FF), 200);
+    // The circle is drawn as an outline only.
+    RECT r4 = host.Find(L"s4")->GetPos();
+    EXPECT_GT(dib.CountColor(r4, 0x00FFFF), 0);
+    EXPECT_NE(dib.At((r4.left + r4.right) / 2, (r4.top + r4.bottom) / 2), 0x00FFFFu);
+}
+
+TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
+{
+    ControlsHost host(true);
+    if (!host.Window()) GTEST_SKIP() << "no display";
+    ASSERT_TRUE(host.Load(kCombos, {0, 0, 300, 300}));
+    auto* combo = static_cast<CLVListupComboUI*>(host.Find(L"colour"));
+    ASSERT_NE(combo, nullptr);
+    EXPECT_STREQ(combo->GetClass(), L"LVListupComboUI");
+    EXPECT_EQ(combo->GetInterface(L"LVListupCombo"), combo);
+    MemoryDib dib(300, 300);
+    host.PaintAll(dib, {0, 0, 300, 300});
+    RECT crc = combo->GetPos();
+    ASSERT_EQ(crc.top, 250);
+
+    host.Click(crc.left + 10, crc.top + 10);
+    ASSERT_NE(combo->GetDropWindow(), nullptr);
+    HWND list = combo->GetDropWindow()->GetHWND();
+    ASSERT_TRUE(IsWindow(list));
+    wchar_t cls[64] = {};
+    GetClassNameW(list, cls, 64);
+    EXPECT_STREQ(cls, L"__LumenvaleListUpComboWnd");
+    RECT wrc;
+    GetWindowRect(list, &wrc);
+    POINT origin{0, 0};
+    ClientToScreen(host.Window(), &origin);
+    EXPECT_EQ(wrc.left - origin.x, crc.left - 30);
+    EXPECT_EQ(wrc.right - wrc.left, 160);
+    EXPECT_EQ(wrc.bottom - origin.y, crc.top - 6);
+    EXPECT_EQ(wrc.bottom - wrc.top, 70); // three visible items and 10
+    EXPECT_EQ(host.Of(DUI_MSGTYPE_DROPDOWN).size(), 1u);
+    EXPECT_TRUE(combo->Activate()); // already open: nothing more
+    EXPECT_EQ(host.Of(DUI_MSGTYPE_DROPDOWN).size(), 1u);
+
+    SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
+    host.Pump(100);
+    EXPECT_EQ(combo->GetDropWindow(), nullptr);
+    EXPECT_FALSE(IsWindow(list));
+
+    // The combo at the top of the window opens below itself.
+    auto* top = static_cast<CLVListupComboUI*>(host.Find(L"top"));
+    RECT trc = top->GetPos();
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    if (origin.y + trc.top - 6 - 30 < work.top) {
+        host.Click(trc.left + 10, trc.top + 10);
+        ASSERT_NE(top->GetDropWindow(), nullptr);
+        GetWindowRect(top->GetDropWindow()->GetHWND(), &wrc);
+        EXPECT_EQ(wrc.top - origin.y, trc.bottom);
+        SendMessageW(top->GetDropWindow()->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+        host.Pump(100);
+    }
+}
+
+TEST(DropUpCombo, KeysWalkTheSelectableItems)
+{
+    ControlsHost host;
+    ASSERT_TRUE(host.Load(kCombos, {0, 0, 300, 300}));
+    auto* combo = static_cast<CLVListupComboUI*>(host.Find(L"colour"));
+    ASSERT_NE(combo, nullptr);
+    auto key = [&](wchar_t vk) {
+        TEventUI e;
+        e.Type = UIEVENT_KEYDOWN;
+        e.chKey = vk;
+        combo->DoEvent(e);
+    };
+    combo->SelectItem(0);
+    key(VK_DOWN);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    key(VK_NEXT);
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    key(VK_DOWN); // the hidden item is skipped: nothing after it
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    key(VK_HOME);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+    key(VK_END);
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    key(VK_PRIOR);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    key(VK_UP);
+    EXPECT_EQ(combo->GetCurSel(), 0);
+}
