@@ -269,3 +269,61 @@ TEST(UiLayout, AZeroMaximumHeightTakesNoRoomButPlacesItsChildren)
     host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 100});
     EXPECT_EQ(dib.At(50, 0), 0x00FF00u);
 }
+
+TEST(UiList, HeaderColumnsContainerElementsAndScrollingIntoView)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout>
+      <List name="list" height="100" vscrollbar="true">
+        <ListHeader height="20">
+          <ListHeaderItem name="h0" width="30" text="A"/>
+          <ListHeaderItem name="h1" text="B"/>
+        </ListHeader>
+        <ListContainerElement name="e0" height="30"><Label name="l0" text="x"/></ListContainerElement>
+        <ListContainerElement name="e1" height="30"/>
+        <ListContainerElement name="e2" height="30"/>
+        <ListContainerElement name="e3" height="30"/>
+      </List>
+      <HorizontalLayout name="strip" height="20" hscrollbar="true">
+        <Control width="60"/><Control name="far" width="60"/>
+      </HorizontalLayout>
+      <Control/>
+    </VerticalLayout>)",
+                          {0, 0, 100, 200}));
+    auto* list = static_cast<CListUI*>(host.Find(L"list"));
+    ASSERT_EQ(list->GetCount(), 4);
+    TListInfoUI* info = list->GetListInfo();
+    ASSERT_EQ(info->nColumns, 2);
+    EXPECT_EQ(info->rcColumn[0].right - info->rcColumn[0].left, 30);
+    EXPECT_EQ(info->rcColumn[1].left, 30);
+    // A click on a child of a container element selects the element.
+    host.Click(10, 35);
+    EXPECT_EQ(list->GetCurSel(), 0);
+    // The last element is below the visible part: selecting it scrolls it into view.
+    EXPECT_TRUE(list->SelectItem(3));
+    RECT body = list->GetList()->GetPos();
+    RECT last = host.Find(L"e3")->GetPos();
+    EXPECT_LE(last.bottom, body.bottom);
+    EXPECT_GT(list->GetScrollPos().cy, 0);
+    // Keys move the selection.
+    host.Find(L"e3")->SetFocus();
+    host.Key(VK_UP);
+    EXPECT_EQ(list->GetCurSel(), 2);
+    host.Key(VK_HOME);
+    EXPECT_EQ(list->GetCurSel(), 0);
+    std::vector<std::wstring> clicks;
+    for (const auto& e : host.log)
+        if (e.compare(0, 9, L"itemclick") == 0) clicks.push_back(e);
+    ASSERT_EQ(clicks.size(), 1u);
+    EXPECT_EQ(clicks[0], L"itemclick:e0");
+
+    // A horizontal layout too wide for its place scrolls sideways.
+    auto* strip = static_cast<CContainerUI*>(host.Find(L"strip"));
+    ASSERT_NE(strip->GetHorizontalScrollBar(), nullptr);
+    EXPECT_TRUE(strip->GetHorizontalScrollBar()->IsVisible());
+    EXPECT_EQ(strip->GetScrollRange().cx, 20);
+    strip->EndRight();
+    EXPECT_EQ(host.Find(L"far")->GetPos().right, 100);
+    strip->HomeLeft();
+    EXPECT_EQ(host.Find(L"far")->GetPos().left, 60);
+}

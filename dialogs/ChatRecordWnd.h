@@ -1,0 +1,61 @@
+// The chat-record browser: the stored messages of the current class and of earlier ones, 100 to a
+// page, with a search over class names and the deletion of a class's records.
+#pragma once
+#include "database/DbRecords.h"
+#include "platform/ui/UIlib.h"
+
+#include <cstdint>
+#include <map>
+#include <vector>
+
+class CListExUI;
+class CPageCtrlUI;
+class CRichTextHostUI;
+
+class CChatRecordWnd : public WindowImplBase {
+public:
+    CChatRecordWnd() = default;
+
+    LPCTSTR GetWindowClassName() const override { return L"__LVChatRecordWnd__"; }
+    CDuiString GetSkinFile() override { return L"ChatRecordWnd.xml"; }
+    CControlUI* CreateControl(LPCTSTR pstrClass) override;
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void OnFinalMessage(HWND hWnd) override;
+
+    // What the history lists hold: room id -> class name.
+    const std::map<int32_t, CString>& GetRooms() const { return m_rooms; }
+    const std::map<int32_t, CString>& GetSearchResults() const { return m_searched; }
+    static const int kPageSize = 100;
+
+private:
+    bool IsSearching() const;
+    CListUI* CurrentList() const;
+    CRichTextHostUI* CurrentDisplay() const;
+    CPageCtrlUI* CurrentPager() const;
+    CControlUI* CurrentNameLabel() const;
+    CControlUI* CurrentDateLabel() const;
+    int32_t SelectedRoom() const;
+
+    void FillList(CListUI* list, const std::map<int32_t, CString>& rooms);
+    void SetUpPaging(int32_t roomId);
+    void ShowPage(int32_t roomId, int page);
+    void DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& record, bool currentClassDisplay);
+    void ClearSelectionDisplay();
+    void OnItemSelect();
+    void Search();
+    void StopSearching();
+    void DeleteSelectedRoom();
+
+    CListExUI* m_classList = nullptr;
+    CTabLayoutUI* m_mainTab = nullptr;
+    COptionUI* m_curOption = nullptr;
+    COptionUI* m_hisOption = nullptr;
+    CTabLayoutUI* m_headerTab = nullptr;
+    CTabLayoutUI* m_centerTab = nullptr;
+    std::map<int32_t, CString> m_rooms;
+    std::map<int32_t, CString> m_searched;
+    CRichTextHostUI* m_curDisplay = nullptr;
+    CRichTextHostUI* m_selDisplay = nullptr;
+};

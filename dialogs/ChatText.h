@@ -1,0 +1,24 @@
+// Chat text with emotion tokens: "[\name]" names an emotion GIF; "/[" writes a plain bracket.
+#pragma once
+#include "platform/afx/AfxString.h"
+
+#include <functional>
+#include <vector>
+
+struct ChatTextPiece {
+    CString plain;     // shown as text, escapes resolved
+    CString imagePath; // the GIF that follows the text; empty for none
+    bool hasToken = false;
+};
+
+// Looks a trimmed key up; an empty answer means no such emotion. May be empty (no picker).
+using EmotionLookup = std::function<CString(const CString& key)>;
+
+// Cuts a message into pieces, each up to and including one closing bracket; tokens that name no
+// emotion stay as text.
+std::vector<ChatTextPiece> SplitChatText(const CString& text, const EmotionLookup& lookup);
+
+// "%H:%M:%S" of a "%d-%d-%d %d:%d:%d" time text; the text itself when it does not read as a time.
+CString ClockOfTimeText(const CString& timeText);
+// "%04d-%02d-%02d" of a start time stored as fourteen digits; empty when it does not read.
+CString DateOfStartTime(const CString& startTime);

@@ -1,0 +1,329 @@
+// The chat pane from its skin: typing and sending to a loopback room server, received messages and
+// notices in the output, the clearing rule, the font bar and the emotion picker.
+#include <winsock2.h>
+
+#include "dialogs/ChatWnd.h"
+
+#include "controls/EmotionList.h"
+#include "controls/StudentList.h"
+#include "core/SessionContext.h"
+#include "core/WindowMessages.h"
+#include "dialogs/EmotionWnd.h"
+#include "dialogs/RichTextHost.h"
+#include "protocol/CmdProtocol.h"
+#include "protocol/RoomRecords.h"
+#include "tests/dialogs/DialogTestSupport.h"
+#include "tests/support/MessageSink.h"
+
+#include <gtest/gtest.h>
+#include <oleauto.h>
+
+namespace {
+// A room server on 127.0.0.1 that keeps every byte the client sends.
+class LoopbackRoomServer {
+public:
+    LoopbackRoomServer()
+    {
+        WSADATA data;
+        WSAStartup(MAKEWORD(2, 2), &data);
+        m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        sockaddr_in at{};
+        at.sin_family = AF_INET;
+        at.sin_addr.s_addr = inet_addr("127.0.0.1");
+        bind(m_listen, reinterpret_cast<sockaddr*>(&at), sizeof(at));
+        int length = sizeof(at);
+        getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &length);
+        m_port = ntohs(at.sin_port);
+        listen(m_listen, 1);
+    }
+    ~LoopbackRoomServer()
+    {
+        if (m_peer != INVALID_SOCKET) closesocket(m_peer);
+        closesocket(m_listen);
+    }
+    uint16_t Port() const { return m_port; }
+    // Reads until at least count bytes arrived or the time is up.
+    const std::string& Receive(size_t count, DWORD timeoutMs = 2000)
+    {
+        if (m_peer == INVALID_SOCKET) m_peer = accept(m_listen, nullptr, nullptr);
+        DWORD end = GetTickCount() + timeoutMs;
+        while (m_bytes.size() < count && static_cast<LONG>(end - GetTickCount()) > 0) {
+            fd_set readable;
+            FD_ZERO(&readable);
+            FD_SET(m_peer, &readable);
+            timeval wait{0, 50000};
+            if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
+            char buffer[8192];
+            int got = recv(m_peer, buffer, sizeof(buffer), 0);
+            if (got <= 0) break;
+            m_bytes.append(buffer, static_cast<size_t>(got));
+        }
+        return m_bytes;
+    }
+
+private:
+    SOCKET m_listen = INVALID_SOCKET;
+    SOCKET m_peer = INVALID_SOCKET;
+    uint16_t m_port = 0;
+    std::string m_bytes;
+};
+
+UserRecord User(uint32_t id, const wchar_t* name, int32_t sex, uint8_t role)
+{
+    UserRecord user;
+    user.userId = id;
+    user.userName = name;
+    user.nickName = name;
+    user.sex = sex;
+    user.role = role;
+    return user;
+}
+
+class ChatWndTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseEnglishTexts(true);
+        SessionContext* session = SessionContext::Instance();
+        session->userId = 21;
+        session->userName = L"tom";
+        session->screenName = L"Teacher Tom";
+        session->role = eRole_Teacher;
+        session->options = OptionSettings();
+        m_roster.AddUser(User(21, L"Teacher Tom", 1, eRole_Teacher));
+        m_roster.AddUser(User(22, L"Alice", 2, eRole_Student));
+        session->rosterControl = &m_roster;
+
+        ServerNode node{};
+        node.address = inet_addr("127.0.0.1");
+        node.port = m_server.Port();
+        m_channel.SetServer(node);
+        ASSERT_TRUE(m_channel.Connect());
+
+        m_chat = new CChatWnd;
+        m_chat->SetCommandChannel(&m_channel);
+        m_window = m_chat->Create(nullptr, L"ChatWnd", 0x94000000, 0, 0, 0, 0, 0);
+        ASSERT_NE(nullptr, m_window);
+        SetWindowPos(m_window, nullptr, 200, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        UpdateWindow(m_window);
+        PumpMessages(80);
+        m_input = Host(L"InputEdit");
+        m_output = Host(L"OutputEdit");
+        ASSERT_TRUE(m_input && m_output && m_input->GetEditWindow() && m_output->GetEditWindow());
+    }
+    void TearDown() override
+    {
+        if (IsWindow(m_window)) DestroyWindow(m_window);
+        PumpMessages(20);
+        SessionContext::Instance()->rosterControl = nullptr;
+    }
+    CControlUI* Find(const wchar_t* name) { return m_chat->GetPaintManager()->FindControl(name); }
+    CRichTextHostUI* Host(const wchar_t* name) { return static_cast<CRichTextHostUI*>(Find(name)->GetInterface(L"RichTextHost")); }
+    void TypeInput(const wchar_t* text)
+    {
+        SetFocus(m_input->GetEditWindow());
+        for (const wchar_t* c = text; *c; ++c) SendMessageW(m_input->GetEditWindow(), WM_CHAR, *c, 1);
+        PumpMessages(20);
+    }
+    CString Output() { return CString(m_output->GetAllText()); }
+    void PostChat(uint32_t kind, uint32_t sender, const wchar_t* text)
+    {
+        auto* record = new ChatMessageRecord;
+        record->kind = kind;
+        record->senderId = sender;
+        record->text = text;
+        record->font.family = L"Tahoma";
+        PostMessageW(m_window, WM_USER_CHAT_MESSAGE, 0, reinterpret_cast<LPARAM>(record));
+        PumpMessages(30);
+    }
+    static std::string Utf8(const wchar_t* text)
+    {
+        char bytes[256] = {};
+        WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes), nullptr, nullptr);
+        return bytes;
+    }
+
+    LoopbackRoomServer m_server;
+    CCmdProtocol m_channel;
+    CStudentList m_roster;
+    CChatWnd* m_chat = nullptr;
+    HWND m_window = nullptr;
+    CRichTextHostUI* m_input = nullptr;
+    CRichTextHostUI* m_output = nullptr;
+};
+} // namespace
+
+TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
+{
+    TypeInput(L"  hello [\\smile] there ");
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    CString shown = Output();
+    EXPECT_EQ(0, shown.Find(L"\x2642 Teacher Tom  ")) << shown.GetString();
+    EXPECT_GE(shown.Find(L"\r  ...................................................\r"), 0);
+    // The emotion token names a GIF of the skin, which the pane keeps as its token.
+    EXPECT_GE(shown.Find(L"hello [\\smile] there\r"), 0);
+    EXPECT_EQ(0, m_input->GetTextLength());
+    EXPECT_EQ(1, m_chat->GetChatCount());
+
+    std::vector<uint8_t> payload = BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there");
+    const std::string& wire = m_server.Receive(payload.size() + 8);
+    EXPECT_NE(std::string::npos, wire.find(std::string(payload.begin(), payload.end())));
+}
+
+TEST_F(ChatWndTest, ReturnInTheInputSendsAndEscapeDoesNotClose)
+{
+    TypeInput(L"by return");
+    PressKey(m_input->GetEditWindow(), VK_RETURN);
+    EXPECT_GE(Output().Find(L"by return\r"), 0);
+    EXPECT_EQ(0, m_input->GetTextLength());
+    PressKey(m_window, VK_ESCAPE);
+    PumpMessages(30);
+    EXPECT_TRUE(IsWindow(m_window));
+}
+
+TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
+{
+    TypeInput(L" \t  ");
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    EXPECT_GE(Output().Find(L"   Cann't send empty message, please re-input\r"), 0);
+    EXPECT_EQ(0, m_chat->GetChatCount());
+    EXPECT_EQ(1, m_chat->GetSystemCount());
+
+    std::wstring longest(4097, L'x');
+    SetWindowTextW(m_input->GetEditWindow(), longest.c_str());
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    EXPECT_GE(Output().Find(L"   The message is too long to send\r"), 0);
+    EXPECT_EQ(0, m_chat->GetChatCount());
+    longest.resize(4096);
+    SetWindowTextW(m_input->GetEditWindow(), longest.c_str());
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    EXPECT_EQ(1, m_chat->GetChatCount());
+    EXPECT_GT(m_server.Receive(4096 + 20).size(), 4096u);
+
+    SessionContext::Instance()->userId = 99;
+    TypeInput(L"who am I");
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    EXPECT_GE(Output().Find(L"The sender doesn't exist. userid = 99, username is : tom\r"), 0);
+    EXPECT_EQ(CString(L"who am I"), CString(m_input->GetAllText())) << "the input keeps its text";
+}
+
+TEST_F(ChatWndTest, ReceivedMessagesAndNotices)
+{
+    PostChat(1, 22, L"from Alice");
+    CString shown = Output();
+    EXPECT_EQ(0, shown.Find(L"\x2640 Alice  "));
+    EXPECT_GE(shown.Find(L"from Alice\r"), 0);
+    PostChat(0, 22, L"kind zero");
+    EXPECT_LT(Output().Find(L"kind zero"), 0);
+    // A sender missing from the roster is shown under its id to a teacher...
+    PostChat(1, 77, L"from a stranger");
+    EXPECT_GE(Output().Find(L"\x2642 77  "), 0);
+    // ...and dropped for a student.
+    SessionContext::Instance()->role = eRole_Student;
+    PostChat(1, 78, L"unseen");
+    EXPECT_LT(Output().Find(L"unseen"), 0);
+    EXPECT_EQ(2, m_chat->GetChatCount());
+
+    PostMessageW(m_window, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(SysAllocString(L"The class has begun")));
+    PumpMessages(30);
+    EXPECT_GE(Output().Find(L"System Msg  "), 0);
+    EXPECT_GE(Output().Find(L"\xFF1A\r   The class has begun\r"), 0);
+    EXPECT_EQ(1, m_chat->GetSystemCount());
+}
+
+TEST_F(ChatWndTest, TheOutputIsEmptiedWhenThreeHundredLinesWereCounted)
+{
+    for (int i = 0; i < 299; ++i) m_chat->ShowSystemMessage(L"notice");
+    PostChat(1, 22, L"number 300");
+    EXPECT_EQ(1, m_chat->GetChatCount());
+    EXPECT_GE(Output().Find(L"notice"), 0);
+    PostChat(1, 22, L"number 301");
+    EXPECT_EQ(0, m_chat->GetChatCount());
+    EXPECT_EQ(0, m_chat->GetSystemCount());
+    CString shown = Output();
+    EXPECT_LT(shown.Find(L"notice"), 0);
+    EXPECT_LT(shown.Find(L"number 300"), 0);
+    EXPECT_GE(shown.Find(L"number 301"), 0);
+}
+
+TEST_F(ChatWndTest, HiddenChatContentStillSends)
+{
+    SessionContext::Instance()->options.contentOption = 1;
+    TypeInput(L"quiet");
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    m_chat->ShowSystemMessage(L"a notice");
+    PostChat(1, 22, L"received");
+    EXPECT_EQ(0, m_output->GetTextLength());
+    EXPECT_NE(std::string::npos, m_server.Receive(20).find("quiet"));
+}
+
+TEST_F(ChatWndTest, TheFontBarSetsTheChatFont)
+{
+    ASSERT_TRUE(ClickControl(m_window, Find(L"FontCheck"), 100));
+    ASSERT_TRUE(Find(L"FontSetArea")->IsVisible());
+    PumpMessages(30);
+    ASSERT_TRUE(ClickControl(m_window, Find(L"BoldCheck")));
+    EXPECT_EQ(1, m_chat->GetChatFont().bold);
+    static_cast<CComboUI*>(Find(L"FontSize")->GetInterface(L"Combo"))->SelectItem(5);
+    EXPECT_EQ(14, m_chat->GetChatFont().size);
+    static_cast<CComboUI*>(Find(L"FontColor")->GetInterface(L"Combo"))->SelectItem(2);
+    EXPECT_EQ(0xFF33BB44u, m_chat->GetChatFont().colour);
+
+    CHARFORMAT2W format{};
+    format.cbSize = sizeof(format);
+    SendMessageW(m_input->GetEditWindow(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    EXPECT_EQ(14 * 15, format.yHeight);
+    EXPECT_NE(0u, format.dwEffects & CFE_BOLD);
+    EXPECT_EQ(RGB(0x33, 0xBB, 0x44), format.crTextColor);
+
+    // The message goes out and is shown in the chosen font.
+    TypeInput(L"bold words");
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    std::string wire = m_server.Receive(20);
+    ASSERT_GT(wire.size(), 0u);
+    EXPECT_NE(std::string::npos, wire.find("bold words"));
+}
+
+TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
+{
+    CEmotionWnd* picker = m_chat->GetEmotionPicker();
+    ASSERT_NE(nullptr, picker);
+    EXPECT_FALSE(IsWindowVisible(picker->GetHWND()));
+    EXPECT_EQ(m_window, GetWindow(picker->GetHWND(), GW_OWNER));
+    CControlUI* face = Find(L"FaceCheck");
+    ASSERT_TRUE(ClickControl(m_window, face, 100));
+    ASSERT_TRUE(IsWindowVisible(picker->GetHWND()));
+    RECT placed, button = face->GetPos();
+    GetWindowRect(picker->GetHWND(), &placed);
+    POINT top{(button.left + button.right) / 2, button.top};
+    ClientToScreen(m_window, &top);
+    EXPECT_EQ(top.y - 1, placed.bottom);
+    EXPECT_LE(std::abs((placed.left + placed.right) / 2 - top.x), 1);
+
+    // Choosing an image puts its token into the input and unchecks the button.
+    CEmotionListUI* grid = picker->GetGrid();
+    RECT cells = grid->GetPos();
+    POINT cell{cells.left + 10, cells.top + 10};
+    ClientToScreen(picker->GetHWND(), &cell);
+    SetCursorPos(cell.x, cell.y);
+    ASSERT_TRUE(PumpUntil([&] { return !picker->GetSelectedImagePath().IsEmpty(); }, 2000));
+    POINT client = cell;
+    ScreenToClient(picker->GetHWND(), &client);
+    SendMessageW(picker->GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
+    SendMessageW(picker->GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
+    PumpMessages(30);
+    EXPECT_FALSE(IsWindowVisible(picker->GetHWND()));
+    EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected());
+    CString path = picker->GetSelectedImagePath().GetString();
+    CString name = path.Mid(path.ReverseFind(L'\\') + 1);
+    name = name.Left(name.Find(L'.'));
+    EXPECT_EQ(L"[\\" + name + L"]", CString(m_input->GetAllText()));
+
+    // The picker's hide notice unchecks the button; a notice with lParam 1 checks it.
+    PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 1);
+    PumpMessages(20);
+    EXPECT_TRUE(static_cast<COptionUI*>(face)->IsSelected());
+    PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 0);
+    PumpMessages(20);
+    EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected());
+}
