@@ -147,7 +147,8 @@ STDMETHODIMP CxDataSourceFilter::SetFormat(const BITMAPINFOHEADER* format, int v
     if (!format)
         return E_POINTER;
     // The timer period and the profile divide by the frame rate.
-    if (framesPerSecond < 1 || framesPerSecond > 1000 || format->biWidth <= 0 || format->biHeight == 0)
+    if (framesPerSecond < 1 || framesPerSecond > 1000 ||
+        !FrameFormatFits(format->biWidth, format->biHeight, format->biBitCount))
         return E_INVALIDARG;
     CxMMTimer::Stop();
     {

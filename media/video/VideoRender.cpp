@@ -22,6 +22,13 @@ DWORD BitmapImageSize(int width, int height, int bitCount)
     return stride * static_cast<DWORD>(std::abs(height));
 }
 
+bool FrameFormatFits(int width, int height, int bitCount)
+{
+    const int kMaxSide = 4096;
+    return width > 0 && width <= kMaxSide && height != 0 && height >= -kMaxSide && height <= kMaxSide &&
+           bitCount >= 0 && bitCount <= 32;
+}
+
 HRESULT DecideOneBuffer(const CMediaType& connected, IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
 {
     const VIDEOINFOHEADER* info = connected.VideoInfo();
@@ -134,6 +141,8 @@ STDMETHODIMP CxVideoDataFilter::SetFormat(const BITMAPINFOHEADER* format)
 {
     if (!format)
         return E_POINTER;
+    if (!FrameFormatFits(format->biWidth, format->biHeight, format->biBitCount))
+        return E_INVALIDARG;
     m_width = format->biWidth;
     m_height = format->biHeight;
     m_bitCount = format->biBitCount;
