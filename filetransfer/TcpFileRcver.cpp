@@ -235,8 +235,13 @@ bool CxTCPFileRcver::WriteBlock(const DataView& block)
     }
     m_pending.append(reinterpret_cast<const char*>(block.bytes), block.n);
     if (static_cast<int32_t>(block.n) > m_largestBlock) m_largestBlock = static_cast<int32_t>(block.n);
-    m_bytesReceived += block.n;
-    if (block.offset + block.n > m_highestEnd) m_highestEnd = block.offset + block.n;
+    // Only bytes past the highest end count: the relay streams in file order, and a block it repeats must
+    // not make a file with a hole look complete.
+    uint64_t end = block.offset + block.n;
+    if (end > m_highestEnd) {
+        m_bytesReceived += end - (block.offset > m_highestEnd ? block.offset : m_highestEnd);
+        m_highestEnd = end;
+    }
     m_savedPosition = m_bytesReceived < m_highestEnd ? m_bytesReceived : m_highestEnd;
     return true;
 }
