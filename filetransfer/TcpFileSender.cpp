@@ -72,20 +72,21 @@ void CxTCPFileSender::Stop()
     m_stopRequested = true;
     m_running = false;
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
-    HANDLE threads[2];
-    DWORD count = 0;
     if (m_controlThread) {
         // A thread never resumed would keep the wait for its full time.
         ResumeThread(m_controlThread);
-        threads[count++] = m_controlThread;
-    }
-    if (m_dataThread) threads[count++] = m_dataThread;
-    if (count > 0) {
         Sleep(m_timings.senderStopSettleMs);
-        if (WaitForMultipleObjects(count, threads, TRUE, m_timings.senderStopWaitMs) == WAIT_TIMEOUT) {
+        // The control thread starts the data thread when a request arrives, so the data thread is known
+        // only once the control thread has ended.
+        DWORD start = NowMs();
+        bool ended = WaitForSingleObject(m_controlThread, m_timings.senderStopWaitMs) != WAIT_TIMEOUT;
+        DWORD spent = NowMs() - start;
+        DWORD left = spent < m_timings.senderStopWaitMs ? m_timings.senderStopWaitMs - spent : 0;
+        if (ended && m_dataThread) ended = WaitForSingleObject(m_dataThread, left) != WAIT_TIMEOUT;
+        if (!ended) {
             Logger::Instance().Write(L"fileTransfer: Err, sender threads did not end, terminating");
             if (m_dataThread) TerminateThread(m_dataThread, 171);
-            if (m_controlThread) TerminateThread(m_controlThread, 172);
+            TerminateThread(m_controlThread, 172);
         }
     }
     CloseSocket(m_socket);
