@@ -145,5 +145,15 @@ private:
 // Closes the socket once and marks it invalid.
 void CloseSocket(SOCKET& socket);
 
+// Opens a file to send for shared reading and reads its length; INVALID_HANDLE_VALUE, with a log
+// line, when either fails.
+HANDLE OpenSourceFile(const CString& path, uint64_t* size);
+// The file's own name for FileTransInfo: after the last backslash, UTF-8, at most 63 bytes with the
+// extension kept at the end.
+void NameFromPath(FileTransInfo& info, const CString& path);
+// Waits for a worker to end, terminates it with the exit code when the wait runs out, and closes its
+// handle and that of its end event.
+void EndWorker(HANDLE& worker, HANDLE& ended, DWORD waitMs, DWORD exitCode, const wchar_t* what);
+
 // Joins folder and name with exactly one backslash.
 CString JoinPath(const CString& folder, const CString& name);

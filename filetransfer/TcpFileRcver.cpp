@@ -313,14 +313,8 @@ void CxTCPFileRcver::Stop()
     m_stopRequested = true;
     m_running = false;
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
-    if (m_worker && WaitForSingleObject(m_worker, m_timings.receiverStopWaitMs) == WAIT_TIMEOUT) {
-        Logger::Instance().Write(L"FileTransfer: Err, receiver thread did not end, terminating");
-        TerminateThread(m_worker, 202);
-    }
+    EndWorker(m_worker, m_workerEnded, m_timings.receiverStopWaitMs, 202, L"receiver");
     CloseSocket(m_socket);
-    if (m_worker) CloseHandle(m_worker);
-    if (m_workerEnded) CloseHandle(m_workerEnded);
-    m_worker = m_workerEnded = nullptr;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     if (m_dataFile != INVALID_HANDLE_VALUE && FlushPending()) SaveProgress(true);
