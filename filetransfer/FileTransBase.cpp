@@ -209,14 +209,6 @@ void CxFileTransBase::SetTransferId(uint64_t transferId)
     LeaveCriticalSection(&m_lock);
 }
 
-void CxFileTransBase::ResetFinal()
-{
-    EnterCriticalSection(&m_lock);
-    m_finalPosted = false;
-    m_error = 0;
-    LeaveCriticalSection(&m_lock);
-}
-
 uint16_t CxFileTransBase::Percent(uint64_t bytes, uint64_t size)
 {
     if (size == 0 || bytes >= size) return 100;

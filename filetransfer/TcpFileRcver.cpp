@@ -140,7 +140,6 @@ int CxTCPFileRcver::StartRecv(const FileTransInfo& info)
     m_bytesReceived = m_highestEnd = m_resumeOffset;
     m_savedPosition = m_lastSavedWrite = m_resumeOffset;
 
-    m_buffer.assign(2800, '\0');
     m_running = true;
     m_stopRequested = false;
     m_workerEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -315,8 +314,6 @@ void CxTCPFileRcver::Stop()
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
     EndWorker(m_worker, m_workerEnded, m_timings.receiverStopWaitMs, 202, L"receiver");
     CloseSocket(m_socket);
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
     if (m_dataFile != INVALID_HANDLE_VALUE && FlushPending()) SaveProgress(true);
     m_pending.clear();
     if (m_dataFile != INVALID_HANDLE_VALUE) CloseHandle(m_dataFile);
