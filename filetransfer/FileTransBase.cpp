@@ -1,5 +1,8 @@
 #include "filetransfer/FileTransBase.h"
 
+#include "core/Logger.h"
+#include "core/TextUtil.h"
+
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -206,14 +209,6 @@ void CxFileTransBase::SetTransferId(uint64_t transferId)
     LeaveCriticalSection(&m_lock);
 }
 
-void CxFileTransBase::ResetFinal()
-{
-    EnterCriticalSection(&m_lock);
-    m_finalPosted = false;
-    m_error = 0;
-    LeaveCriticalSection(&m_lock);
-}
-
 uint16_t CxFileTransBase::Percent(uint64_t bytes, uint64_t size)
 {
     if (size == 0 || bytes >= size) return 100;
@@ -383,4 +378,38 @@ CString JoinPath(const CString& folder, const CString& name)
     CString left(folder);
     left.TrimRight(L"\\/");
     return left + L"\\" + name;
+}
+
+HANDLE OpenSourceFile(const CString& path, uint64_t* size)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    LARGE_INTEGER length = {};
+    if (file != INVALID_HANDLE_VALUE && GetFileSizeEx(file, &length)) {
+        *size = static_cast<uint64_t>(length.QuadPart);
+        return file;
+    }
+    Logger::Instance().Write(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+void NameFromPath(FileTransInfo& info, const CString& path)
+{
+    int slash = path.ReverseFind(L'\\');
+    CString name = slash >= 0 ? path.Mid(slash + 1) : path;
+    std::string fitted = FileTransWire::FitFileName(Utf16ToUtf8(name), FileTransWire::kFileNameBytes, true);
+    memset(info.fileName, 0, sizeof info.fileName);
+    memcpy(info.fileName, fitted.data(), fitted.size());
+}
+
+void EndWorker(HANDLE& worker, HANDLE& ended, DWORD waitMs, DWORD exitCode, const wchar_t* what)
+{
+    if (worker && WaitForSingleObject(worker, waitMs) == WAIT_TIMEOUT) {
+        Logger::Instance().Write(L"fileTransfer: Err, %s thread did not end, terminating", what);
+        TerminateThread(worker, exitCode);
+    }
+    if (worker) CloseHandle(worker);
+    if (ended) CloseHandle(ended);
+    worker = ended = nullptr;
 }

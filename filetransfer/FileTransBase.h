@@ -85,8 +85,6 @@ protected:
     void PostFailure(uint16_t state, int32_t error);
     void SetStatusIds(uint64_t transferId, uint32_t sequence, uint32_t tag);
     void SetTransferId(uint64_t transferId);
-    void ResetFinal();
-    bool FinalPosted() const { return m_finalPosted; }
 
     static uint16_t Percent(uint64_t bytes, uint64_t size);
     // Bytes per millisecond; an elapsed time of 0 counts as 5 ms.
@@ -115,7 +113,6 @@ public:
     static int SetNonBlocking(SOCKET socket, bool on);
     // A blocking TCP socket connected within the time, or INVALID_SOCKET.
     static SOCKET ConnectTimeout(uint32_t address, uint16_t port, int seconds);
-    int LastSocketError() const { return m_lastSocketError; }
 
 protected:
     int m_lastSocketError = 0;
@@ -131,7 +128,6 @@ public:
     // One packet whose payload is at most maxPayload; the payload pointer stays valid until the next call.
     Result ReadPacket(SOCKET socket, size_t maxPayload, DWORD timeoutMs, FileTransHeader* header,
                       const uint8_t** payload);
-    int LastSocketError() const { return m_lastSocketError; }
 
 private:
     bool Fill(SOCKET socket, size_t need, DWORD timeoutMs);
@@ -144,6 +140,16 @@ private:
 
 // Closes the socket once and marks it invalid.
 void CloseSocket(SOCKET& socket);
+
+// Opens a file to send for shared reading and reads its length; INVALID_HANDLE_VALUE, with a log
+// line, when either fails.
+HANDLE OpenSourceFile(const CString& path, uint64_t* size);
+// The file's own name for FileTransInfo: after the last backslash, UTF-8, at most 63 bytes with the
+// extension kept at the end.
+void NameFromPath(FileTransInfo& info, const CString& path);
+// Waits for a worker to end, terminates it with the exit code when the wait runs out, and closes its
+// handle and that of its end event.
+void EndWorker(HANDLE& worker, HANDLE& ended, DWORD waitMs, DWORD exitCode, const wchar_t* what);
 
 // Joins folder and name with exactly one backslash.
 CString JoinPath(const CString& folder, const CString& name);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <cwchar>
+#include <cwctype>
 
 namespace FileTransWire {
 
@@ -217,13 +218,32 @@ void CopyName(FileTransInfo& info, const std::string& utf8Name)
     memcpy(info.fileName, fitted.data(), fitted.size());
 }
 
+namespace {
+
+// CON, NUL, COM1 and the like name devices in every folder, also with an extension ("nul.txt").
+bool IsDeviceName(const std::wstring& name)
+{
+    std::wstring stem = name.substr(0, name.find(L'.'));
+    while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+    for (wchar_t& ch : stem) ch = static_cast<wchar_t>(towupper(ch));
+    if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$" ||
+        stem == L"CONOUT$")
+        return true;
+    return stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0) &&
+           stem[3] >= L'1' && stem[3] <= L'9';
+}
+
+} // namespace
+
 bool IsSafeFileName(const std::wstring& name)
 {
     if (name.empty() || name == L"." || name.find(L"..") != std::wstring::npos) return false;
     for (wchar_t ch : name) {
         if (ch < 0x20 || ch == 0x7F || wcschr(L"\\/:*?\"<>|", ch)) return false;
     }
-    return true;
+    // Windows drops a trailing dot or space, so such a name would land on another file.
+    if (name.back() == L'.' || name.back() == L' ') return false;
+    return !IsDeviceName(name);
 }
 
 bool IsPrivateIPv4(uint32_t networkOrderAddress)

@@ -143,7 +143,8 @@ std::string FitFileName(const std::string& utf8, size_t maxBytes, bool keepExten
 void CopyName(FileTransInfo& info, const std::string& utf8Name);
 
 // True when a name from a peer or the room is safe as one path part: not empty, no '\\', '/', ':',
-// "..", control characters, or the other characters Windows file names cannot hold.
+// "..", control characters, or the other characters Windows file names cannot hold; no trailing dot or
+// space, and no device name.
 bool IsSafeFileName(const std::wstring& name);
 
 // The three private IPv4 ranges; the address is in network order.

@@ -23,13 +23,36 @@ bool IsRelayKind(uint8_t kind)
     return kind == 2 || kind == 3 || kind == 4;
 }
 
-void CxFileSendSession::SetNotify(HWND window, UINT message)
+void CxFileFacade::SetNotify(HWND window, UINT message)
 {
     m_notifyWindow = window;
     m_notifyMessage = message;
 }
 
-void CxFileSendSession::DropObject()
+void CxFileFacade::Stop()
+{
+    DropObject();
+    m_notifyWindow = nullptr;
+    m_notifyMessage = 0;
+    ClearAddress();
+    m_info = FileTransInfo();
+}
+
+void CxFileFacade::StoreAddress(SOCKET socket, uint32_t address, uint16_t port)
+{
+    m_socket = socket == 0 ? INVALID_SOCKET : socket;
+    m_address = address;
+    m_port = port;
+}
+
+void CxFileFacade::ClearAddress()
+{
+    m_socket = INVALID_SOCKET;
+    m_address = 0;
+    m_port = 0;
+}
+
+void CxFileFacade::DropObject()
 {
     if (m_object) m_object->Stop();
     m_object.reset();
@@ -37,9 +60,7 @@ void CxFileSendSession::DropObject()
 
 int CxFileSendSession::SetStun(SOCKET socket, uint32_t address, uint16_t port)
 {
-    m_socket = socket == 0 ? INVALID_SOCKET : socket;
-    m_address = address;
-    m_port = port;
+    StoreAddress(socket, address, port);
     DropObject();
     return 1;
 }
@@ -49,7 +70,7 @@ int CxFileSendSession::StartSend(const CString& path, const FileTransInfo& info)
     m_path = path;
     m_info = info;
     DropObject();
-    if (IsPeerSocket(m_socket) && !IsRelayKind(info.kind))
+    if (UsesPeerLink(info.kind))
         m_object.reset(new CxUDPP2PFileTrans);
     else
         m_object.reset(new CxTCPFileSender);
@@ -61,45 +82,14 @@ int CxFileSendSession::StartSend(const CString& path, const FileTransInfo& info)
         if (result >= 0) return result;
         result = -3;
     }
-    DropObject();
-    m_notifyWindow = nullptr;
-    m_notifyMessage = 0;
-    m_socket = INVALID_SOCKET;
-    m_address = 0;
-    m_port = 0;
+    Stop();
     m_path.Empty();
-    m_info = FileTransInfo();
     return result;
-}
-
-void CxFileSendSession::Stop()
-{
-    DropObject();
-    m_notifyWindow = nullptr;
-    m_notifyMessage = 0;
-    m_socket = INVALID_SOCKET;
-    m_address = 0;
-    m_port = 0;
-    m_info = FileTransInfo();
-}
-
-void CxFileRecvSession::SetNotify(HWND window, UINT message)
-{
-    m_notifyWindow = window;
-    m_notifyMessage = message;
-}
-
-void CxFileRecvSession::DropObject()
-{
-    if (m_object) m_object->Stop();
-    m_object.reset();
 }
 
 int CxFileRecvSession::SetPeerAddr(SOCKET socket, uint32_t address, uint16_t port, const CString& folder)
 {
-    m_socket = socket == 0 ? INVALID_SOCKET : socket;
-    m_address = address;
-    m_port = port;
+    StoreAddress(socket, address, port);
     m_folder = folder;
     return 1;
 }
@@ -108,7 +98,7 @@ int CxFileRecvSession::StartRecv(const FileTransInfo& info)
 {
     m_info = info;
     DropObject();
-    if (IsPeerSocket(m_socket) && !IsRelayKind(info.kind))
+    if (UsesPeerLink(info.kind))
         m_object.reset(new CxUDPP2PFileRcver);
     else
         m_object.reset(new CxTCPFileRcver);
@@ -121,21 +111,8 @@ int CxFileRecvSession::StartRecv(const FileTransInfo& info)
         result = -3;
     }
     DropObject();
-    m_socket = INVALID_SOCKET;
-    m_address = 0;
-    m_port = 0;
+    ClearAddress();
     return result;
-}
-
-void CxFileRecvSession::Stop()
-{
-    DropObject();
-    m_notifyWindow = nullptr;
-    m_notifyMessage = 0;
-    m_socket = INVALID_SOCKET;
-    m_address = 0;
-    m_port = 0;
-    m_info = FileTransInfo();
 }
 
 CFileTransSession::~CFileTransSession()

@@ -26,58 +26,54 @@ bool IsPeerSocket(SOCKET socket);
 // Kinds 2, 3 and 4 always travel through the relay.
 bool IsRelayKind(uint8_t kind);
 
-class CxFileSendSession {
+// What both facades share: where records go, the transfer's address and the owned transfer object.
+class CxFileFacade {
 public:
-    CxFileSendSession() = default;
-    ~CxFileSendSession() { Stop(); }
-    CxFileSendSession(const CxFileSendSession&) = delete;
-    CxFileSendSession& operator=(const CxFileSendSession&) = delete;
+    CxFileFacade() = default;
+    ~CxFileFacade() { Stop(); }
+    CxFileFacade(const CxFileFacade&) = delete;
+    CxFileFacade& operator=(const CxFileFacade&) = delete;
 
     void SetNotify(HWND window, UINT message);
-    int SetStun(SOCKET socket, uint32_t address, uint16_t port);
-    // -1 no object, -2 Start failed, -3 SendFile failed, else the SendFile result.
-    int StartSend(const CString& path, const FileTransInfo& info);
+    // Stops and deletes the transfer object; window, message, address and info are forgotten.
     void Stop();
     CxFileTransBase* Object() const { return m_object.get(); }
 
-private:
+protected:
+    // Socket 0 means none, as -1 does.
+    void StoreAddress(SOCKET socket, uint32_t address, uint16_t port);
+    void ClearAddress();
     void DropObject();
+    // A peer socket carries the transfer over UDP unless its kind always goes through the relay.
+    bool UsesPeerLink(uint8_t kind) const { return IsPeerSocket(m_socket) && !IsRelayKind(kind); }
 
     HWND m_notifyWindow = nullptr;
     UINT m_notifyMessage = 0;
     SOCKET m_socket = INVALID_SOCKET;
     uint32_t m_address = 0;
     uint16_t m_port = 0;
-    CString m_path;
     FileTransInfo m_info = {};
     std::unique_ptr<CxFileTransBase> m_object;
 };
 
-class CxFileRecvSession {
+class CxFileSendSession : public CxFileFacade {
 public:
-    CxFileRecvSession() = default;
-    ~CxFileRecvSession() { Stop(); }
-    CxFileRecvSession(const CxFileRecvSession&) = delete;
-    CxFileRecvSession& operator=(const CxFileRecvSession&) = delete;
+    int SetStun(SOCKET socket, uint32_t address, uint16_t port);
+    // -1 no object, -2 Start failed, -3 SendFile failed, else the SendFile result.
+    int StartSend(const CString& path, const FileTransInfo& info);
 
-    void SetNotify(HWND window, UINT message);
+private:
+    CString m_path;
+};
+
+class CxFileRecvSession : public CxFileFacade {
+public:
     int SetPeerAddr(SOCKET socket, uint32_t address, uint16_t port, const CString& folder);
     // -1 no object, -2 SetParams failed, -3 StartRecv failed, else the StartRecv result.
     int StartRecv(const FileTransInfo& info);
-    void Stop();
-    CxFileTransBase* Object() const { return m_object.get(); }
 
 private:
-    void DropObject();
-
-    HWND m_notifyWindow = nullptr;
-    UINT m_notifyMessage = 0;
-    SOCKET m_socket = INVALID_SOCKET;
-    uint32_t m_address = 0;
-    uint16_t m_port = 0;
     CString m_folder;
-    FileTransInfo m_info = {};
-    std::unique_ptr<CxFileTransBase> m_object;
 };
 
 class CFileTransSession {

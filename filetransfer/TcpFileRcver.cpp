@@ -140,7 +140,6 @@ int CxTCPFileRcver::StartRecv(const FileTransInfo& info)
     m_bytesReceived = m_highestEnd = m_resumeOffset;
     m_savedPosition = m_lastSavedWrite = m_resumeOffset;
 
-    m_buffer.assign(2800, '\0');
     m_running = true;
     m_stopRequested = false;
     m_workerEnded = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -235,8 +234,13 @@ bool CxTCPFileRcver::WriteBlock(const DataView& block)
     }
     m_pending.append(reinterpret_cast<const char*>(block.bytes), block.n);
     if (static_cast<int32_t>(block.n) > m_largestBlock) m_largestBlock = static_cast<int32_t>(block.n);
-    m_bytesReceived += block.n;
-    if (block.offset + block.n > m_highestEnd) m_highestEnd = block.offset + block.n;
+    // Only bytes past the highest end count: the relay streams in file order, and a block it repeats must
+    // not make a file with a hole look complete.
+    uint64_t end = block.offset + block.n;
+    if (end > m_highestEnd) {
+        m_bytesReceived += end - (block.offset > m_highestEnd ? block.offset : m_highestEnd);
+        m_highestEnd = end;
+    }
     m_savedPosition = m_bytesReceived < m_highestEnd ? m_bytesReceived : m_highestEnd;
     return true;
 }
@@ -308,16 +312,8 @@ void CxTCPFileRcver::Stop()
     m_stopRequested = true;
     m_running = false;
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
-    if (m_worker && WaitForSingleObject(m_worker, m_timings.receiverStopWaitMs) == WAIT_TIMEOUT) {
-        Logger::Instance().Write(L"FileTransfer: Err, receiver thread did not end, terminating");
-        TerminateThread(m_worker, 202);
-    }
+    EndWorker(m_worker, m_workerEnded, m_timings.receiverStopWaitMs, 202, L"receiver");
     CloseSocket(m_socket);
-    if (m_worker) CloseHandle(m_worker);
-    if (m_workerEnded) CloseHandle(m_workerEnded);
-    m_worker = m_workerEnded = nullptr;
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
     if (m_dataFile != INVALID_HANDLE_VALUE && FlushPending()) SaveProgress(true);
     m_pending.clear();
     if (m_dataFile != INVALID_HANDLE_VALUE) CloseHandle(m_dataFile);

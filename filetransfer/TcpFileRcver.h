@@ -50,7 +50,6 @@ private:
     HANDLE m_workerEnded = nullptr;
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
-    std::string m_buffer;
     int32_t m_largestBlock = 0;
     DWORD m_startTime = 1;
     DWORD m_lastPostTime = 1;

@@ -1,9 +1,6 @@
 #include "filetransfer/TcpFileSender.h"
 
 #include "core/Logger.h"
-#include "core/TextUtil.h"
-
-#include <cstring>
 
 using namespace FileTransWire;
 
@@ -14,12 +11,6 @@ const DWORD kHeaderTimeoutMs = 3000;
 const DWORD kFinishTimeoutMs = 5000;
 const DWORD kDataTimeoutMs = 15000;
 const size_t kBlocksPerRun = 48;
-
-CString NamePart(const CString& path)
-{
-    int slash = path.ReverseFind(L'\\');
-    return slash >= 0 ? path.Mid(slash + 1) : path;
-}
 
 } // namespace
 
@@ -45,21 +36,10 @@ int CxTCPFileSender::Start(SOCKET, uint32_t address, uint16_t port)
 int CxTCPFileSender::SendFile(const CString& path, const FileTransInfo& info)
 {
     m_running = true;
-    m_file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_file == INVALID_HANDLE_VALUE) {
-        Logger::Instance().Write(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
-        return -1;
-    }
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(m_file, &size);
     m_info = info;
-    m_info.fileSize = static_cast<uint64_t>(size.QuadPart);
-    if (m_info.fileName[0] == '\0') {
-        std::string name = FitFileName(Utf16ToUtf8(NamePart(path)), kFileNameBytes, true);
-        memset(m_info.fileName, 0, sizeof m_info.fileName);
-        memcpy(m_info.fileName, name.data(), name.size());
-    }
+    m_file = OpenSourceFile(path, &m_info.fileSize);
+    if (m_file == INVALID_HANDLE_VALUE) return -1;
+    if (m_info.fileName[0] == '\0') NameFromPath(m_info, path);
     m_info.fileName[sizeof m_info.fileName - 1] = '\0';
     m_path = path;
     SetStatusIds(m_info.transferId, m_info.sequence, m_info.tag);
@@ -72,20 +52,21 @@ void CxTCPFileSender::Stop()
     m_stopRequested = true;
     m_running = false;
     if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
-    HANDLE threads[2];
-    DWORD count = 0;
     if (m_controlThread) {
         // A thread never resumed would keep the wait for its full time.
         ResumeThread(m_controlThread);
-        threads[count++] = m_controlThread;
-    }
-    if (m_dataThread) threads[count++] = m_dataThread;
-    if (count > 0) {
         Sleep(m_timings.senderStopSettleMs);
-        if (WaitForMultipleObjects(count, threads, TRUE, m_timings.senderStopWaitMs) == WAIT_TIMEOUT) {
+        // The control thread starts the data thread when a request arrives, so the data thread is known
+        // only once the control thread has ended.
+        DWORD start = NowMs();
+        bool ended = WaitForSingleObject(m_controlThread, m_timings.senderStopWaitMs) != WAIT_TIMEOUT;
+        DWORD spent = NowMs() - start;
+        DWORD left = spent < m_timings.senderStopWaitMs ? m_timings.senderStopWaitMs - spent : 0;
+        if (ended && m_dataThread) ended = WaitForSingleObject(m_dataThread, left) != WAIT_TIMEOUT;
+        if (!ended) {
             Logger::Instance().Write(L"fileTransfer: Err, sender threads did not end, terminating");
             if (m_dataThread) TerminateThread(m_dataThread, 171);
-            if (m_controlThread) TerminateThread(m_controlThread, 172);
+            TerminateThread(m_controlThread, 172);
         }
     }
     CloseSocket(m_socket);

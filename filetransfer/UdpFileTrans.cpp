@@ -71,12 +71,6 @@ void SendDatagram(SOCKET s, uint32_t address, uint16_t port, const void* bytes, 
     sendto(s, static_cast<const char*>(bytes), static_cast<int>(n), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
 }
 
-CString NamePart(const CString& path)
-{
-    int slash = path.ReverseFind(L'\\');
-    return slash >= 0 ? path.Mid(slash + 1) : path;
-}
-
 } // namespace
 
 UdpPacing ApplyLossReport(int32_t period, int32_t blockSize, bool privateNetwork, uint32_t lossPercent)
@@ -137,21 +131,12 @@ int CxUDPP2PFileTrans::Start(SOCKET socket, uint32_t address, uint16_t port)
 int CxUDPP2PFileTrans::SendFile(const CString& path, const FileTransInfo& info)
 {
     m_running = true;
-    m_file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (m_file == INVALID_HANDLE_VALUE) {
-        Logger::Instance().Write(L"fileTransfer: Err, cannot open %s for sending, %d", path.GetString(), GetLastError());
-        return -1;
-    }
-    LARGE_INTEGER size = {};
-    GetFileSizeEx(m_file, &size);
     FileTransInfo filled = info;
-    filled.fileSize = static_cast<uint64_t>(size.QuadPart);
+    m_file = OpenSourceFile(path, &filled.fileSize);
+    if (m_file == INVALID_HANDLE_VALUE) return -1;
     // The receiver refuses an empty file, and the pacing has nothing to send.
     if (filled.fileSize == 0) return FTE_EMPTY_FILE;
-    std::string name = FitFileName(Utf16ToUtf8(NamePart(path)), kFileNameBytes, true);
-    memset(filled.fileName, 0, sizeof filled.fileName);
-    memcpy(filled.fileName, name.data(), name.size());
+    NameFromPath(filled, path);
     m_allQueued = false;
     m_window = 0;
     return BeginSend(path, filled);
@@ -181,21 +166,13 @@ void CxUDPP2PFileTrans::Stop()
     m_stopRequested = true;
     m_running = false;
     m_started = false;
-    if (m_worker) {
-        ResumeThread(m_worker); // a worker never resumed would hold the wait for its full time
-        if (WaitForSingleObject(m_worker, m_timings.udpStopWaitMs) == WAIT_TIMEOUT) {
-            Logger::Instance().Write(L"fileTransfer: Err, peer sender thread did not end, terminating");
-            TerminateThread(m_worker, 221);
-        }
-    }
+    if (m_worker) ResumeThread(m_worker); // a worker never resumed would hold the wait for its full time
+    EndWorker(m_worker, m_workerEnded, m_timings.udpStopWaitMs, 221, L"peer sender");
     // The timer is stopped before the tick lock is taken: a tick in progress holds it, and Stop waits
     // for that tick to end so none runs into the freed lists.
     StopTimer();
     EnterCriticalSection(&m_tickLock);
     CloseSocket(m_socket);
-    if (m_worker) CloseHandle(m_worker);
-    if (m_workerEnded) CloseHandle(m_workerEnded);
-    m_worker = m_workerEnded = nullptr;
     m_queue.clear();
     m_pending.clear();
     m_packet.clear();
@@ -530,14 +507,8 @@ void CxUDPP2PFileRcver::Stop()
     m_stopRequested = true;
     m_running = false;
     StopTimer();
-    if (m_worker && WaitForSingleObject(m_worker, m_timings.udpStopWaitMs) == WAIT_TIMEOUT) {
-        Logger::Instance().Write(L"fileTransfer: Err, peer receiver thread did not end, terminating");
-        TerminateThread(m_worker, 219);
-    }
+    EndWorker(m_worker, m_workerEnded, m_timings.udpStopWaitMs, 219, L"peer receiver");
     CloseSocket(m_socket);
-    if (m_worker) CloseHandle(m_worker);
-    if (m_workerEnded) CloseHandle(m_workerEnded);
-    m_worker = m_workerEnded = nullptr;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     if (!m_stored && m_file != INVALID_HANDLE_VALUE && m_info.fileSize != 0 && m_bytesReceived == m_info.fileSize)

@@ -94,19 +94,7 @@ HRESULT CxDataSourcePin::CheckMediaType(const CMediaType* type)
 
 HRESULT CxDataSourcePin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
 {
-    const VIDEOINFOHEADER* info = m_mt.VideoInfo();
-    if (!info)
-        return E_UNEXPECTED;
-    ALLOCATOR_PROPERTIES wanted = *request;
-    wanted.cBuffers = 1;
-    wanted.cbBuffer = static_cast<long>(info->bmiHeader.biSizeImage);
-    if (wanted.cbAlign < 1)
-        wanted.cbAlign = 1;
-    ALLOCATOR_PROPERTIES actual = {};
-    HRESULT hr = allocator->SetProperties(&wanted, &actual);
-    if (FAILED(hr))
-        return hr;
-    return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
+    return DecideOneBuffer(m_mt, allocator, request);
 }
 
 CxDataSourceFilter::CxDataSourceFilter(HRESULT* result)
@@ -159,7 +147,8 @@ STDMETHODIMP CxDataSourceFilter::SetFormat(const BITMAPINFOHEADER* format, int v
     if (!format)
         return E_POINTER;
     // The timer period and the profile divide by the frame rate.
-    if (framesPerSecond < 1 || framesPerSecond > 1000 || format->biWidth <= 0 || format->biHeight == 0)
+    if (framesPerSecond < 1 || framesPerSecond > 1000 ||
+        !FrameFormatFits(format->biWidth, format->biHeight, format->biBitCount))
         return E_INVALIDARG;
     CxMMTimer::Stop();
     {

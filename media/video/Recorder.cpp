@@ -111,6 +111,17 @@ CxRecorder::~CxRecorder()
 HRESULT CxRecorder::Start(int audioDeviceIndex, const BITMAPINFOHEADER& video, int framesPerSecond, int videoKbps,
                           WAVEFORMATEX& sound, const wchar_t* path)
 {
+    HRESULT hr = Build(audioDeviceIndex, video, framesPerSecond, videoKbps, sound, path);
+    // A start that failed half-way leaves nothing running: no source ticking on its timer, and no frame
+    // taken as stored while nothing records.
+    if (FAILED(hr))
+        Close();
+    return hr;
+}
+
+HRESULT CxRecorder::Build(int audioDeviceIndex, const BITMAPINFOHEADER& video, int framesPerSecond, int videoKbps,
+                          WAVEFORMATEX& sound, const wchar_t* path)
+{
     Close();
     CompleteWaveFormat(sound);
     m_framesPerSecond = framesPerSecond;

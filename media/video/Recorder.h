@@ -35,12 +35,15 @@ public:
     HRESULT ConfigureProfile(const BITMAPINFOHEADER& video);
     HRESULT SetMetadata();
 
-    // Answers the stored length, or -1 without a source (no start got that far).
+    // Answers the stored length, or -1 while no recording runs.
     int PutContent(BYTE* frame, BYTE* frame1, BYTE* frame2, BYTE* frame3, const int* strides, int length, int width,
                    int height, int bitCount, DWORD value, int flip);
     IxDataSourceInterface* Source() const { return m_sourceInterface.Get(); }
 
 private:
+    HRESULT Build(int audioDeviceIndex, const BITMAPINFOHEADER& video, int framesPerSecond, int videoKbps,
+                  WAVEFORMATEX& sound, const wchar_t* path);
+
     ComPtr<IBaseFilter> m_source;
     ComPtr<IBaseFilter> m_audio;
     ComPtr<IBaseFilter> m_writer;

@@ -22,6 +22,30 @@ DWORD BitmapImageSize(int width, int height, int bitCount)
     return stride * static_cast<DWORD>(std::abs(height));
 }
 
+bool FrameFormatFits(int width, int height, int bitCount)
+{
+    const int kMaxSide = 4096;
+    return width > 0 && width <= kMaxSide && height != 0 && height >= -kMaxSide && height <= kMaxSide &&
+           bitCount >= 0 && bitCount <= 32;
+}
+
+HRESULT DecideOneBuffer(const CMediaType& connected, IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
+{
+    const VIDEOINFOHEADER* info = connected.VideoInfo();
+    if (!info)
+        return E_UNEXPECTED;
+    ALLOCATOR_PROPERTIES wanted = *request;
+    wanted.cBuffers = 1;
+    wanted.cbBuffer = static_cast<long>(info->bmiHeader.biSizeImage);
+    if (wanted.cbAlign < 1)
+        wanted.cbAlign = 1;
+    ALLOCATOR_PROPERTIES actual = {};
+    HRESULT hr = allocator->SetProperties(&wanted, &actual);
+    if (FAILED(hr))
+        return hr;
+    return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
+}
+
 CxVideoDataPin::CxVideoDataPin(CxVideoDataFilter* filter, CCritSec* lock, HRESULT* result)
     : CBaseOutputPin(L"RenderPin", filter, lock, result, L"LV Video Data pin"), m_source(filter)
 {
@@ -85,19 +109,7 @@ HRESULT CxVideoDataPin::CheckMediaType(const CMediaType* type)
 
 HRESULT CxVideoDataPin::DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request)
 {
-    const VIDEOINFOHEADER* info = m_mt.VideoInfo();
-    if (!info)
-        return E_UNEXPECTED;
-    ALLOCATOR_PROPERTIES wanted = *request;
-    wanted.cBuffers = 1;
-    wanted.cbBuffer = static_cast<long>(info->bmiHeader.biSizeImage);
-    if (wanted.cbAlign < 1)
-        wanted.cbAlign = 1;
-    ALLOCATOR_PROPERTIES actual = {};
-    HRESULT hr = allocator->SetProperties(&wanted, &actual);
-    if (FAILED(hr))
-        return hr;
-    return actual.cbBuffer < wanted.cbBuffer ? E_FAIL : S_OK;
+    return DecideOneBuffer(m_mt, allocator, request);
 }
 
 CxVideoDataFilter::CxVideoDataFilter(HRESULT* result)
@@ -129,6 +141,8 @@ STDMETHODIMP CxVideoDataFilter::SetFormat(const BITMAPINFOHEADER* format)
 {
     if (!format)
         return E_POINTER;
+    if (!FrameFormatFits(format->biWidth, format->biHeight, format->biBitCount))
+        return E_INVALIDARG;
     m_width = format->biWidth;
     m_height = format->biHeight;
     m_bitCount = format->biBitCount;

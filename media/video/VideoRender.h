@@ -20,6 +20,11 @@ struct IVideoDataInterface : public IUnknown {
 GUID SubtypeFromFourCc(DWORD fourCc);
 // Bytes of an uncompressed bitmap: rows padded to 4 bytes.
 DWORD BitmapImageSize(int width, int height, int bitCount);
+// A frame format whose sizes the frame buffers can hold: larger sides or bit counts would overflow the
+// 32-bit byte counts computed from them.
+bool FrameFormatFits(int width, int height, int bitCount);
+// One buffer of the image size of the pin's connected type, as both push sources want.
+HRESULT DecideOneBuffer(const CMediaType& connected, IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request);
 
 class CxVideoDataFilter;
 

@@ -3,28 +3,6 @@
 #include "media/common/MediaLog.h"
 
 #include <cwchar>
-#include <memory>
-#include <new>
-
-namespace {
-
-// The libraries write one row for every device they find and take no row count, so they get far more
-// rows than any machine has devices; the caller's table then receives the first rows only.
-const int kLibraryRows = 64;
-
-template <typename Handle, typename GetDevs>
-int ListDevices(GetDevs getDevs, Handle handle, wchar_t (*names)[kSonarelNameChars], int rows)
-{
-    std::unique_ptr<wchar_t[][kSonarelNameChars]> all(new (std::nothrow) wchar_t[kLibraryRows][kSonarelNameChars]());
-    if (!all)
-        return -1;
-    int count = getDevs(handle, all.get());
-    if (count < 0)
-        return count;
-    return CopyDeviceRows(all.get(), count > kLibraryRows ? kLibraryRows : count, names, rows);
-}
-
-} // namespace
 
 int CopyDeviceRows(const wchar_t (*from)[kSonarelNameChars], int count, wchar_t (*to)[kSonarelNameChars], int rows)
 {
@@ -96,7 +74,7 @@ int CAudioPath::CaptureDevices(wchar_t (*names)[kSonarelNameChars], int rows)
     CDSSonarel* lister = m_api.captureCreate();
     if (!lister)
         return -1;
-    int count = ListDevices(m_api.captureGetDevs, lister, names, rows);
+    int count = ListLibraryDevices(m_api.captureGetDevs, lister, names, rows);
     m_api.captureClose(&lister);
     return count;
 }
@@ -106,7 +84,7 @@ int CAudioPath::PlaybackDevices(wchar_t (*names)[kSonarelNameChars], int rows)
     CDSAudioPlay* lister = m_api.playCreate();
     if (!lister)
         return -1;
-    int count = ListDevices(m_api.playGetDevs, lister, names, rows);
+    int count = ListLibraryDevices(m_api.playGetDevs, lister, names, rows);
     m_api.playClose(&lister);
     return count;
 }

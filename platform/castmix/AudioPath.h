@@ -4,6 +4,9 @@
 #include "platform/castmix/MediaLibraries.h"
 #include "platform/castmix/SpeechLevel.h"
 
+#include <memory>
+#include <new>
+
 class CAudioPath {
 public:
     explicit CAudioPath(const SonarelApi& api);
@@ -53,3 +56,20 @@ private:
 
 // Copies at most rows names from a library's answer of count names; answers the number copied.
 int CopyDeviceRows(const wchar_t (*from)[kSonarelNameChars], int count, wchar_t (*to)[kSonarelNameChars], int rows);
+
+// The libraries write one row for every device they find and take no row count, so they get far more
+// rows than any machine has devices; the caller's table then receives the first rows only.
+const int kLibraryRows = 64;
+
+// A library's device list into at most rows of the caller's table; the library's answer when negative.
+template <typename Handle, typename GetDevs>
+int ListLibraryDevices(GetDevs getDevs, Handle handle, wchar_t (*names)[kSonarelNameChars], int rows)
+{
+    std::unique_ptr<wchar_t[][kSonarelNameChars]> all(new (std::nothrow) wchar_t[kLibraryRows][kSonarelNameChars]());
+    if (!all)
+        return -1;
+    int count = getDevs(handle, all.get());
+    if (count < 0)
+        return count;
+    return CopyDeviceRows(all.get(), count > kLibraryRows ? kLibraryRows : count, names, rows);
+}

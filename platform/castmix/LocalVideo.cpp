@@ -4,12 +4,8 @@
 #include "platform/castmix/AudioPath.h"
 
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace {
-
-const int kLibraryRows = 64;
 
 class ScopedLock {
 public:
@@ -158,12 +154,9 @@ int CLocalVideo::Devices(wchar_t (*names)[kSonarelNameChars], int rows)
     void* lister = m_api.captureCreate();
     if (!lister)
         return -1;
-    std::unique_ptr<wchar_t[][kSonarelNameChars]> all(new (std::nothrow) wchar_t[kLibraryRows][kSonarelNameChars]());
-    int count = all ? m_api.captureGetDevs(lister, all.get()) : -1;
+    int count = ListLibraryDevices(m_api.captureGetDevs, lister, names, rows);
     m_api.captureDestroy(&lister);
-    if (count < 0)
-        return count;
-    return CopyDeviceRows(all.get(), count > kLibraryRows ? kLibraryRows : count, names, rows);
+    return count;
 }
 
 int CLocalVideo::Preview(int camera, HWND window)

@@ -320,6 +320,23 @@ TEST_F(TcpTransferTest, DownloadWithoutFinishEndsOnTheByteCount)
     EXPECT_TRUE(ReadFileBytes(Final(5)) == bytes);
 }
 
+TEST_F(TcpTransferTest, ARepeatedBlockDoesNotCountTwice)
+{
+    FakeRelay relay;
+    RelayKnobs knobs;
+    knobs.sendFinish = false;
+    knobs.chunkSize = 1000;
+    knobs.repeatFirstChunk = true;
+    relay.SetKnobs(knobs);
+    std::string bytes = RandomBytes(5000, 78);
+    relay.AddFile(6, bytes);
+    std::vector<FileTransStatus> records = Download(relay, 6, bytes.size());
+    ASSERT_FALSE(records.empty());
+    EXPECT_EQ(FTS_RECV_DONE, records.back().state);
+    // Counted twice, the first block would end the download before the last block was written.
+    EXPECT_TRUE(ReadFileBytes(Final(6)) == bytes);
+}
+
 TEST_F(TcpTransferTest, InterruptedDownloadResumesBeforeTheSavedPosition)
 {
     FakeRelay relay;

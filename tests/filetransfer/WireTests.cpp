@@ -296,6 +296,10 @@ TEST(WireNameTest, UnsafeNamesAreRefused)
         {L"report.pdf", true}, {L"\x4E2D\x6587.doc", true}, {L"a b.txt", true}, {L"", false},
         {L"..", false}, {L".", false}, {L"..\\boot.ini", false}, {L"a/b", false}, {L"a\\b", false},
         {L"C:x", false}, {L"x\ty", false}, {L"x\ny", false}, {L"a..b", false},
+        // Devices, whatever the case or extension, and names Windows would shorten.
+        {L"CON", false}, {L"nul.txt", false}, {L"Com1.doc", false}, {L"lpt9", false}, {L"aux .pdf", false},
+        {L"report.", false}, {L"report ", false},
+        {L"console.txt", true}, {L"com10.txt", true}, {L"nullable.doc", true}, {L"lpt.pdf", true},
     };
     for (const Case& c : cases) EXPECT_EQ(c.safe, IsSafeFileName(c.name)) << c.name;
 }

@@ -4,10 +4,12 @@
 #include "tests/video/TestSink.h"
 #include "tests/video/VideoTestSupport.h"
 
+#include "media/video/DataSource.h"
 #include "media/video/VideoRender.h"
 #include "platform/dshow/DsEnum.h"
 
 #include <gtest/gtest.h>
+#include <climits>
 
 namespace {
 
@@ -206,6 +208,46 @@ TEST(Enumerators, MediaTypesFollowThePushFormat)
     EXPECT_EQ(fetched, 0u);
     types.Reset();
     pin.Reset();
+    EXPECT_EQ(source->NonDelegatingRelease(), 0u);
+}
+
+TEST(Enumerators, PushFormatsWhoseByteCountsOverflowAreRefused)
+{
+    // 65536 x 65536 pixels of 32 bits are 2^34 bytes: a 32-bit byte count wraps to 0.
+    BITMAPINFOHEADER huge = {};
+    huge.biWidth = 65536;
+    huge.biHeight = 65536;
+    huge.biBitCount = 32;
+    BITMAPINFOHEADER deep = {};
+    deep.biWidth = 64;
+    deep.biHeight = 48;
+    deep.biBitCount = 0x4000;
+    BITMAPINFOHEADER lowest = huge;
+    lowest.biHeight = INT_MIN;
+
+    HRESULT created = S_OK;
+    auto* render = new CxVideoDataFilter(&created);
+    ASSERT_EQ(created, S_OK);
+    for (const BITMAPINFOHEADER* format : {&huge, &deep, &lowest})
+        EXPECT_EQ(render->SetFormat(format), E_INVALIDARG) << format->biHeight;
+    // The default format still stands.
+    EXPECT_EQ(render->Width(), 640);
+    EXPECT_EQ(render->Height(), 480);
+    EXPECT_EQ(render->NonDelegatingRelease(), 0u);
+
+    auto* source = new CxDataSourceFilter(&created);
+    ASSERT_EQ(created, S_OK);
+    for (const BITMAPINFOHEADER* format : {&huge, &deep, &lowest})
+        EXPECT_EQ(source->SetFormat(format, 300, 15), E_INVALIDARG) << format->biHeight;
+    EXPECT_EQ(source->Width(), 640);
+    EXPECT_EQ(source->Height(), 480);
+    BITMAPINFOHEADER largest = huge;
+    largest.biWidth = 4096;
+    largest.biHeight = -4096;
+    largest.biBitCount = 12;
+    largest.biCompression = kFourCcI420;
+    EXPECT_EQ(source->SetFormat(&largest, 300, 15), S_OK);
+    source->StopTimer();
     EXPECT_EQ(source->NonDelegatingRelease(), 0u);
 }
 

@@ -113,10 +113,10 @@ TEST(RecorderExports, WithoutTheWindowsMediaWriterTheStartFailsWithItsLogLine)
     EXPECT_NE(log.find("Err: Recorder::CreateAsfWriter = 80040154\r\n"), std::string::npos) << log;
     EXPECT_NE(log.find("Info: audio index = " + std::to_string(mic) + ", name = Lumenvale Synthetic Microphone"),
               std::string::npos);
-    // A start that got as far as the source accepts frames until the next close.
+    // A start that failed after building its source records nothing, so no frame counts as stored.
     EXPECT_EQ(dll.recorderPutContent(handle, frame, nullptr, nullptr, nullptr, nullptr, sizeof(frame), 64, 48, 12,
                                      0, 0),
-              static_cast<int>(sizeof(frame)));
+              -1);
     // A missing audio device fails as well, and the handle stays usable.
     EXPECT_EQ(dll.recorderStart(handle, 999, &video, 15, 256, &sound, folder.File(L"class.wmv")), -100);
     dll.recorderDestroy(&handle);
@@ -257,6 +257,11 @@ TEST_F(RecorderGraph, ProfileFailuresAndAMissingFrameRateFailTheStart)
 {
     writer.failProfile = true;
     EXPECT_EQ(StartRecording(15), static_cast<HRESULT>(0xC00D002F));
+    std::vector<BYTE> frame = RowFrame(1);
+    EXPECT_EQ(recorder.PutContent(frame.data(), nullptr, nullptr, nullptr, nullptr, static_cast<int>(frame.size()),
+                                  kWidth, kHeight, 12, 0, 0),
+              -1);
+    EXPECT_EQ(recorder.Source(), nullptr);
     writer.failProfile = false;
     writer.noProfileManager = true;
     EXPECT_EQ(StartRecording(15), REGDB_E_CLASSNOTREG);

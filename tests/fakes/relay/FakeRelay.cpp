@@ -316,6 +316,7 @@ void FakeRelay::ServeDownload(SOCKET s, const FileTransHeader& header, const std
             n = static_cast<size_t>(knobs.closeAfterBytes - sent);
         if (n == 0) break;
         batch += TcpData(header.transferId, offset, file.data() + offset, n);
+        if (knobs.repeatFirstChunk && sent == 0) batch += TcpData(header.transferId, offset, file.data() + offset, n);
         offset += n;
         sent += static_cast<int64_t>(n);
         if (batch.size() >= 64 * 1024) {

@@ -25,6 +25,7 @@ struct RelayKnobs {
     DWORD stallMs = 0;              // download: silence before the first data
     DWORD closeDelayMs = 0;         // download: keep the connection this long after the data
     bool refuse = false;            // download: answer with refuse, then close
+    bool repeatFirstChunk = false;  // download: the first data packet goes out twice
     // Download: a broken packet first. 1 length over the reader's buffer, 2 block outside the file,
     // 3 block length unlike the packet, 4 a header cut short.
     int badPacket = 0;
