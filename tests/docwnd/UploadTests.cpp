@@ -7,6 +7,7 @@
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
 #include "protocol/CmdProtocol.h"
+#include "tests/dialogs/BoxDriver.h"
 #include "tests/docwnd/DocWndTestSupport.h"
 #include "tests/slides/FakePowerPointInstall.h"
 #include "tests/support/MessageSink.h"
@@ -278,4 +279,59 @@ TEST_F(Upload, ADoneRecordOfAnotherUploadChangesNothing)
     EXPECT_EQ(0u, wnd->GetDocId());
     EXPECT_EQ(0, wnd->GetPageList().pageCount);
     EXPECT_NE(eDocState_Shown, wnd->GetDisplayState());
+}
+
+TEST_F(Upload, TheRealBoxShowsAFailedUploadAndItsRetryButtonSendsAgain)
+{
+    CDocWnd::SetMessageBoxFn(nullptr); // the client's own modal box
+    const CString package = CachedPackage(1);
+    RelayKnobs cut;
+    cut.closeAfterBytes = 10;
+    room.relay.SetKnobs(cut);
+    std::wstring text;
+    std::wstring caption;
+    {
+        Helper user([&] {
+            HWND box = WaitForBox(20000);
+            if (!box) return;
+            CPaintManagerUI* pm = ManagerOf(box);
+            text = pm->FindControl(L"MessageText")->GetText().GetData();
+            caption = pm->FindControl(L"CaptionTitle")->GetText().GetData();
+            room.relay.SetKnobs(RelayKnobs());
+            ClickControl(box, L"RetryBtn");
+        });
+        const CString source = sources.File(L"Shown.ppt");
+        ASSERT_TRUE(WriteFileBytes(source, "x"));
+        ASSERT_TRUE(wnd->OpenSlideFile(source));
+        EXPECT_TRUE(WaitState(eDocState_Shown, 30000));
+    }
+    EXPECT_EQ(L"File Upload Failed! [Shown.ppt]", text);
+    EXPECT_EQ(L"Error", caption);
+    EXPECT_TRUE(room.relay.Uploaded(RelayKnobs().relayId) == ReadFileBytes(package));
+}
+
+TEST_F(Upload, AWindowDestroyedMidConversionOrMidUploadStopsItsWork)
+{
+    {
+        FakePowerPointInstall office;
+        ASSERT_TRUE(office.Ready());
+        ASSERT_TRUE(wnd->OpenSlideFile(WritePresentation(sources, L"Long.ppt", "slides=40\n")));
+        ASSERT_TRUE(PumpUntil([&] { return wnd->GetDisplayState() == eDocState_Converting; }, 20000));
+        DestroyWindow(hwnd); // the window deletes itself and stops the conversion
+        PumpMessagesFor(300);
+        EXPECT_EQ(0, office.LiveObjects()) << "PowerPoint let go";
+    }
+    // An upload that may still be running when its window goes.
+    CDocWnd* second = room.MakeWindow(true);
+    ASSERT_TRUE(second);
+    second->SetFileMd5(kMd5);
+    CachedPackage(3);
+    const CString source = sources.File(L"Gone.ppt");
+    ASSERT_TRUE(WriteFileBytes(source, "x"));
+    ASSERT_TRUE(second->OpenSlideFile(source));
+    EXPECT_EQ(eDocState_Uploading, second->GetDisplayState());
+    DestroyWindow(second->GetHWND());
+    EXPECT_TRUE(room.relay.WaitConnectionsEnded(1, 10000));
+    PumpMessagesFor(200);
+    EXPECT_TRUE(room.reg.Messages(eType_FileNotice).empty());
 }
