@@ -171,3 +171,17 @@ TEST(WhiteboardNames, NumbersFollowOnlyTheirPrefix)
     EXPECT_EQ(NumberAfterPrefix(L"Paint1", L"Wb"), -1);
     EXPECT_EQ(NumberAfterPrefix(L"Wb", L"Wb"), -1);
 }
+
+TEST_F(Whiteboard, StrokesFromOtherSurfacesAreFreedAndNotSent)
+{
+    CControlUI* wb1 = pm->FindControl(L"Wb1");
+    wb1->SetName(L"Board1");
+    DragThrough(hwnd, {{100, 100}, {200, 150}, {300, 100}});
+    // A stroke notified by a control that is no surface at all is freed as well.
+    pm->SendNotify(pm->FindControl(L"TabArea"), L"painobjchanged", 1, reinterpret_cast<LPARAM>(new PaintStroke));
+    PumpMessagesFor(50);
+    EXPECT_EQ(parent.Count(WM_USER_PAINTOBJ_CHANGED), 0u);
+    // The surface itself still keeps what was drawn on it.
+    EXPECT_EQ(static_cast<CPaintControlUI*>(wb1)->GetObjectCount(), 1u);
+    wb1->SetName(L"Wb1");
+}
