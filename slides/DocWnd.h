@@ -51,7 +51,8 @@ struct DocDownloadProgress {
     uint16_t percent = 0;
 };
 
-// Flag of CloseDocument: the control panel is told first that the document is gone.
+// Flag of CloseDocument (the cover's "selected" bit): the control panel is told first that its live
+// document is gone.
 const LPARAM kDocCloseTellPanel = 2;
 
 class CDocWnd : public WindowImplBase {

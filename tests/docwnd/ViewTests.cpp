@@ -326,3 +326,31 @@ TEST_F(View, ThePreviewCoverSelectsAndReportsItsDocument)
     DestroyWindow(previewWnd);
     EXPECT_FALSE(IsWindow(coverWnd));
 }
+
+TEST_F(View, ClicksOnTheCoverSelectTheDocumentAndItsCloseBoxClosesIt)
+{
+    CDocWnd* preview = room.MakeWindow(true, 240, 180);
+    ASSERT_TRUE(preview);
+    ASSERT_TRUE(preview->SetDocInfo(pages));
+    HWND cover = preview->GetCoverWindow();
+    ASSERT_TRUE(IsWindow(cover));
+
+    ClickClient(cover, 120, 90); // the body
+    PumpMessagesFor(100);
+    EXPECT_TRUE(preview->GetCover()->IsSelected());
+    auto actions = room.parent.Received(WM_USER_PANEL_ACTION);
+    ASSERT_EQ(1u, actions.size());
+    EXPECT_EQ(1u, actions[0].wParam) << "selected as the live source";
+    EXPECT_EQ(kDoc, reinterpret_cast<WndMsgPayload*>(actions[0].lParam)->Document()->docId);
+
+    const RECT& box = preview->GetCover()->GetSecondButton();
+    ClickClient(cover, (box.left + box.right) / 2, (box.top + box.bottom) / 2);
+    PumpMessagesFor(100);
+    actions = room.parent.Received(WM_USER_PANEL_ACTION);
+    ASSERT_EQ(2u, actions.size());
+    EXPECT_EQ(0u, actions[1].wParam) << "a selected document closing leaves the panel first";
+    size_t closes = 0;
+    for (const RecordedMessage& m : room.parent.Received(WM_USER_UI_NOTICE)) closes += m.wParam == eDocNotice_Close;
+    EXPECT_EQ(1u, closes);
+    DestroyWindow(preview->GetHWND());
+}
