@@ -210,29 +210,6 @@ TEST_F(Upload, ARelayThatCannotBeReachedEndsInStateEightAfterThreeStarts)
     EXPECT_EQ(1, status) << "not recorded as uploading";
 }
 
-TEST_F(Upload, AnUploadCutShortAsksAndRetryUploadsAgain)
-{
-    const CString package = CachedPackage(2);
-    RelayKnobs cut;
-    cut.closeAfterBytes = 100;
-    room.relay.SetKnobs(cut);
-    BoxAnswer() = [&](const AskedBox&) {
-        room.relay.SetKnobs(RelayKnobs());
-        return IDRETRY;
-    };
-    const CString source = sources.File(L"Again.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
-    ASSERT_TRUE(WaitState(eDocState_Shown, 30000));
-    ASSERT_EQ(1u, AskedBoxes().size());
-    EXPECT_EQ(L"File Upload Failed! [Again.ppt]", AskedBoxes()[0].text);
-    EXPECT_EQ(L"Error", AskedBoxes()[0].caption);
-    EXPECT_EQ(0x55u, AskedBoxes()[0].flags);
-    EXPECT_EQ(hwnd, AskedBoxes()[0].owner);
-    EXPECT_TRUE(room.relay.Uploaded(RelayKnobs().relayId) == ReadFileBytes(package));
-    ExpectAnnounced(L"Again.ppt", package);
-}
-
 TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox)
 {
     CachedPackage(1);
@@ -254,6 +231,8 @@ TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox
     PumpMessagesFor(200);
     ASSERT_EQ(1u, AskedBoxes().size());
     EXPECT_EQ(std::wstring(LangText(64, L"").GetString()) + L"Cancel.ppt", AskedBoxes()[0].text);
+    EXPECT_EQ(0x55u, AskedBoxes()[0].flags) << "error icon, Retry and Cancel";
+    EXPECT_EQ(hwnd, AskedBoxes()[0].owner);
     int32_t status = -1;
     EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
     EXPECT_TRUE(LogHas(L"Error : File Uploading Failed, file : "));
