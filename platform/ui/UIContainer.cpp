@@ -302,96 +302,88 @@ void CContainerUI::SetScrollPos(SIZE szPos)
     Invalidate();
 }
 
+namespace {
+
+int LineSize(const CScrollBarUI* bar)
+{
+    return bar ? bar->GetLineSize() : 8;
+}
+
+} // namespace
+
+void CContainerUI::ScrollBy(int cx, int cy)
+{
+    SIZE sz = GetScrollPos();
+    sz.cx += cx;
+    sz.cy += cy;
+    SetScrollPos(sz);
+}
+
+// A page is the visible content, at least one pixel.
+SIZE CContainerUI::PageSize() const
+{
+    RECT rc = ContentRect();
+    return {std::max<LONG>(rc.right - rc.left, 1), std::max<LONG>(rc.bottom - rc.top, 1)};
+}
+
 void CContainerUI::LineUp()
 {
-    int line = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy -= line;
-    SetScrollPos(sz);
+    ScrollBy(0, -LineSize(m_pVerticalScrollBar));
 }
 
 void CContainerUI::LineDown()
 {
-    int line = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy += line;
-    SetScrollPos(sz);
+    ScrollBy(0, LineSize(m_pVerticalScrollBar));
 }
 
 void CContainerUI::PageUp()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cy -= std::max<LONG>(rc.bottom - rc.top, 1);
-    SetScrollPos(sz);
+    ScrollBy(0, -PageSize().cy);
 }
 
 void CContainerUI::PageDown()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cy += std::max<LONG>(rc.bottom - rc.top, 1);
-    SetScrollPos(sz);
+    ScrollBy(0, PageSize().cy);
 }
 
 void CContainerUI::HomeUp()
 {
-    SIZE sz = GetScrollPos();
-    sz.cy = 0;
-    SetScrollPos(sz);
+    ScrollBy(0, -GetScrollPos().cy);
 }
 
 void CContainerUI::EndDown()
 {
-    SIZE sz = GetScrollPos();
-    sz.cy = GetScrollRange().cy;
-    SetScrollPos(sz);
+    ScrollBy(0, GetScrollRange().cy - GetScrollPos().cy);
 }
 
 void CContainerUI::LineLeft()
 {
-    int line = m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cx -= line;
-    SetScrollPos(sz);
+    ScrollBy(-LineSize(m_pHorizontalScrollBar), 0);
 }
 
 void CContainerUI::LineRight()
 {
-    int line = m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cx += line;
-    SetScrollPos(sz);
+    ScrollBy(LineSize(m_pHorizontalScrollBar), 0);
 }
 
 void CContainerUI::PageLeft()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cx -= std::max<LONG>(rc.right - rc.left, 1);
-    SetScrollPos(sz);
+    ScrollBy(-PageSize().cx, 0);
 }
 
 void CContainerUI::PageRight()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cx += std::max<LONG>(rc.right - rc.left, 1);
-    SetScrollPos(sz);
+    ScrollBy(PageSize().cx, 0);
 }
 
 void CContainerUI::HomeLeft()
 {
-    SIZE sz = GetScrollPos();
-    sz.cx = 0;
-    SetScrollPos(sz);
+    ScrollBy(-GetScrollPos().cx, 0);
 }
 
 void CContainerUI::EndRight()
 {
-    SIZE sz = GetScrollPos();
-    sz.cx = GetScrollRange().cx;
-    SetScrollPos(sz);
+    ScrollBy(GetScrollRange().cx - GetScrollPos().cx, 0);
 }
 
 void CContainerUI::EnableScrollBar(bool bEnableVertical, bool bEnableHorizontal)
