@@ -20,6 +20,13 @@ int CountCameras()
     Castmix_Close(&engine);
     return count > 0 ? static_cast<int>(count) : 0;
 }
+
+// The document window frees the number; it is freed here when the window is gone.
+void PostSelectDocument(HWND window, uint64_t docId)
+{
+    auto copy = std::make_unique<uint64_t>(docId);
+    if (::PostMessageW(window, WM_USER_UI_NOTICE, 3, reinterpret_cast<LPARAM>(copy.get()))) copy.release();
+}
 } // namespace
 
 CControlUI* CControlPanelWnd::CreateControl(LPCTSTR pstrClass)
@@ -168,7 +175,7 @@ void CControlPanelWnd::SelectDocument(uint64_t docId)
 {
     DocumentEntry* entry = FindDocument(docId);
     if (!entry) return;
-    ::PostMessageW(entry->window, WM_USER_UI_NOTICE, 3, reinterpret_cast<LPARAM>(new uint64_t(docId)));
+    PostSelectDocument(entry->window, docId);
 }
 
 void CControlPanelWnd::UpdateDocumentPages(uint64_t docId, const ParamList& pages, bool select)
@@ -177,7 +184,7 @@ void CControlPanelWnd::UpdateDocumentPages(uint64_t docId, const ParamList& page
     if (!entry) return;
     auto copy = std::make_unique<ParamList>(pages);
     if (::PostMessageW(entry->window, WM_USER_UI_NOTICE, 15, reinterpret_cast<LPARAM>(copy.get()))) copy.release();
-    if (select) ::PostMessageW(entry->window, WM_USER_UI_NOTICE, 3, reinterpret_cast<LPARAM>(new uint64_t(docId)));
+    if (select) PostSelectDocument(entry->window, docId);
 }
 
 void CControlPanelWnd::ShowPanel(bool show)

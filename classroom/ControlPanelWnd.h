@@ -58,7 +58,6 @@ protected:
 
     std::unique_ptr<WndMsgPayload> m_camera;
     std::unique_ptr<WndMsgPayload> m_document;
-    bool m_flag = false;
     std::vector<DocumentEntry> m_documents;
     HWND m_mainWnd = nullptr;
 };

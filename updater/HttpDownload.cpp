@@ -75,23 +75,42 @@ HANDLE CHttpDownload::Start(const CString& address)
 {
     m_address = address;
     m_address.Replace(L'\\', L'/');
+    // Cleared here, not on the thread: a Stop that comes before the thread runs must still count.
+    InterlockedExchange(&m_cancel, 0);
     return CThread::Start();
 }
 
 void CHttpDownload::Stop()
 {
     InterlockedExchange(&m_cancel, 1);
+    CloseSocket();
     if (!m_thread) return;
     if (WaitForSingleObject(m_thread, stopWaitMs) != WAIT_OBJECT_0) {
         TerminateThread(m_thread, 0);
-        // A thread ended by force leaves its socket and file behind.
-        if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-        m_socket = INVALID_SOCKET;
+        // A thread ended by force leaves its file behind.
         if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
         m_file = INVALID_HANDLE_VALUE;
     }
     CloseHandle(m_thread);
     m_thread = nullptr;
+}
+
+void CHttpDownload::CloseSocket()
+{
+    std::lock_guard<std::mutex> hold(m_socketLock);
+    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
+    m_socket = INVALID_SOCKET;
+}
+
+bool CHttpDownload::KeepSocket(SOCKET socket)
+{
+    std::lock_guard<std::mutex> hold(m_socketLock);
+    if (m_cancel) {
+        closesocket(socket);
+        return false;
+    }
+    m_socket = socket;
+    return true;
 }
 
 void CHttpDownload::Post(WPARAM percent, LPARAM result)
@@ -101,10 +120,8 @@ void CHttpDownload::Post(WPARAM percent, LPARAM result)
 
 void CHttpDownload::Run()
 {
-    InterlockedExchange(&m_cancel, 0);
     m_result = Download();
-    if (m_socket != INVALID_SOCKET) closesocket(m_socket);
-    m_socket = INVALID_SOCKET;
+    CloseSocket();
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
     if (m_result != eDownload_Ok) {
@@ -119,13 +136,13 @@ void CHttpDownload::Run()
     }
 }
 
-int CHttpDownload::ReadHeader(std::string& header)
+int CHttpDownload::ReadHeader(SOCKET socket, std::string& header)
 {
     // One byte at a time, so no byte of the body is read with the header.
     size_t used = 0;
     while (!m_cancel) {
         if (used == m_buffer.size()) return eDownload_NoHeader; // a header that fills the buffer never ends
-        int got = recv(m_socket, &m_buffer[used], 1, 0);
+        int got = recv(socket, &m_buffer[used], 1, 0);
         if (got <= 0) return eDownload_NoHeader;
         ++used;
         if (used > 4 && memcmp(&m_buffer[used - 4], "\r\n\r\n", 4) == 0) {
@@ -147,17 +164,19 @@ int CHttpDownload::Download()
     if (!ResolveIPv4(m_target.host, resolved)) return eDownload_BadAddress;
     server.sin_addr.s_addr = resolved;
 
-    m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (m_socket == INVALID_SOCKET ||
-        connect(m_socket, reinterpret_cast<sockaddr*>(&server), sizeof server) == SOCKET_ERROR)
+    // The worker keeps its own copy of the handle: Stop may close the shared one at any time, and the
+    // calls below then fail instead of blocking.
+    SOCKET connection = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (connection == INVALID_SOCKET || !KeepSocket(connection) ||
+        connect(connection, reinterpret_cast<sockaddr*>(&server), sizeof server) == SOCKET_ERROR)
         return eDownload_ConnectFailed;
 
     std::string request = BuildDownloadRequest(m_target.path, m_target.host);
-    if (send(m_socket, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
+    if (send(connection, request.data(), static_cast<int>(request.size()), 0) != static_cast<int>(request.size()))
         return eDownload_SendFailed;
 
     std::string header;
-    int headerResult = ReadHeader(header);
+    int headerResult = ReadHeader(connection, header);
     if (headerResult != eDownload_Ok) return headerResult;
     uint64_t length = ParseContentLength(header.data(), header.size());
     if (length == 0) return eDownload_NoLength;
@@ -171,7 +190,7 @@ int CHttpDownload::Download()
     while (received < length && !m_cancel) {
         // Never past the announced length: bytes a server sends after the body are not the installer's.
         uint64_t wanted = length - received < m_buffer.size() ? length - received : m_buffer.size();
-        int got = recv(m_socket, m_buffer.data(), static_cast<int>(wanted), 0);
+        int got = recv(connection, m_buffer.data(), static_cast<int>(wanted), 0);
         if (got <= 0) break;
         DWORD written = 0;
         if (!WriteFile(m_file, m_buffer.data(), static_cast<DWORD>(got), &written, nullptr) ||

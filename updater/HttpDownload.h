@@ -4,6 +4,7 @@
 #include "platform/afx/AfxString.h"
 #include <winsock2.h>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #define WM_DOWNLOAD_PROGRESS (WM_USER + 100)
@@ -41,7 +42,8 @@ public:
 
     // Keeps the address with every backslash turned into a slash, then starts the thread.
     HANDLE Start(const CString& address);
-    // Sets the cancel flag, waits, then ends the thread by force.
+    // Sets the cancel flag and closes the socket, so that a blocked connect or receive returns; waits,
+    // and ends the thread by force only when it still does not end.
     void Stop();
     void Run() override;
 
@@ -55,7 +57,10 @@ public:
 
 private:
     int Download();
-    int ReadHeader(std::string& header);
+    int ReadHeader(SOCKET socket, std::string& header);
+    // False when Stop came first: the socket is closed then and never used.
+    bool KeepSocket(SOCKET socket);
+    void CloseSocket();
     void Post(WPARAM percent, LPARAM result);
 
     volatile LONG m_cancel = 0;
@@ -65,7 +70,8 @@ private:
     HANDLE m_file = INVALID_HANDLE_VALUE;
     int m_result = 0;
     DownloadTarget m_target;
-    SOCKET m_socket = INVALID_SOCKET;
+    std::mutex m_socketLock;
+    SOCKET m_socket = INVALID_SOCKET; // the worker's connection; closed under the lock by either thread
 };
 
 // Runs the installer silently and waits for it; true when it started and ended within the time.

@@ -302,96 +302,88 @@ void CContainerUI::SetScrollPos(SIZE szPos)
     Invalidate();
 }
 
+namespace {
+
+int LineSize(const CScrollBarUI* bar)
+{
+    return bar ? bar->GetLineSize() : 8;
+}
+
+} // namespace
+
+void CContainerUI::ScrollBy(int cx, int cy)
+{
+    SIZE sz = GetScrollPos();
+    sz.cx += cx;
+    sz.cy += cy;
+    SetScrollPos(sz);
+}
+
+// A page is the visible content, at least one pixel.
+SIZE CContainerUI::PageSize() const
+{
+    RECT rc = ContentRect();
+    return {std::max<LONG>(rc.right - rc.left, 1), std::max<LONG>(rc.bottom - rc.top, 1)};
+}
+
 void CContainerUI::LineUp()
 {
-    int line = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy -= line;
-    SetScrollPos(sz);
+    ScrollBy(0, -LineSize(m_pVerticalScrollBar));
 }
 
 void CContainerUI::LineDown()
 {
-    int line = m_pVerticalScrollBar ? m_pVerticalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cy += line;
-    SetScrollPos(sz);
+    ScrollBy(0, LineSize(m_pVerticalScrollBar));
 }
 
 void CContainerUI::PageUp()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cy -= std::max<LONG>(rc.bottom - rc.top, 1);
-    SetScrollPos(sz);
+    ScrollBy(0, -PageSize().cy);
 }
 
 void CContainerUI::PageDown()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cy += std::max<LONG>(rc.bottom - rc.top, 1);
-    SetScrollPos(sz);
+    ScrollBy(0, PageSize().cy);
 }
 
 void CContainerUI::HomeUp()
 {
-    SIZE sz = GetScrollPos();
-    sz.cy = 0;
-    SetScrollPos(sz);
+    ScrollBy(0, -GetScrollPos().cy);
 }
 
 void CContainerUI::EndDown()
 {
-    SIZE sz = GetScrollPos();
-    sz.cy = GetScrollRange().cy;
-    SetScrollPos(sz);
+    ScrollBy(0, GetScrollRange().cy - GetScrollPos().cy);
 }
 
 void CContainerUI::LineLeft()
 {
-    int line = m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cx -= line;
-    SetScrollPos(sz);
+    ScrollBy(-LineSize(m_pHorizontalScrollBar), 0);
 }
 
 void CContainerUI::LineRight()
 {
-    int line = m_pHorizontalScrollBar ? m_pHorizontalScrollBar->GetLineSize() : 8;
-    SIZE sz = GetScrollPos();
-    sz.cx += line;
-    SetScrollPos(sz);
+    ScrollBy(LineSize(m_pHorizontalScrollBar), 0);
 }
 
 void CContainerUI::PageLeft()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cx -= std::max<LONG>(rc.right - rc.left, 1);
-    SetScrollPos(sz);
+    ScrollBy(-PageSize().cx, 0);
 }
 
 void CContainerUI::PageRight()
 {
-    SIZE sz = GetScrollPos();
-    RECT rc = ContentRect();
-    sz.cx += std::max<LONG>(rc.right - rc.left, 1);
-    SetScrollPos(sz);
+    ScrollBy(PageSize().cx, 0);
 }
 
 void CContainerUI::HomeLeft()
 {
-    SIZE sz = GetScrollPos();
-    sz.cx = 0;
-    SetScrollPos(sz);
+    ScrollBy(-GetScrollPos().cx, 0);
 }
 
 void CContainerUI::EndRight()
 {
-    SIZE sz = GetScrollPos();
-    sz.cx = GetScrollRange().cx;
-    SetScrollPos(sz);
+    ScrollBy(GetScrollRange().cx - GetScrollPos().cx, 0);
 }
 
 void CContainerUI::EnableScrollBar(bool bEnableVertical, bool bEnableHorizontal)
@@ -479,6 +471,17 @@ int Clamp(int value, int low, int high)
     return value;
 }
 
+// Sizes come from skin text, so sums of them are taken in 64 bits and every coordinate placed is held
+// within +-2^30: the difference of any two then still fits an int.
+const long long kCoordLimit = 0x3FFFFFFF;
+
+int Coord(long long value)
+{
+    if (value < -kCoordLimit) return static_cast<int>(-kCoordLimit);
+    if (value > kCoordLimit) return static_cast<int>(kCoordLimit);
+    return static_cast<int>(value);
+}
+
 } // namespace
 
 void CVerticalLayoutUI::SetPos(RECT rc)
@@ -487,7 +490,8 @@ void CVerticalLayoutUI::SetPos(RECT rc)
     RECT content = ContentRect();
     const struct { int cx, cy; } available{static_cast<int>(content.right - content.left), static_cast<int>(content.bottom - content.top)};
     SIZE availableSize{available.cx, available.cy};
-    int adjustables = 0, fixedTotal = 0, counted = 0;
+    int adjustables = 0, counted = 0;
+    long long fixedTotal = 0;
     for (CControlUI* control : m_items) {
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(availableSize);
@@ -496,15 +500,15 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         if (control->GetMaxHeight() == 0) continue;
         if (sz.cy == 0) ++adjustables;
         else fixedTotal += Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
-        fixedTotal += padding.top + padding.bottom;
+        fixedTotal += static_cast<long long>(padding.top) + padding.bottom;
         ++counted;
     }
-    if (counted > 1) fixedTotal += (counted - 1) * m_iChildPadding;
-    int expand = adjustables > 0 ? std::max(0, (available.cy - fixedTotal) / adjustables) : 0;
-    int remainder = adjustables > 0 ? std::max(0, available.cy - fixedTotal - expand * adjustables) : 0;
+    if (counted > 1) fixedTotal += static_cast<long long>(counted - 1) * m_iChildPadding;
+    int expand = adjustables > 0 ? Coord(std::max(0LL, (available.cy - fixedTotal) / adjustables)) : 0;
+    int remainder = adjustables > 0 ? Coord(std::max(0LL, available.cy - fixedTotal - 1LL * expand * adjustables)) : 0;
     int scrollY = GetScrollPos().cy;
-    int y = content.top - scrollY;
-    int needed = 0;
+    long long y = static_cast<long long>(content.top) - scrollY;
+    long long needed = 0;
     int adjustableSeen = 0;
     for (CControlUI* control : m_items) {
         if (!control->IsVisible()) continue;
@@ -515,9 +519,10 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         RECT padding = control->GetPadding();
         SIZE sz = control->EstimateSize(availableSize);
         if (control->GetMaxHeight() == 0) {
-            int width = Clamp(available.cx - padding.left - padding.right, control->GetMinWidth(), control->GetMaxWidth());
+            int width = Clamp(Coord(1LL * available.cx - padding.left - padding.right), control->GetMinWidth(), control->GetMaxWidth());
             if (control->GetFixedWidth() != 0) width = control->GetFixedWidth();
-            control->SetPos(RECT{content.left + padding.left, y, content.left + padding.left + width, y});
+            const long long left = static_cast<long long>(content.left) + padding.left;
+            control->SetPos(RECT{Coord(left), Coord(y), Coord(left + width), Coord(y)});
             continue;
         }
         if (sz.cy == 0) {
@@ -526,17 +531,17 @@ void CVerticalLayoutUI::SetPos(RECT rc)
         }
         sz.cy = Clamp(sz.cy, control->GetMinHeight(), control->GetMaxHeight());
         int width = control->GetFixedWidth();
-        if (width == 0) width = available.cx - padding.left - padding.right;
+        if (width == 0) width = Coord(1LL * available.cx - padding.left - padding.right);
         width = Clamp(width, control->GetMinWidth(), control->GetMaxWidth());
-        RECT child{content.left + padding.left, y + padding.top, content.left + padding.left + width,
-                   y + padding.top + sz.cy};
-        control->SetPos(child);
-        int step = sz.cy + padding.top + padding.bottom;
+        const long long left = static_cast<long long>(content.left) + padding.left;
+        const long long top = y + padding.top;
+        control->SetPos(RECT{Coord(left), Coord(top), Coord(left + width), Coord(top + sz.cy)});
+        const long long step = static_cast<long long>(sz.cy) + padding.top + padding.bottom;
         y += step + m_iChildPadding;
         needed += step + m_iChildPadding;
     }
     if (needed > 0) needed -= m_iChildPadding;
-    ProcessScrollBar(content, 0, needed);
+    ProcessScrollBar(content, 0, Coord(needed));
 }
 
 LPVOID CHorizontalLayoutUI::GetInterface(LPCTSTR pstrName)
@@ -551,21 +556,22 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
     RECT content = ContentRect();
     const struct { int cx, cy; } available{static_cast<int>(content.right - content.left), static_cast<int>(content.bottom - content.top)};
     SIZE availableSize{available.cx, available.cy};
-    int adjustables = 0, fixedTotal = 0, counted = 0;
+    int adjustables = 0, counted = 0;
+    long long fixedTotal = 0;
     for (CControlUI* control : m_items) {
         if (!control->IsVisible() || control->IsFloat()) continue;
         SIZE sz = control->EstimateSize(availableSize);
         RECT padding = control->GetPadding();
         if (sz.cx == 0) ++adjustables;
         else fixedTotal += Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
-        fixedTotal += padding.left + padding.right;
+        fixedTotal += static_cast<long long>(padding.left) + padding.right;
         ++counted;
     }
-    if (counted > 1) fixedTotal += (counted - 1) * m_iChildPadding;
-    int expand = adjustables > 0 ? std::max(0, (available.cx - fixedTotal) / adjustables) : 0;
-    int remainder = adjustables > 0 ? std::max(0, available.cx - fixedTotal - expand * adjustables) : 0;
-    int x = content.left - GetScrollPos().cx;
-    int needed = 0;
+    if (counted > 1) fixedTotal += static_cast<long long>(counted - 1) * m_iChildPadding;
+    int expand = adjustables > 0 ? Coord(std::max(0LL, (available.cx - fixedTotal) / adjustables)) : 0;
+    int remainder = adjustables > 0 ? Coord(std::max(0LL, available.cx - fixedTotal - 1LL * expand * adjustables)) : 0;
+    long long x = static_cast<long long>(content.left) - GetScrollPos().cx;
+    long long needed = 0;
     int adjustableSeen = 0;
     for (CControlUI* control : m_items) {
         if (!control->IsVisible()) continue;
@@ -581,17 +587,17 @@ void CHorizontalLayoutUI::SetPos(RECT rc)
         }
         sz.cx = Clamp(sz.cx, control->GetMinWidth(), control->GetMaxWidth());
         int height = control->GetFixedHeight();
-        if (height == 0) height = available.cy - padding.top - padding.bottom;
+        if (height == 0) height = Coord(1LL * available.cy - padding.top - padding.bottom);
         height = Clamp(height, control->GetMinHeight(), control->GetMaxHeight());
-        RECT child{x + padding.left, content.top + padding.top, x + padding.left + sz.cx,
-                   content.top + padding.top + height};
-        control->SetPos(child);
-        int step = sz.cx + padding.left + padding.right;
+        const long long left = x + padding.left;
+        const long long top = static_cast<long long>(content.top) + padding.top;
+        control->SetPos(RECT{Coord(left), Coord(top), Coord(left + sz.cx), Coord(top + height)});
+        const long long step = static_cast<long long>(sz.cx) + padding.left + padding.right;
         x += step + m_iChildPadding;
         needed += step + m_iChildPadding;
     }
     if (needed > 0) needed -= m_iChildPadding;
-    ProcessScrollBar(content, needed, 0);
+    ProcessScrollBar(content, Coord(needed), 0);
 }
 
 // ---- CTabLayoutUI ----

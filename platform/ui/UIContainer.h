@@ -85,6 +85,8 @@ protected:
     void SetFloatPos(CControlUI* pControl);
     // The content rectangle: the item less inset and visible scroll bars.
     RECT ContentRect() const;
+    void ScrollBy(int cx, int cy);
+    SIZE PageSize() const;
 
     std::vector<CControlUI*> m_items;
     RECT m_rcInset{0, 0, 0, 0};

@@ -64,6 +64,38 @@ bool IsTabKey(WPARAM key)
     return key == VK_TAB && GetKeyState(VK_CONTROL) >= 0 && GetKeyState(VK_MENU) >= 0;
 }
 
+template <typename T>
+bool AddOnce(std::vector<T*>& list, T* item)
+{
+    if (!item || std::find(list.begin(), list.end(), item) != list.end()) return false;
+    list.push_back(item);
+    return true;
+}
+
+template <typename T>
+bool RemoveOne(std::vector<T*>& list, T* item)
+{
+    auto it = std::find(list.begin(), list.end(), item);
+    if (it == list.end()) return false;
+    list.erase(it);
+    return true;
+}
+
+// The first filter that handles the message ends the run. A copy: a filter may remove itself.
+bool RunFilters(const std::vector<IMessageFilterUI*>& list, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
+{
+    std::vector<IMessageFilterUI*> filters = list;
+    for (IMessageFilterUI* filter : filters) {
+        bool handled = false;
+        LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
+        if (handled) {
+            lRes = result;
+            return true;
+        }
+    }
+    return false;
+}
+
 WORD KeyState()
 {
     WORD state = 0;
@@ -527,17 +559,12 @@ bool CPaintManagerUI::IsCaptured() const
 
 bool CPaintManagerUI::AddNotifier(INotifyUI* pControl)
 {
-    if (!pControl || std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pControl) != m_aNotifiers.end()) return false;
-    m_aNotifiers.push_back(pControl);
-    return true;
+    return AddOnce(m_aNotifiers, pControl);
 }
 
 bool CPaintManagerUI::RemoveNotifier(INotifyUI* pControl)
 {
-    auto it = std::find(m_aNotifiers.begin(), m_aNotifiers.end(), pControl);
-    if (it == m_aNotifiers.end()) return false;
-    m_aNotifiers.erase(it);
-    return true;
+    return RemoveOne(m_aNotifiers, pControl);
 }
 
 void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync)
@@ -549,12 +576,17 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync)
         PostAsyncWakeup();
         return;
     }
-    if (Msg.pSender) Msg.pSender->OnNotify(&Msg);
+    Deliver(Msg);
+}
+
+void CPaintManagerUI::Deliver(TNotifyUI& msg)
+{
+    if (msg.pSender) msg.pSender->OnNotify(&msg);
     // A copy: a window may remove itself while it handles the notification.
     std::vector<INotifyUI*> notifiers = m_aNotifiers;
     for (INotifyUI* notifier : notifiers) {
         if (std::find(m_aNotifiers.begin(), m_aNotifiers.end(), notifier) == m_aNotifiers.end()) continue;
-        notifier->Notify(Msg);
+        notifier->Notify(msg);
     }
 }
 
@@ -570,35 +602,22 @@ void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPAR
 
 bool CPaintManagerUI::AddPreMessageFilter(IMessageFilterUI* pFilter)
 {
-    if (!pFilter || std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), pFilter) !=
-                        m_aPreMessageFilters.end())
-        return false;
-    m_aPreMessageFilters.push_back(pFilter);
-    return true;
+    return AddOnce(m_aPreMessageFilters, pFilter);
 }
 
 bool CPaintManagerUI::RemovePreMessageFilter(IMessageFilterUI* pFilter)
 {
-    auto it = std::find(m_aPreMessageFilters.begin(), m_aPreMessageFilters.end(), pFilter);
-    if (it == m_aPreMessageFilters.end()) return false;
-    m_aPreMessageFilters.erase(it);
-    return true;
+    return RemoveOne(m_aPreMessageFilters, pFilter);
 }
 
 bool CPaintManagerUI::AddMessageFilter(IMessageFilterUI* pFilter)
 {
-    if (!pFilter || std::find(m_aMessageFilters.begin(), m_aMessageFilters.end(), pFilter) != m_aMessageFilters.end())
-        return false;
-    m_aMessageFilters.push_back(pFilter);
-    return true;
+    return AddOnce(m_aMessageFilters, pFilter);
 }
 
 bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter)
 {
-    auto it = std::find(m_aMessageFilters.begin(), m_aMessageFilters.end(), pFilter);
-    if (it == m_aMessageFilters.end()) return false;
-    m_aMessageFilters.erase(it);
-    return true;
+    return RemoveOne(m_aMessageFilters, pFilter);
 }
 
 void CPaintManagerUI::Invalidate(RECT& rcItem)
@@ -621,12 +640,7 @@ void CPaintManagerUI::DeliverAsync()
     while (!m_aAsyncNotify.empty()) {
         TNotifyUI msg = m_aAsyncNotify.front();
         m_aAsyncNotify.pop_front();
-        if (msg.pSender) msg.pSender->OnNotify(&msg);
-        std::vector<INotifyUI*> notifiers = m_aNotifiers;
-        for (INotifyUI* notifier : notifiers) {
-            if (std::find(m_aNotifiers.begin(), m_aNotifiers.end(), notifier) == m_aNotifiers.end()) continue;
-            notifier->Notify(msg);
-        }
+        Deliver(msg);
     }
 }
 
@@ -717,32 +731,13 @@ void CPaintManagerUI::ShowToolTip(POINT pt)
 
 bool CPaintManagerUI::PreMessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
 {
-    std::vector<IMessageFilterUI*> filters = m_aPreMessageFilters;
-    for (IMessageFilterUI* filter : filters) {
-        bool handled = false;
-        LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
-        if (handled) {
-            lRes = result;
-            return true;
-        }
-    }
-    return false;
+    return RunFilters(m_aPreMessageFilters, uMsg, wParam, lParam, lRes);
 }
 
 bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lRes)
 {
     if (!m_hWndPaint) return false;
-    {
-        std::vector<IMessageFilterUI*> filters = m_aMessageFilters;
-        for (IMessageFilterUI* filter : filters) {
-            bool handled = false;
-            LRESULT result = filter->MessageHandler(uMsg, wParam, lParam, handled);
-            if (handled) {
-                lRes = result;
-                return true;
-            }
-        }
-    }
+    if (RunFilters(m_aMessageFilters, uMsg, wParam, lParam, lRes)) return true;
     // Input that arrives before the first paint hit-tests a tree that is laid out.
     if ((uMsg >= WM_MOUSEFIRST && uMsg <= WM_MOUSELAST) || uMsg == WM_SETCURSOR || uMsg == WM_CONTEXTMENU) LayoutIfNeeded();
     switch (uMsg) {

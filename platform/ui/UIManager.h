@@ -152,6 +152,8 @@ private:
 
     void LayoutIfNeeded();
     void DeliverAsync();
+    // The sender's OnNotify, then every notifier still registered.
+    void Deliver(TNotifyUI& msg);
     void PostAsyncWakeup();
     void SendMouseEvent(CControlUI* target, int type, POINT pt, WPARAM wParam, LPARAM lParam);
     void UpdateHover(POINT pt);

@@ -151,6 +151,36 @@ TEST(UiLayout, VerticalAndHorizontalShareSpaceAfterFixedSizes)
     EXPECT_EQ(host.Manager().FindControl(POINT{pos(L"fl").left + 2, pos(L"fl").top + 2}), host.Find(L"fl"));
 }
 
+// Skin sizes near the int limit add up past it; the children must still follow one another.
+TEST(UiLayout, HugeSkinSizesKeepChildrenInOrder)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout>
+      <HorizontalLayout name="h" height="40" childpadding="2000000000">
+        <Control name="h1" width="2000000000"/>
+        <Control name="h2" width="2000000000" padding="2000000000,0,2000000000,0"/>
+        <Control name="h3"/>
+      </HorizontalLayout>
+      <Control name="v1" height="2000000000"/>
+      <Control name="v2" height="2000000000" padding="0,2000000000,0,2000000000"/>
+      <Control name="v3"/>
+    </VerticalLayout>)",
+                          {0, 0, 200, 200}));
+    for (const wchar_t* row : {L"h", L"v"}) {
+        SCOPED_TRACE(row);
+        const bool across = row[0] == L'h';
+        std::vector<RECT> at;
+        for (int i = 1; i <= 3; ++i) at.push_back(host.Find((std::wstring(row) + std::to_wstring(i)).c_str())->GetPos());
+        LONG last = across ? at[0].left : at[0].top;
+        for (const RECT& rc : at) {
+            const LONG start = across ? rc.left : rc.top, end = across ? rc.right : rc.bottom;
+            EXPECT_GE(start, last);
+            EXPECT_GE(end, start);
+            last = end;
+        }
+    }
+}
+
 TEST(UiLayout, TabLayoutShowsOnePage)
 {
     UiTestHost host;

@@ -153,3 +153,25 @@ TEST_F(Download, SlowInstallerIsReportedAndStopEndsAStalledDownload)
     EXPECT_LT(GetTickCount() - started, 3000u);
     EXPECT_EQ(nullptr, worker->GetThreadHandle());
 }
+
+// Ending the thread by force can leave the heap or Winsock locked, so Stop must end a stalled
+// download well inside its wait: whether the thread is blocked in a receive, or has not run yet.
+TEST_F(Download, StopEndsAStalledOrUnstartedDownloadWithoutForce)
+{
+    server.Answer("HTTP/1.1 200 OK\r\n", true);
+    for (bool waitForRequest : {true, false}) {
+        SCOPED_TRACE(waitForRequest ? "blocked in the header" : "stopped at once");
+        const int before = server.Requests();
+        worker.reset(new CHttpDownload(sink.Handle()));
+        worker->tempFolder = temp.Path();
+        ASSERT_EQ(5000u, worker->stopWaitMs);
+        ASSERT_NE(nullptr, worker->Start(Address(L"/setup.exe")));
+        if (waitForRequest) {
+            ASSERT_TRUE(PumpUntil([&] { return server.Requests() > before; }, 5000));
+        }
+        DWORD started = GetTickCount();
+        worker->Stop();
+        EXPECT_LT(GetTickCount() - started, 2000u);
+        EXPECT_NE(0, worker->Result());
+    }
+}
