@@ -8,7 +8,7 @@
 #include "dialogs/ChatText.h"
 #include "dialogs/EmotionLookup.h"
 #include "dialogs/MessageBox.h"
-#include "dialogs/RichTextHost.h"
+#include "dialogs/ChatRichEdit.h"
 
 #include <algorithm>
 #include <cwctype>
@@ -45,7 +45,7 @@ CControlUI* CChatRecordWnd::CreateControl(LPCTSTR pstrClass)
     if (wcscmp(pstrClass, L"LVListEx") == 0) return new CListExUI;
     if (wcscmp(pstrClass, L"LVPageCtrl") == 0) return new CPageCtrlUI;
     if (wcscmp(pstrClass, L"LVHintEdit") == 0) return new CHintEditUI;
-    if (wcscmp(pstrClass, L"RichTextHost") == 0) return new CRichTextHostUI;
+    if (wcscmp(pstrClass, L"ChatRichEdit") == 0) return new CChatRichEditUI;
     return WindowImplBase::CreateControl(pstrClass);
 }
 
@@ -59,8 +59,8 @@ void CChatRecordWnd::InitWindow()
     m_hisOption = Find<COptionUI>(pm, L"HisClassOpt", L"Option");
     m_headerTab = Find<CTabLayoutUI>(pm, L"SelClassHeaderTab", L"TabLayout");
     m_centerTab = Find<CTabLayoutUI>(pm, L"HisCenterAreaTab", L"TabLayout");
-    m_curDisplay = Find<CRichTextHostUI>(pm, L"CurRecordDisplayREdt", L"RichTextHost");
-    m_selDisplay = Find<CRichTextHostUI>(pm, L"SelRecordDisplayREdt", L"RichTextHost");
+    m_curDisplay = Find<CChatRichEditUI>(pm, L"CurRecordDisplayREdt", L"ChatRichEdit");
+    m_selDisplay = Find<CChatRichEditUI>(pm, L"SelRecordDisplayREdt", L"ChatRichEdit");
     if (!m_classList || !m_mainTab || !m_curOption || !m_hisOption || !m_headerTab || !m_centerTab || !m_curDisplay ||
         !m_selDisplay) {
         LOG_ERROR(L"chat record window: the skin lacks one of its controls");
@@ -103,11 +103,11 @@ CListUI* CChatRecordWnd::CurrentList() const
     return m_classList;
 }
 
-CRichTextHostUI* CChatRecordWnd::CurrentDisplay() const
+CChatRichEditUI* CChatRecordWnd::CurrentDisplay() const
 {
     if (m_curOption && m_curOption->IsSelected()) return m_curDisplay;
     if (m_hisOption && m_hisOption->IsSelected())
-        return IsSearching() ? Find<CRichTextHostUI>(m_PaintManager, L"SearchedSelRecordDisplayREdt", L"RichTextHost")
+        return IsSearching() ? Find<CChatRichEditUI>(m_PaintManager, L"SearchedSelRecordDisplayREdt", L"ChatRichEdit")
                              : m_selDisplay;
     return nullptr;
 }
@@ -176,19 +176,19 @@ void CChatRecordWnd::SetUpPaging(int32_t roomId)
 void CChatRecordWnd::ShowPage(int32_t roomId, int page)
 {
     CPageCtrlUI* pager = CurrentPager();
-    CRichTextHostUI* display = CurrentDisplay();
+    CChatRichEditUI* display = CurrentDisplay();
     if (roomId == 0 || page <= 0 || !pager || page > pager->GetPageCount() || !display) return;
     std::vector<MsgInfoRecord> records;
     if (!CSqliteMgr::GetInstance()->QueryMsgInfo(roomId, kPageSize * (page - 1), kPageSize * page - 1, records)) return;
-    display->Clear();
-    KillTimer(m_hWnd, kGifTimer);
     bool current = display == m_curDisplay;
+    display = EmptyDisplay(display);
+    KillTimer(m_hWnd, kGifTimer);
     for (const MsgInfoRecord& record : records) DrawRecord(display, record, current);
     // A page is read from its first message.
     display->HomeUp();
 }
 
-void CChatRecordWnd::DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& record, bool currentClassDisplay)
+void CChatRecordWnd::DrawRecord(CChatRichEditUI* display, const MsgInfoRecord& record, bool currentClassDisplay)
 {
     if (display->GetTextLength() >= display->GetLimitText()) return;
     display->MoveToEnd();
@@ -198,8 +198,8 @@ void CChatRecordWnd::DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& r
     display->SetParaFormat(headerPara);
     CString line;
     line.Format(L"%s  %s", record.sender.nickName.GetString(), ClockOfTimeText(record.time).GetString());
-    display->ReplaceSel(line);
-    display->ReplaceSel(L"\n");
+    display->Append(line);
+    display->Append(L"\n");
 
     const ChatFont& font = record.font;
     CHARFORMAT2W body = MakeCharFormat(font.family, font.size * 15, font.colour, font.bold != 0, font.italic != 0,
@@ -213,17 +213,28 @@ void CChatRecordWnd::DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& r
         if (hadImage) spacing = std::max<LONG>(spacing, 520);
         PARAFORMAT2 para = MakeParaFormat(kIndent, spacing);
         display->SetParaFormat(para);
-        display->ReplaceSel(piece.plain);
-        // The hosted rich edit shows no animated images: the emotion appears as its token.
+        display->Append(piece.plain);
         if (image && display->IsEnabled()) {
-            display->ReplaceSel(L"[" + piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\')) + L"]");
-            SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
+            if (display->AppendGif(piece.imagePath)) {
+                SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
+            } else {
+                // An image that cannot be shown keeps its place as its token.
+                display->Append(L"[" + piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\')) + L"]");
+            }
         }
     }
 
     CHARFORMAT2W separator = MakeCharFormat(L"Tahoma", 170, 0xFF000000, false, false, false);
     display->SetSelectionCharFormat(separator);
-    display->ReplaceSel(L"\n" + CString(L'.', currentClassDisplay ? 165 : 113) + L"\n");
+    display->Append(L"\n" + CString(L'.', currentClassDisplay ? 165 : 113) + L"\n");
+}
+
+CChatRichEditUI* CChatRecordWnd::EmptyDisplay(CChatRichEditUI* display)
+{
+    CChatRichEditUI* fresh = display->Emptied();
+    if (display == m_curDisplay) m_curDisplay = fresh;
+    if (display == m_selDisplay) m_selDisplay = fresh;
+    return fresh;
 }
 
 void CChatRecordWnd::ClearSelectionDisplay()
@@ -232,7 +243,7 @@ void CChatRecordWnd::ClearSelectionDisplay()
     if (CControlUI* name = CurrentNameLabel()) name->SetText(L"");
     if (CControlUI* date = CurrentDateLabel()) date->SetText(L"");
     if (CControlUI* remove = m_PaintManager.FindControl(L"DelRecordBtn")) remove->SetVisible(false);
-    if (CRichTextHostUI* display = CurrentDisplay()) display->Clear();
+    if (CChatRichEditUI* display = CurrentDisplay()) EmptyDisplay(display);
     if (CPageCtrlUI* pager = CurrentPager()) pager->SetVisible(false);
 }
 
@@ -335,7 +346,7 @@ void CChatRecordWnd::Notify(TNotifyUI& msg)
 LRESULT CChatRecordWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
     if (uMsg == WM_TIMER && wParam == kGifTimer) {
-        if (CRichTextHostUI* display = CurrentDisplay()) display->Repaint();
+        if (CChatRichEditUI* display = CurrentDisplay()) display->Repaint();
         bHandled = TRUE;
         return 0;
     }

@@ -10,7 +10,7 @@
 
 class CListExUI;
 class CPageCtrlUI;
-class CRichTextHostUI;
+class CChatRichEditUI;
 
 class CChatRecordWnd : public WindowImplBase {
 public:
@@ -32,7 +32,7 @@ public:
 private:
     bool IsSearching() const;
     CListUI* CurrentList() const;
-    CRichTextHostUI* CurrentDisplay() const;
+    CChatRichEditUI* CurrentDisplay() const;
     CPageCtrlUI* CurrentPager() const;
     CControlUI* CurrentNameLabel() const;
     CControlUI* CurrentDateLabel() const;
@@ -41,7 +41,9 @@ private:
     void FillList(CListUI* list, const std::map<int32_t, CString>& rooms);
     void SetUpPaging(int32_t roomId);
     void ShowPage(int32_t roomId, int page);
-    void DrawRecord(CRichTextHostUI* display, const MsgInfoRecord& record, bool currentClassDisplay);
+    void DrawRecord(CChatRichEditUI* display, const MsgInfoRecord& record, bool currentClassDisplay);
+    // A fresh empty display in the place of this one (see CChatRichEditUI::Emptied).
+    CChatRichEditUI* EmptyDisplay(CChatRichEditUI* display);
     void ClearSelectionDisplay();
     void OnItemSelect();
     void Search();
@@ -56,6 +58,6 @@ private:
     CTabLayoutUI* m_centerTab = nullptr;
     std::map<int32_t, CString> m_rooms;
     std::map<int32_t, CString> m_searched;
-    CRichTextHostUI* m_curDisplay = nullptr;
-    CRichTextHostUI* m_selDisplay = nullptr;
+    CChatRichEditUI* m_curDisplay = nullptr;
+    CChatRichEditUI* m_selDisplay = nullptr;
 };

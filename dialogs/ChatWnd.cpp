@@ -8,7 +8,7 @@
 #include "dialogs/ChatFontStore.h"
 #include "dialogs/ChatText.h"
 #include "dialogs/EmotionWnd.h"
-#include "dialogs/RichTextHost.h"
+#include "dialogs/ChatRichEdit.h"
 #include "protocol/ProtocolMgr.h"
 #include "protocol/RoomRecords.h"
 
@@ -58,7 +58,7 @@ CControlUI* CChatWnd::CreateControl(LPCTSTR pstrClass)
 {
     if (wcscmp(pstrClass, L"LVListupCombo") == 0) return new CLVListupComboUI;
     if (wcscmp(pstrClass, L"ShapeElement") == 0) return new CShapeElementUI;
-    if (wcscmp(pstrClass, L"RichTextHost") == 0) return new CRichTextHostUI;
+    if (wcscmp(pstrClass, L"ChatRichEdit") == 0) return new CChatRichEditUI;
     return WindowImplBase::CreateControl(pstrClass);
 }
 
@@ -66,8 +66,8 @@ void CChatWnd::InitWindow()
 {
     if (!LoadStoredChatFont(m_font)) LOG_INFO(L"chat window: no stored chat font, the default is used");
     FillFontBar();
-    m_input = Find<CRichTextHostUI>(m_PaintManager, L"InputEdit", L"RichTextHost");
-    m_output = Find<CRichTextHostUI>(m_PaintManager, L"OutputEdit", L"RichTextHost");
+    m_input = Find<CChatRichEditUI>(m_PaintManager, L"InputEdit", L"ChatRichEdit");
+    m_output = Find<CChatRichEditUI>(m_PaintManager, L"OutputEdit", L"ChatRichEdit");
     if (m_input) m_input->SetReadOnly(false);
     Roster();
 
@@ -118,15 +118,14 @@ void CChatWnd::FillFontBar()
 
 void CChatWnd::ApplyFont()
 {
-    if (!m_input || !m_input->GetEditWindow()) return;
-    HWND edit = m_input->GetEditWindow();
+    if (!m_input || !m_input->GetNativeWindow()) return;
     CHARFORMAT2W format = MakeCharFormat(m_font.family, m_font.size * 15, m_font.colour, m_font.bold != 0,
                                          m_font.italic != 0, m_font.underline != 0);
-    ::SendMessageW(edit, EM_SETSEL, 0, -1);
-    ::SendMessageW(edit, EM_SETCHARFORMAT, SCF_SELECTION | SCF_WORD, reinterpret_cast<LPARAM>(&format));
-    ::SendMessageW(edit, EM_SETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    m_input->SetSelAll();
+    m_input->SetWordCharFormat(format);
+    m_input->SetDefaultCharFormat(format);
     m_input->Repaint();
-    ::SetFocus(edit);
+    ::SetFocus(m_input->GetNativeWindow());
 }
 
 void CChatWnd::SetFaceCheck(bool checked)
@@ -153,15 +152,15 @@ void CChatWnd::InsertChosenEmotion()
 {
     SetFaceCheck(false);
     if (!m_input || !m_input->IsEnabled()) return;
-    ::SetFocus(m_input->GetEditWindow());
+    ::SetFocus(m_input->GetNativeWindow());
     if (!m_picker) return;
     CString path = m_picker->GetSelectedImagePath().GetString();
     if (path.IsEmpty()) return;
-    // The hosted rich edit keeps an emotion as its token; the output turns it into the grid's image.
-    CString name = path.Mid(path.ReverseFind(L'\\') + 1);
-    int dot = name.Find(L'.');
-    if (dot >= 0) name = name.Left(dot);
-    m_input->ReplaceSel(L"[\\" + name + L"]");
+    // The image goes back as its token when the message is sent.
+    if (!m_input->InsertGif(path)) {
+        LOG_ERROR(L"chat window: the emotion %s cannot be inserted", path.GetString());
+        return;
+    }
     SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
 }
 
@@ -169,7 +168,7 @@ void CChatWnd::SendChatText()
 {
     CStudentList* roster = Roster();
     if (!roster || !m_input) return;
-    CString text = m_input->GetAllText();
+    CString text = m_input->GetData();
     text.Trim();
     if (text.IsEmpty()) {
         ShowSystemMessage(LangText(22, L"Cann't send empty message, please re-input"));
@@ -197,14 +196,13 @@ void CChatWnd::SendChatText()
     CCmdProtocol* channel = m_channel ? m_channel : CProtocolMgr::Instance()->Channel();
     if (!channel || !channel->SendChatMessage(m_font, text)) LOG_ERROR(L"chat window: the message could not be sent");
     m_input->Clear();
-    m_input->SetReadOnly(false);
     ApplyFont();
 }
 
 void CChatWnd::CountChatMessage()
 {
     if (m_chatCount + m_systemCount >= kClearThreshold) {
-        if (m_output) m_output->Clear();
+        if (m_output) m_output = m_output->Emptied();
         m_chatCount = m_systemCount = 0;
         KillTimer(m_hWnd, kGifTimer);
     } else {
@@ -217,7 +215,7 @@ void CChatWnd::TrimOutput(int32_t senderSex)
     if (!m_output) return;
     long limit = m_output->GetLimitText();
     while (m_output->GetTextLength() > limit / 2) {
-        CString head = m_output->GetAllText().Left(limit / 4);
+        CString head = CString(m_output->GetText()).Left(limit / 4);
         int mark = -1;
         if (senderSex == 2) mark = head.str().rfind(kFemaleMark) == std::wstring::npos ? -1 : static_cast<int>(head.str().rfind(kFemaleMark));
         else if (senderSex == 1) mark = head.str().rfind(kMaleMark) == std::wstring::npos ? -1 : static_cast<int>(head.str().rfind(kMaleMark));
@@ -245,18 +243,18 @@ void CChatWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
     bool female = sender.sex == 2;
     CHARFORMAT2W mark = MakeCharFormat(L"Arial Unicode MS", 220, female ? 0xFFF769C6 : 0xFF3FBDF1, true, false, false);
     m_output->SetSelectionCharFormat(mark);
-    m_output->ReplaceSel(female ? kFemaleMark : kMaleMark);
+    m_output->Append(female ? kFemaleMark : kMaleMark);
     bool own = sender.nickName.CompareNoCase(session->screenName) == 0;
     CHARFORMAT2W header = MakeCharFormat(L"Tahoma", 170, own ? 0xFF585858 : 0xFF0099FF, false, false, false);
     m_output->SetSelectionCharFormat(header);
     CString line;
     line.Format(L" %s  %s  ", sender.nickName.GetString(), (ClockOfTimeText(timeText) + L"\n").GetString());
-    m_output->ReplaceSel(line);
+    m_output->Append(line);
     PARAFORMAT2 separatorPara = MakeParaFormat(150, 200);
     m_output->SetParaFormat(separatorPara);
     CHARFORMAT2W separator = MakeCharFormat(L"Tahoma", 170, 0xFFC2C1C1, false, false, false);
     m_output->SetSelectionCharFormat(separator);
-    m_output->ReplaceSel(L"...................................................\n");
+    m_output->Append(L"...................................................\n");
 
     CHARFORMAT2W body = MakeCharFormat(font.family, font.size * 15, font.colour, font.bold != 0, font.italic != 0,
                                        font.underline != 0);
@@ -272,15 +270,19 @@ void CChatWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
         sawToken = sawToken || piece.hasToken;
         PARAFORMAT2 para = MakeParaFormat(380, sawToken ? 520 : font.size * 22);
         m_output->SetParaFormat(para);
-        m_output->ReplaceSel(piece.plain);
+        m_output->Append(piece.plain);
         if (!piece.imagePath.IsEmpty() && inputEnabled) {
-            CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
-            int dot = name.Find(L'.');
-            m_output->ReplaceSel(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
-            SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
+            if (m_output->AppendGif(piece.imagePath)) {
+                SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
+            } else {
+                // An image that cannot be shown keeps its place as its token.
+                CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
+                int dot = name.Find(L'.');
+                m_output->Append(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
+            }
         }
     }
-    m_output->ReplaceSel(L"\n");
+    m_output->Append(L"\n");
     m_output->EndDown();
 }
 
@@ -301,7 +303,7 @@ void CChatWnd::ShowSystemMessage(const CString& text)
         line.Format(L"%s  %s\xFF1A\n   %s\n", LangText(30, L"").GetString(), clock.GetString(), text.GetString());
     else
         line.Format(L"System Msg  %s\xFF1A\n   %s\n", clock.GetString(), text.GetString());
-    m_output->ReplaceSel(line);
+    m_output->Append(line);
     m_output->EndDown();
 }
 
@@ -393,10 +395,9 @@ LRESULT CChatWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         // The counts stay; what was shown goes.
         if (m_input) {
             m_input->Clear();
-            m_input->SetReadOnly(false);
             ApplyFont();
         }
-        if (m_output) m_output->Clear();
+        if (m_output) m_output = m_output->Emptied();
         KillTimer(m_hWnd, kGifTimer);
         bHandled = FALSE;
         return 0;
@@ -419,7 +420,7 @@ LRESULT CChatWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& 
         bHandled = true;
         return TRUE;
     }
-    if (uMsg == WM_KEYDOWN && wParam == VK_RETURN && m_input && ::GetFocus() == m_input->GetEditWindow() &&
+    if (uMsg == WM_KEYDOWN && wParam == VK_RETURN && m_input && ::GetFocus() == m_input->GetNativeWindow() &&
         GetKeyState(VK_SHIFT) >= 0 && GetKeyState(VK_CONTROL) >= 0) {
         m_PaintManager.SendNotify(m_input, DUI_MSGTYPE_RETURN);
         bHandled = true;

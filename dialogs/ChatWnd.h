@@ -8,7 +8,7 @@
 
 class CCmdProtocol;
 class CEmotionWnd;
-class CRichTextHostUI;
+class CChatRichEditUI;
 class CStudentList;
 struct ChatMessageRecord;
 
@@ -56,8 +56,8 @@ private:
 
     CStudentList* m_roster = nullptr;
     CEmotionWnd* m_picker = nullptr;
-    CRichTextHostUI* m_input = nullptr;
-    CRichTextHostUI* m_output = nullptr;
+    CChatRichEditUI* m_input = nullptr;
+    CChatRichEditUI* m_output = nullptr;
     ChatFont m_font;
     int32_t m_chatCount = 0;
     int32_t m_systemCount = 0;

@@ -6,10 +6,12 @@
 #include "controls/SmallControls.h"
 #include "core/SessionContext.h"
 #include "database/SqliteMgr.h"
-#include "dialogs/RichTextHost.h"
+#include "dialogs/ChatRichEdit.h"
+#include "dialogs/EmotionWnd.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
 #include <gtest/gtest.h>
+#include <ole2.h>
 
 namespace {
 const int32_t kUser = 4242;
@@ -43,6 +45,8 @@ class ChatRecordWndTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        // As the program does at its start: the displays embed their images as OLE objects.
+        OleInitialize(nullptr);
         UseEnglishTexts(true);
         IDBMgr* db = CSqliteMgr::GetInstance();
         ASSERT_TRUE(db->Init(kUser));
@@ -74,7 +78,8 @@ protected:
         return browser;
     }
     CControlUI* Find(const wchar_t* name) { return m_browser->GetPaintManager()->FindControl(name); }
-    CRichTextHostUI* Display(const wchar_t* name) { return static_cast<CRichTextHostUI*>(Find(name)->GetInterface(L"RichTextHost")); }
+    // Looked up each time: an emptied display is a fresh control.
+    CChatRichEditUI* Display(const wchar_t* name) { return static_cast<CChatRichEditUI*>(Find(name)->GetInterface(L"ChatRichEdit")); }
     CPageCtrlUI* Pager(const wchar_t* name) { return static_cast<CPageCtrlUI*>(Find(name)); }
     CListUI* List(const wchar_t* name) { return static_cast<CListUI*>(Find(name)->GetInterface(L"List")); }
     int TabPage(const wchar_t* name) { return static_cast<CTabLayoutUI*>(Find(name)->GetInterface(L"TabLayout"))->GetCurSel(); }
@@ -115,7 +120,7 @@ TEST_F(ChatRecordWndTest, TheCurrentClassIsShownOneHundredMessagesAPage)
     EXPECT_TRUE(pager->IsVisible());
     EXPECT_EQ(2, pager->GetPageCount());
 
-    CDuiString first = Display(L"CurRecordDisplayREdt")->GetAllText();
+    CDuiString first = Display(L"CurRecordDisplayREdt")->GetData();
     EXPECT_EQ(100, Count(first, L"message "));
     EXPECT_GE(first.Find(L"Alice  10:00:01\r"), 0) << "screen name and the clock of the time text";
     EXPECT_GE(first.Find(L"message 100 of Physics today"), 0);
@@ -125,7 +130,7 @@ TEST_F(ChatRecordWndTest, TheCurrentClassIsShownOneHundredMessagesAPage)
     // The second page holds only the 101st message.
     ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(1)));
     EXPECT_EQ(2, pager->GetCurrentPage());
-    CDuiString second = Display(L"CurRecordDisplayREdt")->GetAllText();
+    CDuiString second = Display(L"CurRecordDisplayREdt")->GetData();
     EXPECT_EQ(1, Count(second, L"message "));
     EXPECT_GE(second.Find(L"Alice  10:01:41\rmessage 101 of Physics today\r"), 0);
 }
@@ -135,7 +140,7 @@ TEST_F(ChatRecordWndTest, AHundredMessagesMakeOnePage)
     AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 100);
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(1, Pager(L"CurRecordPgCtrl")->GetPageCount());
-    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"message "));
+    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"message "));
 }
 
 TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)
@@ -163,7 +168,7 @@ TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)
     EXPECT_EQ(CDuiString(L"Chemistry lab(1003)"), Find(L"SelClassNameLab")->GetToolTip());
     EXPECT_EQ(CDuiString(L"2014-11-20"), Find(L"SelClassDateLab")->GetText());
     EXPECT_TRUE(Find(L"DelRecordBtn")->IsVisible());
-    CDuiString text = Display(L"SelRecordDisplayREdt")->GetAllText();
+    CDuiString text = Display(L"SelRecordDisplayREdt")->GetData();
     EXPECT_EQ(2, Count(text, L"of Chemistry lab"));
     EXPECT_GE(text.Find(L"\r" + CString(L'.', 113) + L"\r"), 0);
     EXPECT_LT(text.Find(CString(L'.', 114)), 0);
@@ -197,7 +202,7 @@ TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
     // A found room opens in the search display.
     ASSERT_TRUE(ClickControl(m_window, found->GetItemAt(1)));
     EXPECT_EQ(CDuiString(L"Linear ALGEBRA II"), Find(L"SearchedSelClassNameLab")->GetText());
-    EXPECT_GE(Display(L"SearchedSelRecordDisplayREdt")->GetAllText().Find(L"message 1 of Linear ALGEBRA II"), 0);
+    EXPECT_GE(Display(L"SearchedSelRecordDisplayREdt")->GetData().Find(L"message 1 of Linear ALGEBRA II"), 0);
     EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
 
     Type(L"SearchClassInput", L"");
@@ -272,13 +277,36 @@ TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
         records.push_back(record);
     }
     ASSERT_TRUE(CSqliteMgr::GetInstance()->InsertMsgInfoBatch(records));
+    // A picker window of the process is where the browser looks its emotions up.
+    auto* picker = new CEmotionWnd(nullptr);
+    HWND pickerWindow = picker->Create(nullptr, L"EmotionWnd", 0x96C80000, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
+    ASSERT_NE(nullptr, pickerWindow);
+    picker->ShowWindow(false, false);
     ASSERT_NE(nullptr, Open());
     CPageCtrlUI* pager = Pager(L"CurRecordPgCtrl");
     ASSERT_EQ(2, pager->GetPageCount());
-    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"Teacher Tom  ") +
-                       Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"Alice  "));
+    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"Teacher Tom  ") +
+                       Count(Display(L"CurRecordDisplayREdt")->GetData(), L"Alice  "));
+    // Every fourth message holds the image, shown as the GIF and read back as its token.
+    EXPECT_EQ(25, Display(L"CurRecordDisplayREdt")->GetImageCount());
+    EXPECT_EQ(25, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"Thanks [\\smile]"));
+    EXPECT_EQ(0, Count(Display(L"CurRecordDisplayREdt")->GetText(), L"[\\smile]"));
+    PumpMessages(200);
+    HWND firstPage = Display(L"CurRecordDisplayREdt")->GetNativeWindow();
+    EXPECT_GT(CountEmotionYellow(CaptureClient(firstPage)), 40);
+    EXPECT_GE(DistinctFrames(firstPage, 1200, 100), 2);
+
     ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(1)));
-    EXPECT_EQ(30, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"09:30:00\r"));
+    EXPECT_EQ(30, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"09:30:00\r"));
+    EXPECT_EQ(7, Display(L"CurRecordDisplayREdt")->GetImageCount());
+    PumpMessages(50);
+    EXPECT_FALSE(IsWindow(firstPage)) << "the page's display was replaced by an empty one";
+    EXPECT_TRUE(IsWindowVisible(Display(L"CurRecordDisplayREdt")->GetNativeWindow()));
     ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(0)));
-    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetAllText(), L"09:30:00\r"));
+    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"09:30:00\r"));
+    EXPECT_EQ(25, Display(L"CurRecordDisplayREdt")->GetImageCount());
+
+    DestroyWindow(pickerWindow);
+    PumpMessages(20);
+    delete picker;
 }

@@ -9,7 +9,7 @@
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
 #include "dialogs/EmotionWnd.h"
-#include "dialogs/RichTextHost.h"
+#include "dialogs/ChatRichEdit.h"
 #include "protocol/CmdProtocol.h"
 #include "protocol/RoomRecords.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -83,6 +83,8 @@ class ChatWndTest : public testing::Test {
 protected:
     void SetUp() override
     {
+        // As the program does at its start: the displays embed their images as OLE objects.
+        OleInitialize(nullptr);
         UseEnglishTexts(true);
         SessionContext* session = SessionContext::Instance();
         session->userId = 21;
@@ -102,14 +104,13 @@ protected:
 
         m_chat = new CChatWnd;
         m_chat->SetCommandChannel(&m_channel);
+        size_t mark = LogMark();
         m_window = m_chat->Create(nullptr, L"ChatWnd", 0x94000000, 0, 0, 0, 0, 0);
-        ASSERT_NE(nullptr, m_window);
+        ASSERT_NE(nullptr, m_window) << LogSince(mark, "Error");
         SetWindowPos(m_window, nullptr, 200, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
         UpdateWindow(m_window);
         PumpMessages(80);
-        m_input = Host(L"InputEdit");
-        m_output = Host(L"OutputEdit");
-        ASSERT_TRUE(m_input && m_output && m_input->GetEditWindow() && m_output->GetEditWindow());
+        ASSERT_TRUE(Input() && OutputEdit() && Input()->GetNativeWindow() && OutputEdit()->GetNativeWindow());
     }
     void TearDown() override
     {
@@ -118,14 +119,17 @@ protected:
         SessionContext::Instance()->rosterControl = nullptr;
     }
     CControlUI* Find(const wchar_t* name) { return m_chat->GetPaintManager()->FindControl(name); }
-    CRichTextHostUI* Host(const wchar_t* name) { return static_cast<CRichTextHostUI*>(Find(name)->GetInterface(L"RichTextHost")); }
+    CChatRichEditUI* Host(const wchar_t* name) { return static_cast<CChatRichEditUI*>(Find(name)->GetInterface(L"ChatRichEdit")); }
+    // Looked up each time: an emptied output is a fresh control.
+    CChatRichEditUI* Input() { return Host(L"InputEdit"); }
+    CChatRichEditUI* OutputEdit() { return Host(L"OutputEdit"); }
     void TypeInput(const wchar_t* text)
     {
-        SetFocus(m_input->GetEditWindow());
-        for (const wchar_t* c = text; *c; ++c) SendMessageW(m_input->GetEditWindow(), WM_CHAR, *c, 1);
+        SetFocus(Input()->GetNativeWindow());
+        for (const wchar_t* c = text; *c; ++c) SendMessageW(Input()->GetNativeWindow(), WM_CHAR, *c, 1);
         PumpMessages(20);
     }
-    CString Output() { return CString(m_output->GetAllText()); }
+    CString Output() { return CString(OutputEdit()->GetData()); }
     void PostChat(uint32_t kind, uint32_t sender, const wchar_t* text)
     {
         auto* record = new ChatMessageRecord;
@@ -148,8 +152,6 @@ protected:
     CStudentList m_roster;
     CChatWnd* m_chat = nullptr;
     HWND m_window = nullptr;
-    CRichTextHostUI* m_input = nullptr;
-    CRichTextHostUI* m_output = nullptr;
 };
 } // namespace
 
@@ -160,9 +162,11 @@ TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
     CString shown = Output();
     EXPECT_EQ(0, shown.Find(L"\x2642 Teacher Tom  ")) << shown.GetString();
     EXPECT_GE(shown.Find(L"\r  ...................................................\r"), 0);
-    // The emotion token names a GIF of the skin, which the pane keeps as its token.
+    // The emotion token names a GIF of the skin: the output holds the image, which reads back as its token.
     EXPECT_GE(shown.Find(L"hello [\\smile] there\r"), 0);
-    EXPECT_EQ(0, m_input->GetTextLength());
+    EXPECT_EQ(1, OutputEdit()->GetImageCount());
+    EXPECT_LT(CString(OutputEdit()->GetText()).Find(L"[\\smile]"), 0);
+    EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(1, m_chat->GetChatCount());
 
     std::vector<uint8_t> payload = BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there");
@@ -173,9 +177,9 @@ TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
 TEST_F(ChatWndTest, ReturnInTheInputSendsAndEscapeDoesNotClose)
 {
     TypeInput(L"by return");
-    PressKey(m_input->GetEditWindow(), VK_RETURN);
+    PressKey(Input()->GetNativeWindow(), VK_RETURN);
     EXPECT_GE(Output().Find(L"by return\r"), 0);
-    EXPECT_EQ(0, m_input->GetTextLength());
+    EXPECT_EQ(0, Input()->GetTextLength());
     PressKey(m_window, VK_ESCAPE);
     PumpMessages(30);
     EXPECT_TRUE(IsWindow(m_window));
@@ -190,12 +194,12 @@ TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
     EXPECT_EQ(1, m_chat->GetSystemCount());
 
     std::wstring longest(4097, L'x');
-    SetWindowTextW(m_input->GetEditWindow(), longest.c_str());
+    SetWindowTextW(Input()->GetNativeWindow(), longest.c_str());
     ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
     EXPECT_GE(Output().Find(L"   The message is too long to send\r"), 0);
     EXPECT_EQ(0, m_chat->GetChatCount());
     longest.resize(4096);
-    SetWindowTextW(m_input->GetEditWindow(), longest.c_str());
+    SetWindowTextW(Input()->GetNativeWindow(), longest.c_str());
     ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
     EXPECT_EQ(1, m_chat->GetChatCount());
     EXPECT_GT(m_server.Receive(4096 + 20).size(), 4096u);
@@ -204,7 +208,7 @@ TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
     TypeInput(L"who am I");
     ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
     EXPECT_GE(Output().Find(L"The sender doesn't exist. userid = 99, username is : tom\r"), 0);
-    EXPECT_EQ(CString(L"who am I"), CString(m_input->GetAllText())) << "the input keeps its text";
+    EXPECT_EQ(CString(L"who am I"), CString(Input()->GetData())) << "the input keeps its text";
 }
 
 TEST_F(ChatWndTest, ReceivedMessagesAndNotices)
@@ -231,8 +235,39 @@ TEST_F(ChatWndTest, ReceivedMessagesAndNotices)
     EXPECT_EQ(1, m_chat->GetSystemCount());
 }
 
+TEST_F(ChatWndTest, ReceivedEmotionTokensShowAnimatedImages)
+{
+    HWND output = OutputEdit()->GetNativeWindow();
+    PostChat(1, 22, L"plain [\\nosuch] words");
+    PumpMessages(150);
+    EXPECT_EQ(0, CountEmotionYellow(CaptureClient(output))) << "a token naming no emotion is text";
+
+    PostChat(1, 22, L"look [\\smile] here");
+    PumpMessages(300);
+    EXPECT_EQ(1, OutputEdit()->GetImageCount());
+    CString raw(OutputEdit()->GetText());
+    EXPECT_LT(raw.Find(L"[\\smile]"), 0) << "the token is not shown as text";
+    EXPECT_LT(raw.Find(L"smile"), 0);
+    EXPECT_GE(raw.Find(L"plain [\\nosuch] words\r"), 0);
+    EXPECT_GE(CString(OutputEdit()->GetData()).Find(L"look [\\smile] here\r"), 0);
+    // The GIF's face is drawn on the screen and its frames follow one another.
+    EXPECT_GT(CountEmotionYellow(CaptureClient(output)), 40);
+    EXPECT_GE(DistinctFrames(output, 1500, 100), 2);
+}
+
 TEST_F(ChatWndTest, TheOutputIsEmptiedWhenThreeHundredLinesWereCounted)
 {
+    // Messages with images and changing paragraph formats make a page that Wine's rich edit could not
+    // empty by deleting the text.
+    HWND oldOutput = OutputEdit()->GetNativeWindow();
+    UserRecord alice = User(22, L"Alice", 2, eRole_Student);
+    for (int i = 0; i < 40; ++i) {
+        ChatFont font;
+        font.family = L"Tahoma";
+        font.size = 9 + i % 5;
+        m_chat->ShowChatMessage(alice, font, i % 2 ? L"row [\\smile] with an image" : L"row in words");
+    }
+    EXPECT_EQ(20, OutputEdit()->GetImageCount());
     for (int i = 0; i < 299; ++i) m_chat->ShowSystemMessage(L"notice");
     PostChat(1, 22, L"number 300");
     EXPECT_EQ(1, m_chat->GetChatCount());
@@ -243,7 +278,22 @@ TEST_F(ChatWndTest, TheOutputIsEmptiedWhenThreeHundredLinesWereCounted)
     CString shown = Output();
     EXPECT_LT(shown.Find(L"notice"), 0);
     EXPECT_LT(shown.Find(L"number 300"), 0);
+    EXPECT_LT(shown.Find(L"row "), 0);
     EXPECT_GE(shown.Find(L"number 301"), 0);
+    EXPECT_EQ(0, OutputEdit()->GetImageCount());
+    // The emptied output is on the screen in the old one's place, which is gone.
+    HWND fresh = OutputEdit()->GetNativeWindow();
+    ASSERT_NE(nullptr, fresh);
+    EXPECT_TRUE(IsWindowVisible(fresh));
+    EXPECT_FALSE(IsWindow(oldOutput));
+    RECT placed;
+    GetClientRect(fresh, &placed);
+    EXPECT_GT(placed.bottom, 50);
+    EXPECT_TRUE(OutputEdit()->IsReadOnly());
+    PostChat(1, 22, L"after [\\smile]");
+    PumpMessages(200);
+    EXPECT_EQ(1, OutputEdit()->GetImageCount());
+    EXPECT_GT(CountEmotionYellow(CaptureClient(fresh)), 40);
 }
 
 TEST_F(ChatWndTest, HiddenChatContentStillSends)
@@ -253,7 +303,7 @@ TEST_F(ChatWndTest, HiddenChatContentStillSends)
     ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
     m_chat->ShowSystemMessage(L"a notice");
     PostChat(1, 22, L"received");
-    EXPECT_EQ(0, m_output->GetTextLength());
+    EXPECT_EQ(0, OutputEdit()->GetTextLength());
     EXPECT_NE(std::string::npos, m_server.Receive(20).find("quiet"));
 }
 
@@ -271,7 +321,7 @@ TEST_F(ChatWndTest, TheFontBarSetsTheChatFont)
 
     CHARFORMAT2W format{};
     format.cbSize = sizeof(format);
-    SendMessageW(m_input->GetEditWindow(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
+    SendMessageW(Input()->GetNativeWindow(), EM_GETCHARFORMAT, SCF_DEFAULT, reinterpret_cast<LPARAM>(&format));
     EXPECT_EQ(14 * 15, format.yHeight);
     EXPECT_NE(0u, format.dwEffects & CFE_BOLD);
     EXPECT_EQ(RGB(0x33, 0xBB, 0x44), format.crTextColor);
@@ -317,7 +367,15 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     CString path = picker->GetSelectedImagePath().GetString();
     CString name = path.Mid(path.ReverseFind(L'\\') + 1);
     name = name.Left(name.Find(L'.'));
-    EXPECT_EQ(L"[\\" + name + L"]", CString(m_input->GetAllText()));
+    EXPECT_EQ(L"[\\" + name + L"]", CString(Input()->GetData()));
+    EXPECT_EQ(1, Input()->GetTextLength()) << "the input holds the image, not its token";
+    EXPECT_EQ(1, Input()->GetImageCount());
+    // Unselected, the image shows in its own colours.
+    Input()->SetSel(-1, -1);
+    PumpMessages(200);
+    // The input is black text on white: the GIF's colours are the image.
+    EXPECT_GT(CountColourful(CaptureClient(Input()->GetNativeWindow())), 40);
+    const ChatFont font = m_chat->GetChatFont();
 
     // The picker's hide notice unchecks the button; a notice with lParam 1 checks it.
     PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 1);
@@ -326,4 +384,13 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 0);
     PumpMessages(20);
     EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected());
+
+    // Sent, the image goes to the room as its token and comes back as the image in the output.
+    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    std::vector<uint8_t> payload = BuildChatPayload(font, L"[\\" + name + L"]");
+    const std::string& wire = m_server.Receive(payload.size() + 8);
+    EXPECT_NE(std::string::npos, wire.find(std::string(payload.begin(), payload.end())));
+    EXPECT_EQ(1, OutputEdit()->GetImageCount());
+    EXPECT_EQ(0, Input()->GetTextLength());
+    EXPECT_EQ(0, Input()->GetImageCount());
 }

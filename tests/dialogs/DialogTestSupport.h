@@ -28,3 +28,21 @@ struct MessageBoxAnswer {
     bool answered = false;
 };
 void AnswerNextMessageBox(std::initializer_list<const wchar_t*> buttons, MessageBoxAnswer* seen);
+
+// What the screen shows of a window's client area, 0x00RRGGBB row by row from the top.
+struct WindowPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<uint32_t> pixels;
+    bool operator==(const WindowPixels& other) const
+    {
+        return width == other.width && height == other.height && pixels == other.pixels;
+    }
+};
+WindowPixels CaptureClient(HWND window);
+// Pixels of the emotion GIFs' face yellow (about FF D4 3B), which no chat text colour comes near.
+int CountEmotionYellow(const WindowPixels& shot);
+// Pixels of clear colour (channels apart by more than 60): neither white, grey nor black.
+int CountColourful(const WindowPixels& shot);
+// Captures the window every stepMs for a while and answers how many different pictures it showed.
+int DistinctFrames(HWND window, DWORD forMs, DWORD stepMs);
