@@ -1,0 +1,64 @@
+// The teacher's strip of live sources under the live area: one thumbnail per opened document, the
+// camera and file buttons and the whiteboard and screen-share switches. Choosing a source tells the
+// main window (WM_USER_PANEL_ACTION); the panel holds the camera and the document on air and
+// deselects the one that is replaced.
+#pragma once
+#include "core/Records.h"
+#include "platform/ui/UIlib.h"
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class CWinContainerUI;
+
+class CControlPanelWnd : public WindowImplBase {
+public:
+    // One opened document and its thumbnail window.
+    struct DocumentEntry {
+        FileItemRecord file;
+        HWND window = nullptr;
+        CWinContainerUI* container = nullptr;
+    };
+
+    LPCTSTR GetWindowClassName() const override { return L"__LumenvaleControlPanelWnd__"; }
+    CDuiString GetSkinFile() override { return L"ControlPanelWnd.xml"; }
+    CControlUI* CreateControl(LPCTSTR pstrClass) override;
+    void InitWindow() override;
+    void Notify(TNotifyUI& msg) override;
+    void OnFinalMessage(HWND hWnd) override;
+
+    // Operations of the main window.
+    void ShowPanel(bool show);
+    void SourceOff(int32_t kind);
+    // Checks the whiteboard switch; answers whether it was checked before.
+    bool CheckWhiteboard();
+    void SetScreenShare(bool checked);
+    // A document window shown as a thumbnail, inserted before the buttons; false without the strip.
+    bool AddDocumentThumbnail(const FileItemRecord& file, HWND documentWindow);
+    void SelectDocument(uint64_t docId);
+    void UpdateDocumentPages(uint64_t docId, const ParamList& pages, bool select);
+
+    const WndMsgPayload* GetHeldCamera() const { return m_camera.get(); }
+    const WndMsgPayload* GetHeldDocument() const { return m_document.get(); }
+    size_t GetDocumentCount() const { return m_documents.size(); }
+
+protected:
+    LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    void OnAddCamera();
+    void OnSwitch(COptionUI* option, int32_t kind);
+    void OnSourceAction(bool on, const WndMsgPayload& action);
+    void HoldSelected(const WndMsgPayload& action);
+    void RemoveThumbnail(HWND window);
+    // The entry of a document; entries whose window is gone are dropped on the way.
+    DocumentEntry* FindDocument(uint64_t docId);
+    void PostToMain(WPARAM on, std::unique_ptr<WndMsgPayload> payload);
+    static void Deselect(const std::unique_ptr<WndMsgPayload>& held);
+
+    std::unique_ptr<WndMsgPayload> m_camera;
+    std::unique_ptr<WndMsgPayload> m_document;
+    bool m_flag = false;
+    std::vector<DocumentEntry> m_documents;
+    HWND m_mainWnd = nullptr;
+};

@@ -1,0 +1,236 @@
+// Popup menus and the microphone-queue window under Xvfb: placement under the owner's point, clicks
+// reported and the menu gone before the owner acts, losing the focus closing without a report, the
+// roster menu's notification, and the queue's three lists used in turn with the height of its rows.
+#include "classroom/MicSeqWnd.h"
+#include "classroom/PopupMenus.h"
+#include "controls/MicList.h"
+#include "core/WindowMessages.h"
+#include "tests/classroom/WindowTestSupport.h"
+#include "tests/support/MessageSink.h"
+#include "tests/ui/UiTestHost.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+HWND g_menuWindow = nullptr;
+bool g_menuGoneFirst = false;
+
+void CheckMenuGone(const RecordedMessage& m)
+{
+    if (m.message == WM_USER_OPTION_MENU) g_menuGoneFirst = !IsWindow(g_menuWindow);
+}
+
+RECT WindowRect(HWND hwnd)
+{
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    return rc;
+}
+
+int ClientHeight(HWND hwnd)
+{
+    RECT rc{};
+    GetClientRect(hwnd, &rc);
+    return rc.bottom;
+}
+
+} // namespace
+
+TEST(OptionMenu, SitsUnderThePointAndReportsBeforeTheOwnerActs)
+{
+    UseProgramFolderSkins();
+    TopLevelSink owner({100, 100, 740, 580});
+    HWND menu = ShowBubbleMenu({30, 40}, new COptionMenu, owner.Handle());
+    ASSERT_TRUE(menu);
+    RECT rc = WindowRect(menu);
+    EXPECT_EQ(rc.left, 100); // closer to the edge than half its width: flush with the owner
+    EXPECT_EQ(rc.top, 140);
+    EXPECT_EQ(rc.right - rc.left, 120);
+    EXPECT_EQ(GetWindow(menu, GW_OWNER), owner.Handle());
+    const LONG ex = GetWindowLongW(menu, GWL_EXSTYLE);
+    EXPECT_TRUE(ex & WS_EX_TOPMOST);
+    EXPECT_TRUE(ex & WS_EX_LAYERED);
+    DestroyWindow(menu);
+
+    menu = ShowBubbleMenu({400, 40}, new COptionMenu, owner.Handle());
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(WindowRect(menu).left, 100 + 400 - 60);
+
+    const struct { const wchar_t* item; WPARAM choice; } items[] = {
+        {L"SettingBtn", 1}, {L"ChatRecordBtn", 2}, {L"QuitBtn", 3}, {L"AboutBtn", 4}};
+    DestroyWindow(menu);
+    for (const auto& item : items) {
+        auto* optionMenu = new COptionMenu;
+        menu = ShowBubbleMenu({400, 40}, optionMenu, owner.Handle());
+        ASSERT_TRUE(menu);
+        CPaintManagerUI* pm = optionMenu->GetPaintManager();
+        owner.Clear();
+        g_menuWindow = menu;
+        g_menuGoneFirst = false;
+        owner.onMessage = &CheckMenuGone;
+        ASSERT_TRUE(ClickControl(*pm, item.item)) << item.item;
+        ASSERT_TRUE(owner.WaitFor(WM_USER_OPTION_MENU, 1));
+        EXPECT_EQ(owner.Received(WM_USER_OPTION_MENU)[0].wParam, item.choice);
+        EXPECT_EQ(owner.Received(WM_USER_OPTION_MENU)[0].lParam, 0);
+        EXPECT_TRUE(g_menuGoneFirst) << item.item;
+        owner.onMessage = nullptr;
+    }
+}
+
+TEST(OptionMenu, LosingTheFocusClosesWithoutAReport)
+{
+    UseProgramFolderSkins();
+    TopLevelSink owner({100, 100, 740, 580});
+    HWND menu = ShowBubbleMenu({100, 40}, new COptionMenu, owner.Handle());
+    ASSERT_TRUE(menu);
+    SetFocus(menu);
+    SetFocus(owner.Handle());
+    PumpUntil([&] { return !IsWindow(menu); }, 2000);
+    EXPECT_FALSE(IsWindow(menu));
+    EXPECT_EQ(owner.Count(WM_USER_OPTION_MENU), 0u);
+}
+
+TEST(StudentListMenu, ShowsTheRowsPageAndNotifiesTheRoster)
+{
+    UseProgramFolderSkins();
+    UiTestHost host(true);
+    ASSERT_TRUE(host.Load(L"<VerticalLayout><Control name=\"StudentList\"/></VerticalLayout>", {0, 0, 300, 300}));
+    SetWindowPos(host.Window(), nullptr, 50, 50, 300, 300, SWP_NOZORDER | SWP_SHOWWINDOW | SWP_NOACTIVATE);
+    CControlUI* roster = host.Find(L"StudentList");
+
+    auto* menu = new CStudentListMenu(roster, 2);
+    HWND hwnd = ShowBubbleMenu({150, 20}, menu, host.Window());
+    ASSERT_TRUE(hwnd);
+    CPaintManagerUI& pm = *menu->GetPaintManager();
+    LayOut(pm);
+    auto* pages = static_cast<CTabLayoutUI*>(pm.FindControl(L"MenuPages"));
+    ASSERT_TRUE(pages);
+    EXPECT_EQ(pages->GetCurSel(), 2);
+    EXPECT_EQ(ClientHeight(hwnd), 112 + 80 - 106);
+    ASSERT_TRUE(ClickControl(pm, L"UnsetAssistantBtn"));
+    ASSERT_EQ(host.log.size(), 1u);
+    EXPECT_EQ(host.log[0], L"UnsetAssistant:StudentList");
+    PumpUntil([&] { return !IsWindow(hwnd); }, 2000);
+    EXPECT_FALSE(IsWindow(hwnd));
+
+    const wchar_t* const kinds[] = {L"SetAssistant", L"ForbidSpeaking", L"ThrowOut", L"ChangeTeacher"};
+    for (const wchar_t* kind : kinds) {
+        host.log.clear();
+        auto* again = new CStudentListMenu(roster, 0);
+        HWND w = ShowBubbleMenu({150, 20}, again, host.Window());
+        ASSERT_TRUE(w);
+        std::wstring button = std::wstring(kind) + L"Btn";
+        ASSERT_TRUE(ClickControl(*again->GetPaintManager(), button.c_str())) << kind;
+        ASSERT_EQ(host.log.size(), 1u) << kind;
+        EXPECT_EQ(host.log[0], std::wstring(kind) + L":StudentList");
+        PumpUntil([&] { return !IsWindow(w); }, 2000);
+    }
+}
+
+namespace {
+
+MicQueueRecord* Queue(int count)
+{
+    auto* queue = new MicQueueRecord;
+    for (int i = 0; i < count; ++i) {
+        UserRecord user;
+        user.userId = 1000 + i;
+        user.nickName.Format(L"Student %d", i);
+        user.role = i == 2 ? eRole_MicConnecting : eRole_MicApplied;
+        queue->users.push_back(user);
+    }
+    queue->extra.resize(16);
+    return queue;
+}
+
+class MicQueue : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseProgramFolderSkins();
+        window = new CMicSeqWnd;
+        hwnd = window->Create(parent.Handle(), L"MicSeq", WS_POPUP | WS_VISIBLE, 0, 300, 200, 0, 0);
+        ASSERT_TRUE(hwnd);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+    }
+    int ShownList()
+    {
+        auto* tabs = static_cast<CTabLayoutUI*>(window->GetPaintManager()->FindControl(L"mainui"));
+        return tabs ? tabs->GetCurSel() : -1;
+    }
+    TopLevelSink parent;
+    CMicSeqWnd* window = nullptr;
+    HWND hwnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(MicQueue, ListsAreUsedInTurnAndTheHeightFollowsTheRows)
+{
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, 0); // no queue: nothing
+    EXPECT_EQ(window->GetFillCount(), 0);
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(7)));
+    EXPECT_EQ(ShownList(), 0);
+    EXPECT_EQ(ClientHeight(hwnd), 5 * 26 + 2);
+    auto* list = static_cast<CMicListUI*>(window->GetPaintManager()->FindControl(L"MicSeqList00"));
+    EXPECT_EQ(list->GetCount(), 7);
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(2)));
+    EXPECT_EQ(ShownList(), 1);
+    EXPECT_EQ(ClientHeight(hwnd), 2 * 26 + 2);
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(3)));
+    EXPECT_EQ(ShownList(), 2);
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(1)));
+    EXPECT_EQ(ShownList(), 0);
+    EXPECT_EQ(ClientHeight(hwnd), 28);
+    EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(MicQueue, RowButtonsAskTheMainWindowToGiveAndTakeTheMicrophone)
+{
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(3)));
+    CPaintManagerUI& pm = *window->GetPaintManager();
+    LayOut(pm);
+    auto* list = static_cast<CMicListUI*>(pm.FindControl(L"MicSeqList00"));
+    auto buttonOf = [&](int index) {
+        auto* row = static_cast<CMicElementUI*>(list->GetItemAt(index)->GetInterface(L"MicElement"));
+        RECT button = row ? row->GetButtonRect() : RECT{};
+        return POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
+    };
+    POINT waiting = buttonOf(1), connecting = buttonOf(2);
+    ASSERT_GT(waiting.x, 0);
+    // Giving the microphone to a waiting row first takes it from the connecting one.
+    ClickClient(hwnd, waiting.x, waiting.y);
+    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 2));
+    ClickClient(hwnd, connecting.x, connecting.y);
+    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 3));
+    auto requests = parent.Received(WM_USER_MIC_REQUEST);
+    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{2, 1002}, {1, 1001}, {2, 1002}};
+    std::vector<std::pair<WPARAM, LPARAM>> got;
+    for (const auto& r : requests) got.emplace_back(r.wParam, r.lParam);
+    EXPECT_EQ(got, expected);
+}
+
+TEST_F(MicQueue, AnEmptyQueueOrLostFocusClosesTheWindow)
+{
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(0)));
+    PumpUntil([&] { return !IsWindow(hwnd); }, 2000);
+    EXPECT_FALSE(IsWindow(hwnd));
+
+    window = new CMicSeqWnd;
+    hwnd = window->Create(parent.Handle(), L"MicSeq", WS_POPUP | WS_VISIBLE, 0, 300, 200, 0, 0);
+    ASSERT_TRUE(hwnd);
+    SetFocus(hwnd);
+    SetFocus(parent.Handle());
+    PumpUntil([&] { return !IsWindow(hwnd); }, 2000);
+    EXPECT_FALSE(IsWindow(hwnd));
+}
+
+TEST(OptionMenu, NoMenuGivesNoWindow)
+{
+    TopLevelSink owner({100, 100, 740, 580});
+    EXPECT_EQ(ShowBubbleMenu({10, 10}, nullptr, owner.Handle()), nullptr);
+}

@@ -1,0 +1,187 @@
+// The whiteboard window built from its skin under Xvfb: tabs added by clicks up to four, tab choice
+// reported to the main window, a stroke drawn with injected mouse input arriving as a
+// PaintChangeRecord, and pages loaded from the drawing store on request.
+#include "classroom/PaintChangeRecord.h"
+#include "classroom/RemotePaintStore.h"
+#include "classroom/WhiteboardWnd.h"
+#include "controls/PaintControl.h"
+#include "core/WindowMessages.h"
+#include "protocol/RoomRecords.h"
+#include "tests/classroom/WindowTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Whiteboard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseProgramFolderSkins();
+        RemotePaintStore::Init();
+        board = new CWhiteboardWnd;
+        hwnd = board->Create(parent.Handle(), L"WhiteboardLive", 0x56000000, 0, 0, 0, 640, 480);
+        ASSERT_TRUE(hwnd);
+        MoveWindow(hwnd, 0, 0, 640, 480, TRUE);
+        pm = board->GetPaintManager();
+        LayOut(*pm);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        for (const auto& m : parent.Received(WM_USER_PAINTOBJ_CHANGED)) delete reinterpret_cast<PaintChangeRecord*>(m.lParam);
+        RemotePaintStore::Shutdown();
+    }
+    std::vector<int> TabNotices()
+    {
+        std::vector<int> tabs;
+        for (const auto& m : parent.Received(WM_USER_UI_NOTICE))
+            if (m.wParam == 11) tabs.push_back(static_cast<int>(m.lParam));
+        return tabs;
+    }
+    static void AddStroke(uint16_t page, uint64_t doc, uint32_t key)
+    {
+        ReceivedPaintObject r;
+        r.kind = static_cast<uint8_t>(ePaintOp_AddStroke | (doc ? ePaintSource_Document : ePaintSource_Whiteboard));
+        r.ownerId = 9;
+        r.stroke = new StrokeRecord;
+        r.stroke->head = StrokeHead{page, key, doc, 0, 640, 480};
+        r.stroke->points = {{1, 1}, {100, 100}};
+        RemotePaintStore::Add(r);
+    }
+    TopLevelSink parent;
+    CWhiteboardWnd* board = nullptr;
+    CPaintManagerUI* pm = nullptr;
+    HWND hwnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(Whiteboard, TabsGrowToFourAndTheChoiceReachesTheMainWindow)
+{
+    for (int page = 1; page <= 4; ++page) ASSERT_TRUE(board->GetSurface(page)) << page;
+    EXPECT_EQ(board->GetTabCount(), 1);
+    EXPECT_FALSE(pm->FindControl(L"Tab2")->IsVisible());
+
+    for (int n = 2; n <= 4; ++n) {
+        ASSERT_TRUE(ClickControl(*pm, L"AddTabBtn")) << n;
+        EXPECT_EQ(board->GetTabCount(), n);
+        EXPECT_TRUE(pm->FindControl(CDuiString(n == 2 ? L"Tab2" : n == 3 ? L"Tab3" : L"Tab4").GetData())->IsVisible());
+    }
+    EXPECT_FALSE(pm->FindControl(L"AddTabBtn")->IsEnabled());
+    ClickControl(*pm, L"AddTabBtn");
+    EXPECT_EQ(board->GetTabCount(), 4);
+
+    auto* tabs = static_cast<CTabLayoutUI*>(pm->FindControl(L"SwitchWhiteboardTabs"));
+    EXPECT_EQ(tabs->GetCurSel(), 3);
+    ASSERT_TRUE(ClickControl(*pm, L"Tab2"));
+    EXPECT_EQ(tabs->GetCurSel(), 1);
+    ASSERT_TRUE(parent.WaitFor(WM_USER_UI_NOTICE, 4));
+    EXPECT_EQ(TabNotices(), (std::vector<int>{2, 3, 4, 2}));
+}
+
+TEST_F(Whiteboard, MainWindowPicksTabsAndAddsOnlyTheNextOne)
+{
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 11, 3); // hidden and not next: selected, not shown
+    EXPECT_EQ(board->GetTabCount(), 1);
+    EXPECT_FALSE(pm->FindControl(L"Tab3")->IsVisible());
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 11, 2); // the next hidden one is added
+    EXPECT_EQ(board->GetTabCount(), 2);
+    EXPECT_TRUE(pm->FindControl(L"Tab2")->IsVisible());
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 11, 1);
+    EXPECT_EQ(static_cast<CTabLayoutUI*>(pm->FindControl(L"SwitchWhiteboardTabs"))->GetCurSel(), 0);
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 11, 5);
+    EXPECT_EQ(board->GetTabCount(), 2);
+
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 22, 0);
+    EXPECT_FALSE(pm->FindControl(L"TabArea")->IsVisible());
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 22, 1);
+    EXPECT_TRUE(pm->FindControl(L"TabArea")->IsVisible());
+
+    // Escape does not close the board.
+    SendMessageW(hwnd, WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpMessagesFor(30);
+    EXPECT_TRUE(IsWindow(hwnd));
+}
+
+TEST_F(Whiteboard, ADrawnStrokeTravelsAsAChangeRecord)
+{
+    DragThrough(hwnd, {{100, 100}, {150, 100}, {200, 100}, {200, 200}});
+    ASSERT_TRUE(parent.WaitFor(WM_USER_PAINTOBJ_CHANGED, 1));
+    auto* record = reinterpret_cast<PaintChangeRecord*>(parent.Received(WM_USER_PAINTOBJ_CHANGED)[0].lParam);
+    CControlUI* wb1 = pm->FindControl(L"Wb1");
+    EXPECT_EQ(record->sourceKind, 2);
+    EXPECT_EQ(record->objectKind, 1);
+    EXPECT_EQ(record->page, 1);
+    EXPECT_EQ(record->docId, 0u);
+    EXPECT_EQ(record->surfaceWidth, wb1->GetWidth());
+    EXPECT_EQ(record->surfaceHeight, wb1->GetHeight());
+    // The straight run's middle point is dropped; the corner stays.
+    ASSERT_EQ(record->stroke.points.size(), 3u);
+    EXPECT_FLOAT_EQ(record->stroke.points[0].x, 100.0f / wb1->GetWidth());
+    EXPECT_FLOAT_EQ(record->stroke.points[1].x, 200.0f / wb1->GetWidth());
+    EXPECT_FLOAT_EQ(record->stroke.points[2].y, 200.0f / wb1->GetHeight());
+
+    // With drawing switched off nothing is captured.
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 17, 0);
+    DragThrough(hwnd, {{100, 300}, {300, 300}});
+    PumpMessagesFor(50);
+    EXPECT_EQ(parent.Count(WM_USER_PAINTOBJ_CHANGED), 1u);
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 17, 1);
+    DragThrough(hwnd, {{100, 300}, {300, 300}});
+    EXPECT_TRUE(parent.WaitFor(WM_USER_PAINTOBJ_CHANGED, 2));
+}
+
+TEST_F(Whiteboard, PagesAreLoadedFromTheStoreOnRequest)
+{
+    ReceivedPaintObject pen;
+    pen.kind = ePaintSource_Pen;
+    pen.ownerId = 9;
+    pen.pen = new PenBody{2, 4, 0, 1};
+    RemotePaintStore::Add(pen);
+    AddStroke(2, 0, 10);
+    AddStroke(2, 0, 11);
+    AddStroke(3, 0, 12);
+    AddStroke(2, 77, 13);
+
+    auto ask = [&](uint64_t doc, uint16_t page) {
+        SendMessageW(hwnd, WM_USER_UI_NOTICE, 4, reinterpret_cast<LPARAM>(new PageChangeRecord{doc, page}));
+    };
+    ask(77, 2); // a document's page is not the whiteboard's
+    ask(0, 5);
+    EXPECT_EQ(board->GetSurface(2)->GetObjectCount(), 0u);
+    ask(0, 2);
+    EXPECT_EQ(board->GetSurface(2)->GetObjectCount(), 3u); // the pen and both strokes
+    EXPECT_EQ(board->GetSurface(3)->GetObjectCount(), 0u);
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 4, 0);
+
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 5, 0);
+    EXPECT_EQ(board->GetSurface(1)->GetObjectCount(), 1u);
+    EXPECT_EQ(board->GetSurface(3)->GetObjectCount(), 2u);
+    EXPECT_EQ(board->GetSurface(4)->GetObjectCount(), 1u);
+}
+
+TEST(WhiteboardNames, NumbersFollowOnlyTheirPrefix)
+{
+    EXPECT_EQ(NumberAfterPrefix(L"Wb3", L"Wb"), 3);
+    EXPECT_EQ(NumberAfterPrefix(L"Tab10", L"Tab"), 10);
+    EXPECT_EQ(NumberAfterPrefix(L"Wbx", L"Wb"), -1);
+    EXPECT_EQ(NumberAfterPrefix(L"Paint1", L"Wb"), -1);
+    EXPECT_EQ(NumberAfterPrefix(L"Wb", L"Wb"), -1);
+}
+
+TEST_F(Whiteboard, StrokesFromOtherSurfacesAreFreedAndNotSent)
+{
+    CControlUI* wb1 = pm->FindControl(L"Wb1");
+    wb1->SetName(L"Board1");
+    DragThrough(hwnd, {{100, 100}, {200, 150}, {300, 100}});
+    // A stroke notified by a control that is no surface at all is freed as well.
+    pm->SendNotify(pm->FindControl(L"TabArea"), L"painobjchanged", 1, reinterpret_cast<LPARAM>(new PaintStroke));
+    PumpMessagesFor(50);
+    EXPECT_EQ(parent.Count(WM_USER_PAINTOBJ_CHANGED), 0u);
+    // The surface itself still keeps what was drawn on it.
+    EXPECT_EQ(static_cast<CPaintControlUI*>(wb1)->GetObjectCount(), 1u);
+    wb1->SetName(L"Wb1");
+}
