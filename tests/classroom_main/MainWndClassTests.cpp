@@ -1,0 +1,164 @@
+// Class begin and end from the room, the clock and the count-down labels, the chat mute, and the ends
+// the room forces on the client.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace fakeroom;
+
+namespace {
+
+Bytes ClassState(uint32_t roomId, uint8_t state, uint16_t flags = 0xFFFF)
+{
+    Bytes out(23, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(roomId >> (8 * i));
+    out[10] = state;
+    out[21] = static_cast<uint8_t>(flags);
+    out[22] = static_cast<uint8_t>(flags >> 8);
+    return out;
+}
+
+Bytes Countdown(uint32_t seconds)
+{
+    Bytes out(4);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
+    return out;
+}
+
+Bytes Mute(uint32_t roomId, uint32_t userId, int16_t seconds)
+{
+    Bytes out(12, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(roomId >> (8 * i));
+    for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(userId >> (8 * i));
+    out[10] = static_cast<uint8_t>(seconds);
+    out[11] = static_cast<uint8_t>(static_cast<uint16_t>(seconds) >> 8);
+    return out;
+}
+
+int Occurrences(const CString& text, const wchar_t* part)
+{
+    int n = 0;
+    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++n;
+    return n;
+}
+
+// Answers every message box of this process with Return until stopped.
+class BoxAnswerer {
+public:
+    BoxAnswerer()
+        : m_thread([this] {
+              while (!m_stop) {
+                  if (HWND box = FindWindowW(L"__LVMessageBox__", nullptr)) {
+                      Sleep(200);
+                      PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+                      ++answered;
+                  }
+                  Sleep(50);
+              }
+          })
+    {
+    }
+    ~BoxAnswerer()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    std::atomic<int> answered{0};
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+} // namespace
+
+TEST(MainWndClass, ClassBeginStartsTheClockOnceAndAnotherRoomChangesNothing)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId + 1, 2)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 2)));
+    ASSERT_TRUE(h.WaitForOutput(L"Class Is Begain!"));
+    EXPECT_EQ(SessionContext::Instance()->room.roomState, 2u);
+    EXPECT_TRUE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeLabel") == L"00:00:01"; }, 3000)) << h.Text(L"TimeLabel").GetString();
+    EXPECT_EQ(Occurrences(h.OutputText(), L"Class Is Begain!"), 1);
+
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 4)));
+    ASSERT_TRUE(h.WaitForOutput(L"Class Is Over!"));
+    EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+    uint32_t stopped = h.main->GetClassClock();
+    PumpUntil([] { return false; }, 1300);
+    EXPECT_EQ(h.main->GetClassClock(), stopped);
+}
+
+TEST(MainWndClass, JoinWhileTheClassRunsStartsTheClock)
+{
+    MainWndHarness h(2, 2);
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_TRUE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassClock() >= 1; }, 3000));
+}
+
+TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(2)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() == 2; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeCountDownLabel").Find(L"-- 00:01") >= 0; }, 3000));
+    EXPECT_TRUE(h.Find(L"TimeCountDownLabel")->IsVisible());
+    EXPECT_EQ(h.Find(L"TimeCountDownLabel")->GetBkColor(), 0xFF333D49u); // one left: odd
+    ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeCountDownLabel").Find(L"-- 00:00") >= 0; }, 3000));
+    EXPECT_EQ(h.Find(L"TimeCountDownLabel")->GetBkColor(), 0xFFFF3344u);
+    EXPECT_FALSE(h.main->IsClassOver());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->IsClassOver(); }, 3000));
+    EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"Class Over -- 00:00");
+    EXPECT_TRUE(h.Find(L"ClassOverLayout")->IsVisible());
+    EXPECT_FALSE(h.Input()->IsEnabled());
+    EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
+    // The connection was stopped; a later failure or loss shows nothing and starts nothing.
+    ASSERT_TRUE(h.room.reg.WaitForClientGone(5000));
+    int lines = h.main->GetSystemLineCount();
+    PostMessageW(h.window, WM_USER_OFFLINE, 0, 0);
+    PostMessageW(h.window, WM_USER_CONNECT_RESULT, 0, -3);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(h.main->GetSystemLineCount(), lines);
+    EXPECT_EQ(h.room.reg.Accepted(), 1);
+}
+
+TEST(MainWndClass, MuteDisablesTheChatUntilReleased)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_ForbidSpeaking_Notify, Mute(kRoomId, 21, 30))); // someone else
+    ASSERT_TRUE(h.Push(eType_ForbidSpeaking_Notify, Mute(kRoomId, kOwnId, 30)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->IsMuted(); }, 3000));
+    EXPECT_FALSE(h.Input()->IsEnabled());
+    EXPECT_FALSE(h.Find(L"SendTextBtn")->IsEnabled());
+    EXPECT_GE(h.OutputText().Find(L"30"), 0);
+    ASSERT_TRUE(h.Push(eType_ForbidSpeaking_Notify, Mute(kRoomId, kOwnId, -1)));
+    ASSERT_TRUE(PumpUntil([&] { return !h.main->IsMuted(); }, 3000));
+    EXPECT_TRUE(h.Input()->IsEnabled());
+    EXPECT_TRUE(h.Find(L"SendTextBtn")->IsEnabled());
+}
+
+TEST(MainWndClass, KickedOffTellsTheUserAndEndsTheWindow)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND window = h.window;
+    BoxAnswerer answerer;
+    ASSERT_TRUE(h.Push(eType_KickOff, Bytes(4, 0)));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 10000));
+    EXPECT_GE(answerer.answered.load(), 1);
+    h.window = nullptr;
+    h.main = nullptr;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
+}
