@@ -141,6 +141,8 @@ private:
     void OnForbidSpeaking(const ForbidSpeakingRecord* record);
     void OnLevelMeters();
     void EnterClassOver();
+    void OnClassBegin();
+    void OnClassEnd();
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
 

@@ -80,12 +80,10 @@ void CMainWnd::OnClick(TNotifyUI& msg)
         bool teacher = session->role == eRole_Teacher || session->role == 128;
         if (teacher && m_roster) SendSpeak(m_roster->GetSpeakerId(), 1);
         else if (IsSpeakingRole(session->role)) SendSpeak(session->userId, 1);
-    } else if (Is(msg, L"ClassBeginBtn") || Is(msg, L"ClassOverBtn")) {
-        if (!session) return;
-        RoomInfoRecord room = session->room;
-        room.roomState = Is(msg, L"ClassBeginBtn") ? 2 : 4;
-        CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
-        if (!channel || !channel->SendClassState(room)) LOG_ERROR(L"class state not sent to the room");
+    } else if (Is(msg, L"ClassBeginBtn")) {
+        OnClassBegin();
+    } else if (Is(msg, L"ClassOverBtn")) {
+        OnClassEnd();
     } else {
         WindowImplBase::Notify(msg);
     }

@@ -53,6 +53,8 @@ void CMainWnd::ApplyRoomFlags(uint32_t flags)
     if (!session) return;
     uint32_t old = session->room.roomFlags;
     if (flags == old) return;
+    // Stored first: the checks set below report their change, which must not echo back to the room.
+    session->room.roomFlags = flags;
     uint8_t role = session->role;
     if (IsTeacherRole(role)) {
         auto* discuss = Find<COptionUI>(L"AllowDiscuss");
@@ -70,7 +72,6 @@ void CMainWnd::ApplyRoomFlags(uint32_t flags)
             AddSystemText(LangText(allowed ? 72 : 71, L""));
         }
     }
-    session->room.roomFlags = flags;
 }
 
 void CMainWnd::OnClassClockTick()
@@ -185,4 +186,48 @@ void CMainWnd::OnLevelMeters()
     if (micSlider && micSlider->GetInterface(L"ActSlider")) micSlider->SetActValue(static_cast<int>(mic));
     auto* soundSlider = Find<CActSliderUI>(L"SoundActSlider");
     if (soundSlider && soundSlider->GetInterface(L"ActSlider")) soundSlider->SetActValue(static_cast<int>(speaker));
+}
+
+void CMainWnd::OnClassBegin()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    if (m_castmix && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 10);
+    CControlUI* begin = m_PaintManager.FindControl(L"ClassBeginBtn");
+    if (!begin) return;
+    begin->SetVisible(false);
+    SetVisible(L"ClassOverBtn", true);
+    SetVisible(L"RecordCheck", true);
+    session->room.roomState = 2;
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!channel || !channel->SendClassState(session->room)) LOG_ERROR(L"class state not sent to the room");
+    ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
+    // Late comers take the live sources from the room's copy of this state.
+    if (!channel || !channel->SendPacket(eType_LivingState, &m_liveState, sizeof(m_liveState), session->room.roomId))
+        LOG_ERROR(L"living state not sent to the room");
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"class begin---wb(live--%d,page--%d,pos--%d); doc(live--%d,page--%d,pos--%d,fileid=%I64u); "
+             L"camera(live--%d,index=%d,pos--%d)",
+             l.whiteboardState >= 64, l.whiteboardTab, l.whiteboardState & 0x3F, l.docState >= 64, l.docPage,
+             l.docState & 0x3F, l.docId, l.cameraState >= 64, l.cameraIndex, l.cameraState & 0x3F);
+    SetSwitchNetworkVisible();
+}
+
+void CMainWnd::OnClassEnd()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    if (m_castmix && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 5);
+    SetVisible(L"ClassOverBtn", false);
+    SetVisible(L"ClassBeginBtn", true);
+    auto* record = Find<COptionUI>(L"RecordCheck");
+    if (record && record->GetInterface(L"Option")) {
+        if (record->IsSelected()) record->Selected(false);
+        record->SetVisible(false);
+    }
+    session->room.roomState = 4;
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!channel || !channel->SendClassState(session->room)) LOG_ERROR(L"class state not sent to the room");
+    ::KillTimer(m_hWnd, eTimer_ClassClock);
+    SetSwitchNetworkVisible();
 }

@@ -4,6 +4,8 @@
 
 #include "core/WindowMessages.h"
 #include "protocol/ProtocolMgr.h"
+#include "core/Folders.h"
+#include "tests/support/TestFolders.h"
 
 using namespace fakeroom;
 
@@ -113,7 +115,7 @@ TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
     h.room.reg.Drop();
-    ASSERT_TRUE(h.WaitForOutput(L"You are offline, Reconnecting...", 5000)) << h.OutputText().GetString();
+    ASSERT_TRUE(h.WaitForOutput(L"You are offline, Reconnecting...", 5000)) << ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt").substr(0, 100000);
     EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
     EXPECT_FALSE(h.Input()->IsEnabled());
     EXPECT_FALSE(h.Find(L"SendTextBtn")->IsEnabled());

@@ -1,0 +1,131 @@
+// The user's actions in the class window as the room receives them, and the window's end.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "protocol/CmdProtocol.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace fakeroom;
+
+namespace {
+
+void Notify(MainWndHarness& h, CControlUI* control, const wchar_t* type)
+{
+    ASSERT_NE(control, nullptr);
+    h.main->GetPaintManager()->SendNotify(control, type);
+}
+
+CStudentListElement* RowOf(CStudentList* roster, uint32_t userId)
+{
+    for (int i = 0; i < roster->GetCount(); ++i) {
+        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i));
+        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(MainWndActions, ClassBeginAndEndGoToTheRoom)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_TRUE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_TRUE(h.Find(L"RecordCheck")->IsVisible());
+    EXPECT_TRUE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_LivingState, 1));
+    std::vector<Packet> states = h.room.reg.Messages(eType_ClassState);
+    ASSERT_EQ(states.size(), 1u);
+    RoomInfoRecord room = SessionContext::Instance()->room;
+    EXPECT_EQ(room.roomState, 2u);
+    EXPECT_EQ(states[0].payload, BuildClassStatePayload(kRoomId, room));
+    EXPECT_EQ(states[0].payload[10], 2);
+    Packet living = h.room.reg.Messages(eType_LivingState)[0];
+    LiveState expected = h.main->GetLiveState();
+    ASSERT_EQ(living.payload.size(), sizeof(LiveState));
+    EXPECT_EQ(memcmp(living.payload.data(), &expected, sizeof expected), 0);
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassClock() >= 1; }, 3000));
+
+    Notify(h, h.Find(L"ClassOverBtn"), L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 2));
+    EXPECT_EQ(h.room.reg.Messages(eType_ClassState)[1].payload[10], 4);
+    EXPECT_TRUE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+}
+
+TEST(MainWndActions, KickAndDiscussionCommandsCarryTheirTargets)
+{
+    MainWndHarness h;
+    h.room.reg.SetJoinReply(1, JoinReply(1, 0x0001));
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_EQ(SessionContext::Instance()->room.roomFlags, 1u);
+    size_t statesBefore = h.room.reg.Messages(eType_ClassState).size();
+    EXPECT_EQ(statesBefore, 0u); // flags from the room are not echoed back
+
+    CStudentListElement* ben = RowOf(h.main->GetRoster(), 21);
+    ASSERT_NE(ben, nullptr);
+    Notify(h, ben, L"ThrowOut");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_KickOff, 1));
+    Packet kick = h.room.reg.Messages(eType_KickOff)[0];
+    EXPECT_EQ(kick.payload, BuildKickPayload(kRoomId));
+    EXPECT_EQ(kick.header.destination, 21u);
+
+    auto* discuss = static_cast<COptionUI*>(h.Find(L"AllowDiscuss"));
+    ASSERT_NE(discuss, nullptr);
+    discuss->Selected(true);
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 1));
+    Packet flags = h.room.reg.Messages(eType_ClassState)[0];
+    ASSERT_EQ(flags.payload.size(), 23u);
+    EXPECT_EQ(flags.payload[21], 3);
+    EXPECT_EQ(flags.payload[22], 0);
+}
+
+TEST(MainWndActions, SidePartsToggleAndABlockedCloseKeepsTheWindow)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    Notify(h, h.Find(L"LeftCtrlBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"LeftPart")->IsVisible());
+    Notify(h, h.Find(L"LeftCtrlBtn"), L"click");
+    EXPECT_TRUE(h.Find(L"LeftPart")->IsVisible());
+    Notify(h, h.Find(L"RightCtrlBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"RightPart")->IsVisible());
+
+    SendMessageW(h.window, WM_USER_CLOSE_CONFIRM, 0, 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> boxes{0};
+    std::thread answerer([&] {
+        while (!stop) {
+            if (HWND box = FindWindowW(L"__LVMessageBox__", nullptr)) {
+                ++boxes;
+                Sleep(200);
+                PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+            }
+            Sleep(50);
+        }
+    });
+    Notify(h, h.Find(L"closebtn"), L"click");
+    stop = true;
+    answerer.join();
+    EXPECT_GE(boxes.load(), 1);
+    EXPECT_TRUE(IsWindow(h.window));
+}
+
+TEST(MainWndActions, TheWindowsEndStopsTheConnectionAndEndsTheSession)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND window = h.window;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
+    h.window = nullptr;
+    h.main = nullptr;
+    EXPECT_EQ(SessionContext::Existing(), nullptr);
+    EXPECT_FALSE(CProtocolMgr::Instance()->Channel()->IsConnected());
+    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
+}
