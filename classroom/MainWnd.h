@@ -78,6 +78,12 @@ public:
     CStudentList* GetRoster() const { return m_roster; }
     CChatRecordsTask* GetChatRecordsTask() const { return m_chatTask.get(); }
     CastmixSession* GetCastmixSession() const { return m_castmix.get(); }
+    HWND ControlPanelWindow() const;
+    HWND ControlPanelButton() const { return m_controlPanelButton; }
+    HWND PenToolWindow() const { return m_penTool; }
+    HWND ShareScreenWindow() const { return m_shareScreen; }
+    HWND VideoLiveWindow() const { return m_videoLive; }
+    HWND WhiteboardWindow() const { return m_whiteboardLive; }
 
     // Shows a line as a system message in the output (not after the class is over).
     void AddSystemText(const CString& text);
@@ -145,6 +151,14 @@ private:
     void OnClassEnd();
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
+
+    // Placement of the floating windows (MainWndLayout.cpp).
+    void PlaceFloatingBars();
+    void PlacePenTool();
+    void ToggleControlPanel();
+    void ShowTeacherPanel();
+    void OnLiveAreaMoved();
+    void OnPositionChanged(CControlUI* sender);
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();

@@ -40,7 +40,7 @@ void CMainWnd::Notify(TNotifyUI& msg)
     } else if (type == L"valuechanged") {
         OnValueChanged(msg);
     } else if (type == L"poschange") {
-        // Placement of the floating windows follows once they exist in the client.
+        OnPositionChanged(msg.pSender);
     } else if (type == L"textchanged") {
         if (Is(msg, L"SearchStudentInput") && msg.pSender->GetText().IsEmpty()) {
             auto* tab = Find<CTabLayoutUI>(L"SearchStudentTab");

@@ -144,6 +144,7 @@ void CMainWnd::EnterClassOver()
     if (m_castmix && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 5);
     if (teacher) {
         if (m_controlPanelButton) ::ShowWindow(m_controlPanelButton, SW_HIDE);
+        if (HWND panel = ControlPanelWindow()) ::ShowWindow(panel, SW_HIDE);
     }
     SwitchSourcesOff();
     if (m_countdownEnded) {

@@ -126,8 +126,11 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
 {
     SessionContext* session = SessionContext::Instance();
     switch (code) {
-    case 6:
-    case 8: UpdatePenToolVisibility(); return true;
+    case 6: UpdatePenToolVisibility(); return true;
+    case 8:
+        ToggleControlPanel();
+        UpdatePenToolVisibility();
+        return true;
     case 7:
         m_liveState.cameraState &= 0x3F;
         if (session && session->room.roomState == 2) {

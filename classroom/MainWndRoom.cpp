@@ -199,6 +199,7 @@ void CMainWnd::SetupRoleControls()
     auto* micPart = Find<CTabLayoutUI>(L"Switch_T_S_MicPart");
     if (micPart && !micPart->GetInterface(L"TabLayout")) micPart = nullptr;
     if (IsStudentRole(role)) {
+        if (HWND panel = ControlPanelWindow()) ::ShowWindow(panel, SW_HIDE);
         if (m_controlPanelButton) ::ShowWindow(m_controlPanelButton, SW_HIDE);
         SetVisible(L"ClassBeginBtn", false);
         SetVisible(L"ClassOverBtn", false);
@@ -207,6 +208,7 @@ void CMainWnd::SetupRoleControls()
         SetVisible(L"StuQuestionBtn", true);
     } else if (IsTeacherRole(role)) {
         bool running = session->room.roomState == 2;
+        ShowTeacherPanel();
         SetVisible(L"ClassBeginBtn", !running);
         SetVisible(L"ClassOverBtn", running);
         SetVisible(L"RecordCheck", running);
