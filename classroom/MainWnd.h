@@ -152,6 +152,12 @@ private:
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
 
+    // Received speaking states (MainWndSpeak.cpp).
+    void OnSpeakState(const SpeakStateRecord* record);
+    void SetBulletin(int textId, uint32_t userId);
+    void EndSpeakerArea(uint32_t userId);
+    void SwitchOwnCameraOff();
+
     // Placement of the floating windows (MainWndLayout.cpp).
     void PlaceFloatingBars();
     void PlacePenTool();

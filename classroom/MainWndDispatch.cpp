@@ -107,7 +107,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         LOG_INFO(L"On Live Screen Share---live=%d", static_cast<int>(lParam));
         break;
     case WM_USER_SWAP_SCREEN: break;
-    case WM_USER_SPEAK_STATE: break;
+    case WM_USER_SPEAK_STATE: OnSpeakState(record.As<SpeakStateRecord>()); break;
     case WM_USER_CLASS_STATE: OnClassState(record.As<ClassStateRecord>()); break;
     case WM_USER_REFRESH_RESULT: OnRefreshResult(wParam, lParam); break;
     case WM_USER_FORBID_SPEAKING: OnForbidSpeaking(record.As<ForbidSpeakingRecord>()); break;

@@ -162,3 +162,53 @@ TEST(MainWndClass, KickedOffTellsTheUserAndEndsTheWindow)
     }
     EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
 }
+
+namespace {
+
+Bytes SpeakState(uint8_t state)
+{
+    Bytes out(5, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
+    out[4] = state;
+    return out;
+}
+
+} // namespace
+
+TEST(MainWndSpeak, TeacherSeesAStudentsTurnBeginAndEnd)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CStudentList* roster = h.main->GetRoster();
+    // 810 names the user in the header's destination.
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_SpeakerVoice), kOwnId, 21));
+    ASSERT_TRUE(PumpUntil([&] { return roster->GetSpeakerId() == 21; }, 3000));
+    UserRecord ben;
+    ASSERT_TRUE(roster->FindUser(21, ben));
+    EXPECT_EQ(ben.role, eRole_SpeakerVoice);
+    EXPECT_TRUE(h.Find(L"SpeakerArea1")->IsVisible());
+    EXPECT_FALSE(h.Find(L"StartVideoSpeak")->IsVisible());
+
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_Student), kOwnId, 21));
+    ASSERT_TRUE(PumpUntil([&] { return roster->GetSpeakerId() == 0; }, 3000));
+    EXPECT_FALSE(h.Find(L"SpeakerArea1")->IsVisible());
+    ASSERT_TRUE(roster->FindUser(21, ben));
+    EXPECT_EQ(ben.role, eRole_Student);
+    EXPECT_EQ(SessionContext::Instance()->role, eRole_Teacher);
+}
+
+TEST(MainWndSpeak, OwnStateBecomesTheOwnRole)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicApplied), 21, kOwnId));
+    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->role == eRole_MicApplied; }, 3000));
+    UserRecord self;
+    ASSERT_TRUE(h.main->GetRoster()->FindUser(kOwnId, self));
+    EXPECT_EQ(self.role, eRole_MicApplied);
+    EXPECT_EQ(h.main->GetRoster()->GetMicUserCount(), 1);
+    // Another user's state leaves the own role alone.
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicApplied), kOwnId, 21));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetRoster()->GetMicUserCount() == 2; }, 3000));
+    EXPECT_EQ(SessionContext::Instance()->role, eRole_MicApplied);
+}
