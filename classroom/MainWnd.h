@@ -17,6 +17,7 @@ class CStudentList;
 class CRichEditUI;
 class CChatRecordsTask;
 class CControlPanelWnd;
+class CWinContainerUI;
 struct CastmixSession;
 
 // Content codes of the main and vice screens.
@@ -70,6 +71,8 @@ public:
     bool IsCloseBlocked() const { return m_closeBlocked; }
     int GetSpeakerVolume() const { return m_speakerVolume; }
     int GetMicVolume() const { return m_micVolume; }
+    int32_t GetMainContent() const { return m_mainContent; }
+    int32_t GetViceContent() const { return m_viceContent; }
     uint32_t GetClassClock() const { return m_classClock; }
     uint32_t GetClassLeftSeconds() const { return m_classLeftSeconds; }
     int GetChatCount() const { return m_chatCount; }
@@ -169,6 +172,13 @@ private:
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
     void SwitchSourceOff(int32_t content);
+    CWinContainerUI* ScreenContainer(int position) const;
+    bool EmbedInScreen(int position, HWND window, int32_t content);
+    void ShowViceScreen(bool show);
+    void OnLiveDoc(const LiveDocRecord* record);
+    void OnLiveWhiteboard(const LiveWhiteboardRecord* record);
+    void OnLiveCamera(const LiveCameraRecord* record);
+    void OnSwapScreens();
 
     // Notifications of the skin (MainWndActions.cpp).
     void OnClick(TNotifyUI& msg);

@@ -87,8 +87,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_CHAT_MESSAGE: OnChatMessage(record.As<ChatMessageRecord>()); break;
     case WM_USER_OFFLINE: OnOffline(); break;
     case WM_USER_PAINT_LIST:
-    case WM_USER_LIVE_DOC:
-    case WM_USER_LIVE_WHITEBOARD:
+    case WM_USER_LIVE_DOC: OnLiveDoc(record.As<LiveDocRecord>()); break;
+    case WM_USER_LIVE_WHITEBOARD: OnLiveWhiteboard(record.As<LiveWhiteboardRecord>()); break;
     case WM_USER_PAINT_PEN:
     case WM_USER_PAINT_STROKE:
     case WM_USER_PAINT_REMOVE: break;
@@ -96,7 +96,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_KICKED_OFF: OnRemovedFromRoom(32, L"You are Kicked off, the program will be terminated!"); break;
     case WM_USER_FILE_NOTICE:
     case WM_USER_FILE_LIST: break;
-    case WM_USER_LIVE_CAMERA: break;
+    case WM_USER_LIVE_CAMERA: OnLiveCamera(record.As<LiveCameraRecord>()); break;
     case WM_USER_COUNTDOWN: OnCountdown(record.As<uint32_t>()); break;
     case WM_USER_LOGGED_IN_ELSEWHERE:
         OnRemovedFromRoom(42, L"Your account has been logged in, please ensure account security");
@@ -106,7 +106,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
         else m_liveState.flags &= ~4;
         LOG_INFO(L"On Live Screen Share---live=%d", static_cast<int>(lParam));
         break;
-    case WM_USER_SWAP_SCREEN: break;
+    case WM_USER_SWAP_SCREEN: OnSwapScreens(); break;
     case WM_USER_SPEAK_STATE: OnSpeakState(record.As<SpeakStateRecord>()); break;
     case WM_USER_CLASS_STATE: OnClassState(record.As<ClassStateRecord>()); break;
     case WM_USER_REFRESH_RESULT: OnRefreshResult(wParam, lParam); break;
@@ -126,7 +126,10 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
 {
     SessionContext* session = SessionContext::Instance();
     switch (code) {
-    case 6: UpdatePenToolVisibility(); return true;
+    case 6:
+        OnSwapScreens();
+        UpdatePenToolVisibility();
+        return true;
     case 8:
         ToggleControlPanel();
         UpdatePenToolVisibility();

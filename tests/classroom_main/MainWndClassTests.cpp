@@ -212,3 +212,42 @@ TEST(MainWndSpeak, OwnStateBecomesTheOwnRole)
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetRoster()->GetMicUserCount() == 2; }, 3000));
     EXPECT_EQ(SessionContext::Instance()->role, eRole_MicApplied);
 }
+
+#include "controls/PosLayouts.h"
+
+TEST(MainWndLive, ReceivedWhiteboardAndCameraTakeTheirScreensAndSwap)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    auto* main = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
+    auto* vice = static_cast<CWinContainerUI*>(h.Find(L"ViceScreenCtner"));
+    ASSERT_NE(main, nullptr);
+    ASSERT_NE(vice, nullptr);
+    ASSERT_NE(h.main->WhiteboardWindow(), nullptr);
+    ASSERT_NE(h.main->VideoLiveWindow(), nullptr);
+
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{2, 0, 0x41}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
+    EXPECT_TRUE(main->IsVisible());
+    EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 2);
+
+    ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x42}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    EXPECT_EQ(vice->GetEmbedWindow(), h.main->VideoLiveWindow());
+    EXPECT_TRUE(h.Find(L"ViceScreenArea")->IsVisible());
+
+    ASSERT_TRUE(h.Push(eType_SwapScreen, Bytes()));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->VideoLiveWindow());
+    EXPECT_EQ(vice->GetEmbedWindow(), h.main->WhiteboardWindow());
+    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x41);
+    EXPECT_EQ(h.main->GetLiveState().whiteboardState, 0x42);
+
+    // The whiteboard going off empties the vice screen; the camera stays.
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{2, 0, 0x02}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_None; }, 3000));
+    EXPECT_FALSE(h.Find(L"ViceScreenArea")->IsVisible());
+    EXPECT_EQ(vice->GetEmbedWindow(), nullptr);
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_Camera);
+}
