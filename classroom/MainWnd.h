@@ -155,6 +155,14 @@ private:
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
 
+    // Drawings (MainWndDrawing.cpp).
+    void OnPenChanged(const struct PaintPen* pen);
+    void OnPaintChanged(const struct PaintChangeRecord* change);
+    void OnPaintList(const PaintObjectList* list);
+    void OnPaintPen(const ReceivedPaintObject* object);
+    void OnPaintChange(const ReceivedPaintObject* object);
+    void OnClearPage();
+
     // Received speaking states (MainWndSpeak.cpp).
     void OnSpeakState(const SpeakStateRecord* record);
     void SetBulletin(int textId, uint32_t userId);

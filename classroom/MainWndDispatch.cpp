@@ -67,13 +67,15 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     switch (uMsg) {
     case WM_USER_UI_NOTICE: bHandled = OnUiNotice(wParam, lParam); break;
     case WM_USER_PANEL_ACTION: UpdatePenToolVisibility(); break;
-    case WM_USER_PEN_CHANGED: break;
-    case WM_USER_PAINTOBJ_CHANGED: break;
+    case WM_USER_PEN_CHANGED: OnPenChanged(record.As<PaintPen>()); break;
+    case WM_USER_PAINTOBJ_CHANGED: OnPaintChanged(record.As<PaintChangeRecord>()); break;
     case WM_USER_EMOTION_SELECTED: OnEmotionSelected(); break;
     case WM_USER_VOLUME: bHandled = OnVolume(wParam, lParam); break;
     case WM_USER_OPTION_MENU: bHandled = OnOptionMenu(wParam); break;
     case WM_USER_ERROR_BOX: bHandled = OnErrorBox(wParam, lParam); break;
-    case WM_USER_CLEAR_PAGE: break;
+    case WM_USER_CLEAR_PAGE:
+        if (wParam == 1) OnClearPage();
+        break;
     case WM_USER_VIDEO_SIZE: OnVideoSize(lParam); break;
     case WM_USER_CLOSE_CONFIRM: m_closeBlocked = lParam == 1; break;
     case WM_USER_SETTINGS_CHANGED: bHandled = OnSettingsChanged(wParam); break;
@@ -86,12 +88,12 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_PRESENCE: OnPresence(wParam, record.As<PresenceRecord>()); break;
     case WM_USER_CHAT_MESSAGE: OnChatMessage(record.As<ChatMessageRecord>()); break;
     case WM_USER_OFFLINE: OnOffline(); break;
-    case WM_USER_PAINT_LIST:
+    case WM_USER_PAINT_LIST: OnPaintList(record.As<PaintObjectList>()); break;
     case WM_USER_LIVE_DOC: OnLiveDoc(record.As<LiveDocRecord>()); break;
     case WM_USER_LIVE_WHITEBOARD: OnLiveWhiteboard(record.As<LiveWhiteboardRecord>()); break;
-    case WM_USER_PAINT_PEN:
+    case WM_USER_PAINT_PEN: OnPaintPen(record.As<ReceivedPaintObject>()); break;
     case WM_USER_PAINT_STROKE:
-    case WM_USER_PAINT_REMOVE: break;
+    case WM_USER_PAINT_REMOVE: OnPaintChange(record.As<ReceivedPaintObject>()); break;
     case WM_USER_DOWNLOAD_RESULT: break;
     case WM_USER_KICKED_OFF: OnRemovedFromRoom(32, L"You are Kicked off, the program will be terminated!"); break;
     case WM_USER_FILE_NOTICE:
