@@ -187,6 +187,9 @@ private:
     void OnLiveWhiteboard(const LiveWhiteboardRecord* record);
     void OnLiveCamera(const LiveCameraRecord* record);
     void OnSwapScreens();
+    void OnLivingState(const LiveState* state);
+    // Shows what the live state holds: the document, else the whiteboard; then the camera.
+    void ApplyLiveSources(bool sharedBefore);
 
     // Notifications of the skin (MainWndActions.cpp).
     void OnClick(TNotifyUI& msg);

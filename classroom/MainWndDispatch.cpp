@@ -115,9 +115,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_FORBID_SPEAKING: OnForbidSpeaking(record.As<ForbidSpeakingRecord>()); break;
     case WM_USER_QUESTION:
     case WM_USER_WORD_ARRAY: break; // only freed
-    case WM_USER_LIVING_STATE:
-        if (const LiveState* state = record.As<LiveState>()) m_liveState = *state;
-        break;
+    case WM_USER_LIVING_STATE: OnLivingState(record.As<LiveState>()); break;
     case WM_USER_VIDEO_SPEAK: break;
     default: bHandled = FALSE; break; // the login, chat pane, queue and document windows' numbers
     }

@@ -167,3 +167,40 @@ void CMainWnd::OnSwapScreens()
     main->SetVisible(viceWindow != nullptr);
     ShowViceScreen(mainWindow != nullptr);
 }
+
+void CMainWnd::ApplyLiveSources(bool sharedBefore)
+{
+    const LiveState l = m_liveState;
+    if (sharedBefore && !(l.flags & eLive_ScreenShare)) SwitchSourceOff(eScreen_Share);
+    if (l.flags & eLive_ScreenShare) return; // the share bar's side comes with the screen share
+    if (IsLiveByte(l.docState)) {
+        LiveDocRecord doc{l.docId, l.docPage, l.docState};
+        OnLiveDoc(&doc);
+    } else if (l.flags & eLive_Whiteboard) {
+        LiveWhiteboardRecord board{l.whiteboardTab, l.whiteboardState};
+        OnLiveWhiteboard(&board);
+    }
+    if (IsLiveByte(l.cameraState)) {
+        LiveCameraRecord camera{l.cameraIndex, l.cameraState};
+        OnLiveCamera(&camera);
+    }
+}
+
+void CMainWnd::OnLivingState(const LiveState* state)
+{
+    if (!state) return;
+    bool sharedBefore = (m_liveState.flags & eLive_ScreenShare) != 0;
+    m_liveState = *state;
+    SessionContext* session = SessionContext::Instance();
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"User=%s; On Living State Changed--- wb(live--%d,page--%d,pos--%d); doc(live--%d,page--%d,pos--%d,"
+             L"fileid=%I64u); camera(live--%d,index=%d,pos--%d)",
+             session ? session->userName.GetString() : L"", IsLiveByte(l.whiteboardState), l.whiteboardTab,
+             LivePosition(l.whiteboardState), IsLiveByte(l.docState), l.docPage, LivePosition(l.docState), l.docId,
+             IsLiveByte(l.cameraState), l.cameraIndex, LivePosition(l.cameraState));
+    // The screens are rebuilt from the new state: switching off must not touch it.
+    LiveState kept = m_liveState;
+    SwitchSourcesOff();
+    m_liveState = kept;
+    ApplyLiveSources(sharedBefore);
+}

@@ -147,7 +147,11 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
         if (CControlUI* option = m_PaintManager.FindControl(L"OptionBtn")) option->SetToolTip(session->screenName);
     }
     ApplyRoomFlags(reinterpret_cast<const uint8_t*>(reply->bytes)[21] | (reply->bytes[22] << 8));
-    (void)sharedBefore; // the live sources are shown by their windows once they exist in the client
+    if (IsTeacherRole(session->role) || (IsStudentRole(session->role) && session->room.roomState == 2)) {
+        LiveState kept = m_liveState;
+        ApplyLiveSources(sharedBefore);
+        m_liveState = kept;
+    }
     UpdatePenToolVisibility();
     SendFirstQueries();
 }

@@ -251,3 +251,44 @@ TEST(MainWndLive, ReceivedWhiteboardAndCameraTakeTheirScreensAndSwap)
     EXPECT_EQ(vice->GetEmbedWindow(), nullptr);
     EXPECT_EQ(h.main->GetMainContent(), eScreen_Camera);
 }
+
+TEST(MainWndLive, JoinAndLivingStateShowWhatTheRoomHasLive)
+{
+    MainWndHarness h(4, 2);
+    LiveState live{};
+    live.flags = 2;
+    live.whiteboardTab = 3;
+    live.whiteboardState = 0x41;
+    Bytes join = JoinReply(2);
+    memcpy(&join[23], &live, sizeof live);
+    h.room.reg.SetJoinReply(1, join);
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
+    EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 3);
+
+    LiveState next{};
+    next.flags = 8;
+    next.cameraState = 0x41;
+    Bytes bytes(sizeof next);
+    memcpy(bytes.data(), &next, sizeof next);
+    ASSERT_TRUE(h.Push(eType_LivingState, bytes));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_None);
+    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x41);
+    auto* main = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->VideoLiveWindow());
+}
+
+TEST(MainWndLive, StudentBeforeTheClassShowsNothingLive)
+{
+    MainWndHarness h(4, 1);
+    LiveState live{};
+    live.flags = 2;
+    live.whiteboardState = 0x41;
+    Bytes join = JoinReply(1);
+    memcpy(&join[23], &live, sizeof live);
+    h.room.reg.SetJoinReply(1, join);
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_None);
+    EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1); // tab 0 reads as 1
+}
