@@ -3,6 +3,7 @@
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "core/WindowMessages.h"
+#include "dialogs/LoginWnd.h"
 #include "protocol/ProtocolMgr.h"
 #include "core/Folders.h"
 #include "tests/support/TestFolders.h"
@@ -90,24 +91,18 @@ TEST(MainWndRoom, PresenceAddsUpdatesAndRemovesRowsWithSystemLines)
 TEST(MainWndRoom, RefusedJoinShowsTheReasonInTheLoginWindowAndKeepsTheMainWindowHidden)
 {
     MainWndHarness h;
-    h.room.reg.SetJoinReply(static_cast<uint16_t>(-1993), Bytes());
+    h.room.reg.SetJoinReply(static_cast<uint16_t>(-1990), Bytes());
     ASSERT_TRUE(h.Start());
-    HWND login = CMainWnd::FindLoginWindow();
-    ASSERT_NE(login, nullptr);
-    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_JoinRoom, 1, 10000));
-    // The room-full text lands in the login window's status line.
-    ASSERT_TRUE(PumpUntil(
-        [&] {
-            wchar_t text[256] = {};
-            (void)text;
-            return !h.main->IsJoined() && h.room.reg.Messages(eType_JoinRoom).size() == 1;
-        },
-        500));
-    PumpUntil([] { return false; }, 500);
+    ASSERT_NE(CMainWnd::FindLoginWindow(), nullptr);
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus() == L"The class room is closed."; }, 10000)) << LoginStatus().GetString();
     EXPECT_FALSE(h.main->IsJoined());
     EXPECT_FALSE(IsWindowVisible(h.window));
-    EXPECT_TRUE(IsWindow(login));
     EXPECT_TRUE(h.room.reg.Messages(eType_RoomUsers).empty());
+    // Another refusal code gives the general text with the code.
+    h.room.reg.SetJoinReply(static_cast<uint16_t>(-7), Bytes());
+    PostMessageW(h.window, WM_USER_JOIN_ROOM_RESULT, 0, -7);
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus().Find(L"(Error : -7)") >= 0; }, 3000)) << LoginStatus().GetString();
+    EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
 }
 
 TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)

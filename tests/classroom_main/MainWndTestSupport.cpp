@@ -182,3 +182,12 @@ bool MainWndHarness::Push(uint16_t type, const Bytes& payload, uint32_t sender, 
     fields.destination = destination;
     return room.reg.Push(type, payload, fields);
 }
+
+CString LoginStatus()
+{
+    HWND login = CMainWnd::FindLoginWindow();
+    if (!login) return L"<no login window>";
+    auto* window = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(login, GWLP_USERDATA)));
+    CControlUI* text = window ? window->GetPaintManager()->FindControl(L"Information") : nullptr;
+    return text ? CString(text->GetText()) : CString(L"<no status>");
+}

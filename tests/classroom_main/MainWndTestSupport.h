@@ -50,5 +50,8 @@ public:
     int roleType;
 };
 
+// The login window's status line, read from its skin.
+CString LoginStatus();
+
 // The room's join reply: 44 bytes with the room state at 10 and the room flags at 21.
 fakeroom::Bytes JoinReply(uint8_t roomState, uint16_t flags = 0xFFFF);
