@@ -188,6 +188,10 @@ private:
     void OnLiveCamera(const LiveCameraRecord* record);
     void OnSwapScreens();
     void OnLivingState(const LiveState* state);
+    void OnPanelAction(bool on, const WndMsgPayload* action);
+    int BoardScreenForSwitchOn() const;
+    // Tells the room (once the class has begun) what this window now has live.
+    void InformLiveChanged(int32_t kind);
     // Shows what the live state holds: the document, else the whiteboard; then the camera.
     void ApplyLiveSources(bool sharedBefore);
 

@@ -66,7 +66,10 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     PostedRecord record(uMsg, wParam, lParam);
     switch (uMsg) {
     case WM_USER_UI_NOTICE: bHandled = OnUiNotice(wParam, lParam); break;
-    case WM_USER_PANEL_ACTION: UpdatePenToolVisibility(); break;
+    case WM_USER_PANEL_ACTION:
+        OnPanelAction(wParam == 1, record.As<WndMsgPayload>());
+        UpdatePenToolVisibility();
+        break;
     case WM_USER_PEN_CHANGED: OnPenChanged(record.As<PaintPen>()); break;
     case WM_USER_PAINTOBJ_CHANGED: OnPaintChanged(record.As<PaintChangeRecord>()); break;
     case WM_USER_EMOTION_SELECTED: OnEmotionSelected(); break;

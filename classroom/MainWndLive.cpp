@@ -204,3 +204,109 @@ void CMainWnd::OnLivingState(const LiveState* state)
     m_liveState = kept;
     ApplyLiveSources(sharedBefore);
 }
+
+#include "classroom/ControlPanelWnd.h"
+#include "protocol/ProtocolMgr.h"
+
+void CMainWnd::InformLiveChanged(int32_t kind)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session || session->room.roomState != 2) return;
+    CProtocolMgr* manager = CProtocolMgr::Instance();
+    const LiveState& l = m_liveState;
+    bool sent = true;
+    if (kind == ePanel_Camera) {
+        LOG_INFO(L"Inform Live Changed---Camera(live=%d,Index=%d,pos=%d)", IsLiveByte(l.cameraState), l.cameraIndex,
+                 LivePosition(l.cameraState));
+        sent = manager->SendLiveCamera({l.cameraIndex, l.cameraState});
+    } else if (kind == ePanel_Whiteboard) {
+        LOG_INFO(L"Inform Live Changed---WB(live=%d,page=%d,pos=%d)", IsLiveByte(l.whiteboardState), l.whiteboardTab,
+                 LivePosition(l.whiteboardState));
+        sent = manager->SendLiveWhiteboard({l.whiteboardTab, l.whiteboardState});
+    } else if (kind == ePanel_Document) {
+        if (l.docPage == 0) LOG_ERROR(L"What ? Inform live changed, PPT page = %d", l.docPage);
+        LOG_INFO(L"Inform Live Changed---PPT(live=%d,ID=%I64d,page=%d,pos=%d)", IsLiveByte(l.docState), l.docId,
+                 l.docPage, LivePosition(l.docState));
+        CCmdProtocol* channel = manager->Channel();
+        sent = channel && channel->SendLiveDocument({l.docId, l.docPage, l.docState});
+    } else if (kind == ePanel_ScreenShare) {
+        sent = manager->SendLiveScreenShare((l.flags & eLive_ScreenShare) != 0);
+    }
+    if (!sent) LOG_ERROR(L"live change of kind %d not sent to the room", kind);
+}
+
+int CMainWnd::BoardScreenForSwitchOn() const
+{
+    bool viceBoard = m_viceContent == eScreen_Document || m_viceContent == eScreen_Whiteboard;
+    bool mainFree = m_mainContent == eScreen_None || m_mainContent == eScreen_Document ||
+                    m_mainContent == eScreen_Whiteboard;
+    if (viceBoard) return kViceScreen;
+    return mainFree ? kMainScreen : kViceScreen;
+}
+
+void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
+{
+    if (!action || action->kind < ePanel_Camera || action->kind > ePanel_ScreenShare) return;
+    int32_t kind = action->kind;
+    if (!on) {
+        int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
+                          : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_Share;
+        if (kind != ePanel_ScreenShare) {
+            if (m_mainContent != content && m_viceContent != content) return; // in neither screen
+            SwitchSourceOff(content);
+            if (m_controlPanel) m_controlPanel->SourceOff(kind);
+        }
+        uint8_t* state = kind == ePanel_Camera ? &m_liveState.cameraState : kind == ePanel_Document ? &m_liveState.docState
+                         : kind == ePanel_Whiteboard ? &m_liveState.whiteboardState : nullptr;
+        if (state) *state &= 0x3F;
+        else m_liveState.flags &= ~eLive_ScreenShare;
+        InformLiveChanged(kind);
+        return;
+    }
+    if (kind == ePanel_Camera) {
+        if (!m_videoLive) return;
+        bool viceBoard = m_viceContent == eScreen_Document || m_viceContent == eScreen_Whiteboard;
+        int position = (m_mainContent == eScreen_Camera || viceBoard) ? kMainScreen : kViceScreen;
+        if (m_mainContent == eScreen_Camera || m_viceContent == eScreen_Camera) {
+            uint8_t keep = m_liveState.cameraState;
+            SwitchSourceOff(eScreen_Camera);
+            m_liveState.cameraState = keep;
+        }
+        if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        EmbedInScreen(position, m_videoLive, eScreen_Camera);
+        ::UpdateWindow(m_hWnd);
+        const int32_t* index = action->Camera();
+        LiveCameraRecord camera{static_cast<uint8_t>(index ? *index : 0), static_cast<uint8_t>(64 | position)};
+        LiveStateSetCamera(m_liveState, camera);
+        if (m_castmix) {
+            m_castmix->useCamera = 1;
+            m_castmix->UseConfiguredCamera();
+            m_castmix->SetVolume(m_micVolume, 2);
+            m_castmix->SetVolume(m_speakerVolume, 1);
+            m_castmix->ChangeScreenWnd(m_videoLive);
+            ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
+            int kbps = m_castmix->kbps;
+            if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
+            else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+        }
+    } else if (kind == ePanel_Whiteboard) {
+        if (!m_whiteboardLive) return;
+        const uint16_t* page = action->WhiteboardPage();
+        int position = BoardScreenForSwitchOn();
+        SwitchSourceOff(eScreen_Document);
+        if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
+            uint8_t keep = m_liveState.whiteboardState;
+            SwitchSourceOff(eScreen_Whiteboard);
+            m_liveState.whiteboardState = keep;
+        }
+        if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        EmbedInScreen(position, m_whiteboardLive, eScreen_Whiteboard);
+        LiveWhiteboardRecord board{page && *page ? *page : m_liveState.whiteboardTab, static_cast<uint8_t>(64 | position)};
+        LiveStateSetWhiteboard(m_liveState, board);
+        ::PostMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 11, m_liveState.whiteboardTab);
+    } else {
+        // The document window and the share bar's sharing join with their windows.
+        return;
+    }
+    InformLiveChanged(kind);
+}

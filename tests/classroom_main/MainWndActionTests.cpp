@@ -195,3 +195,45 @@ TEST(MainWndLayout, StudentsHaveNoPanelAndTheShareBarGoesWithTheWindow)
     h.Close();
     EXPECT_FALSE(IsWindow(share));
 }
+
+namespace {
+
+WndMsgPayload* Action(int32_t kind, uint16_t page = 0)
+{
+    auto* action = new WndMsgPayload;
+    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
+    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, page);
+    return action;
+}
+
+} // namespace
+
+TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    // Before the class: placed, but the room hears nothing.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
+
+    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 1; }, 5000));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera); // the board keeps the main screen
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera)[0].payload, (Bytes{0, 0x42}));
+
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard, 3)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveWhiteboard).size() == 1; }, 5000));
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveWhiteboard)[0].payload, (Bytes{3, 0, 0x41}));
+
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 0, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 2; }, 5000));
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera)[1].payload, (Bytes{0, 0x02}));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_None);
+    EXPECT_FALSE(h.Find(L"ViceScreenArea")->IsVisible());
+    // Off again: in neither screen, nothing happens.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 0, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera).size(), 2u);
+}
