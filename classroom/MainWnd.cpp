@@ -10,6 +10,7 @@
 #include "core/WindowMessages.h"
 #include "database/ChatRecordsTask.h"
 #include "database/SqliteMgr.h"
+#include "filetransfer/FileTransSession.h"
 #include "dialogs/LoginWnd.h"
 #include "protocol/ProtocolMgr.h"
 
@@ -45,6 +46,7 @@ CMainWnd::~CMainWnd()
     CProtocolMgr::Instance()->RequestStop();
     if (m_shareScreen && IsWindow(m_shareScreen)) ::SendMessageW(m_shareScreen, WM_CLOSE, 0, 0);
     m_controlPanel = nullptr; // a popup owned by this window: destroyed with it, deletes itself
+    StopDownloads();
     if (m_castmix) {
         m_castmix->Close();
         m_castmix.reset();

@@ -10,6 +10,8 @@
 #include "protocol/RoomRecords.h"
 
 #include <memory>
+#include <mutex>
+#include <utility>
 #include <vector>
 
 class CLoginWnd;
@@ -18,6 +20,8 @@ class CRichEditUI;
 class CChatRecordsTask;
 class CControlPanelWnd;
 class CWinContainerUI;
+class CFileTransSession;
+struct FileTransStatus;
 struct CastmixSession;
 
 // Content codes of the main and vice screens.
@@ -88,6 +92,11 @@ public:
     HWND VideoLiveWindow() const { return m_videoLive; }
     HWND WhiteboardWindow() const { return m_whiteboardLive; }
 
+    // The room's documents and the running downloads.
+    size_t GetDocumentCount() const;
+    bool GetDocument(uint64_t fileId, FileItemRecord& out) const;
+    size_t GetDownloadCount() const;
+
     // Shows a line as a system message in the output (not after the class is over).
     void AddSystemText(const CString& text);
 
@@ -154,6 +163,16 @@ private:
     void OnClassEnd();
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
+
+    // Room documents (MainWndDownloads.cpp).
+    void OnFileNotice(const FileNoticeRecord* notice);
+    void OnFileList(const FileNoticeList* notices);
+    bool StartDownload(const FileItemRecord& entry);
+    std::unique_ptr<CFileTransSession> TakeDownload(uint64_t fileId);
+    void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
+    void OnDownloadDone(uint64_t fileId);
+    void OnDownloadErrorBox(const uint64_t* fileId);
+    void StopDownloads();
 
     // Drawings (MainWndDrawing.cpp).
     void OnPenChanged(const struct PaintPen* pen);
@@ -252,6 +271,11 @@ private:
     bool m_closeBlocked = false;
     bool m_recording = false;
     bool m_fontLoaded = false;
+    // Each list has its own lock; no operation holds both.
+    std::vector<FileItemRecord> m_documents;
+    mutable std::mutex m_documentsLock;
+    std::vector<std::pair<uint64_t, std::unique_ptr<CFileTransSession>>> m_downloads;
+    mutable std::mutex m_downloadsLock;
 };
 
 // The title of the main window: "LumenvaleV2", or language text 47 when a language table is loaded.

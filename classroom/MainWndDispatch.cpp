@@ -97,10 +97,14 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_PAINT_PEN: OnPaintPen(record.As<ReceivedPaintObject>()); break;
     case WM_USER_PAINT_STROKE:
     case WM_USER_PAINT_REMOVE: OnPaintChange(record.As<ReceivedPaintObject>()); break;
-    case WM_USER_DOWNLOAD_RESULT: break;
+    case WM_USER_DOWNLOAD_RESULT: OnDownloadResult(wParam, reinterpret_cast<FileTransStatus*>(lParam)); break;
     case WM_USER_KICKED_OFF: OnRemovedFromRoom(32, L"You are Kicked off, the program will be terminated!"); break;
     case WM_USER_FILE_NOTICE:
-    case WM_USER_FILE_LIST: break;
+        if (wParam == 0) OnFileNotice(record.As<FileNoticeRecord>());
+        break;
+    case WM_USER_FILE_LIST:
+        if (wParam == 0) OnFileList(record.As<FileNoticeList>());
+        break;
     case WM_USER_LIVE_CAMERA: OnLiveCamera(record.As<LiveCameraRecord>()); break;
     case WM_USER_COUNTDOWN: OnCountdown(record.As<uint32_t>()); break;
     case WM_USER_LOGGED_IN_ELSEWHERE:
@@ -270,7 +274,7 @@ bool CMainWnd::OnErrorBox(WPARAM kind, LPARAM lParam)
 {
     CString text;
     switch (kind) {
-    case 1: return true; // download retries come with the document downloads
+    case 1: OnDownloadErrorBox(reinterpret_cast<const uint64_t*>(lParam)); return true;
     case 3:
     case 4:
         if (HasLanguageTable()) text.Format(L"%s(%ld)", LangText(kind == 3 ? 79 : 80, L"").GetString(), static_cast<long>(lParam));

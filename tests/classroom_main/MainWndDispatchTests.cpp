@@ -80,9 +80,9 @@ TEST(MainWndDispatch, EveryPostedRecordIsFreedUsedOrIgnored)
     Post(w, WM_USER_PAINT_REMOVE, 0, removal);
     Post(w, WM_USER_PAINT_STROKE, 0, Watched(new ReceivedPaintObject));
     Post(w, WM_USER_PAINT_LIST, 0, WatchedList(new PaintObjectList{new ReceivedPaintObject}));
-    Post(w, WM_USER_FILE_NOTICE, 0, Watched(new FileNoticeRecord));
+    // Notices with wParam other than 0 are not for downloading, but still freed.
     Post(w, WM_USER_FILE_NOTICE, 1, Watched(new FileNoticeRecord));
-    Post(w, WM_USER_FILE_LIST, 0, WatchedList(new FileNoticeList{new FileNoticeRecord, new FileNoticeRecord}));
+    Post(w, WM_USER_FILE_LIST, 2, WatchedList(new FileNoticeList{new FileNoticeRecord, new FileNoticeRecord}));
     Post(w, WM_USER_JOIN_ROOM_RESULT, 7, nullptr);
     Post(w, WM_USER_UPDATE_NOTICE, 1, new CString[3]); // an array cookie hides it from the watch
     // The window-to-window records.
@@ -92,7 +92,7 @@ TEST(MainWndDispatch, EveryPostedRecordIsFreedUsedOrIgnored)
     Post(w, WM_USER_PANEL_ACTION, 1, Watched(new WndMsgPayload));
     Post(w, WM_USER_PEN_CHANGED, 0, Watched(new PaintPen{}));
     Post(w, WM_USER_PAINTOBJ_CHANGED, 0, Watched(new PaintChangeRecord));
-    Post(w, WM_USER_ERROR_BOX, 1, Watched(new uint64_t(123)));
+    Post(w, WM_USER_ERROR_BOX, 1, Watched(new uint64_t(123))); // no such document: no box
 
     ASSERT_TRUE(h.WaitForOutput(L"posted line"));
     ASSERT_TRUE(PumpUntil([] { return WatchedAlive() == 0; }, 3000)) << WatchedAlive() << " records not freed";
