@@ -271,6 +271,7 @@ private:
     bool m_closeBlocked = false;
     bool m_recording = false;
     bool m_fontLoaded = false;
+    bool m_fillingFont = false;
     // Each list has its own lock; no operation holds both.
     std::vector<FileItemRecord> m_documents;
     mutable std::mutex m_documentsLock;
@@ -288,5 +289,9 @@ CString ChatTimeNow();
 CString ChatClockText(const CString& storedTime);
 // "%02d:%02d:%02d" of the class clock.
 CString ClassClockText(uint32_t seconds);
+// The chat colours the font bar offers, in its order.
+extern const uint32_t kChatColours[5];
+// The screen's font faces, each once (compared ignoring case), in enumeration order.
+std::vector<CString> ScreenFontFaces();
 // The trimmed chat text, or the reason it cannot be sent: 0 ok, 1 empty, 2 too long.
 int CheckChatText(CString& text);

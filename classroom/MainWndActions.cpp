@@ -3,11 +3,14 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/PopupMenus.h"
 #include "controls/StudentList.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"
+
+#include <new>
 
 namespace {
 
@@ -65,6 +68,9 @@ void CMainWnd::OnClick(TNotifyUI& msg)
         TogglePart(L"RightPart", msg.pSender, false);
     } else if (Is(msg, L"SendTextBtn")) {
         SendChatText();
+    } else if (Is(msg, L"OptionBtn")) {
+        RECT rc = msg.pSender->GetPos();
+        if (auto* menu = new (std::nothrow) COptionMenu) ShowBubbleMenu({rc.left + (rc.right - rc.left) / 2, rc.bottom}, menu, m_hWnd);
     } else if (Is(msg, L"closebtn")) {
         if (m_closeBlocked) {
             ShowMessageBox(m_hWnd, LangText(51, L"Please check the settings."), LangText(39, L"Prompt"), MB_OK);
@@ -102,7 +108,7 @@ void CMainWnd::TogglePart(const wchar_t* partName, CControlUI* button, bool hide
 void CMainWnd::OnSelectChanged(TNotifyUI& msg)
 {
     auto* option = static_cast<COptionUI*>(msg.pSender->GetInterface(L"Option"));
-    if (!option) return;
+    if (!option || m_fillingFont) return;
     bool on = option->IsSelected();
     if (Is(msg, L"FontCheck")) {
         SetVisible(L"FontSetArea", on);
@@ -129,7 +135,7 @@ void CMainWnd::OnSelectChanged(TNotifyUI& msg)
 void CMainWnd::OnItemSelect(TNotifyUI& msg)
 {
     auto* combo = static_cast<CComboUI*>(msg.pSender->GetInterface(L"Combo"));
-    if (!combo) return;
+    if (!combo || m_fillingFont) return;
     int item = combo->GetCurSel();
     if (Is(msg, L"ModelChoose")) {
         SessionContext* session = SessionContext::Instance();
@@ -140,6 +146,10 @@ void CMainWnd::OnItemSelect(TNotifyUI& msg)
     } else if (Is(msg, L"FontSize") && item >= 0) {
         CControlUI* chosen = combo->GetItemAt(item);
         if (chosen) m_chatFont.size = _wtoi(chosen->GetText());
+        ApplyChatFont();
+    } else if (Is(msg, L"FontColor")) {
+        if (item < 0 || item >= 5) return;
+        m_chatFont.colour = kChatColours[item];
         ApplyChatFont();
     } else if (Is(msg, L"FontType") && item >= 0) {
         CControlUI* chosen = combo->GetItemAt(item);

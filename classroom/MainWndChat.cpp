@@ -280,8 +280,60 @@ void CMainWnd::LoadChatFont()
     m_fontLoaded = true;
 }
 
+const uint32_t kChatColours[] = {0xFFFF5522, 0xFFFFCC33, 0xFF33BB44, 0xFF0099FF, 0xFF000000};
+
+namespace {
+
+int CALLBACK CollectFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM param)
+{
+    auto* faces = reinterpret_cast<std::vector<CString>*>(param);
+    for (const CString& face : *faces)
+        if (face.CompareNoCase(font->lfFaceName) == 0) return 1;
+    faces->push_back(font->lfFaceName);
+    return 1;
+}
+
+} // namespace
+
+std::vector<CString> ScreenFontFaces()
+{
+    std::vector<CString> faces;
+    HDC screen = GetDC(nullptr);
+    if (!screen) return faces;
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    EnumFontFamiliesExW(screen, &wanted, CollectFace, reinterpret_cast<LPARAM>(&faces), 0);
+    ReleaseDC(nullptr, screen);
+    return faces;
+}
+
 void CMainWnd::FillFontControls()
 {
+    // The selections below report themselves; they must not be taken as the user's choice.
+    m_fillingFont = true;
+    // A combo selects only visible items: the font bar is opened for the fill and closed again.
+    CControlUI* bar = m_PaintManager.FindControl(L"FontSetArea");
+    bool barShown = bar && bar->IsVisible();
+    if (bar) bar->SetVisible(true);
+    auto* type = Find<CComboUI>(L"FontType");
+    if (type && type->GetInterface(L"Combo")) {
+        type->RemoveAll();
+        int match = -1;
+        for (const CString& face : ScreenFontFaces()) {
+            auto* item = new CListLabelElementUI;
+            item->SetText(face);
+            if (!type->Add(item)) continue;
+            if (match < 0 && face.CompareNoCase(m_chatFont.family) == 0) match = type->GetCount() - 1;
+        }
+        if (match >= 0) type->SelectItem(match);
+    }
+    auto* size = Find<CComboUI>(L"FontSize");
+    if (size && size->GetInterface(L"Combo")) size->SelectItem(m_chatFont.size - 9);
+    auto* colour = Find<CComboUI>(L"FontColor");
+    if (colour && colour->GetInterface(L"Combo")) {
+        for (int i = 0; i < 5; ++i)
+            if (kChatColours[i] == m_chatFont.colour) colour->SelectItem(i);
+    }
     auto setCheck = [this](const wchar_t* name, bool on) {
         auto* check = Find<COptionUI>(name);
         if (check && check->GetInterface(L"Option")) check->Selected(on);
@@ -289,6 +341,8 @@ void CMainWnd::FillFontControls()
     setCheck(L"BoldCheck", m_chatFont.bold != 0);
     setCheck(L"ItaliCheck", m_chatFont.italic != 0);
     setCheck(L"UnderLineCheck", m_chatFont.underline != 0);
+    if (bar) bar->SetVisible(barShown);
+    m_fillingFont = false;
     ApplyChatFont();
 }
 

@@ -138,3 +138,42 @@ TEST(MainWndChat, TextChecks)
     EXPECT_EQ(ChatClockText(L"garbage"), L"");
     EXPECT_EQ(ClassClockText(3725), L"01:02:05");
 }
+
+TEST(MainWndChat, FontBarFollowsTheStoredFontAndChangesWhatIsSent)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    auto* size = static_cast<CComboUI*>(h.Find(L"FontSize"));
+    auto* colour = static_cast<CComboUI*>(h.Find(L"FontColor"));
+    auto* type = static_cast<CComboUI*>(h.Find(L"FontType"));
+    ASSERT_NE(size, nullptr);
+    ASSERT_NE(colour, nullptr);
+    ASSERT_NE(type, nullptr);
+    const ChatFont& font = h.main->GetChatFont();
+    EXPECT_EQ(size->GetCurSel(), font.size - 9);
+    EXPECT_GT(type->GetCount(), 0);
+    // Every face once, compared ignoring case.
+    std::vector<CString> faces = ScreenFontFaces();
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (size_t j = i + 1; j < faces.size(); ++j) EXPECT_NE(faces[i].CompareNoCase(faces[j]), 0);
+    EXPECT_EQ(static_cast<size_t>(type->GetCount()), faces.size());
+
+    EXPECT_FALSE(h.Find(L"FontSetArea")->IsVisible());
+    static_cast<COptionUI*>(h.Find(L"FontCheck"))->Selected(true);
+    EXPECT_TRUE(h.Find(L"FontSetArea")->IsVisible());
+    auto* bold = static_cast<COptionUI*>(h.Find(L"BoldCheck"));
+    bold->Selected(true);
+    EXPECT_EQ(font.bold, 1);
+    colour->SelectItem(2);
+    EXPECT_EQ(font.colour, 0xFF33BB44u);
+    size->SelectItem(5);
+    EXPECT_EQ(font.size, 14);
+    h.Input()->SetText(L"styled");
+    h.main->GetPaintManager()->SendNotify(h.Find(L"SendTextBtn"), L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 1));
+    Packet sent = h.room.reg.Messages(eType_ChatMsg)[0];
+    ChatFont expected = font;
+    EXPECT_EQ(sent.payload, BuildChatPayload(expected, L"styled"));
+    EXPECT_EQ(sent.payload[0], 1);  // bold
+    EXPECT_EQ(sent.payload[3], 14); // size
+}
