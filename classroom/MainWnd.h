@@ -187,6 +187,12 @@ private:
     void SetBulletin(int textId, uint32_t userId);
     void EndSpeakerArea(uint32_t userId);
     void SwitchOwnCameraOff();
+    void OnApplyMic();
+    void OnMicListClick();
+    bool OnMicRequest(WPARAM answer, LPARAM userId);
+    void OnVideoSpeakAction(WPARAM action);
+    // The queue count on the teacher's list button or the student's label, and the open queue window.
+    void RefreshMicQueue();
 
     // Placement of the floating windows (MainWndLayout.cpp).
     void PlaceFloatingBars();

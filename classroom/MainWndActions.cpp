@@ -77,6 +77,10 @@ void CMainWnd::OnClick(TNotifyUI& msg)
             return;
         }
         WindowImplBase::Notify(msg);
+    } else if (Is(msg, L"MicListBtn")) {
+        OnMicListClick();
+    } else if (Is(msg, L"ApplyMicBtn") || Is(msg, L"CancelSpeak")) {
+        OnApplyMic();
     } else if (Is(msg, L"VoiceSpeak")) {
         if (session) SendSpeak(session->userId, 2);
     } else if (Is(msg, L"VideoSpeak") || Is(msg, L"StartVideoSpeak")) {

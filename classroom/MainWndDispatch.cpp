@@ -82,8 +82,8 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_VIDEO_SIZE: OnVideoSize(lParam); break;
     case WM_USER_CLOSE_CONFIRM: m_closeBlocked = lParam == 1; break;
     case WM_USER_SETTINGS_CHANGED: bHandled = OnSettingsChanged(wParam); break;
-    case WM_USER_VIDEO_SPEAK_ACTION: break;
-    case WM_USER_MIC_REQUEST: break;
+    case WM_USER_VIDEO_SPEAK_ACTION: OnVideoSpeakAction(wParam); break;
+    case WM_USER_MIC_REQUEST: bHandled = OnMicRequest(wParam, lParam); break;
     case WM_USER_CONNECT_RESULT: OnConnectResult(wParam, lParam); break;
     case WM_USER_JOIN_ROOM_RESULT: OnJoinRoomResult(wParam, lParam); break;
     case WM_USER_UPDATE_NOTICE: OnUpdateNotice(wParam, record.As<CString>()); break;

@@ -249,6 +249,7 @@ void CMainWnd::OnRoomUsers(WPARAM ok, LPARAM lParam)
     if (!users || !m_roster) return;
     m_roster->SetUsers(*users);
     UpdateStudentCount();
+    RefreshMicQueue();
 }
 
 void CMainWnd::UpdateStudentCount()
@@ -295,6 +296,7 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
         LOG_ERROR(L"WM_USER_PRESENCE, get wrong wparam(%d)", static_cast<int>(kind));
         return;
     }
+    RefreshMicQueue();
     AddSystemText(text);
     UpdateStudentCount();
 }

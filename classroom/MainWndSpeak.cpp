@@ -115,5 +115,121 @@ void CMainWnd::OnSpeakState(const SpeakStateRecord* record)
             }
         }
     }
+    RefreshMicQueue();
     if (me) session->role = state;
+}
+
+#include "classroom/MicSeqWnd.h"
+#include "core/Logger.h"
+#include "core/WindowMessages.h"
+#include "dialogs/MessageBox.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <new>
+
+void CMainWnd::OnApplyMic()
+{
+    SessionContext* session = SessionContext::Instance();
+    CControlUI* button = m_PaintManager.FindControl(L"ApplyMicBtn");
+    if (!session || !button || !HasLanguageTable()) return;
+    CString text = button->GetText();
+    if (text == LangText(70, L"")) {
+        int devices = m_castmix && m_castmix->engine ? m_castmix->QueryAudioDevs() : 1;
+        int refusal = devices == 0 ? 77 : devices == -1 ? 75 : devices == -2 ? 76 : 0;
+        if (refusal) {
+            ShowMessageBox(m_hWnd, LangText(refusal, L""), LangText(39, L"Prompt"), MB_OK);
+            return;
+        }
+        SendSpeak(session->userId, eRole_MicApplied);
+        button->SetText(LangText(66, L""));
+    } else if (text == LangText(66, L"")) {
+        SendSpeak(session->userId, eRole_Student);
+        button->SetText(LangText(70, L""));
+    }
+}
+
+bool CMainWnd::OnMicRequest(WPARAM answer, LPARAM userId)
+{
+    if (answer == 1) SendSpeak(static_cast<uint32_t>(userId), eRole_MicConnecting);
+    else if (answer == 2) SendSpeak(static_cast<uint32_t>(userId), eRole_Student);
+    else return false;
+    return true;
+}
+
+void CMainWnd::OnVideoSpeakAction(WPARAM action)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!m_roster || !session) return;
+    uint32_t speaker = m_roster->GetSpeakerId();
+    switch (action) {
+    case 3: SendSpeak(speaker, eRole_SpeakerVideoAlt); break;
+    case 4: SendSpeak(speaker, eRole_SpeakerVideo); break;
+    case 5: SendSpeak(speaker, eRole_SpeakerVoice); break;
+    case 6:
+        if (IsTeacherRole(session->role)) SendSpeak(speaker, eRole_Student);
+        else if (IsSpeakingRole(session->role)) SendSpeak(session->userId, eRole_Student);
+        break;
+    default: break;
+    }
+}
+
+void CMainWnd::RefreshMicQueue()
+{
+    if (!m_roster) return;
+    int count = m_roster->GetMicUserCount();
+    if (count < 0) count = 0;
+    CString text;
+    text.Format(L"%d", count);
+    SessionContext* session = SessionContext::Instance();
+    if (session && IsTeacherRole(session->role)) {
+        if (CControlUI* button = m_PaintManager.FindControl(L"MicListBtn")) {
+            button->SetText(text);
+            button->SetEnabled(count > 0);
+        }
+    } else {
+        SetText(L"MicNumLabel", text);
+    }
+    HWND queue = ::FindWindowW(L"__LumenvaleMicSeqWnd__", nullptr);
+    if (queue && ::IsWindowVisible(queue)) {
+        auto* users = new (std::nothrow) MicQueueRecord;
+        if (!users) return;
+        m_roster->GetMicUsers(users->users);
+        if (!::PostMessageW(queue, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(users))) delete users;
+    }
+}
+
+void CMainWnd::OnMicListClick()
+{
+    if (!m_roster) {
+        LOG_ERROR(L"Click Mic List, But Room list is Null!");
+        return;
+    }
+    auto* users = new (std::nothrow) MicQueueRecord;
+    if (!users) return;
+    m_roster->GetMicUsers(users->users);
+    if (users->users.empty()) {
+        delete users;
+        RefreshMicQueue();
+        return;
+    }
+    CControlUI* anchor = m_PaintManager.FindControl(L"TeacherModel");
+    if (!anchor) LOG_ERROR(L"Click Mic List, But Find TeacherModel Control Failed!");
+    auto* queue = new (std::nothrow) CMicSeqWnd;
+    HWND window = queue ? queue->Create(m_hWnd, L"MicListWnd", 0x96000000, WS_EX_TOOLWINDOW, 0, 0, 0, 0) : nullptr;
+    if (!window) {
+        delete queue;
+        delete users;
+        return;
+    }
+    // The window fills itself from the queue it is sent, and frees it.
+    if (!::PostMessageW(window, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(users))) delete users;
+    if (anchor) {
+        RECT rc = anchor->GetPos();
+        POINT corner{rc.left, rc.bottom};
+        ::ClientToScreen(m_hWnd, &corner);
+        RECT own{};
+        ::GetWindowRect(window, &own);
+        ::MoveWindow(window, corner.x, corner.y, own.right - own.left, own.bottom - own.top, FALSE);
+    }
+    ::ShowWindow(window, SW_SHOW);
 }
