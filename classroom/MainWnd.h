@@ -161,6 +161,7 @@ private:
     void EnterClassOver();
     void OnClassBegin();
     void OnClassEnd();
+    void OnSwitchNetwork();
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
 

@@ -77,6 +77,8 @@ void CMainWnd::OnClick(TNotifyUI& msg)
             return;
         }
         WindowImplBase::Notify(msg);
+    } else if (Is(msg, L"SwitchNetworkBtn")) {
+        OnSwitchNetwork();
     } else if (Is(msg, L"MicListBtn")) {
         OnMicListClick();
     } else if (Is(msg, L"ApplyMicBtn") || Is(msg, L"CancelSpeak")) {

@@ -62,7 +62,13 @@ void CMainWnd::ApplyRoomFlags(uint32_t flags)
     } else if (IsStudentRole(role)) {
         if ((flags ^ old) & 1) {
             SetText(L"MicAllowTip", (flags & 1) ? LangText(68, L"") : LangText(69, L"Mic Tip"));
-            if (!(flags & 1)) SetText(L"MicNumLabel", L"0");
+            if (!(flags & 1)) {
+                SetText(L"MicNumLabel", L"0");
+                // The microphone mode ended: a queued or speaking user steps back by itself.
+                uint8_t own = session->role;
+                if (own == eRole_MicApplied || own == eRole_MicConnecting || IsSpeakingRole(own))
+                    SendSpeak(session->userId, eRole_Student);
+            }
             SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
             SetEnabled(L"ApplyMicBtn", (flags & 1) != 0);
         }
@@ -231,4 +237,18 @@ void CMainWnd::OnClassEnd()
     if (!channel || !channel->SendClassState(session->room)) LOG_ERROR(L"class state not sent to the room");
     ::KillTimer(m_hWnd, eTimer_ClassClock);
     SetSwitchNetworkVisible();
+}
+
+void CMainWnd::OnSwitchNetwork()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session || session->room.roomState != 2 || !m_castmix || !m_castmix->engine) return;
+    ServerNode node{};
+    if (!CProtocolMgr::Instance()->PickAlternativeStreamServer(node)) return;
+    if (node.id == m_castmix->serverId) return; // the same server: nothing to change
+    long result = Castmix_ChangeStreamServer(m_castmix->engine, node.address, node.port, node.id);
+    uint32_t ip = node.address;
+    Logger::Instance().Write(L"Infor : Switch Media -- ip=%d,port = %d, serverid = %d, ret = %d\r\n", static_cast<int>(ip),
+                             node.port, node.id, static_cast<int>(result));
+    if (result > 0) m_castmix->SetStreamServer(node);
 }
