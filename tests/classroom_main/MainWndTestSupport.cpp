@@ -130,9 +130,12 @@ bool MainWndHarness::Start()
 bool MainWndHarness::StartAndJoin(DWORD timeoutMs)
 {
     if (!Start()) return false;
-    return PumpUntil([this] { return main->IsJoined() && IsWindowVisible(window) && main->GetRoster() &&
-                                     main->GetRoster()->GetCount() > 0; },
-                     timeoutMs);
+    bool joined = PumpUntil([this] { return main->IsJoined() && IsWindowVisible(window) && main->GetRoster() &&
+                                            main->GetRoster()->GetCount() > 0; },
+                            timeoutMs);
+    // Away from the top-left corner, where other test programs read their windows' pixels back.
+    if (joined) SetWindowPos(window, nullptr, 540, 290, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return joined;
 }
 
 void MainWndHarness::Close()
