@@ -1,8 +1,22 @@
+// The main window's record, its creation and its end, and its frame (hit test, system commands).
 #include "classroom/MainWnd.h"
 
+#include "classroom/CastmixSession.h"
+#include "controls/ControlFactory.h"
+#include "controls/StudentList.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
+#include "core/Version.h"
+#include "core/WindowMessages.h"
+#include "database/ChatRecordsTask.h"
+#include "database/SqliteMgr.h"
+#include "filetransfer/FileTransSession.h"
 #include "dialogs/LoginWnd.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <windowsx.h>
+#include <ctime>
+#include <new>
 
 CDuiString MainWindowTitle()
 {
@@ -11,25 +25,64 @@ CDuiString MainWindowTitle()
     return L"LumenvaleV2";
 }
 
+CString ExecutableVersionText()
+{
+    return GetFileVersionString();
+}
+
+CString ClassClockText(uint32_t seconds)
+{
+    CString text;
+    text.Format(L"%02d:%02d:%02d", static_cast<int>(seconds / 3600), static_cast<int>(seconds % 3600 / 60),
+                static_cast<int>(seconds % 60));
+    return text;
+}
+
 CMainWnd::CMainWnd() = default;
 
 CMainWnd::~CMainWnd()
 {
+    // The connection thread posts to this window: it stops first.
+    CProtocolMgr::Instance()->RequestStop();
+    if (m_shareScreen && IsWindow(m_shareScreen)) ::SendMessageW(m_shareScreen, WM_CLOSE, 0, 0);
+    m_controlPanel = nullptr; // a popup owned by this window: destroyed with it, deletes itself
+    StopDownloads();
+    if (m_castmix) {
+        m_castmix->Close();
+        m_castmix.reset();
+    }
+    m_chatTask.reset(); // writes what is still queued
+    SessionContext* session = SessionContext::Existing();
+    if (m_fontLoaded && session) {
+        IDBMgr* db = CSqliteMgr::GetInstance();
+        if (db) {
+            db->SaveFontInfo(m_chatFont);
+            db->DeletePPTStatusByRoom(static_cast<int32_t>(session->room.roomId));
+        }
+    }
     // The main window's end is the client's end.
     SessionContext::Destroy();
     PostQuitMessage(0);
 }
 
-CControlUI* CMainWnd::CreateControl(LPCTSTR)
+CControlUI* CMainWnd::CreateControl(LPCTSTR pstrClass)
 {
+    static const wchar_t* const kTags[] = {L"PosVerLayout", L"WinContainer",     L"LVStudentList", L"LVListupCombo",
+                                           L"ShapeElement", L"PosHorLayout",     L"ActSlider",     L"MidEllipsisLabel",
+                                           L"TipFlashBtn",  L"OneClickBtn",      L"RecordCheck"};
+    for (const wchar_t* tag : kTags)
+        if (wcscmp(pstrClass, tag) == 0) return CreateLumenvaleControl(pstrClass);
     return nullptr;
 }
 
-void CMainWnd::InitWindow() {}
-
-void CMainWnd::Notify(TNotifyUI& msg)
+void CMainWnd::InitWindow()
 {
-    WindowImplBase::Notify(msg);
+    CreateSatellites();
+    m_roster = static_cast<CStudentList*>(m_PaintManager.FindControl(L"StudentList"));
+    if (m_roster && !m_roster->GetInterface(L"LVStudentList")) m_roster = nullptr;
+    if (SessionContext* session = SessionContext::Instance()) session->rosterControl = m_roster;
+    m_inputEdit = Find<CRichEditUI>(L"InputEdit");
+    m_outputEdit = Find<CRichEditUI>(L"OutputEdit");
 }
 
 void CMainWnd::OnFinalMessage(HWND hWnd)
@@ -60,19 +113,90 @@ void CMainWnd::StartLogin()
     SessionContext* session = SessionContext::Instance();
     int parsed = session ? session->ParseLaunchUrl() : -1;
     LOG_INFO(L"launch link parse result %d", parsed);
-    if (parsed >= 1 && parsed <= 3 && login && HasLanguageTable())
+    if (parsed == 0) {
+        StartConnection();
+    } else if (parsed >= 1 && parsed <= 3 && login && HasLanguageTable()) {
         login->SetStatusText(session->languageTable->GetString(9 + parsed), false);
+    }
+}
+
+void CMainWnd::SetVisible(const wchar_t* name, bool visible)
+{
+    if (CControlUI* control = m_PaintManager.FindControl(name)) control->SetVisible(visible);
+}
+
+void CMainWnd::SetEnabled(const wchar_t* name, bool enabled)
+{
+    if (CControlUI* control = m_PaintManager.FindControl(name)) control->SetEnabled(enabled);
+}
+
+void CMainWnd::SetText(const wchar_t* name, const CString& text)
+{
+    if (CControlUI* control = m_PaintManager.FindControl(name)) control->SetText(text);
+}
+
+LRESULT CMainWnd::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    // The engine's threads draw into our children: they stop before the windows go.
+    if (m_castmix) m_castmix->Close();
+    return WindowImplBase::OnClose(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CMainWnd::OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    // A recording keeps its frame size: no edge resizes the window meanwhile.
+    if (m_recording) return HTCLIENT;
+    return WindowImplBase::OnNcHitTest(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CMainWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        ::SendMessageW(m_hWnd, WM_CLOSE, 0, 0);
+        bHandled = TRUE;
+        return 0;
+    }
+    BOOL wasZoomed = ::IsZoomed(m_hWnd);
+    LRESULT result = WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+    BOOL zoomed = ::IsZoomed(m_hWnd);
+    if (wasZoomed != zoomed) {
+        SetVisible(L"maxbtn", !zoomed);
+        SetVisible(L"restorebtn", zoomed != FALSE);
+    }
+    return result;
 }
 
 LRESULT CMainWnd::OnMove(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
+    PlaceFloatingBars();
+    if (m_viceCover && ::IsWindowVisible(m_viceCover)) {
+        RECT main{};
+        ::GetWindowRect(m_hWnd, &main);
+        ::MoveWindow(m_viceCover, main.right - 252, main.top + 59, 240, 160, FALSE);
+    }
     bHandled = FALSE;
     return 0;
 }
 
-LRESULT CMainWnd::OnTimer(UINT, WPARAM, LPARAM, BOOL& bHandled)
+LRESULT CMainWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
-    bHandled = FALSE;
+    bHandled = TRUE;
+    switch (wParam) {
+    case eTimer_Mute: break; // the mute ends with the room's release notice only
+    case eTimer_Reconnect: OnReconnectTimer(); break;
+    case eTimer_RepaintChat:
+        if (m_inputEdit) m_inputEdit->Invalidate();
+        if (m_outputEdit) m_outputEdit->Invalidate();
+        break;
+    case eTimer_ClassClock: OnClassClockTick(); break;
+    case eTimer_Countdown: OnCountdownTick(); break;
+    case eTimer_VideoReattach:
+        ::KillTimer(m_hWnd, eTimer_VideoReattach);
+        if (m_castmix) m_castmix->ChangeScreenWnd(m_videoLive);
+        break;
+    case eTimer_LevelMeters: OnLevelMeters(); break;
+    default: bHandled = FALSE; break;
+    }
     return 0;
 }
 

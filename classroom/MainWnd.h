@@ -1,8 +1,52 @@
-// The classroom window: one per process, created by start-up and alive until the client ends.
+// The classroom window: one per process, created by start-up and alive until the client ends. Its
+// implementation is split by area: MainWnd.cpp (creation, teardown, frame), MainWndDispatch.cpp (the
+// posted messages), MainWndRoom.cpp (connection, entry, presence), MainWndChat.cpp (chat),
+// MainWndClass.cpp (class state and timers), MainWndActions.cpp (the skin's notifications).
 #pragma once
+// The message list comes before the engine header, which names one of them as a macro.
+#include "core/WindowMessages.h"
+#include "core/Records.h"
 #include "platform/ui/UIlib.h"
+#include "protocol/RoomRecords.h"
+
+#include <memory>
+#include <mutex>
+#include <utility>
+#include <vector>
 
 class CLoginWnd;
+class CStudentList;
+class CRichEditUI;
+class CChatRecordsTask;
+class CControlPanelWnd;
+class CWinContainerUI;
+class CFileTransSession;
+struct FileTransStatus;
+struct CastmixSession;
+
+// Content codes of the main and vice screens.
+enum ScreenContent : int32_t {
+    eScreen_None = 0,
+    eScreen_Camera = 1,
+    eScreen_Document = 2,
+    eScreen_Whiteboard = 3,
+    eScreen_Share = 4,
+};
+
+// The window's timers.
+enum MainTimer : UINT {
+    eTimer_Mute = 1,
+    eTimer_Reconnect = 2,
+    eTimer_RepaintChat = 3,
+    eTimer_ClassClock = 4,
+    eTimer_Countdown = 5,
+    eTimer_VideoReattach = 6,
+    eTimer_LevelMeters = 7,
+};
+
+// The output is cleared when shown messages and system lines reach this many together.
+const int kChatOutputLimit = 300;
+const int kChatTextLimit = 4096;
 
 class CMainWnd : public WindowImplBase {
 public:
@@ -23,11 +67,238 @@ public:
     // The login window while it is open, found by its class (it closes itself).
     static HWND FindLoginWindow();
 
+    // What the window shows, for the rest of the client and for tests.
+    const LiveState& GetLiveState() const { return m_liveState; }
+    bool IsJoined() const { return m_joined; }
+    bool IsClassOver() const { return m_classOver; }
+    bool IsMuted() const { return m_muted; }
+    bool IsCloseBlocked() const { return m_closeBlocked; }
+    int GetSpeakerVolume() const { return m_speakerVolume; }
+    int GetMicVolume() const { return m_micVolume; }
+    int32_t GetMainContent() const { return m_mainContent; }
+    int32_t GetViceContent() const { return m_viceContent; }
+    uint32_t GetClassClock() const { return m_classClock; }
+    uint32_t GetClassLeftSeconds() const { return m_classLeftSeconds; }
+    int GetChatCount() const { return m_chatCount; }
+    int GetSystemLineCount() const { return m_systemCount; }
+    const ChatFont& GetChatFont() const { return m_chatFont; }
+    CStudentList* GetRoster() const { return m_roster; }
+    CChatRecordsTask* GetChatRecordsTask() const { return m_chatTask.get(); }
+    CastmixSession* GetCastmixSession() const { return m_castmix.get(); }
+    HWND ControlPanelWindow() const;
+    HWND ControlPanelButton() const { return m_controlPanelButton; }
+    HWND PenToolWindow() const { return m_penTool; }
+    HWND ShareScreenWindow() const { return m_shareScreen; }
+    HWND VideoLiveWindow() const { return m_videoLive; }
+    HWND WhiteboardWindow() const { return m_whiteboardLive; }
+
+    // The room's documents and the running downloads.
+    size_t GetDocumentCount() const;
+    bool GetDocument(uint64_t fileId, FileItemRecord& out) const;
+    size_t GetDownloadCount() const;
+
+    // Shows a line as a system message in the output (not after the class is over).
+    void AddSystemText(const CString& text);
+
 protected:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
+    LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     virtual LRESULT OnMove(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
     virtual LRESULT OnTimer(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled);
+
+private:
+    // Dispatch of the posted messages (MainWndDispatch.cpp).
+    bool OnUiNotice(WPARAM code, LPARAM lParam);
+    bool OnVolume(WPARAM kind, LPARAM value);
+    bool OnOptionMenu(WPARAM item);
+    bool OnSettingsChanged(WPARAM group);
+    void OnVideoSize(LPARAM lParam);
+    void OnEmotionSelected();
+    bool OnErrorBox(WPARAM kind, LPARAM lParam);
+    void UpdatePenToolVisibility();
+
+    // Connection, room entry and presence (MainWndRoom.cpp).
+    void StartConnection();
+    void OnConnectResult(WPARAM ok, LPARAM error);
+    void OnJoinRoomResult(WPARAM ok, LPARAM lParam);
+    void OnJoinedRoom();
+    void SetupRoleControls();
+    void SendFirstQueries();
+    void OnRoomUsers(WPARAM ok, LPARAM lParam);
+    void OnPresence(WPARAM kind, const PresenceRecord* record);
+    void OnOffline();
+    void OnReconnectTimer();
+    void OnRefreshResult(WPARAM ok, LPARAM lParam);
+    void OnUpdateNotice(WPARAM wParam, const CString* strings);
+    void OnRemovedFromRoom(int textId, const wchar_t* english);
+    void UpdateStudentCount();
+    void SetLoginStatus(const CString& text);
+    void SetChatInputEnabled(bool enabled);
+
+    // Chat (MainWndChat.cpp).
+    void SendChatText();
+    void OnChatMessage(const ChatMessageRecord* record);
+    void ShowChatMessage(const UserRecord& sender, const ChatFont& font, const CString& text);
+    bool CountMessageOrClear();
+    void ClearOutput();
+    void TrimOutput(const UserRecord& sender);
+    void WriteMessageToOutput(const UserRecord& sender, const ChatFont& font, const CString& text, const CString& time);
+    void LoadChatFont();
+    void FillFontControls();
+    void ApplyChatFont();
+    void QueueChatRecord(const UserRecord& sender, const ChatFont& font, const CString& text, const CString& time);
+
+    // Class state and timers (MainWndClass.cpp).
+    void OnClassState(const ClassStateRecord* record);
+    void OnCountdown(const uint32_t* seconds);
+    void OnCountdownTick();
+    void OnClassClockTick();
+    void OnForbidSpeaking(const ForbidSpeakingRecord* record);
+    void OnLevelMeters();
+    void EnterClassOver();
+    void OnClassBegin();
+    void OnClassEnd();
+    void OnSwitchNetwork();
+    void ApplyRoomFlags(uint32_t flags);
+    void SetSwitchNetworkVisible();
+
+    // Room documents (MainWndDownloads.cpp).
+    void OnFileNotice(const FileNoticeRecord* notice);
+    void OnFileList(const FileNoticeList* notices);
+    bool StartDownload(const FileItemRecord& entry);
+    std::unique_ptr<CFileTransSession> TakeDownload(uint64_t fileId);
+    void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
+    void OnDownloadDone(uint64_t fileId);
+    void OnDownloadErrorBox(const uint64_t* fileId);
+    void StopDownloads();
+
+    // Drawings (MainWndDrawing.cpp).
+    void OnPenChanged(const struct PaintPen* pen);
+    void OnPaintChanged(const struct PaintChangeRecord* change);
+    void OnPaintList(const PaintObjectList* list);
+    void OnPaintPen(const ReceivedPaintObject* object);
+    void OnPaintChange(const ReceivedPaintObject* object);
+    void OnClearPage();
+
+    // Received speaking states (MainWndSpeak.cpp).
+    void OnSpeakState(const SpeakStateRecord* record);
+    void SetBulletin(int textId, uint32_t userId);
+    void EndSpeakerArea(uint32_t userId);
+    void SwitchOwnCameraOff();
+    void OnApplyMic();
+    void OnMicListClick();
+    bool OnMicRequest(WPARAM answer, LPARAM userId);
+    void OnVideoSpeakAction(WPARAM action);
+    // The queue count on the teacher's list button or the student's label, and the open queue window.
+    void RefreshMicQueue();
+
+    // Placement of the floating windows (MainWndLayout.cpp).
+    void PlaceFloatingBars();
+    void PlacePenTool();
+    void ToggleControlPanel();
+    void ShowTeacherPanel();
+    void OnLiveAreaMoved();
+    void OnPositionChanged(CControlUI* sender);
+
+    // Live sources (MainWndLive.cpp).
+    void SwitchSourcesOff();
+    void SwitchSourceOff(int32_t content);
+    CWinContainerUI* ScreenContainer(int position) const;
+    bool EmbedInScreen(int position, HWND window, int32_t content);
+    void ShowViceScreen(bool show);
+    void OnLiveDoc(const LiveDocRecord* record);
+    void OnLiveWhiteboard(const LiveWhiteboardRecord* record);
+    void OnLiveCamera(const LiveCameraRecord* record);
+    void OnSwapScreens();
+    void OnLivingState(const LiveState* state);
+    void OnPanelAction(bool on, const WndMsgPayload* action);
+    int BoardScreenForSwitchOn() const;
+    // Tells the room (once the class has begun) what this window now has live.
+    void InformLiveChanged(int32_t kind);
+    // Shows what the live state holds: the document, else the whiteboard; then the camera.
+    void ApplyLiveSources(bool sharedBefore);
+
+    // Notifications of the skin (MainWndActions.cpp).
+    void OnClick(TNotifyUI& msg);
+    void OnSelectChanged(TNotifyUI& msg);
+    void OnItemSelect(TNotifyUI& msg);
+    void OnValueChanged(TNotifyUI& msg);
+    void TogglePart(const wchar_t* partName, CControlUI* button, bool hideGetsA);
+    void SendRoomRecord();
+    void SendSpeak(uint32_t userId, uint8_t state);
+
+    // Satellites (MainWndSatellites.cpp): each a seam until its window exists in the client.
+    void CreateSatellites();
+    void PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    template <typename T>
+    T* Find(const wchar_t* name) const
+    {
+        return static_cast<T*>(const_cast<CPaintManagerUI&>(m_PaintManager).FindControl(name));
+    }
+    void SetVisible(const wchar_t* name, bool visible);
+    void SetEnabled(const wchar_t* name, bool enabled);
+    void SetText(const wchar_t* name, const CString& text);
+
+    // Owned and child windows (null while the window does not exist).
+    CControlPanelWnd* m_controlPanel = nullptr;
+    int32_t m_viceContent = eScreen_None;
+    int32_t m_mainContent = eScreen_None;
+    HWND m_videoLive = nullptr;
+    HWND m_docLive = nullptr;
+    HWND m_controlPanelButton = nullptr;
+    HWND m_viceCover = nullptr;
+    HWND m_penTool = nullptr;
+    HWND m_whiteboardLive = nullptr;
+    HWND m_shareScreen = nullptr;
+    HWND m_speakerVideo = nullptr;
+    HWND m_videoSpeakCover = nullptr;
+
+    bool m_joined = false;
+    bool m_classOver = false;
+    bool m_countdownEnded = false;
+    CStudentList* m_roster = nullptr;
+    HWND m_emotionWnd = nullptr;
+    int m_speakerVolume = 50;
+    int m_micVolume = 50;
+    LiveState m_liveState{};
+    uint32_t m_classClock = 0;
+    uint32_t m_classLeftSeconds = 0;
+    std::unique_ptr<CastmixSession> m_castmix;
+    CRichEditUI* m_inputEdit = nullptr;
+    CRichEditUI* m_outputEdit = nullptr;
+    ChatFont m_chatFont;
+    bool m_muted = false;
+    int m_chatCount = 0;
+    int m_systemCount = 0;
+    std::unique_ptr<CChatRecordsTask> m_chatTask;
+    bool m_closeBlocked = false;
+    bool m_recording = false;
+    bool m_fontLoaded = false;
+    bool m_fillingFont = false;
+    // Each list has its own lock; no operation holds both.
+    std::vector<FileItemRecord> m_documents;
+    mutable std::mutex m_documentsLock;
+    std::vector<std::pair<uint64_t, std::unique_ptr<CFileTransSession>>> m_downloads;
+    mutable std::mutex m_downloadsLock;
 };
 
 // The title of the main window: "LumenvaleV2", or language text 47 when a language table is loaded.
 CDuiString MainWindowTitle();
+// The executable's file version as "%d.%d.%d.%d" (the gateway compares it with the current one).
+CString ExecutableVersionText();
+// The client's chat time "%Y-%m-%d %H:%M:%S" of now, and its "%H:%M:%S" part.
+CString ChatTimeNow();
+// "%H:%M:%S" read back from a stored "%d-%d-%d %d:%d:%d" time; empty when it does not parse.
+CString ChatClockText(const CString& storedTime);
+// "%02d:%02d:%02d" of the class clock.
+CString ClassClockText(uint32_t seconds);
+// The chat colours the font bar offers, in its order.
+extern const uint32_t kChatColours[5];
+// The screen's font faces, each once (compared ignoring case), in enumeration order.
+std::vector<CString> ScreenFontFaces();
+// The trimmed chat text, or the reason it cannot be sent: 0 ok, 1 empty, 2 too long.
+int CheckChatText(CString& text);

@@ -173,6 +173,8 @@ bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t lengt
 HANDLE CCmdProtocol::Start()
 {
     m_stop = false;
+    m_closing = false; // a channel stopped before reports the losses of its new connection
+
     return CThread::Start();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
 
 using namespace fakeroom;
 
@@ -27,7 +28,21 @@ int wmain(int argc, wchar_t** argv)
     Bytes join(44, 0);
     join[10] = 1;
     reg.SetJoinReply(1, join);
-    reg.SetReply(eType_RoomUsers, 1, Bytes());
+    // The demo launch link's teacher (user 7) and two students.
+    Bytes users;
+    auto addUser = [&users](uint32_t id, uint8_t role, uint8_t sex, const std::string& screen, const std::string& name) {
+        for (int i = 0; i < 4; ++i) users.push_back(static_cast<uint8_t>(id >> (8 * i)));
+        users.insert(users.end(), {1, 0, role, sex, 0});
+        for (const std::string* text : {&screen, &name}) {
+            users.push_back(static_cast<uint8_t>(text->size()));
+            users.push_back(static_cast<uint8_t>(text->size() >> 8));
+            users.insert(users.end(), text->begin(), text->end());
+        }
+    };
+    addUser(7, 3, 2, "Ms Ann", "teacher");
+    addUser(21, 1, 1, "Ben", "ben");
+    addUser(22, 1, 2, "Cleo", "cleo");
+    reg.SetReply(eType_RoomUsers, 1, users);
     reg.SetReply(eType_PaintList, 1, Bytes());
     reg.SetReply(eType_FileList, 1, Bytes());
     printf("fake_room: gateway udp %u, regserver tcp %u, streamservers udp %u and %u\n", gateway.Port(), reg.Port(),

@@ -1,0 +1,150 @@
+// Drawings across the room: local pens and strokes go out as command 818, received ones go into the
+// drawing store and the board windows are told which page to repaint.
+#include "classroom/MainWnd.h"
+
+#include "classroom/LiveStateOps.h"
+#include "classroom/PaintChangeRecord.h"
+#include "classroom/RemotePaintStore.h"
+#include "core/Logger.h"
+#include "core/SessionContext.h"
+#include "dialogs/MessageBox.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <new>
+
+namespace {
+
+uint32_t OwnId()
+{
+    SessionContext* session = SessionContext::Instance();
+    return session ? session->userId : 0;
+}
+
+bool ClassRuns()
+{
+    SessionContext* session = SessionContext::Instance();
+    return session && session->room.roomState == 2;
+}
+
+} // namespace
+
+void CMainWnd::OnPenChanged(const PaintPen* pen)
+{
+    if (!pen) return;
+    PenBody body{PenIndexFromColour(pen->colour), static_cast<uint8_t>(pen->width), static_cast<uint8_t>(pen->style),
+                 pen->orderKey};
+    std::vector<uint8_t> payload = BuildPenPayload(OwnId(), body);
+    SessionContext* session = SessionContext::Instance();
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!session || !channel ||
+        !channel->SendPacket(eType_PaintObject, payload.data(), static_cast<uint32_t>(payload.size()), session->room.roomId))
+        LOG_ERROR(L"pen not sent to the room");
+}
+
+std::vector<StrokePoint> StrokeToWire(const PaintStroke& stroke, uint16_t width, uint16_t height)
+{
+    std::vector<StrokePoint> points;
+    points.reserve(stroke.points.size());
+    for (const PaintPoint& p : stroke.points) {
+        // Truncation towards zero, as every receiver scales back from these pixels.
+        points.push_back({static_cast<int16_t>(p.x * width), static_cast<int16_t>(p.y * height)});
+    }
+    return points;
+}
+
+void CMainWnd::OnPaintChanged(const PaintChangeRecord* change)
+{
+    if (!change) return;
+    uint8_t kind = static_cast<uint8_t>(change->objectKind * 16 + change->sourceKind);
+    StrokeHead head{};
+    head.page = change->page;
+    head.orderKey = change->stroke.orderKey;
+    head.docId = change->docId;
+    head.tool = change->stroke.tool;
+    head.surfaceWidth = change->surfaceWidth;
+    head.surfaceHeight = change->surfaceHeight;
+    std::vector<StrokePoint> points = StrokeToWire(change->stroke, change->surfaceWidth, change->surfaceHeight);
+    if (!CProtocolMgr::Instance()->SendDrawPoints(kind, OwnId(), head, points)) LOG_ERROR(L"stroke not sent to the room");
+}
+
+void CMainWnd::OnPaintList(const PaintObjectList* list)
+{
+    if (!list) return;
+    RemotePaintStore::ClearAll();
+    RemotePaintStore::AddObjects(*list);
+    SessionContext* session = SessionContext::Instance();
+    if (session && session->penOrderKey != 0) {
+        ReceivedPaintObject own;
+        own.kind = ePaintSource_Pen;
+        own.ownerId = 0;
+        own.pen = new (std::nothrow) PenBody{PenIndexFromColour(session->penColour),
+                                            static_cast<uint8_t>(session->penWidth),
+                                            static_cast<uint8_t>(session->penStyle),
+                                            static_cast<uint32_t>(session->penOrderKey)};
+        if (own.pen) RemotePaintStore::Add(own);
+    }
+    PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 5, 0);
+    PostToWindow(m_docLive, WM_USER_UI_NOTICE, 5, 0);
+}
+
+void CMainWnd::OnPaintPen(const ReceivedPaintObject* object)
+{
+    if (!object || (object->kind & 0x0F) != ePaintSource_Pen) return;
+    RemotePaintStore::Add(*object);
+    SessionContext* session = SessionContext::Instance();
+    if ((session && IsTeacherRole(session->role)) || ClassRuns()) {
+        if (m_whiteboardLive) ::SendMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 5, 0);
+        if (m_docLive) ::SendMessageW(m_docLive, WM_USER_UI_NOTICE, 5, 0);
+    }
+}
+
+void CMainWnd::OnPaintChange(const ReceivedPaintObject* object)
+{
+    if (!object || !object->stroke) return;
+    uint8_t target = object->kind & 0x0F;
+    if (target != ePaintSource_Whiteboard && target != ePaintSource_Document) return;
+    const StrokeHead& head = object->stroke->head;
+    switch (object->kind >> 4) {
+    case 1: RemotePaintStore::Add(*object); break;
+    case 2: RemotePaintStore::RemoveObject(target, head.docId, head.page, head.orderKey); break;
+    case 3: RemotePaintStore::ClearPage(target, head.docId, head.page); break;
+    case 4: RemotePaintStore::ClearDocument(target, head.docId); break;
+    default: return;
+    }
+    // Our own strokes come back from the room: already on screen.
+    if (object->ownerId == OwnId() || !ClassRuns()) return;
+    HWND window = target == ePaintSource_Whiteboard ? m_whiteboardLive : m_docLive;
+    if (!window) return;
+    auto* page = new (std::nothrow) PageChangeRecord{head.docId, head.page};
+    if (page && !::PostMessageW(window, WM_USER_UI_NOTICE, 4, reinterpret_cast<LPARAM>(page))) delete page;
+}
+
+void CMainWnd::OnClearPage()
+{
+    int answer = ShowMessageBox(m_hWnd, LangText(54, L"Are you sure to clear current page?"), LangText(39, L"Prompt"),
+                                MB_OKCANCEL);
+    if (answer == IDCANCEL || (m_liveState.flags & eLive_ScreenShare)) return;
+    uint8_t kind;
+    uint64_t docId;
+    uint16_t page;
+    HWND window;
+    if (IsLiveByte(m_liveState.docState)) {
+        kind = ePaintOp_RemovePage | ePaintSource_Document;
+        docId = m_liveState.docId;
+        page = m_liveState.docPage;
+        window = m_docLive;
+    } else if (IsLiveByte(m_liveState.whiteboardState)) {
+        kind = ePaintOp_RemovePage | ePaintSource_Whiteboard;
+        docId = 0;
+        page = m_liveState.whiteboardTab;
+        window = m_whiteboardLive;
+    } else {
+        return;
+    }
+    RemotePaintStore::ClearPage(kind & 0x0F, docId, page);
+    if (window) {
+        auto* changed = new (std::nothrow) PageChangeRecord{docId, page};
+        if (changed && !::PostMessageW(window, WM_USER_UI_NOTICE, 4, reinterpret_cast<LPARAM>(changed))) delete changed;
+    }
+    if (!CProtocolMgr::Instance()->SendDrawElement(kind, OwnId(), page, 0, docId)) LOG_ERROR(L"page clear not sent");
+}

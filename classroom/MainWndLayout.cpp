@@ -1,0 +1,126 @@
+// The floating windows kept on their anchor controls: the teacher's control panel and its button
+// along the bottom of the live area, the pen tool above the button, the vice-screen cover.
+#include "classroom/MainWnd.h"
+
+#include "classroom/ControlPanelWnd.h"
+#include "core/SessionContext.h"
+
+namespace {
+
+RECT ToScreen(HWND window, RECT rc)
+{
+    POINT topLeft{rc.left, rc.top}, bottomRight{rc.right, rc.bottom};
+    ::ClientToScreen(window, &topLeft);
+    ::ClientToScreen(window, &bottomRight);
+    return {topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+}
+
+bool Empty(const RECT& rc)
+{
+    return rc.right <= rc.left || rc.bottom <= rc.top;
+}
+
+} // namespace
+
+HWND CMainWnd::ControlPanelWindow() const
+{
+    return m_controlPanel ? m_controlPanel->GetHWND() : nullptr;
+}
+
+void CMainWnd::PlaceFloatingBars()
+{
+    CControlUI* live = m_PaintManager.FindControl(L"LiveArea");
+    if (!live || !m_controlPanelButton) return;
+    RECT area = ToScreen(m_hWnd, live->GetPos());
+    RECT button{};
+    ::GetWindowRect(m_controlPanelButton, &button);
+    int w = button.right - button.left, h = button.bottom - button.top;
+    int left = area.left + (area.right - area.left - w) / 2;
+    int bottom = area.bottom - 1;
+    HWND panel = ControlPanelWindow();
+    if (panel && ::IsWindowVisible(panel)) {
+        ::MoveWindow(panel, area.left + 1, area.bottom - 120, area.right - area.left - 2, 119, TRUE);
+        bottom = area.bottom - 120;
+    }
+    ::MoveWindow(m_controlPanelButton, left, bottom - h, w, h, TRUE);
+    PlacePenTool();
+}
+
+void CMainWnd::PlacePenTool()
+{
+    if (!m_penTool || !m_controlPanelButton) return;
+    RECT pen{}, button{};
+    ::GetWindowRect(m_penTool, &pen);
+    ::GetWindowRect(m_controlPanelButton, &button);
+    if (Empty(pen) || Empty(button)) return;
+    int w = pen.right - pen.left, h = pen.bottom - pen.top;
+    int centre = button.left + (button.right - button.left) / 2;
+    ::MoveWindow(m_penTool, centre - w / 2, button.top - 5 - h, w, h, TRUE);
+}
+
+void CMainWnd::ToggleControlPanel()
+{
+    HWND panel = ControlPanelWindow();
+    if (!panel) return;
+    ::ShowWindow(panel, ::IsWindowVisible(panel) ? SW_HIDE : SW_SHOWNOACTIVATE);
+    PlaceFloatingBars();
+}
+
+void CMainWnd::ShowTeacherPanel()
+{
+    HWND panel = ControlPanelWindow();
+    if (!panel || !m_controlPanelButton) return;
+    CControlUI* live = m_PaintManager.FindControl(L"LiveArea");
+    RECT area = live ? live->GetPos() : RECT{};
+    if (Empty(area)) {
+        // Before the first layout: 13 pixels in from the left, 160 above the bottom, 263 short of the right.
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        area = {client.left + 13 - 1, client.bottom - 160 + 120, client.right - 263, client.bottom - 160 + 120};
+    }
+    area = ToScreen(m_hWnd, area);
+    ::MoveWindow(panel, area.left + 1, area.bottom - 120, area.right - area.left - 1, 119, TRUE);
+    ::ShowWindow(panel, SW_SHOWNOACTIVATE);
+    RECT button{};
+    ::GetWindowRect(m_controlPanelButton, &button);
+    int w = button.right - button.left, h = button.bottom - button.top;
+    ::MoveWindow(m_controlPanelButton, area.left + (area.right - area.left - w) / 2, area.bottom - 120 - h, w, h, TRUE);
+    ::ShowWindow(m_controlPanelButton, SW_SHOWNOACTIVATE);
+}
+
+void CMainWnd::OnLiveAreaMoved()
+{
+    CControlUI* live = m_PaintManager.FindControl(L"LiveArea");
+    if (!live) return;
+    RECT rc = live->GetPos();
+    int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    if (width > 730 || height > 600) {
+        int dx = width > 730 ? (width - 730) / 2 : 0;
+        int dy = height > 600 ? (height - 600) / 2 : 0;
+        CString image;
+        image.Format(L"file='bk.png' dest='%d,%d,%d,%d'", dx, dy, dx + 730, dy + 600);
+        live->SetBkImage(image);
+    } else {
+        live->SetBkImage(L"file='bk.png'");
+    }
+    PlaceFloatingBars();
+}
+
+void CMainWnd::OnPositionChanged(CControlUI* sender)
+{
+    const CDuiString& name = sender->GetName();
+    if (name == L"LiveArea") {
+        OnLiveAreaMoved();
+    } else if (name == L"CenterArea") {
+        CControlUI* over = m_PaintManager.FindControl(L"ClassOverLayout");
+        if (over && over->IsVisible()) over->SetPos(sender->GetPos());
+    } else if (name == L"TeacherModel") {
+        HWND queue = ::FindWindowW(L"__LumenvaleMicSeqWnd__", nullptr);
+        if (queue && ::IsWindowVisible(queue)) {
+            RECT rc = ToScreen(m_hWnd, sender->GetPos());
+            RECT own{};
+            ::GetWindowRect(queue, &own);
+            ::MoveWindow(queue, rc.left, rc.bottom, own.right - own.left, own.bottom - own.top, FALSE);
+        }
+    }
+}

@@ -1,0 +1,312 @@
+// Which live source the main and vice screens show: received live notices place the whiteboard and
+// the camera video, a swap exchanges the screens, switching off empties them.
+#include "classroom/MainWnd.h"
+
+#include "classroom/CastmixSession.h"
+#include "classroom/LiveStateOps.h"
+#include "controls/PosLayouts.h"
+#include "core/Logger.h"
+#include "core/SessionContext.h"
+
+namespace {
+
+const int kMainScreen = 1;
+const int kViceScreen = 2;
+
+} // namespace
+
+CWinContainerUI* CMainWnd::ScreenContainer(int position) const
+{
+    auto* container = Find<CWinContainerUI>(position == kMainScreen ? L"MainScreenCtner" : L"ViceScreenCtner");
+    return container && container->GetInterface(L"WinContainer") ? container : nullptr;
+}
+
+bool CMainWnd::EmbedInScreen(int position, HWND window, int32_t content)
+{
+    CWinContainerUI* container = ScreenContainer(position);
+    if (!container || (position != kMainScreen && position != kViceScreen)) return false;
+    container->SetEmbedWindow(window);
+    if (position == kMainScreen) {
+        m_mainContent = content;
+        container->SetVisible(true);
+    } else {
+        m_viceContent = content;
+        ShowViceScreen(true);
+    }
+    return true;
+}
+
+void CMainWnd::ShowViceScreen(bool show)
+{
+    CControlUI* right = m_PaintManager.FindControl(L"RightPart");
+    if (show && right && !right->IsVisible()) right->SetVisible(true);
+    SetVisible(L"ViceScreenArea", show);
+    SetVisible(L"TeacherInfo", !show);
+    SessionContext* session = SessionContext::Instance();
+    if (m_viceCover && session && IsTeacherRole(session->role)) ::ShowWindow(m_viceCover, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+}
+
+void CMainWnd::SwitchSourcesOff()
+{
+    if (m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+    if (m_viceContent != eScreen_None) SwitchSourceOff(m_viceContent);
+}
+
+void CMainWnd::SwitchSourceOff(int32_t content)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (content == eScreen_Camera && m_castmix && session && !IsStudentRole(session->role)) {
+        m_castmix->useCamera = 0;
+        m_castmix->SetCameraEnabled(false, nullptr);
+    }
+    if (m_mainContent == content) {
+        if (CWinContainerUI* main = ScreenContainer(kMainScreen)) {
+            main->SetEmbedWindow(nullptr);
+            main->SetVisible(false);
+        }
+        m_mainContent = eScreen_None;
+    } else if (m_viceContent == content) {
+        ShowViceScreen(false);
+        if (CWinContainerUI* vice = ScreenContainer(kViceScreen)) vice->SetEmbedWindow(nullptr);
+        m_viceContent = eScreen_None;
+    } else {
+        return; // in neither screen: nothing to do
+    }
+    uint8_t* state = content == eScreen_Camera       ? &m_liveState.cameraState
+                     : content == eScreen_Document   ? &m_liveState.docState
+                     : content == eScreen_Whiteboard ? &m_liveState.whiteboardState
+                                                     : nullptr;
+    if (state) *state &= 0x3F; // the position stays, the live bits go
+}
+
+void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
+{
+    if (!record) return;
+    LiveStateSetDocument(m_liveState, *record);
+    LOG_INFO(L"On Live Doc---ID=%I64u,live=%d,page=%d,pos=%d", m_liveState.docId, IsLiveByte(m_liveState.docState),
+             m_liveState.docPage, LivePosition(m_liveState.docState));
+    // Showing the page needs the document window, which joins the client with the documents.
+    if (!m_docLive) return;
+}
+
+void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)
+{
+    if (!record) return;
+    LiveStateSetWhiteboard(m_liveState, *record);
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"On Live WB---live=%d,page=%d,pos=%d", IsLiveByte(l.whiteboardState), l.whiteboardTab,
+             LivePosition(l.whiteboardState));
+    if (!m_whiteboardLive) return;
+    if ((l.flags & eLive_ScreenShare) || !IsLiveByte(l.whiteboardState)) {
+        SwitchSourceOff(eScreen_Whiteboard);
+        return;
+    }
+    int position = LivePosition(l.whiteboardState);
+    bool inPlace = (position == kMainScreen && m_mainContent == eScreen_Whiteboard) ||
+                   (position == kViceScreen && m_viceContent == eScreen_Whiteboard);
+    if (!inPlace) {
+        SwitchSourceOff(eScreen_Document);
+        if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
+            // Moving screens: the old one lets go of the window first.
+            int32_t keep = m_liveState.whiteboardState;
+            SwitchSourceOff(eScreen_Whiteboard);
+            m_liveState.whiteboardState = static_cast<uint8_t>(keep);
+        }
+        if (!EmbedInScreen(position, m_whiteboardLive, eScreen_Whiteboard)) {
+            LOG_ERROR(L"On Live WB, pos = %d, return", position);
+            return;
+        }
+    }
+    ::PostMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 11, l.whiteboardTab);
+}
+
+void CMainWnd::OnLiveCamera(const LiveCameraRecord* record)
+{
+    if (!record) return;
+    LiveStateSetCamera(m_liveState, *record);
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"On Live Camera---live=%d,index=%d,pos=%d", IsLiveByte(l.cameraState), l.cameraIndex,
+             LivePosition(l.cameraState));
+    if (!m_videoLive) return;
+    if ((l.flags & eLive_ScreenShare) || !IsLiveByte(l.cameraState)) {
+        SwitchSourceOff(eScreen_Camera);
+        return;
+    }
+    int position = LivePosition(l.cameraState);
+    if (position != kMainScreen && position != kViceScreen) return;
+    if (m_mainContent == eScreen_Camera || m_viceContent == eScreen_Camera) {
+        uint8_t keep = m_liveState.cameraState;
+        SwitchSourceOff(eScreen_Camera);
+        m_liveState.cameraState = keep;
+    }
+    EmbedInScreen(position, m_videoLive, eScreen_Camera);
+    ::UpdateWindow(m_hWnd);
+    SessionContext* session = SessionContext::Instance();
+    if (m_castmix && session && !IsStudentRole(session->role)) {
+        m_castmix->useCamera = 1;
+        m_castmix->UseConfiguredCamera();
+        int kbps = m_castmix->kbps;
+        if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
+        else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+    }
+}
+
+void CMainWnd::OnSwapScreens()
+{
+    if (m_liveState.flags & eLive_ScreenShare) return;
+    LiveStateSwapPositions(m_liveState);
+    CWinContainerUI* main = ScreenContainer(kMainScreen);
+    CWinContainerUI* vice = ScreenContainer(kViceScreen);
+    if (!main || !vice) return;
+    HWND mainWindow = main->GetEmbedWindow(), viceWindow = vice->GetEmbedWindow();
+    main->SetEmbedWindow(nullptr);
+    vice->SetEmbedWindow(nullptr);
+    main->SetEmbedWindow(viceWindow);
+    vice->SetEmbedWindow(mainWindow);
+    std::swap(m_mainContent, m_viceContent);
+    main->SetVisible(viceWindow != nullptr);
+    ShowViceScreen(mainWindow != nullptr);
+}
+
+void CMainWnd::ApplyLiveSources(bool sharedBefore)
+{
+    const LiveState l = m_liveState;
+    if (sharedBefore && !(l.flags & eLive_ScreenShare)) SwitchSourceOff(eScreen_Share);
+    if (l.flags & eLive_ScreenShare) return; // the share bar's side comes with the screen share
+    if (IsLiveByte(l.docState)) {
+        LiveDocRecord doc{l.docId, l.docPage, l.docState};
+        OnLiveDoc(&doc);
+    } else if (l.flags & eLive_Whiteboard) {
+        LiveWhiteboardRecord board{l.whiteboardTab, l.whiteboardState};
+        OnLiveWhiteboard(&board);
+    }
+    if (IsLiveByte(l.cameraState)) {
+        LiveCameraRecord camera{l.cameraIndex, l.cameraState};
+        OnLiveCamera(&camera);
+    }
+}
+
+void CMainWnd::OnLivingState(const LiveState* state)
+{
+    if (!state) return;
+    bool sharedBefore = (m_liveState.flags & eLive_ScreenShare) != 0;
+    m_liveState = *state;
+    SessionContext* session = SessionContext::Instance();
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"User=%s; On Living State Changed--- wb(live--%d,page--%d,pos--%d); doc(live--%d,page--%d,pos--%d,"
+             L"fileid=%I64u); camera(live--%d,index=%d,pos--%d)",
+             session ? session->userName.GetString() : L"", IsLiveByte(l.whiteboardState), l.whiteboardTab,
+             LivePosition(l.whiteboardState), IsLiveByte(l.docState), l.docPage, LivePosition(l.docState), l.docId,
+             IsLiveByte(l.cameraState), l.cameraIndex, LivePosition(l.cameraState));
+    // The screens are rebuilt from the new state: switching off must not touch it.
+    LiveState kept = m_liveState;
+    SwitchSourcesOff();
+    m_liveState = kept;
+    ApplyLiveSources(sharedBefore);
+}
+
+#include "classroom/ControlPanelWnd.h"
+#include "protocol/ProtocolMgr.h"
+
+void CMainWnd::InformLiveChanged(int32_t kind)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session || session->room.roomState != 2) return;
+    CProtocolMgr* manager = CProtocolMgr::Instance();
+    const LiveState& l = m_liveState;
+    bool sent = true;
+    if (kind == ePanel_Camera) {
+        LOG_INFO(L"Inform Live Changed---Camera(live=%d,Index=%d,pos=%d)", IsLiveByte(l.cameraState), l.cameraIndex,
+                 LivePosition(l.cameraState));
+        sent = manager->SendLiveCamera({l.cameraIndex, l.cameraState});
+    } else if (kind == ePanel_Whiteboard) {
+        LOG_INFO(L"Inform Live Changed---WB(live=%d,page=%d,pos=%d)", IsLiveByte(l.whiteboardState), l.whiteboardTab,
+                 LivePosition(l.whiteboardState));
+        sent = manager->SendLiveWhiteboard({l.whiteboardTab, l.whiteboardState});
+    } else if (kind == ePanel_Document) {
+        if (l.docPage == 0) LOG_ERROR(L"What ? Inform live changed, PPT page = %d", l.docPage);
+        LOG_INFO(L"Inform Live Changed---PPT(live=%d,ID=%I64d,page=%d,pos=%d)", IsLiveByte(l.docState), l.docId,
+                 l.docPage, LivePosition(l.docState));
+        CCmdProtocol* channel = manager->Channel();
+        sent = channel && channel->SendLiveDocument({l.docId, l.docPage, l.docState});
+    } else if (kind == ePanel_ScreenShare) {
+        sent = manager->SendLiveScreenShare((l.flags & eLive_ScreenShare) != 0);
+    }
+    if (!sent) LOG_ERROR(L"live change of kind %d not sent to the room", kind);
+}
+
+int CMainWnd::BoardScreenForSwitchOn() const
+{
+    bool viceBoard = m_viceContent == eScreen_Document || m_viceContent == eScreen_Whiteboard;
+    bool mainFree = m_mainContent == eScreen_None || m_mainContent == eScreen_Document ||
+                    m_mainContent == eScreen_Whiteboard;
+    if (viceBoard) return kViceScreen;
+    return mainFree ? kMainScreen : kViceScreen;
+}
+
+void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
+{
+    if (!action || action->kind < ePanel_Camera || action->kind > ePanel_ScreenShare) return;
+    int32_t kind = action->kind;
+    if (!on) {
+        int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
+                          : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_Share;
+        if (kind != ePanel_ScreenShare) {
+            if (m_mainContent != content && m_viceContent != content) return; // in neither screen
+            SwitchSourceOff(content);
+            if (m_controlPanel) m_controlPanel->SourceOff(kind);
+        }
+        uint8_t* state = kind == ePanel_Camera ? &m_liveState.cameraState : kind == ePanel_Document ? &m_liveState.docState
+                         : kind == ePanel_Whiteboard ? &m_liveState.whiteboardState : nullptr;
+        if (state) *state &= 0x3F;
+        else m_liveState.flags &= ~eLive_ScreenShare;
+        InformLiveChanged(kind);
+        return;
+    }
+    if (kind == ePanel_Camera) {
+        if (!m_videoLive) return;
+        bool viceBoard = m_viceContent == eScreen_Document || m_viceContent == eScreen_Whiteboard;
+        int position = (m_mainContent == eScreen_Camera || viceBoard) ? kMainScreen : kViceScreen;
+        if (m_mainContent == eScreen_Camera || m_viceContent == eScreen_Camera) {
+            uint8_t keep = m_liveState.cameraState;
+            SwitchSourceOff(eScreen_Camera);
+            m_liveState.cameraState = keep;
+        }
+        if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        EmbedInScreen(position, m_videoLive, eScreen_Camera);
+        ::UpdateWindow(m_hWnd);
+        const int32_t* index = action->Camera();
+        LiveCameraRecord camera{static_cast<uint8_t>(index ? *index : 0), static_cast<uint8_t>(64 | position)};
+        LiveStateSetCamera(m_liveState, camera);
+        if (m_castmix) {
+            m_castmix->useCamera = 1;
+            m_castmix->UseConfiguredCamera();
+            m_castmix->SetVolume(m_micVolume, 2);
+            m_castmix->SetVolume(m_speakerVolume, 1);
+            m_castmix->ChangeScreenWnd(m_videoLive);
+            ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
+            int kbps = m_castmix->kbps;
+            if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
+            else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+        }
+    } else if (kind == ePanel_Whiteboard) {
+        if (!m_whiteboardLive) return;
+        const uint16_t* page = action->WhiteboardPage();
+        int position = BoardScreenForSwitchOn();
+        SwitchSourceOff(eScreen_Document);
+        if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
+            uint8_t keep = m_liveState.whiteboardState;
+            SwitchSourceOff(eScreen_Whiteboard);
+            m_liveState.whiteboardState = keep;
+        }
+        if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        EmbedInScreen(position, m_whiteboardLive, eScreen_Whiteboard);
+        LiveWhiteboardRecord board{page && *page ? *page : m_liveState.whiteboardTab, static_cast<uint8_t>(64 | position)};
+        LiveStateSetWhiteboard(m_liveState, board);
+        ::PostMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 11, m_liveState.whiteboardTab);
+    } else {
+        // The document window and the share bar's sharing join with their windows.
+        return;
+    }
+    InformLiveChanged(kind);
+}

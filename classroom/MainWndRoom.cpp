@@ -1,0 +1,394 @@
+// The main window's side of the connection: the start behind the login window, the join reply that
+// builds the first screen, the roster kept in step with presence, reconnection, and the ends forced by
+// the room or by an update.
+#include "classroom/MainWnd.h"
+
+#include "classroom/CastmixSession.h"
+#include "controls/StudentList.h"
+#include "core/Folders.h"
+#include "core/Logger.h"
+#include "core/SessionContext.h"
+#include "core/WindowMessages.h"
+#include "database/SqliteMgr.h"
+#include "dialogs/MessageBox.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <oleauto.h>
+#include <new>
+
+namespace {
+
+// A language text that names something: its "%s" takes the name, or the name leads it.
+CString NameWithText(const CString& name, int id, const wchar_t* englishFormat)
+{
+    CString pattern = LangText(id, englishFormat);
+    CString text;
+    if (pattern.Find(L"%s") >= 0) text.Format(pattern, name.GetString());
+    else text = name + pattern;
+    return text;
+}
+
+UserRecord FromPresence(const PresenceRecord& p)
+{
+    UserRecord user;
+    user.sex = p.sex;
+    user.serverId = p.serverId;
+    user.userId = p.userId;
+    user.userName = p.userName;
+    user.nickName = p.screenName;
+    user.role = p.role;
+    user.applyTime = p.applyTime;
+    return user;
+}
+
+} // namespace
+
+void CMainWnd::StartConnection()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    CProtocolMgr::Instance()->SetGateway(session->gatewayHost, ExecutableVersionText(), session->gatewayPort);
+}
+
+void CMainWnd::SetLoginStatus(const CString& text)
+{
+    HWND login = FindLoginWindow();
+    if (!login) {
+        LOG_ERROR(L"Not Login, but can not find login window");
+        return;
+    }
+    BSTR posted = SysAllocString(text);
+    if (!posted) return;
+    if (!::PostMessageW(login, WM_USER_LOGIN_STATUS, 0, reinterpret_cast<LPARAM>(posted))) SysFreeString(posted);
+}
+
+void CMainWnd::OnConnectResult(WPARAM ok, LPARAM error)
+{
+    if (ok == 1) return; // the join reply follows
+    int code = static_cast<int>(error);
+    if (!m_joined) {
+        CString text;
+        if (code == eConnect_GatewaySilent) text = LangText(13, L"Server Error Code = -8");
+        else text.Format(L"Server Error Code = %d", code);
+        SetLoginStatus(text);
+        return;
+    }
+    if (m_classOver) return;
+    CString text;
+    if (HasLanguageTable()) text.Format(L"%s(Error : %d)", LangText(14, L"").GetString(), code);
+    else text.Format(L"Connect Server Error : %d, ReConnecting...", code);
+    AddSystemText(text);
+    ::SetTimer(m_hWnd, eTimer_Reconnect, 5000, nullptr);
+}
+
+void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    if (ok == 0) {
+        int status = static_cast<int>(lParam);
+        if (m_joined) {
+            LOG_ERROR(L"Join Room Failed. Code = %d", status);
+            return;
+        }
+        CString text;
+        if (!HasLanguageTable()) text.Format(L"Error : Login Room Failed, code = %d", status);
+        else if (status == -1993) text = LangText(15, L"");
+        else if (status == -1990) text = LangText(16, L"");
+        else text.Format(L"%s(Error : %d)", LangText(17, L"").GetString(), status);
+        if (!FindLoginWindow()) {
+            LOG_ERROR(L"Login Room Failed, but can not find login window to set the error msg. (%s)", text.GetString());
+            return;
+        }
+        SetLoginStatus(text);
+        return;
+    }
+    if (ok != 1) {
+        LOG_ERROR(L"On Join Room Result, wParam = %d", static_cast<int>(ok));
+        return;
+    }
+    const auto* reply = reinterpret_cast<const JoinRoomReply*>(lParam);
+    if (!reply) return;
+
+    uint8_t roomState = reply->RoomState();
+    if (roomState <= 4) session->room.roomState = roomState;
+    session->drawingOrderKey = reply->DrawingIdBase() + 10000;
+    LOG_INFO(L"on join Room Notation ID is : %lu", static_cast<unsigned long>(session->drawingOrderKey));
+    if (session->room.roomState == 2) ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
+    SetSwitchNetworkVisible();
+
+    bool sharedBefore = (m_liveState.flags & 4) != 0;
+    m_liveState = reply->Living();
+    LiveState& l = m_liveState;
+    LOG_INFO(L"User=%s; Login Living State --- wb(live--%d,page--%d,pos--%d); doc(live--%d,page--%d,pos--%d,"
+             L"fileid=%I64u); camera(live--%d,index=%d,pos--%d)",
+             session->userName.GetString(), l.whiteboardState >= 64, l.whiteboardTab, l.whiteboardState & 0x3F,
+             l.docState >= 64, l.docPage, l.docState & 0x3F, l.docId, l.cameraState >= 64, l.cameraIndex,
+             l.cameraState & 0x3F);
+    if (l.whiteboardTab == 0) l.whiteboardTab = 1;
+
+    if (m_joined) {
+        AddSystemText(LangText(37, L"Reconnection server successfully!"));
+        SetChatInputEnabled(true);
+        SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
+        SetEnabled(L"ApplyMicBtn", true);
+        SwitchSourcesOff();
+        session->role = session->startRole;
+    } else {
+        HWND login = FindLoginWindow();
+        if (login) ::PostMessageW(login, WM_CLOSE, 0, 0);
+        else LOG_ERROR(L"Login sucessed, but can not find login window to close it");
+        OnJoinedRoom();
+        CenterWindow();
+        ShowWindow(true);
+        SetupRoleControls();
+        m_joined = true;
+        ::SetTimer(m_hWnd, eTimer_LevelMeters, 200, nullptr);
+        if (CControlUI* option = m_PaintManager.FindControl(L"OptionBtn")) option->SetToolTip(session->screenName);
+    }
+    ApplyRoomFlags(reinterpret_cast<const uint8_t*>(reply->bytes)[21] | (reply->bytes[22] << 8));
+    if (IsTeacherRole(session->role) || (IsStudentRole(session->role) && session->room.roomState == 2)) {
+        LiveState kept = m_liveState;
+        ApplyLiveSources(sharedBefore);
+        m_liveState = kept;
+    }
+    UpdatePenToolVisibility();
+    SendFirstQueries();
+}
+
+void CMainWnd::OnJoinedRoom()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    session->startRole = session->role;
+    if (IDBMgr* db = CSqliteMgr::GetInstance()) {
+        if (db->Init(static_cast<int32_t>(session->userId))) {
+            db->InsertRoomInfo(session->room);
+            OptionSettings options;
+            if (db->GetOptionInfo(options)) session->options = options;
+            if (IsTeacherRole(session->role)) {
+                // Every teacher starts with the black pen of width 3.
+                session->SetPenSettings(0xFF000000, 0, 3, 0);
+            }
+        } else {
+            LOG_ERROR(L"record database of user %lu not opened", static_cast<unsigned long>(session->userId));
+        }
+    }
+    LoadChatFont();
+    FillFontControls();
+
+    if (!m_castmix) {
+        m_castmix.reset(new (std::nothrow) CastmixSession);
+        if (m_castmix) {
+            m_castmix->SetStreamServer(session->GetStreamServer());
+            SIZE video = session->largeVideoSize;
+            bool teacher = IsTeacherRole(session->role);
+            avSession(teacher ? nullptr : m_videoLive, m_castmix.get(), teacher ? m_videoLive : nullptr, video.cx,
+                      video.cy);
+        }
+    }
+
+    SetText(L"ClassNameLabel", session->room.roomName);
+    CString teacher;
+    if (HasLanguageTable()) teacher.Format(L"%s : %s", LangText(48, L"").GetString(), session->room.teacherName.GetString());
+    else teacher.Format(L"Lector : %s", session->room.teacherName.GetString());
+    SetText(L"TeacherName", teacher);
+}
+
+void CMainWnd::SetupRoleControls()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    uint8_t role = session->role;
+    auto* micPart = Find<CTabLayoutUI>(L"Switch_T_S_MicPart");
+    if (micPart && !micPart->GetInterface(L"TabLayout")) micPart = nullptr;
+    if (IsStudentRole(role)) {
+        if (HWND panel = ControlPanelWindow()) ::ShowWindow(panel, SW_HIDE);
+        if (m_controlPanelButton) ::ShowWindow(m_controlPanelButton, SW_HIDE);
+        SetVisible(L"ClassBeginBtn", false);
+        SetVisible(L"ClassOverBtn", false);
+        if (micPart) micPart->SelectItem(1);
+        SetVisible(L"AllowDiscuss", false);
+        SetVisible(L"StuQuestionBtn", true);
+    } else if (IsTeacherRole(role)) {
+        bool running = session->room.roomState == 2;
+        ShowTeacherPanel();
+        SetVisible(L"ClassBeginBtn", !running);
+        SetVisible(L"ClassOverBtn", running);
+        SetVisible(L"RecordCheck", running);
+        if (micPart) micPart->SelectItem(0);
+        SetVisible(L"AllowDiscuss", true);
+        SetVisible(L"StuQuestionBtn", false);
+    } else {
+        return;
+    }
+    bool teacher = IsTeacherRole(role);
+    PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 22, teacher);
+    PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 17, teacher);
+    PostToWindow(m_docLive, WM_USER_UI_NOTICE, 23, teacher);
+}
+
+void CMainWnd::SendFirstQueries()
+{
+    SessionContext* session = SessionContext::Instance();
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!session || !channel) return;
+    // The file list first: documents take longest to arrive.
+    const uint16_t queries[] = {eType_FileList, eType_PaintList, eType_RoomUsers};
+    for (uint16_t type : queries)
+        if (!channel->SendPacket(type, nullptr, 0, session->room.roomId)) LOG_ERROR(L"query %u not sent", type);
+}
+
+void CMainWnd::OnRoomUsers(WPARAM ok, LPARAM lParam)
+{
+    if (ok == 0) {
+        LOG_ERROR(L"Query Room Users Failed, Code = %d", static_cast<int>(lParam));
+        return;
+    }
+    const auto* users = reinterpret_cast<const UserRecordList*>(lParam);
+    if (!users || !m_roster) return;
+    m_roster->SetUsers(*users);
+    UpdateStudentCount();
+    RefreshMicQueue();
+}
+
+void CMainWnd::UpdateStudentCount()
+{
+    int count = m_roster ? m_roster->GetCount() : 0;
+    CString text;
+    if (HasLanguageTable()) text.Format(L"%d %s", count, LangText(3, L"").GetString());
+    else text.Format(L"%d", count);
+    SetText(L"StudentCountLab", text);
+}
+
+void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
+{
+    if (!m_roster || !record) return;
+    CString text;
+    if (kind == eType_UserOnline_Notify) {
+        UserRecord user = FromPresence(*record);
+        UserRecord old;
+        bool changed;
+        if (m_roster->FindUser(user.userId, old)) {
+            changed = m_roster->UpdateUser(user);
+            if (IsSpeakingRole(old.role)) {
+                SetVisible(L"SpeakerArea1", false);
+                if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);
+                SetText(L"BulletinLabel", LangText(61, L""));
+                m_roster->ClearSpeaker(old.userId);
+            }
+        } else {
+            changed = m_roster->AddUser(user);
+        }
+        if (changed) text = NameWithText(user.nickName, 19, L"%s Online");
+    } else if (kind == eType_UserOffline_Notify) {
+        UserRecord old;
+        if (!m_roster->FindUser(record->userId, old)) return;
+        text = NameWithText(old.nickName, 20, L"%s Offline");
+        if (old.role == 131 || IsSpeakingRole(old.role)) SetVisible(L"SpeakerArea1", false);
+        if (IsSpeakingRole(old.role)) {
+            m_roster->ClearSpeaker(old.userId);
+            SetText(L"BulletinLabel", LangText(61, L""));
+            if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);
+        }
+        m_roster->RemoveUser(old);
+    } else {
+        LOG_ERROR(L"WM_USER_PRESENCE, get wrong wparam(%d)", static_cast<int>(kind));
+        return;
+    }
+    RefreshMicQueue();
+    AddSystemText(text);
+    UpdateStudentCount();
+}
+
+void CMainWnd::SetChatInputEnabled(bool enabled)
+{
+    if (m_inputEdit) m_inputEdit->SetEnabled(enabled);
+    SetEnabled(L"SendTextBtn", enabled);
+}
+
+void CMainWnd::OnOffline()
+{
+    if (m_classOver) return;
+    SessionContext* session = SessionContext::Instance();
+    if (m_roster) {
+        m_roster->RemoveAll();
+        UpdateStudentCount();
+    }
+    AddSystemText(LangText(21, L"You are offline, Reconnecting..."));
+    SetChatInputEnabled(false);
+    ::SetTimer(m_hWnd, eTimer_Reconnect, 5000, nullptr);
+    if (session && m_roster && m_roster->GetSpeakerId() == session->userId && IsSpeakingRole(session->role)) {
+        SetVisible(L"SpeakerArea1", false);
+        SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
+        SetEnabled(L"ApplyMicBtn", false);
+        SetText(L"BulletinLabel", LangText(78, L""));
+        if (m_castmix) {
+            m_castmix->ChangeRole(1);
+            if (session->role == 132 || session->role == 133) {
+                m_castmix->SetCameraEnabled(false, nullptr);
+                m_castmix->useCamera = 0;
+            }
+        }
+    }
+}
+
+void CMainWnd::OnReconnectTimer()
+{
+    ::KillTimer(m_hWnd, eTimer_Reconnect);
+    StartConnection();
+}
+
+void CMainWnd::OnRefreshResult(WPARAM ok, LPARAM lParam)
+{
+    if (ok == 0) {
+        Logger::Instance().Write(L"refresh protocol error, type=%d", static_cast<int>(lParam));
+        return;
+    }
+    SessionContext* session = SessionContext::Instance();
+    if (ok != 1 || lParam != 2 || !m_castmix || !session) return;
+    m_castmix->SetStreamServer(session->GetStreamServer());
+    SIZE video = session->largeVideoSize;
+    if (IsTeacherRole(session->role)) {
+        avSession(nullptr, m_castmix.get(), m_videoLive, video.cx, video.cy);
+        if (session->room.roomState != 2 && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 5);
+    } else {
+        avSession(m_videoLive, m_castmix.get(), nullptr, video.cx, video.cy);
+    }
+}
+
+void CMainWnd::OnUpdateNotice(WPARAM wParam, const CString* strings)
+{
+    if (wParam != 0 || !strings) return;
+    SessionContext* session = SessionContext::Instance();
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    CString commandLine;
+    commandLine.Format(L" %s;%s;%s", strings[0].GetString(), self, session ? session->commandLine.GetString() : L"");
+    CString program = GetModuleFolder() + L"Update.exe";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::vector<wchar_t> buffer(commandLine.GetString(), commandLine.GetString() + commandLine.GetLength() + 1);
+    HWND login = FindLoginWindow();
+    if (CreateProcessW(program, buffer.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        CloseHandle(info.hProcess);
+        if (login) ::PostMessageW(login, WM_CLOSE, 0, 0);
+        else LOG_ERROR(L"Update APP, but cannot find login window to close it");
+    } else if (login) {
+        SetLoginStatus(LangText(18, L"Star Update Process Failed!"));
+        return; // the user reads why in the login window
+    } else {
+        LOG_ERROR(L"Star Update Process Failed! But cann't find login window to show error message! App Close.");
+        LOG_ERROR(L"Update APP, but cannot find login window to close it");
+    }
+    ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+}
+
+void CMainWnd::OnRemovedFromRoom(int textId, const wchar_t* english)
+{
+    EnterClassOver();
+    ShowMessageBox(m_hWnd, LangText(textId, english), LangText(31, L"Warning"), 0x70);
+    Close();
+}

@@ -1,0 +1,272 @@
+// The user's actions in the class window as the room receives them, and the window's end.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "protocol/CmdProtocol.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <atomic>
+#include <thread>
+
+using namespace fakeroom;
+
+namespace {
+
+void Notify(MainWndHarness& h, CControlUI* control, const wchar_t* type)
+{
+    ASSERT_NE(control, nullptr);
+    h.main->GetPaintManager()->SendNotify(control, type);
+}
+
+CStudentListElement* RowOf(CStudentList* roster, uint32_t userId)
+{
+    for (int i = 0; i < roster->GetCount(); ++i) {
+        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i));
+        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TEST(MainWndActions, ClassBeginAndEndGoToTheRoom)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_TRUE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_TRUE(h.Find(L"RecordCheck")->IsVisible());
+    EXPECT_TRUE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_LivingState, 1));
+    std::vector<Packet> states = h.room.reg.Messages(eType_ClassState);
+    ASSERT_EQ(states.size(), 1u);
+    RoomInfoRecord room = SessionContext::Instance()->room;
+    EXPECT_EQ(room.roomState, 2u);
+    EXPECT_EQ(states[0].payload, BuildClassStatePayload(kRoomId, room));
+    EXPECT_EQ(states[0].payload[10], 2);
+    Packet living = h.room.reg.Messages(eType_LivingState)[0];
+    LiveState expected = h.main->GetLiveState();
+    ASSERT_EQ(living.payload.size(), sizeof(LiveState));
+    EXPECT_EQ(memcmp(living.payload.data(), &expected, sizeof expected), 0);
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassClock() >= 1; }, 3000));
+
+    Notify(h, h.Find(L"ClassOverBtn"), L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 2));
+    EXPECT_EQ(h.room.reg.Messages(eType_ClassState)[1].payload[10], 4);
+    EXPECT_TRUE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+}
+
+TEST(MainWndActions, KickAndDiscussionCommandsCarryTheirTargets)
+{
+    MainWndHarness h;
+    h.room.reg.SetJoinReply(1, JoinReply(1, 0x0001));
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_EQ(SessionContext::Instance()->room.roomFlags, 1u);
+    size_t statesBefore = h.room.reg.Messages(eType_ClassState).size();
+    EXPECT_EQ(statesBefore, 0u); // flags from the room are not echoed back
+
+    CStudentListElement* ben = RowOf(h.main->GetRoster(), 21);
+    ASSERT_NE(ben, nullptr);
+    Notify(h, ben, L"ThrowOut");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_KickOff, 1));
+    Packet kick = h.room.reg.Messages(eType_KickOff)[0];
+    EXPECT_EQ(kick.payload, BuildKickPayload(kRoomId));
+    EXPECT_EQ(kick.header.destination, 21u);
+
+    auto* discuss = static_cast<COptionUI*>(h.Find(L"AllowDiscuss"));
+    ASSERT_NE(discuss, nullptr);
+    discuss->Selected(true);
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 1));
+    Packet flags = h.room.reg.Messages(eType_ClassState)[0];
+    ASSERT_EQ(flags.payload.size(), 23u);
+    EXPECT_EQ(flags.payload[21], 3);
+    EXPECT_EQ(flags.payload[22], 0);
+}
+
+TEST(MainWndActions, SidePartsToggleAndABlockedCloseKeepsTheWindow)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    Notify(h, h.Find(L"LeftCtrlBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"LeftPart")->IsVisible());
+    Notify(h, h.Find(L"LeftCtrlBtn"), L"click");
+    EXPECT_TRUE(h.Find(L"LeftPart")->IsVisible());
+    Notify(h, h.Find(L"RightCtrlBtn"), L"click");
+    EXPECT_FALSE(h.Find(L"RightPart")->IsVisible());
+
+    SendMessageW(h.window, WM_USER_CLOSE_CONFIRM, 0, 1);
+    std::atomic<bool> stop{false};
+    std::atomic<int> boxes{0};
+    std::thread answerer([&] {
+        while (!stop) {
+            if (HWND box = FindWindowW(L"__LVMessageBox__", nullptr)) {
+                ++boxes;
+                Sleep(200);
+                PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+            }
+            Sleep(50);
+        }
+    });
+    Notify(h, h.Find(L"closebtn"), L"click");
+    stop = true;
+    answerer.join();
+    EXPECT_GE(boxes.load(), 1);
+    EXPECT_TRUE(IsWindow(h.window));
+}
+
+TEST(MainWndActions, TheWindowsEndStopsTheConnectionAndEndsTheSession)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND window = h.window;
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
+    h.window = nullptr;
+    h.main = nullptr;
+    EXPECT_EQ(SessionContext::Existing(), nullptr);
+    EXPECT_FALSE(CProtocolMgr::Instance()->Channel()->IsConnected());
+    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
+}
+
+namespace {
+
+RECT ScreenRect(HWND window, RECT rc)
+{
+    POINT a{rc.left, rc.top}, b{rc.right, rc.bottom};
+    ClientToScreen(window, &a);
+    ClientToScreen(window, &b);
+    return {a.x, a.y, b.x, b.y};
+}
+
+} // namespace
+
+TEST(MainWndLayout, TeachersPanelAndButtonSitOnTheLiveAreaAndToggle)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND panel = h.main->ControlPanelWindow();
+    HWND button = h.main->ControlPanelButton();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(IsWindowVisible(panel));
+    EXPECT_TRUE(IsWindowVisible(button));
+    EXPECT_EQ(GetWindow(panel, GW_OWNER), h.window);
+
+    CControlUI* live = h.Find(L"LiveArea");
+    ASSERT_NE(live, nullptr);
+    PumpUntil([&] { return live->GetPos().right > live->GetPos().left; }, 2000);
+    Notify(h, live, L"poschange");
+    RECT area = ScreenRect(h.window, live->GetPos());
+    RECT p{}, b{};
+    GetWindowRect(panel, &p);
+    GetWindowRect(button, &b);
+    EXPECT_EQ(p.left, area.left + 1);
+    EXPECT_EQ(p.top, area.bottom - 120);
+    EXPECT_EQ(p.right, area.right - 1);
+    EXPECT_EQ(p.bottom, area.bottom - 1);
+    EXPECT_EQ(b.bottom, area.bottom - 120);
+    EXPECT_EQ(b.left, area.left + (area.right - area.left - (b.right - b.left)) / 2);
+
+    // The button's notice hides the panel; the button drops to one pixel above the area's bottom.
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
+    EXPECT_FALSE(IsWindowVisible(panel));
+    GetWindowRect(button, &b);
+    EXPECT_EQ(b.bottom, area.bottom - 1);
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
+    EXPECT_TRUE(IsWindowVisible(panel));
+    GetWindowRect(button, &b);
+    EXPECT_EQ(b.bottom, area.bottom - 120);
+}
+
+TEST(MainWndLayout, StudentsHaveNoPanelAndTheShareBarGoesWithTheWindow)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_NE(h.main->ControlPanelWindow(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelWindow()));
+    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelButton()));
+    HWND share = h.main->ShareScreenWindow();
+    ASSERT_NE(share, nullptr);
+    EXPECT_EQ(GetWindow(share, GW_OWNER), nullptr);
+    EXPECT_NE(h.main->VideoLiveWindow(), nullptr);
+    EXPECT_EQ(GetParent(h.main->VideoLiveWindow()), h.window);
+    h.Close();
+    EXPECT_FALSE(IsWindow(share));
+}
+
+namespace {
+
+WndMsgPayload* Action(int32_t kind, uint16_t page = 0)
+{
+    auto* action = new WndMsgPayload;
+    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
+    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, page);
+    return action;
+}
+
+} // namespace
+
+TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    // Before the class: placed, but the room hears nothing.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
+
+    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 1; }, 5000));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera); // the board keeps the main screen
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera)[0].payload, (Bytes{0, 0x42}));
+
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard, 3)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveWhiteboard).size() == 1; }, 5000));
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveWhiteboard)[0].payload, (Bytes{3, 0, 0x41}));
+
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 0, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 2; }, 5000));
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera)[1].payload, (Bytes{0, 0x02}));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_None);
+    EXPECT_FALSE(h.Find(L"ViceScreenArea")->IsVisible());
+    // Off again: in neither screen, nothing happens.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 0, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera).size(), 2u);
+}
+
+TEST(MainWndActions, MicrophoneApplicationsAndAnswersGoToTheRoom)
+{
+    MainWndHarness h(4);
+    h.room.reg.SetJoinReply(1, JoinReply(1, 0x0003));
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* apply = h.Find(L"ApplyMicBtn");
+    ASSERT_NE(apply, nullptr);
+    EXPECT_EQ(apply->GetText(), L"Apply MIc");
+    Notify(h, apply, L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 1));
+    Packet applied = h.room.reg.Messages(eType_SpeakState)[0];
+    EXPECT_EQ(applied.payload, BuildSpeakPayload(kRoomId, eRole_MicApplied));
+    EXPECT_EQ(applied.header.destination, kOwnId);
+    EXPECT_EQ(apply->GetText(), L"Cancel");
+    Notify(h, apply, L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 2));
+    EXPECT_EQ(h.room.reg.Messages(eType_SpeakState)[1].payload, BuildSpeakPayload(kRoomId, eRole_Student));
+    EXPECT_EQ(apply->GetText(), L"Apply MIc");
+
+    // The queue window's answers: 1 accepts, 2 sends back, anything else is not handled.
+    SendMessageW(h.window, WM_USER_MIC_REQUEST, 1, 21);
+    SendMessageW(h.window, WM_USER_MIC_REQUEST, 2, 22);
+    SendMessageW(h.window, WM_USER_MIC_REQUEST, 3, 23);
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 4));
+    PumpUntil([] { return false; }, 200);
+    std::vector<Packet> sent = h.room.reg.Messages(eType_SpeakState);
+    ASSERT_EQ(sent.size(), 4u);
+    EXPECT_EQ(sent[2].header.destination, 21u);
+    EXPECT_EQ(sent[2].payload, BuildSpeakPayload(kRoomId, eRole_MicConnecting));
+    EXPECT_EQ(sent[3].header.destination, 22u);
+    EXPECT_EQ(sent[3].payload, BuildSpeakPayload(kRoomId, eRole_Student));
+}

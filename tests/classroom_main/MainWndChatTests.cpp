@@ -1,0 +1,179 @@
+// Chat through the window: the own text goes out as command 808 with the chat font and shows at
+// once; messages of the room appear in the output and reach the record database; the limits hold.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "database/SqliteMgr.h"
+#include "protocol/CmdProtocol.h"
+
+using namespace fakeroom;
+
+namespace {
+
+void Click(MainWndHarness& h, const wchar_t* name)
+{
+    h.main->GetPaintManager()->SendNotify(h.Find(name), L"click");
+}
+
+size_t ChatMessagesAtServer(MainWndHarness& h)
+{
+    return h.room.reg.Messages(eType_ChatMsg).size();
+}
+
+} // namespace
+
+TEST(MainWndChat, SentTextReachesTheRoomAsItsBytesAndShowsAtOnce)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    h.Input()->SetText(L"  Good morning, class  ");
+    Click(h, L"SendTextBtn");
+    EXPECT_GE(h.OutputText().Find(L"Good morning, class"), 0);
+    EXPECT_GE(h.OutputText().Find(L"Ms Ann"), 0);
+    EXPECT_EQ(h.Input()->GetText(), L"");
+    EXPECT_EQ(h.main->GetChatCount(), 1);
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 1));
+    Packet sent = h.room.reg.Messages(eType_ChatMsg)[0];
+    std::vector<uint8_t> expected = BuildChatPayload(h.main->GetChatFont(), L"Good morning, class");
+    EXPECT_EQ(sent.payload, expected);
+    EXPECT_EQ(sent.header.destination, kRoomId);
+    EXPECT_EQ(sent.header.sender, kOwnId);
+
+    // Return in the input sends as the button does.
+    h.Input()->SetText(L"second");
+    h.main->GetPaintManager()->SendNotify(h.Input(), L"return");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 2));
+}
+
+TEST(MainWndChat, EmptyAndOverlongTextsAreRefusedWithASystemLine)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    h.Input()->SetText(L"   \r\n  ");
+    Click(h, L"SendTextBtn");
+    EXPECT_GE(h.OutputText().Find(L"Cann't send empty message, please re-input"), 0);
+
+    h.Input()->SetText(CString(L'x', kChatTextLimit + 1));
+    Click(h, L"SendTextBtn");
+    EXPECT_GE(h.OutputText().Find(L"The message is too long to send"), 0);
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(ChatMessagesAtServer(h), 0u);
+
+    // Exactly the limit goes out, in more than one fragment.
+    h.Input()->SetText(CString(L'y', kChatTextLimit));
+    Click(h, L"SendTextBtn");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 1));
+    EXPECT_EQ(h.room.reg.Messages(eType_ChatMsg)[0].payload, BuildChatPayload(h.main->GetChatFont(), CString(L'y', kChatTextLimit)));
+}
+
+TEST(MainWndChat, ReceivedMessagesShowAndAreStored)
+{
+    IDBMgr* db = CSqliteMgr::GetInstance();
+    int32_t before = 0;
+    {
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        before = db->GetMsgCount(kRoomId);
+        ChatFont font;
+        font.bold = 1;
+        font.size = 14;
+        ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"Is the test on Friday?"), 21));
+        ASSERT_TRUE(h.WaitForOutput(L"Is the test on Friday?"));
+        EXPECT_GE(h.OutputText().Find(L"Ben"), 0);
+        // 807 is a notice of another kind: not shown.
+        ASSERT_TRUE(h.Push(eType_ChatMsgAlt, BuildChatPayload(font, L"hidden kind"), 21));
+        // From someone not in the roster, a teacher sees the id as the name.
+        ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"from the corridor"), 4444));
+        ASSERT_TRUE(h.WaitForOutput(L"from the corridor"));
+        EXPECT_GE(h.OutputText().Find(L"4444"), 0);
+        EXPECT_LT(h.OutputText().Find(L"hidden kind"), 0);
+        EXPECT_EQ(h.main->GetChatCount(), 2);
+        ASSERT_NE(h.main->GetChatRecordsTask(), nullptr);
+    }
+    // The window's end stops the writer, which writes what it still holds.
+    EXPECT_EQ(db->GetMsgCount(kRoomId), before + 2);
+}
+
+TEST(MainWndChat, StudentDropsMessagesOfUnknownSenders)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ChatFont font;
+    ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"ghost text"), 4444));
+    ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"teacher text"), kOwnId));
+    ASSERT_TRUE(h.WaitForOutput(L"teacher text"));
+    EXPECT_LT(h.OutputText().Find(L"ghost text"), 0);
+}
+
+TEST(MainWndChat, TheThreeHundredthLineClearsTheOutputBeforeTheMessage)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    while (h.main->GetChatCount() + h.main->GetSystemLineCount() < kChatOutputLimit) h.main->AddSystemText(L"filler line");
+    EXPECT_GE(h.OutputText().Find(L"filler line"), 0);
+    ChatFont font;
+    ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"after the clear"), 21));
+    ASSERT_TRUE(h.WaitForOutput(L"after the clear"));
+    EXPECT_LT(h.OutputText().Find(L"filler line"), 0);
+    EXPECT_EQ(h.main->GetChatCount(), 0);
+    EXPECT_EQ(h.main->GetSystemLineCount(), 0);
+}
+
+TEST(MainWndChat, TextChecks)
+{
+    struct Case {
+        const wchar_t* in;
+        int result;
+        const wchar_t* out;
+    } cases[] = {{L"", 1, L""}, {L" \t\r\n", 1, L""}, {L"  hi  ", 0, L"hi"}, {L"a b", 0, L"a b"}};
+    for (const Case& c : cases) {
+        CString text(c.in);
+        EXPECT_EQ(CheckChatText(text), c.result) << c.in;
+        EXPECT_EQ(text, c.out);
+    }
+    CString limit(L'z', kChatTextLimit), over(L'z', kChatTextLimit + 1);
+    EXPECT_EQ(CheckChatText(limit), 0);
+    EXPECT_EQ(CheckChatText(over), 2);
+    EXPECT_EQ(ChatClockText(L"2026-12-09 07:05:03"), L"07:05:03");
+    EXPECT_EQ(ChatClockText(L"2026-1-9 7:5:3"), L"07:05:03");
+    EXPECT_EQ(ChatClockText(L"garbage"), L"");
+    EXPECT_EQ(ClassClockText(3725), L"01:02:05");
+}
+
+TEST(MainWndChat, FontBarFollowsTheStoredFontAndChangesWhatIsSent)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    auto* size = static_cast<CComboUI*>(h.Find(L"FontSize"));
+    auto* colour = static_cast<CComboUI*>(h.Find(L"FontColor"));
+    auto* type = static_cast<CComboUI*>(h.Find(L"FontType"));
+    ASSERT_NE(size, nullptr);
+    ASSERT_NE(colour, nullptr);
+    ASSERT_NE(type, nullptr);
+    const ChatFont& font = h.main->GetChatFont();
+    EXPECT_EQ(size->GetCurSel(), font.size - 9);
+    EXPECT_GT(type->GetCount(), 0);
+    // Every face once, compared ignoring case.
+    std::vector<CString> faces = ScreenFontFaces();
+    for (size_t i = 0; i < faces.size(); ++i)
+        for (size_t j = i + 1; j < faces.size(); ++j) EXPECT_NE(faces[i].CompareNoCase(faces[j]), 0);
+    EXPECT_EQ(static_cast<size_t>(type->GetCount()), faces.size());
+
+    EXPECT_FALSE(h.Find(L"FontSetArea")->IsVisible());
+    static_cast<COptionUI*>(h.Find(L"FontCheck"))->Selected(true);
+    EXPECT_TRUE(h.Find(L"FontSetArea")->IsVisible());
+    auto* bold = static_cast<COptionUI*>(h.Find(L"BoldCheck"));
+    bold->Selected(true);
+    EXPECT_EQ(font.bold, 1);
+    colour->SelectItem(2);
+    EXPECT_EQ(font.colour, 0xFF33BB44u);
+    size->SelectItem(5);
+    EXPECT_EQ(font.size, 14);
+    h.Input()->SetText(L"styled");
+    h.main->GetPaintManager()->SendNotify(h.Find(L"SendTextBtn"), L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 1));
+    Packet sent = h.room.reg.Messages(eType_ChatMsg)[0];
+    ChatFont expected = font;
+    EXPECT_EQ(sent.payload, BuildChatPayload(expected, L"styled"));
+    EXPECT_EQ(sent.payload[0], 1);  // bold
+    EXPECT_EQ(sent.payload[3], 14); // size
+}

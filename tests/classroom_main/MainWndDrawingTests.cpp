@@ -1,0 +1,80 @@
+// Drawings through the class window: the pen and stroke bytes the room receives, and received drawings
+// kept in the drawing store.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "classroom/PaintChangeRecord.h"
+#include "classroom/RemotePaintStore.h"
+#include "controls/PaintObjects.h"
+#include "core/WindowMessages.h"
+#include "protocol/CmdProtocol.h"
+
+using namespace fakeroom;
+
+TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    auto* pen = new PaintPen;
+    pen->colour = 0xFF123456; // not in the table: index 0
+    pen->width = 5;
+    pen->style = 1;
+    pen->orderKey = 10007;
+    PostMessageW(h.window, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(pen));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
+    Packet sentPen = h.room.reg.Messages(eType_PaintObject)[0];
+    EXPECT_EQ(sentPen.payload, BuildPenPayload(kOwnId, PenBody{0, 5, 1, 10007}));
+    ASSERT_EQ(sentPen.payload.size(), 31u);
+    EXPECT_EQ(sentPen.payload[5], 0);
+
+    auto* change = new PaintChangeRecord;
+    change->sourceKind = ePaintChange_Whiteboard;
+    change->objectKind = 1;
+    change->page = 2;
+    change->surfaceWidth = 200;
+    change->surfaceHeight = 100;
+    change->stroke.tool = 1;
+    change->stroke.orderKey = 10008;
+    change->stroke.points = {{0.5f, 0.25f}, {0.999f, 0.999f}, {0.0f, 1.0f}};
+    PostMessageW(h.window, WM_USER_PAINTOBJ_CHANGED, 0, reinterpret_cast<LPARAM>(change));
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 2; }, 5000));
+    Packet stroke = h.room.reg.Messages(eType_PaintObject)[1];
+    StrokeHead head{};
+    head.page = 2;
+    head.orderKey = 10008;
+    head.tool = 1;
+    head.surfaceWidth = 200;
+    head.surfaceHeight = 100;
+    std::vector<std::vector<uint8_t>> expected =
+        BuildDrawPointsPayloads(0x12, kOwnId, head, {{100, 25}, {199, 99}, {0, 100}});
+    ASSERT_EQ(expected.size(), 1u);
+    EXPECT_EQ(stroke.payload, expected[0]);
+    EXPECT_EQ(stroke.payload[0], 0x12);
+}
+
+TEST(MainWndDrawing, ReceivedStrokesAndHistoryFillTheStore)
+{
+    MainWndHarness h;
+    // The history holds one whiteboard stroke of Ben on tab 1.
+    StrokeHead head{};
+    head.page = 1;
+    head.orderKey = 5;
+    head.surfaceWidth = 100;
+    head.surfaceHeight = 100;
+    std::vector<uint8_t> stroke = BuildDrawPointsPayloads(0x12, 21, head, {{1, 1}, {50, 50}})[0];
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 0; }, 2000));
+    ASSERT_TRUE(h.Push(eType_PaintObject, stroke, 21));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
+    std::vector<PaintObject*> objects;
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects));
+    ASSERT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0]->ownerKey, 21);
+    FreePaintObjects(objects);
+    // Our own stroke echoed back is stored too.
+    head.orderKey = 6;
+    ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawPointsPayloads(0x12, kOwnId, head, {{2, 2}})[0], kOwnId));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 2; }, 3000));
+    // Clearing the page from the room empties it.
+    ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawElementPayload(0x32, 21, 1, 0, 0), 21));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 0; }, 3000));
+}

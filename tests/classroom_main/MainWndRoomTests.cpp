@@ -1,0 +1,124 @@
+// Start-up to the joined room against the fake room: the login window goes, the labels and the roster
+// fill, the first queries reach the server in order; presence notices and failures as the user sees them.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "core/WindowMessages.h"
+#include "dialogs/LoginWnd.h"
+#include "protocol/ProtocolMgr.h"
+#include "core/Folders.h"
+#include "tests/support/TestFolders.h"
+
+using namespace fakeroom;
+
+TEST(MainWndRoom, JoinShowsTheRoomTheRosterAndSendsTheFirstQueriesInOrder)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.Start());
+    // The login window is up and the main window hidden until the join.
+    EXPECT_NE(CMainWnd::FindLoginWindow(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(h.window));
+    EXPECT_EQ(h.Text(L"ClassNameLabel"), L"");
+    ASSERT_TRUE(PumpUntil([&] { return h.main->IsJoined() && h.main->GetRoster()->GetCount() == 2; }, 15000));
+    EXPECT_TRUE(IsWindowVisible(h.window));
+    ASSERT_TRUE(PumpUntil([] { return CMainWnd::FindLoginWindow() == nullptr; }, 3000));
+
+    EXPECT_EQ(h.Text(L"ClassNameLabel"), L"Physics 7B");
+    EXPECT_EQ(h.Text(L"TeacherName"), L"Lector : Dr Grey");
+    EXPECT_EQ(h.Text(L"StudentCountLab"), L"2 students");
+    UserRecord ben;
+    ASSERT_TRUE(h.main->GetRoster()->FindUser(21, ben));
+    EXPECT_EQ(ben.nickName, L"Ben");
+    // A teacher sees the class-begin button, not the end button; the network switch waits for the class.
+    EXPECT_TRUE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
+
+    // After the join: 826, 819 and 804, empty, to the room.
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_RoomUsers, 1));
+    std::vector<uint16_t> order;
+    for (const Packet& p : h.room.reg.Messages())
+        if (p.header.type == eType_FileList || p.header.type == eType_PaintList || p.header.type == eType_RoomUsers) {
+            order.push_back(p.header.type);
+            EXPECT_TRUE(p.payload.empty());
+            EXPECT_EQ(p.header.destination, kRoomId);
+            EXPECT_EQ(p.header.sender, kOwnId);
+        }
+    EXPECT_EQ(order, (std::vector<uint16_t>{eType_FileList, eType_PaintList, eType_RoomUsers}));
+    ASSERT_EQ(h.room.reg.Messages(eType_JoinRoom).size(), 1u);
+}
+
+TEST(MainWndRoom, StudentSeesNoTeacherButtons)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"AllowDiscuss")->IsVisible());
+    auto* tab = static_cast<CTabLayoutUI*>(h.Find(L"Switch_T_S_MicPart"));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->GetCurSel(), 1);
+}
+
+TEST(MainWndRoom, PresenceAddsUpdatesAndRemovesRowsWithSystemLines)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CStudentList* roster = h.main->GetRoster();
+
+    ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(30, 1, 2, "Dora", "dora")));
+    ASSERT_TRUE(h.WaitForOutput(L"Dora Online"));
+    EXPECT_EQ(roster->GetCount(), 3);
+    EXPECT_EQ(h.Text(L"StudentCountLab"), L"3 students");
+
+    // Already listed: the row is updated and the online text still shows.
+    ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(30, 1, 2, "Dora B", "dora")));
+    ASSERT_TRUE(h.WaitForOutput(L"Dora B Online"));
+    EXPECT_EQ(roster->GetCount(), 3);
+    UserRecord dora;
+    ASSERT_TRUE(roster->FindUser(30, dora));
+    EXPECT_EQ(dora.nickName, L"Dora B");
+
+    // An offline notice for an unknown user changes nothing and shows nothing.
+    int lines = h.main->GetSystemLineCount();
+    ASSERT_TRUE(h.Push(eType_UserOffline_Notify, Bytes(), 999));
+    ASSERT_TRUE(h.Push(eType_UserOffline_Notify, Bytes(), 21));
+    ASSERT_TRUE(h.WaitForOutput(L"Ben Offline"));
+    EXPECT_EQ(h.main->GetSystemLineCount(), lines + 1);
+    EXPECT_EQ(roster->GetCount(), 2);
+    EXPECT_FALSE(roster->FindUser(21, dora));
+}
+
+TEST(MainWndRoom, RefusedJoinShowsTheReasonInTheLoginWindowAndKeepsTheMainWindowHidden)
+{
+    MainWndHarness h;
+    h.room.reg.SetJoinReply(static_cast<uint16_t>(-1990), Bytes());
+    ASSERT_TRUE(h.Start());
+    ASSERT_NE(CMainWnd::FindLoginWindow(), nullptr);
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus() == L"The class room is closed."; }, 10000)) << LoginStatus().GetString();
+    EXPECT_FALSE(h.main->IsJoined());
+    EXPECT_FALSE(IsWindowVisible(h.window));
+    EXPECT_TRUE(h.room.reg.Messages(eType_RoomUsers).empty());
+    // Another refusal code gives the general text with the code.
+    h.room.reg.SetJoinReply(static_cast<uint16_t>(-7), Bytes());
+    PostMessageW(h.window, WM_USER_JOIN_ROOM_RESULT, 0, -7);
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus().Find(L"(Error : -7)") >= 0; }, 3000)) << LoginStatus().GetString();
+    EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
+}
+
+TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    h.room.reg.Drop();
+    ASSERT_TRUE(h.WaitForOutput(L"You are offline, Reconnecting...", 5000)) << ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt").substr(0, 100000);
+    EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
+    EXPECT_FALSE(h.Input()->IsEnabled());
+    EXPECT_FALSE(h.Find(L"SendTextBtn")->IsEnabled());
+    // Five seconds later the road runs again and the second join re-enables the chat.
+    ASSERT_TRUE(h.room.reg.WaitForClient(1000) || true);
+    ASSERT_TRUE(h.WaitForOutput(L"Reconnection server successfully!", 15000));
+    EXPECT_TRUE(h.Input()->IsEnabled());
+    EXPECT_TRUE(h.Find(L"SendTextBtn")->IsEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetRoster()->GetCount() == 2; }, 5000));
+    EXPECT_EQ(h.room.reg.Messages(eType_JoinRoom).size(), 2u);
+}

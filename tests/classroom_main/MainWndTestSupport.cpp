@@ -1,0 +1,196 @@
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "core/Folders.h"
+#include "core/WindowMessages.h"
+#include "protocol/ProtocolMgr.h"
+
+using namespace fakeroom;
+
+namespace {
+
+void AppendWire(Bytes& out, const std::string& text)
+{
+    out.push_back(static_cast<uint8_t>(text.size()));
+    out.push_back(static_cast<uint8_t>(text.size() >> 8));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void AppendU32(Bytes& out, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void UseProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (slash) slash[1] = 0;
+    SetModuleFolderOverride(path);
+    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
+    CPaintManagerUI::SetResourcePath(path);
+}
+
+} // namespace
+
+Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName)
+{
+    Bytes out;
+    AppendU32(out, id);
+    out.insert(out.end(), {1, 0, role, sex, 0});
+    AppendWire(out, screenName);
+    AppendWire(out, userName);
+    return out;
+}
+
+Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName)
+{
+    Bytes out(32, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
+    for (int i = 0; i < 4; ++i) out[23 + i] = static_cast<uint8_t>(id >> (8 * i));
+    out[27] = 1;
+    out[29] = role;
+    out[30] = sex;
+    AppendWire(out, screenName);
+    AppendWire(out, userName);
+    return out;
+}
+
+std::string Base64Text(const std::string& bytes)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
+    }
+    if (i < bytes.size()) {
+        uint32_t v = uint8_t(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+Bytes JoinReply(uint8_t roomState, uint16_t flags)
+{
+    Bytes join(44, 0);
+    join[10] = roomState;
+    join[21] = static_cast<uint8_t>(flags);
+    join[22] = static_cast<uint8_t>(flags >> 8);
+    return join;
+}
+
+MainWndHarness::MainWndHarness(int role, uint8_t roomState) : roleType(role)
+{
+    UseProgramFolder();
+    room.gateway.SetServerList(room.DefaultList());
+    room.reg.SetJoinReply(1, JoinReply(roomState));
+    Bytes list = UserEntry(kOwnId, role == 2 ? 3 : 1, 2, "Ms Ann", "ann");
+    Bytes ben = UserEntry(21, 1, 1, "Ben", "ben");
+    list.insert(list.end(), ben.begin(), ben.end());
+    users = list;
+    room.reg.SetReply(eType_RoomUsers, 1, users);
+    room.reg.SetReply(eType_PaintList, 1, Bytes());
+    room.reg.SetReply(eType_FileList, 1, Bytes());
+}
+
+MainWndHarness::~MainWndHarness()
+{
+    Close();
+    CProtocolMgr::Instance()->RequestStop();
+}
+
+bool MainWndHarness::Start()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return false;
+    char link[512];
+    snprintf(link, sizeof link,
+             "roomid=%u&roomname=Physics 7B&userid=%u&username=ann&screenname=Ms Ann&roletype=%d&serverip=127.0.0.1"
+             "&serverport=%u&teacher=Dr Grey",
+             kRoomId, kOwnId, roleType, room.gateway.Port());
+    session->commandLine = CString(L"Lumenvalep://") + CString(Base64Text(link).c_str());
+    main = new CMainWnd;
+    if (!main->Create(nullptr, L"LumenvaleV2", 0x10CF0000, 0x00060000, 0, 0, 0, 0)) {
+        delete main;
+        main = nullptr;
+        return false;
+    }
+    window = main->GetHWND();
+    session->mainWindow = window;
+    main->StartLogin();
+    return true;
+}
+
+bool MainWndHarness::StartAndJoin(DWORD timeoutMs)
+{
+    if (!Start()) return false;
+    bool joined = PumpUntil([this] { return main->IsJoined() && IsWindowVisible(window) && main->GetRoster() &&
+                                            main->GetRoster()->GetCount() > 0; },
+                            timeoutMs);
+    // Away from the top-left corner, where other test programs read their windows' pixels back.
+    if (joined) SetWindowPos(window, nullptr, 540, 290, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return joined;
+}
+
+void MainWndHarness::Close()
+{
+    if (!window || !IsWindow(window)) return;
+    DestroyWindow(window);
+    window = nullptr;
+    main = nullptr;
+    // The window's end posts the quit message; it must not end a later test's loop.
+    MSG msg;
+    PumpUntil([] { return false; }, 100);
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+CControlUI* MainWndHarness::Find(const wchar_t* name) const
+{
+    return main ? main->GetPaintManager()->FindControl(name) : nullptr;
+}
+
+CString MainWndHarness::Text(const wchar_t* name) const
+{
+    CControlUI* control = Find(name);
+    return control ? CString(control->GetText()) : CString(L"<missing>");
+}
+
+CRichEditUI* MainWndHarness::Input() const
+{
+    return static_cast<CRichEditUI*>(Find(L"InputEdit"));
+}
+
+CString MainWndHarness::OutputText() const
+{
+    auto* out = static_cast<CRichEditUI*>(Find(L"OutputEdit"));
+    return out ? CString(out->GetText()) : CString();
+}
+
+bool MainWndHarness::WaitForOutput(const wchar_t* part, DWORD timeoutMs) const
+{
+    return PumpUntil([this, part] { return OutputText().Find(part) >= 0; }, timeoutMs);
+}
+
+bool MainWndHarness::Push(uint16_t type, const Bytes& payload, uint32_t sender, uint32_t destination)
+{
+    HeaderFields fields;
+    fields.sender = sender;
+    fields.destination = destination;
+    return room.reg.Push(type, payload, fields);
+}
+
+CString LoginStatus()
+{
+    HWND login = CMainWnd::FindLoginWindow();
+    if (!login) return L"<no login window>";
+    auto* window = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(login, GWLP_USERDATA)));
+    CControlUI* text = window ? window->GetPaintManager()->FindControl(L"Information") : nullptr;
+    return text ? CString(text->GetText()) : CString(L"<no status>");
+}

@@ -1,0 +1,57 @@
+// The whole class window in the test process against a fake room on loopback: the launch link points
+// at the room's gateway, the window goes through login and join as the client does.
+#pragma once
+#include "classroom/MainWnd.h"
+#include "controls/StudentList.h"
+#include "core/SessionContext.h"
+#include "platform/ui/UIRichEdit.h"
+#include "tests/fakes/room/FakeRoom.h"
+#include "tests/support/MessageSink.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+const uint32_t kRoomId = 5;
+const uint32_t kOwnId = 7;
+
+// One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
+fakeroom::Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
+                          const std::string& userName);
+// The online notice (805) of one user.
+fakeroom::Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
+                             const std::string& userName);
+std::string Base64Text(const std::string& bytes);
+
+class MainWndHarness {
+public:
+    // role type of the launch link: 2 teacher, 4 student.
+    explicit MainWndHarness(int roleType = 2, uint8_t roomState = 1);
+    ~MainWndHarness();
+    MainWndHarness(const MainWndHarness&) = delete;
+    MainWndHarness& operator=(const MainWndHarness&) = delete;
+
+    // Creates the window and runs start-up's login step; true when the join completed and the window shows.
+    bool StartAndJoin(DWORD timeoutMs = 15000);
+    bool Start();
+    // Closes the window as the user would and waits for its end.
+    void Close();
+
+    CControlUI* Find(const wchar_t* name) const;
+    CString Text(const wchar_t* name) const;
+    CString OutputText() const;
+    CRichEditUI* Input() const;
+    bool WaitForOutput(const wchar_t* part, DWORD timeoutMs = 5000) const;
+    bool Push(uint16_t type, const fakeroom::Bytes& payload, uint32_t sender = 0, uint32_t destination = kRoomId);
+
+    fakeroom::FakeRoom room;
+    fakeroom::Bytes users;
+    CMainWnd* main = nullptr;
+    HWND window = nullptr;
+    int roleType;
+};
+
+// The login window's status line, read from its skin.
+CString LoginStatus();
+
+// The room's join reply: 44 bytes with the room state at 10 and the room flags at 21.
+fakeroom::Bytes JoinReply(uint8_t roomState, uint16_t flags = 0xFFFF);
