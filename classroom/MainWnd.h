@@ -214,6 +214,8 @@ private:
     void OnLiveCamera(const LiveCameraRecord* record);
     void OnSwapScreens();
     void OnLivingState(const LiveState* state);
+    void OnLiveScreenShare(bool on);
+    void SwitchScreenShareOff();
     void OnPanelAction(bool on, const WndMsgPayload* action);
     int BoardScreenForSwitchOn() const;
     // Tells the room (once the class has begun) what this window now has live.

@@ -292,3 +292,21 @@ TEST(MainWndLive, StudentBeforeTheClassShowsNothingLive)
     EXPECT_EQ(h.main->GetMainContent(), eScreen_None);
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1); // tab 0 reads as 1
 }
+
+TEST(MainWndLive, AStudentSeesTheSharedScreenInTheMainScreenAndTheBoardAfterIt)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{1, 0, 0x41}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
+    auto* main = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->VideoLiveWindow());
+    EXPECT_EQ(h.main->GetLiveState().flags & 4, 4);
+    // The whiteboard is still live in the room's state: it comes back when the share ends.
+    ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{0}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
+    EXPECT_EQ(h.main->GetLiveState().flags & 4, 0);
+}
