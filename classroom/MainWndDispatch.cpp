@@ -119,7 +119,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_QUESTION:
     case WM_USER_WORD_ARRAY: break; // only freed
     case WM_USER_LIVING_STATE: OnLivingState(record.As<LiveState>()); break;
-    case WM_USER_VIDEO_SPEAK: break;
+    case WM_USER_VIDEO_SPEAK: OnVideoSpeak(record.As<VideoSpeakRecord>()); break;
     default: bHandled = FALSE; break; // the login, chat pane, queue and document windows' numbers
     }
     return 0;
