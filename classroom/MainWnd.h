@@ -91,6 +91,7 @@ public:
     HWND ShareScreenWindow() const { return m_shareScreen; }
     HWND VideoLiveWindow() const { return m_videoLive; }
     HWND WhiteboardWindow() const { return m_whiteboardLive; }
+    HWND SpeakerVideoWindow() const { return m_speakerVideo; }
 
     // The room's documents and the running downloads.
     size_t GetDocumentCount() const;
@@ -190,6 +191,9 @@ private:
     void SwitchOwnCameraOff();
     void OnApplyMic();
     void OnMicListClick();
+    void OnVideoSpeak(const VideoSpeakRecord* record);
+    HWND OpenSpeakerVideo();
+    void CloseSpeakerVideo();
     bool OnMicRequest(WPARAM answer, LPARAM userId);
     void OnVideoSpeakAction(WPARAM action);
     // The queue count on the teacher's list button or the student's label, and the open queue window.
@@ -214,6 +218,8 @@ private:
     void OnLiveCamera(const LiveCameraRecord* record);
     void OnSwapScreens();
     void OnLivingState(const LiveState* state);
+    void OnLiveScreenShare(bool on);
+    void SwitchScreenShareOff();
     void OnPanelAction(bool on, const WndMsgPayload* action);
     int BoardScreenForSwitchOn() const;
     // Tells the room (once the class has begun) what this window now has live.

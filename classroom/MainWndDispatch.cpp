@@ -110,11 +110,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_LOGGED_IN_ELSEWHERE:
         OnRemovedFromRoom(42, L"Your account has been logged in, please ensure account security");
         break;
-    case WM_USER_LIVE_SCREEN_SHARE:
-        if (lParam) m_liveState.flags |= 4;
-        else m_liveState.flags &= ~4;
-        LOG_INFO(L"On Live Screen Share---live=%d", static_cast<int>(lParam));
-        break;
+    case WM_USER_LIVE_SCREEN_SHARE: OnLiveScreenShare(lParam != 0); break;
     case WM_USER_SWAP_SCREEN: OnSwapScreens(); break;
     case WM_USER_SPEAK_STATE: OnSpeakState(record.As<SpeakStateRecord>()); break;
     case WM_USER_CLASS_STATE: OnClassState(record.As<ClassStateRecord>()); break;
@@ -123,7 +119,7 @@ LRESULT CMainWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_QUESTION:
     case WM_USER_WORD_ARRAY: break; // only freed
     case WM_USER_LIVING_STATE: OnLivingState(record.As<LiveState>()); break;
-    case WM_USER_VIDEO_SPEAK: break;
+    case WM_USER_VIDEO_SPEAK: OnVideoSpeak(record.As<VideoSpeakRecord>()); break;
     default: bHandled = FALSE; break; // the login, chat pane, queue and document windows' numbers
     }
     return 0;

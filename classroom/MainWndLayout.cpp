@@ -79,13 +79,14 @@ void CMainWnd::ShowTeacherPanel()
         area = {client.left + 13 - 1, client.bottom - 160 + 120, client.right - 263, client.bottom - 160 + 120};
     }
     area = ToScreen(m_hWnd, area);
-    ::MoveWindow(panel, area.left + 1, area.bottom - 120, area.right - area.left - 1, 119, TRUE);
-    ::ShowWindow(panel, SW_SHOWNOACTIVATE);
+    // Shown on top: the main window was raised just before, when it appeared.
+    const UINT flags = SWP_SHOWWINDOW | SWP_NOACTIVATE;
+    ::SetWindowPos(panel, HWND_TOP, area.left + 1, area.bottom - 120, area.right - area.left - 1, 119, flags);
     RECT button{};
     ::GetWindowRect(m_controlPanelButton, &button);
     int w = button.right - button.left, h = button.bottom - button.top;
-    ::MoveWindow(m_controlPanelButton, area.left + (area.right - area.left - w) / 2, area.bottom - 120 - h, w, h, TRUE);
-    ::ShowWindow(m_controlPanelButton, SW_SHOWNOACTIVATE);
+    ::SetWindowPos(m_controlPanelButton, HWND_TOP, area.left + (area.right - area.left - w) / 2, area.bottom - 120 - h, w,
+                   h, flags);
 }
 
 void CMainWnd::OnLiveAreaMoved()

@@ -171,8 +171,14 @@ void CMainWnd::OnSwapScreens()
 void CMainWnd::ApplyLiveSources(bool sharedBefore)
 {
     const LiveState l = m_liveState;
-    if (sharedBefore && !(l.flags & eLive_ScreenShare)) SwitchSourceOff(eScreen_Share);
-    if (l.flags & eLive_ScreenShare) return; // the share bar's side comes with the screen share
+    if (sharedBefore && !(l.flags & eLive_ScreenShare)) {
+        SwitchScreenShareOff();
+        return; // switching the share off re-applies the live sources itself
+    }
+    if (l.flags & eLive_ScreenShare) {
+        OnLiveScreenShare(true);
+        return;
+    }
     if (IsLiveByte(l.docState)) {
         LiveDocRecord doc{l.docId, l.docPage, l.docState};
         OnLiveDoc(&doc);
@@ -309,4 +315,53 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         return;
     }
     InformLiveChanged(kind);
+}
+
+void CMainWnd::OnLiveScreenShare(bool on)
+{
+    if (on) m_liveState.flags |= eLive_ScreenShare;
+    else m_liveState.flags &= ~eLive_ScreenShare;
+    LOG_INFO(L"On Live Screen Share---live=%d", on ? 1 : 0);
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    if (!on) {
+        SwitchScreenShareOff();
+        return;
+    }
+    if (IsTeacherRole(session->role)) {
+        // The teacher's own share is driven by the control panel's switch and the share bar.
+        if (m_controlPanel && m_shareScreen) m_controlPanel->SetScreenShare(true);
+        return;
+    }
+    if (!m_videoLive) return;
+    if (m_viceContent == eScreen_Camera) {
+        uint8_t keep = m_liveState.cameraState;
+        SwitchSourceOff(eScreen_Camera);
+        m_liveState.cameraState = keep;
+    }
+    if (m_mainContent == eScreen_Camera) return; // already fills the main screen
+    if (m_mainContent != eScreen_None) {
+        LiveState keep = m_liveState;
+        SwitchSourceOff(m_mainContent);
+        m_liveState = keep;
+    }
+    EmbedInScreen(kMainScreen, m_videoLive, eScreen_Camera);
+}
+
+void CMainWnd::SwitchScreenShareOff()
+{
+    m_liveState.flags &= ~eLive_ScreenShare;
+    SessionContext* session = SessionContext::Instance();
+    if (session && IsTeacherRole(session->role)) {
+        if (m_shareScreen) ::ShowWindow(m_shareScreen, SW_HIDE);
+        ShowWindow(true);
+    } else {
+        // The shared screen came through the camera's window: the room's live sources take over again.
+        LiveState keep = m_liveState;
+        if (m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        m_liveState = keep;
+        ApplyLiveSources(false);
+        m_liveState = keep;
+    }
+    if (m_castmix && m_castmix->engine) Castmix_ChangeSourceType(m_castmix->engine, 1);
 }

@@ -233,3 +233,54 @@ void CMainWnd::OnMicListClick()
     }
     ::ShowWindow(window, SW_SHOW);
 }
+
+#include "classroom/VideoWnd.h"
+#include "controls/PosLayouts.h"
+
+void CMainWnd::CloseSpeakerVideo()
+{
+    if (auto* container = Find<CWinContainerUI>(L"VideoSpeakContainer1"))
+        if (container->GetInterface(L"WinContainer")) container->SetEmbedWindow(nullptr);
+    if (m_speakerVideo && ::IsWindow(m_speakerVideo)) ::PostMessageW(m_speakerVideo, WM_CLOSE, 0, 0);
+    m_speakerVideo = nullptr;
+}
+
+HWND CMainWnd::OpenSpeakerVideo()
+{
+    CloseSpeakerVideo();
+    auto* video = new (std::nothrow) CVideoWnd(eVideoCover_Plain);
+    if (!video) return nullptr;
+    m_speakerVideo = video->Create(m_hWnd, L"VideoSpeak");
+    if (!m_speakerVideo) {
+        delete video;
+        return nullptr;
+    }
+    auto* container = Find<CWinContainerUI>(L"VideoSpeakContainer1");
+    if (container && container->GetInterface(L"WinContainer")) container->SetEmbedWindow(m_speakerVideo);
+    auto* area = Find<CTabLayoutUI>(L"SpeakerArea1");
+    if (area && area->GetInterface(L"TabLayout")) {
+        area->SelectItem(2);
+        area->SetVisible(true);
+    }
+    return m_speakerVideo;
+}
+
+void CMainWnd::OnVideoSpeak(const VideoSpeakRecord* record)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!record || !session || record->senderId == session->userId) return;
+    int a = static_cast<int16_t>(record->secondValue >> 16);
+    int b = static_cast<int16_t>(record->secondValue & 0xFFFF);
+    if (record->destinationId == session->userId) {
+        if (m_castmix) m_castmix->ChangeStreamcastModel(a, b);
+        return;
+    }
+    if (a == 1) {
+        HWND window = OpenSpeakerVideo();
+        if (window && m_castmix && m_castmix->engine) Castmix_AddParticipantVideo(m_castmix->engine, record->destinationId, window);
+    } else if (a == 0) {
+        SetVisible(L"SpeakerArea1", false);
+        CloseSpeakerVideo();
+        if (m_castmix) m_castmix->DelParticipantVideo(record->destinationId);
+    }
+}

@@ -292,3 +292,49 @@ TEST(MainWndLive, StudentBeforeTheClassShowsNothingLive)
     EXPECT_EQ(h.main->GetMainContent(), eScreen_None);
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1); // tab 0 reads as 1
 }
+
+TEST(MainWndLive, AStudentSeesTheSharedScreenInTheMainScreenAndTheBoardAfterIt)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{1, 0, 0x41}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
+    auto* main = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->VideoLiveWindow());
+    EXPECT_EQ(h.main->GetLiveState().flags & 4, 4);
+    // The whiteboard is still live in the room's state: it comes back when the share ends.
+    ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{0}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
+    EXPECT_EQ(h.main->GetLiveState().flags & 4, 0);
+}
+
+TEST(MainWndSpeak, ParticipantVideoOpensAndClosesTheSpeakerVideo)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    auto videoSpeak = [](int16_t a, int16_t b) {
+        Bytes out(8, 0);
+        uint32_t second = (static_cast<uint32_t>(static_cast<uint16_t>(a)) << 16) | static_cast<uint16_t>(b);
+        for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(second >> (8 * i));
+        return out;
+    };
+    // Sent by the user itself: ignored.
+    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(1, 0), kOwnId, 21));
+    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(1, 0), 30, 21));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->SpeakerVideoWindow() != nullptr; }, 3000));
+    HWND video = h.main->SpeakerVideoWindow();
+    EXPECT_TRUE(h.Find(L"SpeakerArea1")->IsVisible());
+    auto* area = static_cast<CTabLayoutUI*>(h.Find(L"SpeakerArea1"));
+    EXPECT_EQ(area->GetCurSel(), 2);
+    auto* container = static_cast<CWinContainerUI*>(h.Find(L"VideoSpeakContainer1"));
+    EXPECT_EQ(container->GetEmbedWindow(), video);
+    EXPECT_EQ(GetParent(video), h.window);
+
+    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(0, 0), 30, 21));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(video); }, 3000));
+    EXPECT_EQ(h.main->SpeakerVideoWindow(), nullptr);
+    EXPECT_FALSE(h.Find(L"SpeakerArea1")->IsVisible());
+}
