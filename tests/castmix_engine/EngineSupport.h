@@ -2,24 +2,13 @@
 // with screen reads, the GDI renderer for readable pixels, and a tone played into the private sound
 // server (whose microphone hears the speaker).
 #pragma once
+#include "tests/fakes/camera/SynthHost.h"
 #include "media/audio/Sonarel.h"
 #include "platform/castmix/Castmix.h"
 
 #include <windows.h>
 #include <string>
 #include <vector>
-
-class ComScope {
-public:
-    ComScope();
-    ~ComScope();
-    bool Ok() const { return m_ok; }
-private:
-    bool m_ok = false;
-};
-
-// Registers the synthetic cameras and microphone once per process (SynthCamera.dll).
-HRESULT RegisterSynthDevices();
 
 // The rows a query filled, as strings.
 std::vector<std::wstring> Rows(const CastmixDeviceNames names, long count);
@@ -38,17 +27,6 @@ public:
 private:
     HWND m_window = nullptr;
     HBRUSH m_brush = nullptr;
-};
-
-// While alive, the mixing renderers are treated as the GDI video renderer, whose output the screen
-// shows (Wine's mixing renderers present through OpenGL where no screen read sees them).
-class ScopedGdiRenderers {
-public:
-    ScopedGdiRenderers();
-    ~ScopedGdiRenderers();
-    bool Ok() const { return m_ok; }
-private:
-    bool m_ok = true;
 };
 
 // A sine tone of that peak played through Sonarel's playback on the first device.
@@ -70,8 +48,6 @@ private:
 
 // True when the private sound server runs for this test run.
 bool SoundServerPresent();
-
-void Pump(DWORD ms);
 
 // A join with plausible values, for the cases that change one of them.
 struct JoinArgs {

@@ -2,6 +2,7 @@
 // prefix, Vidlatch.dll's exports bound by name, a frame collector for the capture callback and a
 // real top-level window under Xvfb.
 #pragma once
+#include "tests/fakes/camera/SynthHost.h"
 #include "media/video/Vidlatch.h"
 #include "platform/afx/AfxString.h"
 #include "platform/dshow/DsCommon.h"
@@ -9,19 +10,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-// Initialises COM for the test and makes sure the synthetic devices are registered.
-class ComScope {
-public:
-    ComScope();
-    ~ComScope();
-    bool Ok() const { return m_ok; }
-private:
-    bool m_ok = false;
-};
-
-// Registers the synthetic devices once per process (DllRegisterServer of SynthCamera.dll).
-HRESULT RegisterSynthDevices();
 
 // Vidlatch.dll loaded from the test folder with every export looked up by its name.
 struct VidlatchDll {
@@ -88,17 +76,3 @@ private:
     HWND m_window = nullptr;
 };
 
-// Wine's mixing renderers present through OpenGL into an offscreen drawable that no screen read can
-// see; while this object lives, creating them (by class or by the graph's intelligent connect)
-// yields the GDI video renderer instead, whose pixels can be read back.
-class ScopedGdiRenderers {
-public:
-    ScopedGdiRenderers();
-    ~ScopedGdiRenderers();
-    bool Ok() const { return m_ok; }
-private:
-    bool m_ok = true;
-};
-
-// Pumps this thread's messages for a while.
-void Pump(DWORD ms);
