@@ -119,6 +119,7 @@ CPaintManagerUI::CPaintManagerUI()
 
 CPaintManagerUI::~CPaintManagerUI()
 {
+    *m_alive = false;
     s_managers.erase(std::remove(s_managers.begin(), s_managers.end(), this), s_managers.end());
     for (CControlUI* control : m_aDelayedCleanup) delete control;
     m_aDelayedCleanup.clear();
@@ -579,15 +580,19 @@ void CPaintManagerUI::SendNotify(TNotifyUI& Msg, bool bAsync)
     Deliver(Msg);
 }
 
-void CPaintManagerUI::Deliver(TNotifyUI& msg)
+bool CPaintManagerUI::Deliver(TNotifyUI& msg)
 {
+    std::shared_ptr<bool> alive = m_alive;
     if (msg.pSender) msg.pSender->OnNotify(&msg);
+    if (!*alive) return false;
     // A copy: a window may remove itself while it handles the notification.
     std::vector<INotifyUI*> notifiers = m_aNotifiers;
     for (INotifyUI* notifier : notifiers) {
         if (std::find(m_aNotifiers.begin(), m_aNotifiers.end(), notifier) == m_aNotifiers.end()) continue;
         notifier->Notify(msg);
+        if (!*alive) return false;
     }
+    return true;
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* pControl, LPCTSTR pstrMessage, WPARAM wParam, LPARAM lParam, bool bAsync)
@@ -640,7 +645,7 @@ void CPaintManagerUI::DeliverAsync()
     while (!m_aAsyncNotify.empty()) {
         TNotifyUI msg = m_aAsyncNotify.front();
         m_aAsyncNotify.pop_front();
-        Deliver(msg);
+        if (!Deliver(msg)) return;
     }
 }
 

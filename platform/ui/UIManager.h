@@ -152,8 +152,9 @@ private:
 
     void LayoutIfNeeded();
     void DeliverAsync();
-    // The sender's OnNotify, then every notifier still registered.
-    void Deliver(TNotifyUI& msg);
+    // The sender's OnNotify, then every notifier still registered; false when a handler destroyed
+    // this manager (its window deleted), and nothing of it may be touched any more.
+    bool Deliver(TNotifyUI& msg);
     void PostAsyncWakeup();
     void SendMouseEvent(CControlUI* target, int type, POINT pt, WPARAM wParam, LPARAM lParam);
     void UpdateHover(POINT pt);
@@ -182,6 +183,8 @@ private:
     bool m_bMouseTracking = false;
     bool m_bMouseCapture = false;
     bool m_bAsyncPosted = false;
+    // Cleared by the destructor: a delivery in progress learns that its manager is gone.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 
     std::vector<INotifyUI*> m_aNotifiers;
     std::vector<IMessageFilterUI*> m_aPreMessageFilters;

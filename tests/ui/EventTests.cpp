@@ -5,6 +5,8 @@
 
 #include <ole2.h>
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -151,6 +153,44 @@ TEST(UiNotify, SyncGoesToSenderDelegatesFirstAsyncWaitsForTheLoop)
     std::vector<std::wstring> expected = {L"now:b1", L"later:b1", L"later2:b2"};
     EXPECT_EQ(host.log, expected);
     EXPECT_EQ(order.back(), L"delegate:later");
+}
+
+// A handler may delete the window whose manager is delivering (a dialog deleted on its choice):
+// the delivery ends there, for the notifiers after it and for the queue.
+TEST(UiNotify, DeliveryEndsWhenAHandlerDeletesTheWindow)
+{
+    struct Listener : INotifyUI {
+        std::function<void()> onNotify;
+        int calls = 0;
+        void Notify(TNotifyUI&) override
+        {
+            ++calls;
+            if (onNotify) onNotify();
+        }
+    };
+    for (bool async : {false, true}) {
+        SCOPED_TRACE(async ? "queued" : "at once");
+        auto* host = new UiTestHost;
+        ASSERT_TRUE(host->Load(kButtons, {0, 0, 100, 200}));
+        HWND window = host->Window();
+        Listener killer, after;
+        killer.onNotify = [&] {
+            delete host;
+            host = nullptr;
+        };
+        host->Manager().AddNotifier(&killer);
+        host->Manager().AddNotifier(&after);
+        host->Manager().SendNotify(host->Find(L"b1"), L"first", 0, 0, async);
+        if (async) {
+            host->Manager().SendNotify(host->Find(L"o1"), L"second", 0, 0, true);
+            MSG msg;
+            for (int i = 0; i < 20 && PeekMessageW(&msg, window, 0, 0, PM_REMOVE); ++i) DispatchMessageW(&msg);
+        }
+        EXPECT_EQ(nullptr, host);
+        EXPECT_EQ(1, killer.calls);
+        EXPECT_EQ(0, after.calls);
+        delete host;
+    }
 }
 
 TEST(UiNotify, PendingNotificationOfDestroyedControlIsDropped)
