@@ -1,6 +1,7 @@
 // The drawing store with a long class's history: adds per second, and how long one page read takes
 // (the whiteboard reads a page at every repaint), with and without a writer thread adding meanwhile.
 // Run: build/wine-run build/bin/classroom_bench.exe [strokes] [points]
+#include "bench/BenchClock.h"
 #include "classroom/RemotePaintStore.h"
 #include "protocol/RoomRecords.h"
 
@@ -12,18 +13,6 @@
 #include <thread>
 
 namespace {
-
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 void AddStroke(uint32_t key, int points)
 {

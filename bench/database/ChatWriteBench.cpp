@@ -1,5 +1,6 @@
 // Chat rows per second: the writer's batch path against plain prepared inserts in one transaction,
 // on the same database file. Run: build/wine-run build/bin/database_bench.exe [rows] [batch]
+#include "bench/BenchClock.h"
 #include "core/Folders.h"
 #include "core/TextUtil.h"
 #include "database/ChatRecordsTask.h"
@@ -12,18 +13,6 @@
 #include <string>
 
 namespace {
-
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 ChatRecord MakeChat(int n, int32_t roomId)
 {

@@ -2,6 +2,7 @@
 // draw a frame. The server is used without registration, through its class object.
 // Goal: a picture is decoded once per control and path, so a repeated LoadImage of a loaded path
 // costs under a tenth of the first decode. The draw time is printed for comparison between builds.
+#include "bench/BenchClock.h"
 #include "imagecontrol/Tessellon.h"
 #include "platform/atl/AtlCom.h"
 
@@ -17,14 +18,6 @@ using namespace Gdiplus;
 using namespace Gdiplus::DllExports;
 
 namespace {
-
-double NowMs()
-{
-    LARGE_INTEGER frequency, counter;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&counter);
-    return counter.QuadPart * 1000.0 / frequency.QuadPart;
-}
 
 // A 1024 x 768 gradient PNG, written with GDI+ itself.
 bool WritePicture(const std::wstring& path)

@@ -1,5 +1,6 @@
 // Packing and unpacking 200 slides of 200 KB against a plain copy of the same files, in MB/s.
 // Run: build/wine-run build/bin/slides_bench.exe [rounds]. The aim is a ratio of at least 0.8.
+#include "bench/BenchClock.h"
 #include "core/Folders.h"
 #include "core/TextUtil.h"
 #include "platform/afx/AfxFile.h"
@@ -18,17 +19,6 @@ namespace {
 const int kPages = 200;
 const int kImageSize = 200 * 1024;
 
-double Seconds()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 bool WriteImages(const CString& folder)
 {

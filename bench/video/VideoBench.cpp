@@ -3,6 +3,7 @@
 //   longer than the period plus 20 ms, stamps contiguous;
 // - pushing a 1280 x 720 I420 frame (three planes copied) costs under 5 ms.
 // Prints the measurements; the exit code is 1 when a goal is missed.
+#include "bench/BenchClock.h"
 #include "media/video/DataSource.h"
 #include "media/video/Graph.h"
 #include "media/video/VideoRender.h"
@@ -13,18 +14,6 @@
 #include <vector>
 
 namespace {
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
 
 class Timing : public ISampleGrabberCB {
 public:

@@ -1,0 +1,20 @@
+// The benchmarks' clock: the performance counter, in seconds or milliseconds.
+#pragma once
+#include <windows.h>
+
+inline double Seconds()
+{
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+inline double NowMs()
+{
+    return Seconds() * 1000.0;
+}
