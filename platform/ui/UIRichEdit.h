@@ -43,7 +43,8 @@ public:
     // Moves the caret to the end and scrolls it into view.
     void EndDown();
     // Inserts a picture file (an animated GIF keeps animating) at the selection; its token
-    // "[\name]" stands for it in GetData. False when the file or the rich edit refuses.
+    // "[\name]" stands for it in GetData. False when the file or the rich edit refuses. The image is an
+    // OLE object: OLE must be initialised on the calling thread (the client does it at start-up).
     bool InsertGif(LPCTSTR path);
     // Repaints the native window, so animated images show their current frame.
     void RedrawImages();
