@@ -11,6 +11,7 @@
 #include "database/ChatRecordsTask.h"
 #include "database/SqliteMgr.h"
 #include "filetransfer/FileTransSession.h"
+#include "dialogs/EmotionWnd.h"
 #include "dialogs/LoginWnd.h"
 #include "protocol/ProtocolMgr.h"
 

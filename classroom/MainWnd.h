@@ -19,6 +19,8 @@ class CStudentList;
 class CRichEditUI;
 class CChatRecordsTask;
 class CControlPanelWnd;
+class CEmotionWnd;
+class CDocWnd;
 class CWinContainerUI;
 class CFileTransSession;
 struct FileTransStatus;
@@ -92,6 +94,9 @@ public:
     HWND VideoLiveWindow() const { return m_videoLive; }
     HWND WhiteboardWindow() const { return m_whiteboardLive; }
     HWND SpeakerVideoWindow() const { return m_speakerVideo; }
+    HWND DocumentWindow() const { return m_docLive; }
+    CDocWnd* DocumentView() const { return m_docLive && ::IsWindow(m_docLive) ? m_docView : nullptr; }
+    CEmotionWnd* EmotionPicker() const { return m_emotionPicker.get(); }
 
     // The room's documents and the running downloads.
     size_t GetDocumentCount() const;
@@ -118,6 +123,7 @@ private:
     bool OnSettingsChanged(WPARAM group);
     void OnVideoSize(LPARAM lParam);
     void OnEmotionSelected();
+    void OpenEmotionPicker(CControlUI* button);
     bool OnErrorBox(WPARAM kind, LPARAM lParam);
     void UpdatePenToolVisibility();
 
@@ -214,6 +220,10 @@ private:
     bool EmbedInScreen(int position, HWND window, int32_t content);
     void ShowViceScreen(bool show);
     void OnLiveDoc(const LiveDocRecord* record);
+    // 0 with the pages copied out; 1 listed but not downloaded; 2 downloaded without pages; 3 unlisted.
+    int LookUpDocument(uint64_t docId, DocPageList& out) const;
+    // A document that became available while it is the live one is shown again.
+    void ShowIfLiveDocument(uint64_t fileId);
     void OnLiveWhiteboard(const LiveWhiteboardRecord* record);
     void OnLiveCamera(const LiveCameraRecord* record);
     void OnSwapScreens();
@@ -255,6 +265,7 @@ private:
     int32_t m_mainContent = eScreen_None;
     HWND m_videoLive = nullptr;
     HWND m_docLive = nullptr;
+    CDocWnd* m_docView = nullptr; // deletes itself with m_docLive
     HWND m_controlPanelButton = nullptr;
     HWND m_viceCover = nullptr;
     HWND m_penTool = nullptr;
@@ -267,7 +278,8 @@ private:
     bool m_classOver = false;
     bool m_countdownEnded = false;
     CStudentList* m_roster = nullptr;
-    HWND m_emotionWnd = nullptr;
+    // Owned: the picker's window goes with this one, the object with this object.
+    std::unique_ptr<CEmotionWnd> m_emotionPicker;
     int m_speakerVolume = 50;
     int m_micVolume = 50;
     LiveState m_liveState{};

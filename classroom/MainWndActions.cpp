@@ -7,6 +7,7 @@
 #include "controls/StudentList.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
+#include "dialogs/EmotionWnd.h"
 #include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"
 
@@ -116,7 +117,9 @@ void CMainWnd::OnSelectChanged(TNotifyUI& msg)
     auto* option = static_cast<COptionUI*>(msg.pSender->GetInterface(L"Option"));
     if (!option || m_fillingFont) return;
     bool on = option->IsSelected();
-    if (Is(msg, L"FontCheck")) {
+    if (Is(msg, L"FaceCheck")) {
+        if (on) OpenEmotionPicker(msg.pSender);
+    } else if (Is(msg, L"FontCheck")) {
         SetVisible(L"FontSetArea", on);
     } else if (Is(msg, L"BoldCheck")) {
         m_chatFont.bold = on;
@@ -136,6 +139,21 @@ void CMainWnd::OnSelectChanged(TNotifyUI& msg)
         session->room.roomFlags = wanted;
         SendRoomRecord();
     }
+}
+
+void CMainWnd::OpenEmotionPicker(CControlUI* button)
+{
+    if (!m_emotionPicker || !button) return;
+    HWND picker = m_emotionPicker->GetHWND();
+    RECT placed{};
+    ::GetWindowRect(picker, &placed);
+    int width = placed.right - placed.left, height = placed.bottom - placed.top;
+    RECT rc = button->GetPos();
+    POINT top{(rc.left + rc.right) / 2, rc.top};
+    ::ClientToScreen(m_hWnd, &top);
+    // The picker keeps its size: its bottom edge one pixel above the button, centred on it.
+    ::SetWindowPos(picker, HWND_TOP, top.x - width / 2, top.y - 1 - height, 0, 0, SWP_NOSIZE | SWP_NOACTIVATE);
+    m_emotionPicker->ShowWindow(true, true);
 }
 
 void CMainWnd::OnItemSelect(TNotifyUI& msg)

@@ -9,6 +9,7 @@
 #include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
+#include "dialogs/EmotionWnd.h"
 #include "dialogs/MessageBox.h"
 
 namespace {
@@ -167,7 +168,12 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
             ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
             PostToWindow(m_docLive, WM_USER_UI_NOTICE, 17, lParam != 0);
         return true;
-    case 18: return true; // the chat pane comes with the dialogs
+    case 18: {
+        // The picker hides itself when it loses the focus and says so here.
+        auto* face = Find<COptionUI>(L"FaceCheck");
+        if (face && face->GetInterface(L"Option")) face->Selected(lParam != 0, false);
+        return true;
+    }
     case 19:
     case 20: {
         auto* check = Find<COptionUI>(code == 19 ? L"MicCheck" : L"SoundCheck");
@@ -261,6 +267,14 @@ void CMainWnd::OnEmotionSelected()
     if (face && face->GetInterface(L"Option")) face->Selected(false);
     if (m_inputEdit && m_inputEdit->IsEnabled()) {
         m_inputEdit->SetFocus();
+        if (!m_emotionPicker) return;
+        CDuiString path = m_emotionPicker->GetSelectedImagePath();
+        if (path.IsEmpty()) return;
+        // The image goes to the room as its token when the message is sent.
+        if (!m_inputEdit->InsertGif(path)) {
+            LOG_ERROR(L"the emotion %s cannot be inserted into the input", path.GetData());
+            return;
+        }
         ::KillTimer(m_hWnd, eTimer_RepaintChat);
         ::SetTimer(m_hWnd, eTimer_RepaintChat, 100, nullptr);
     }

@@ -9,6 +9,7 @@
 #include "database/SqliteMgr.h"
 #include "dialogs/MessageBox.h"
 #include "filetransfer/FileTransSession.h"
+#include "slides/DocWnd.h"
 #include "slides/PPTMgr.h"
 
 #include <shlobj.h>
@@ -142,7 +143,15 @@ void CMainWnd::OnDownloadResult(WPARAM wParam, FileTransStatus* record)
     }
     if (wParam != 0) return;
     switch (status.state) {
-    case FTS_PROGRESS: break; // the percentage goes to the document window, which comes with the documents
+    case FTS_PROGRESS: {
+        const LiveState& l = m_liveState;
+        if ((l.flags & eLive_ScreenShare) || !IsLiveByte(l.docState) || l.docId != status.transferId) break;
+        if (!m_docLive || !::IsWindowVisible(m_docLive)) break;
+        auto* progress = new (std::nothrow) DocDownloadProgress{status.transferId, static_cast<uint16_t>(status.percent)};
+        if (progress && !::PostMessageW(m_docLive, WM_USER_UI_NOTICE, eDocNotice_Download, reinterpret_cast<LPARAM>(progress)))
+            delete progress;
+        break;
+    }
     case FTS_RECV_FAILED: {
         std::unique_ptr<CFileTransSession> session = TakeDownload(status.transferId);
         if (session) session->Stop();
@@ -187,6 +196,15 @@ void CMainWnd::OnDownloadDone(uint64_t fileId)
     SessionContext* context = SessionContext::Instance();
     if (IDBMgr* db = CSqliteMgr::GetInstance())
         db->SavePPTInfo(pages, fileId, context ? static_cast<int32_t>(context->room.roomId) : 0, L"");
+    ShowIfLiveDocument(fileId);
+}
+
+void CMainWnd::ShowIfLiveDocument(uint64_t fileId)
+{
+    const LiveState& l = m_liveState;
+    if ((l.flags & eLive_ScreenShare) || !IsLiveByte(l.docState) || l.docId != fileId) return;
+    LiveDocRecord doc{l.docId, l.docPage, l.docState};
+    OnLiveDoc(&doc);
 }
 
 void CMainWnd::OnDownloadErrorBox(const uint64_t* fileId)

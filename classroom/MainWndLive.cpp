@@ -7,11 +7,24 @@
 #include "controls/PosLayouts.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
+#include "slides/DocWnd.h"
+
+#include <algorithm>
+#include <new>
 
 namespace {
 
 const int kMainScreen = 1;
 const int kViceScreen = 2;
+
+// Hands a heap record to a window; it is freed here when it cannot be posted.
+template <typename Record>
+void PostOwned(HWND window, UINT message, WPARAM code, Record* record)
+{
+    if (!record) return;
+    if (!window || !::IsWindow(window) || !::PostMessageW(window, message, code, reinterpret_cast<LPARAM>(record)))
+        delete record;
+}
 
 } // namespace
 
@@ -83,10 +96,59 @@ void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
 {
     if (!record) return;
     LiveStateSetDocument(m_liveState, *record);
-    LOG_INFO(L"On Live Doc---ID=%I64u,live=%d,page=%d,pos=%d", m_liveState.docId, IsLiveByte(m_liveState.docState),
-             m_liveState.docPage, LivePosition(m_liveState.docState));
-    // Showing the page needs the document window, which joins the client with the documents.
+    const LiveState& l = m_liveState;
+    LOG_INFO(L"On Live Doc---ID=%I64u,live=%d,page=%d,pos=%d", l.docId, IsLiveByte(l.docState), l.docPage,
+             LivePosition(l.docState));
     if (!m_docLive) return;
+    if ((l.flags & eLive_ScreenShare) || !IsLiveByte(l.docState)) {
+        SwitchSourceOff(eScreen_Document);
+        return;
+    }
+    DocPageList pages;
+    int found = LookUpDocument(l.docId, pages);
+    pages.currentPage = std::min<uint16_t>(l.docPage, pages.pageCount);
+    if (found == 1 || found == 3) {
+        // Listed but not here yet, or not listed at all: the window shows the download.
+        PostOwned(m_docLive, WM_USER_UI_NOTICE, eDocNotice_DownloadStart, new (std::nothrow) uint64_t(l.docId));
+    } else if (found == 2) {
+        LOG_ERROR(L"on live doc, but the ppt information is wrong!");
+    }
+    SwitchSourceOff(eScreen_Whiteboard);
+    int position = LivePosition(l.docState);
+    bool inPlace = (position == kMainScreen && m_mainContent == eScreen_Document) ||
+                   (position == kViceScreen && m_viceContent == eScreen_Document);
+    if (!inPlace) {
+        if (m_mainContent == eScreen_Document || m_viceContent == eScreen_Document) {
+            // Moving screens: the old one lets go of the window first.
+            uint8_t keep = m_liveState.docState;
+            SwitchSourceOff(eScreen_Document);
+            m_liveState.docState = keep;
+        }
+        if (!EmbedInScreen(position, m_docLive, eScreen_Document)) {
+            LOG_ERROR(L"On Live Doc, pos = %d, return", position);
+            return;
+        }
+    }
+    if (found != 0) {
+        LOG_INFO(L"On Live Doc, Get Doc Infor, code = %d", found);
+        return;
+    }
+    PostOwned(m_docLive, WM_USER_UI_NOTICE, eDocNotice_DocInfo, new (std::nothrow) DocPageList(pages));
+}
+
+int CMainWnd::LookUpDocument(uint64_t docId, DocPageList& out) const
+{
+    std::lock_guard<std::mutex> lock(m_documentsLock);
+    for (const FileItemRecord& item : m_documents) {
+        if (item.fileId != docId) continue;
+        if (!item.flag) return 1;
+        const ParamList& pages = item.pages;
+        if (!pages.pageCount || !pages.currentPage || pages.values.empty()) return 2;
+        static_cast<ParamList&>(out) = pages;
+        out.docId = docId;
+        return 0;
+    }
+    return 3;
 }
 
 void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)
@@ -310,8 +372,30 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         LiveWhiteboardRecord board{page && *page ? *page : m_liveState.whiteboardTab, static_cast<uint8_t>(64 | position)};
         LiveStateSetWhiteboard(m_liveState, board);
         ::PostMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 11, m_liveState.whiteboardTab);
+    } else if (kind == ePanel_Document) {
+        const DocPageList* offered = action->Document();
+        if (!m_docLive || !offered) return;
+        DocPageList pages = *offered;
+        // The document already live keeps its live page.
+        const LiveState& l = m_liveState;
+        if (IsLiveByte(l.docState) && pages.docId == l.docId && l.docPage >= 1 && l.docPage <= pages.pageCount &&
+            l.docPage != pages.currentPage)
+            pages.currentPage = l.docPage;
+        PostOwned(m_docLive, WM_USER_UI_NOTICE, eDocNotice_DocInfo, new (std::nothrow) DocPageList(pages));
+        PostToWindow(m_penTool, WM_USER_UI_NOTICE, 10, 1);
+        int position = BoardScreenForSwitchOn();
+        SwitchSourceOff(eScreen_Whiteboard);
+        if (m_mainContent == eScreen_Document || m_viceContent == eScreen_Document) {
+            uint8_t keep = m_liveState.docState;
+            SwitchSourceOff(eScreen_Document);
+            m_liveState.docState = keep;
+        }
+        if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
+        EmbedInScreen(position, m_docLive, eScreen_Document);
+        LiveDocRecord doc{pages.docId, pages.currentPage, static_cast<uint8_t>(64 | position)};
+        LiveStateSetDocument(m_liveState, doc);
     } else {
-        // The document window and the share bar's sharing join with their windows.
+        // The share bar's own sharing is driven by the control panel.
         return;
     }
     InformLiveChanged(kind);

@@ -1,6 +1,5 @@
 // The satellite windows of the class, created once with the main window. A window that cannot be
-// created stays null and every caller checks for that; the document window and the emotion picker
-// join here when their windows are part of the client.
+// created stays null and every caller checks for that.
 #include "classroom/MainWnd.h"
 
 #include "classroom/ControlPanelWnd.h"
@@ -10,7 +9,10 @@
 #include "classroom/VideoWnd.h"
 #include "classroom/WhiteboardWnd.h"
 #include "core/Logger.h"
+#include "dialogs/EmotionWnd.h"
+#include "slides/DocWnd.h"
 
+#include <memory>
 #include <new>
 
 namespace {
@@ -56,8 +58,13 @@ void CMainWnd::CreateSatellites()
         if (!m_videoLive) delete video;
     }
 
-    // The live document window (its own branch of the client) is created here once it is built.
-    m_docLive = nullptr;
+    // The document window deletes itself with its window; one that never became a window is freed here.
+    if (auto* doc = new (std::nothrow) CDocWnd) {
+        m_docLive = doc->CreateChild(m_hWnd, L"DocLive", 0, 0, 0, 0);
+        if (m_docLive) m_docView = doc;
+        else delete doc;
+        Hide(m_docLive);
+    }
 
     if (auto* cover = new (std::nothrow) CViceScreenCoverWnd) {
         m_viceCover = cover->Create(m_hWnd, 0, 0, 240, 160);
@@ -75,6 +82,11 @@ void CMainWnd::CreateSatellites()
     m_penTool = CreateSkinned(new (std::nothrow) CPenToolWnd, m_hWnd, L"PenToolWnd", kFloatingStyle, 0);
     Hide(m_penTool);
 
-    // The emotion picker comes with the chat dialogs.
-    m_emotionWnd = nullptr;
+    auto picker = std::unique_ptr<CEmotionWnd>(new (std::nothrow) CEmotionWnd(m_hWnd));
+    if (picker && picker->Create(m_hWnd, L"EmotionWnd", kFloatingStyle, WS_EX_TOOLWINDOW, 0, 0, 0, 0)) {
+        Hide(picker->GetHWND());
+        m_emotionPicker = std::move(picker);
+    } else if (picker) {
+        LOG_ERROR(L"window %s cannot be created", L"EmotionWnd");
+    }
 }

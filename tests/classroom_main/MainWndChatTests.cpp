@@ -2,8 +2,13 @@
 // once; messages of the room appear in the output and reach the record database; the limits hold.
 #include "tests/classroom_main/MainWndTestSupport.h"
 
+#include "controls/EmotionList.h"
+#include "core/WindowMessages.h"
 #include "database/SqliteMgr.h"
+#include "dialogs/EmotionWnd.h"
 #include "protocol/CmdProtocol.h"
+
+#include <cstdlib>
 
 using namespace fakeroom;
 
@@ -176,4 +181,54 @@ TEST(MainWndChat, FontBarFollowsTheStoredFontAndChangesWhatIsSent)
     EXPECT_EQ(sent.payload, BuildChatPayload(expected, L"styled"));
     EXPECT_EQ(sent.payload[0], 1);  // bold
     EXPECT_EQ(sent.payload[3], 14); // size
+}
+
+TEST(MainWndChat, TheFaceButtonOpensThePickerAndTheChosenEmotionGoesOutAsItsToken)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CEmotionWnd* picker = h.main->EmotionPicker();
+    ASSERT_NE(picker, nullptr);
+    HWND pickerWindow = picker->GetHWND();
+    EXPECT_FALSE(IsWindowVisible(pickerWindow));
+    EXPECT_EQ(GetWindow(pickerWindow, GW_OWNER), h.window);
+
+    // Checked, the button opens the picker centred above it, its bottom edge one pixel higher.
+    auto* face = static_cast<COptionUI*>(h.Find(L"FaceCheck"));
+    ASSERT_NE(face, nullptr);
+    face->Selected(true);
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(pickerWindow) != FALSE; }, 2000));
+    RECT placed{}, button = face->GetPos();
+    GetWindowRect(pickerWindow, &placed);
+    POINT top{(button.left + button.right) / 2, button.top};
+    ClientToScreen(h.window, &top);
+    EXPECT_EQ(placed.bottom, top.y - 1);
+    EXPECT_LE(std::abs((placed.left + placed.right) / 2 - top.x), 1);
+
+    // The picker's hide notice unchecks the button without reopening anything.
+    PostMessageW(h.window, WM_USER_UI_NOTICE, 18, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !face->IsSelected(); }, 2000));
+
+    // An image under the mouse is the chosen one; the choice lands in the input as one image.
+    CEmotionListUI* grid = picker->GetGrid();
+    ASSERT_NE(grid, nullptr);
+    ASSERT_GT(grid->GetImageCount(), 0);
+    RECT cells = grid->GetPos();
+    grid->AnimateImageAt(0, POINT{cells.left + 5, cells.top + 5});
+    CString path = picker->GetSelectedImagePath().GetData();
+    ASSERT_FALSE(path.IsEmpty());
+    face->Selected(true);
+    PostMessageW(h.window, WM_USER_EMOTION_SELECTED, 0, 0);
+    ASSERT_TRUE(PumpUntil([&] { return h.Input()->GetImageCount() == 1; }, 2000));
+    EXPECT_FALSE(face->IsSelected());
+    EXPECT_EQ(h.Input()->GetTextLength(), 1);
+
+    // Sent, the image goes to the room as its token.
+    CString name = path.Mid(path.ReverseFind(L'\\') + 1);
+    name = name.Left(name.Find(L'.'));
+    h.main->GetPaintManager()->SendNotify(h.Find(L"SendTextBtn"), L"click");
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ChatMsg, 1));
+    std::vector<uint8_t> expected = BuildChatPayload(h.main->GetChatFont(), L"[\\" + name + L"]");
+    EXPECT_EQ(h.room.reg.Messages(eType_ChatMsg)[0].payload, expected);
+    EXPECT_EQ(h.Input()->GetImageCount(), 0);
 }
