@@ -9,8 +9,14 @@
 #include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
+#include "dialogs/AboutWnd.h"
+#include "dialogs/ChatRecordWnd.h"
+#include "dialogs/DialogOpen.h"
 #include "dialogs/EmotionWnd.h"
 #include "dialogs/MessageBox.h"
+#include "dialogs/SettingWnd.h"
+
+#include <new>
 
 namespace {
 
@@ -214,14 +220,16 @@ bool CMainWnd::OnVolume(WPARAM kind, LPARAM value)
 bool CMainWnd::OnOptionMenu(WPARAM item)
 {
     switch (item) {
+    // One of each dialog at most; a second choice while it is open leaves it as it is.
     case 1:
-    case 2:
-    case 4: {
-        // The settings, chat-record and about windows come with the dialogs; one of each at most.
-        const wchar_t* cls = item == 1 ? L"__LVSettingWnd__" : item == 2 ? L"__LVChatRecordWnd__" : L"__LVAboutWnd__";
-        if (!FindWindowW(cls, nullptr)) LOG_INFO(L"option menu item %d: window %s not available", static_cast<int>(item), cls);
+        OpenDialogOnce<CSettingWnd>(m_hWnd, L"__LVSettingWnd__", [this] { return new (std::nothrow) CSettingWnd(m_hWnd); });
         return true;
-    }
+    case 2:
+        OpenDialogOnce<CChatRecordWnd>(m_hWnd, L"__LVChatRecordWnd__", [] { return new (std::nothrow) CChatRecordWnd; });
+        return true;
+    case 4:
+        OpenDialogOnce<CAboutWnd>(m_hWnd, L"__LVAboutWnd__", [] { return new (std::nothrow) CAboutWnd; });
+        return true;
     case 3: Close(); return true;
     default: return false;
     }

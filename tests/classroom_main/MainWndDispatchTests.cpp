@@ -127,3 +127,27 @@ TEST(MainWndDispatch, SmallHandlersKeepTheirState)
     // The join reply's living state was taken, with whiteboard tab 0 read as 1.
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1);
 }
+
+TEST(MainWndDispatch, OptionMenuOpensEachDialogOnceOwnedByTheWindow)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND w = h.window;
+    const struct { WPARAM choice; const wchar_t* cls; } kDialogs[] = {
+        {1, L"__LVSettingWnd__"}, {2, L"__LVChatRecordWnd__"}, {4, L"__LVAboutWnd__"}};
+    for (const auto& dialog : kDialogs) {
+        SendMessageW(w, WM_USER_OPTION_MENU, dialog.choice, 0);
+        HWND opened = FindWindowW(dialog.cls, nullptr);
+        ASSERT_NE(opened, nullptr) << "choice " << dialog.choice;
+        EXPECT_EQ(GetWindow(opened, GW_OWNER), w);
+        // Chosen again while open: the same window, no second one.
+        SendMessageW(w, WM_USER_OPTION_MENU, dialog.choice, 0);
+        EXPECT_EQ(FindWindowW(dialog.cls, nullptr), opened);
+        EXPECT_EQ(FindWindowExW(nullptr, opened, dialog.cls, nullptr), nullptr);
+        SendMessageW(opened, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(opened); }));
+    }
+    // An unknown choice is left to the window base and changes nothing.
+    SendMessageW(w, WM_USER_OPTION_MENU, 9, 0);
+    EXPECT_TRUE(IsWindow(w));
+}
