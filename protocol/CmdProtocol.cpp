@@ -3,6 +3,7 @@
 #include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -57,6 +58,7 @@ bool CCmdProtocol::Connect()
 {
     // A receive thread of the previous connection ends at its closed socket; never run two.
     Join(m_timings.stopWaitMs + m_timings.receiveWaitMs);
+    m_abortConnect = false;
     SOCKET s;
     {
         std::lock_guard<std::mutex> lock(m_socketLock);
@@ -71,13 +73,50 @@ bool CCmdProtocol::Connect()
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = m_server.address;
     address.sin_port = htons(m_server.port);
-    if (connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+    if (ConnectWithin(s, address)) {
         m_inboxStart = m_inboxEnd = 0;
         return true;
     }
     Logger::Instance().Write(L"connect RegServer error, ip=%u, port=%d", m_server.address, m_server.port);
     CloseSocket();
     return false;
+}
+
+bool CCmdProtocol::ConnectWithin(SOCKET s, const sockaddr_in& address)
+{
+    u_long nonBlocking = 1;
+    if (ioctlsocket(s, FIONBIO, &nonBlocking) != 0) return false;
+    bool connected = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK) {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            if (m_abortConnect) break;
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed >= m_timings.connectWaitMs) {
+                LOG_ERROR(L"connect RegServer timed out after %u ms", static_cast<unsigned>(elapsed));
+                break;
+            }
+            DWORD slice = std::min<DWORD>(m_timings.receiveWaitMs, m_timings.connectWaitMs - elapsed);
+            fd_set writable, failed;
+            FD_ZERO(&writable);
+            FD_ZERO(&failed);
+            FD_SET(s, &writable);
+            FD_SET(s, &failed);
+            timeval wait{static_cast<long>(slice / 1000), static_cast<long>(slice % 1000) * 1000};
+            int ready = select(0, nullptr, &writable, &failed, &wait);
+            if (ready < 0 || FD_ISSET(s, &failed)) break;
+            if (ready > 0 && FD_ISSET(s, &writable)) {
+                int error = 0;
+                int size = sizeof(error);
+                connected = getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && !error;
+                break;
+            }
+        }
+    }
+    // The receive loop and the senders expect a blocking socket.
+    nonBlocking = 0;
+    if (connected && ioctlsocket(s, FIONBIO, &nonBlocking) != 0) connected = false;
+    return connected;
 }
 
 void CCmdProtocol::CloseSocket()
@@ -182,6 +221,7 @@ void CCmdProtocol::RequestStop()
 {
     m_stop = true;
     m_closing = true;
+    m_abortConnect = true;
     {
         // Wakes a receive thread blocked in select or recv at once; it then sees the stop flag.
         std::lock_guard<std::mutex> lock(m_socketLock);

@@ -16,6 +16,8 @@
 struct ChannelTimings {
     DWORD receiveWaitMs = 1000; // how long one select waits before the stop flag is looked at again
     DWORD stopWaitMs = 2000;    // how long RequestStop waits for the receive thread
+    // How long a connect may take; Windows itself gives up after about this, Wine's host much later.
+    DWORD connectWaitMs = 20000;
     size_t pendingLimit = FragmentAssembler::kDefaultPendingLimit;
 };
 
@@ -39,7 +41,8 @@ public:
     void SetServer(const ServerNode& node) { m_server = node; }
     const ServerNode& Server() const { return m_server; }
 
-    // TCP connect to the registration server; true when connected.
+    // TCP connect to the registration server; true when connected. Gives up after the connect wait,
+    // or at once when the channel is being stopped.
     bool Connect();
     bool IsConnected() const;
     // Sends one message in fragments of at most 1376 payload bytes; true when every fragment went out.
@@ -68,6 +71,7 @@ public:
     size_t PendingMessages() const { return m_assembler.PendingMessages(); }
 
 private:
+    bool ConnectWithin(SOCKET s, const sockaddr_in& address);
     bool ReceivePacket(SOCKET s);
     bool ReadExact(SOCKET s, uint8_t* out, size_t length);
     bool Discard(SOCKET s, size_t length);
@@ -81,6 +85,7 @@ private:
     ServerNode m_server{};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_closing{false};
+    std::atomic<bool> m_abortConnect{false}; // a stop while Connect waits ends the wait
     mutable std::mutex m_socketLock; // guards the socket handle against two threads closing it
     SOCKET m_socket = INVALID_SOCKET;
     SOCKET m_retired = INVALID_SOCKET; // lost by a send, closed by the receive thread when it ends

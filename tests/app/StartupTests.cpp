@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,37 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
+// The distinct colours of a window's place on the screen, as Xvfb shows it: a blank window has one.
+size_t ColoursOnScreen(HWND window)
+{
+    RECT rc{};
+    if (!GetWindowRect(window, &rc) || rc.right <= rc.left || rc.bottom <= rc.top) return 0;
+    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::set<uint32_t> colours;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
+        GdiFlush();
+        const uint32_t* pixels = static_cast<const uint32_t*>(bits);
+        for (int i = 0; i < width * height; ++i) colours.insert(pixels[i] & 0xFFFFFF);
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return colours.size();
+}
+
 bool EndsWith(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -100,6 +132,10 @@ TEST(ClientStartup, SecondInstanceTellsTheUserAndTheFirstRunsOn)
     GetWindowTextW(main, title, 64);
     EXPECT_STREQ(title, L"LumenvaleV2");
     EXPECT_EQ(GetWindow(login, GW_OWNER), main);
+    // What the user sees of it is its skin, not an empty frame: background, text and status at least.
+    size_t colours = 0;
+    for (int i = 0; i < 100 && colours < 3; ++i, Sleep(20)) colours = ColoursOnScreen(login);
+    EXPECT_GE(colours, 3u);
 
     {
         Child second(data.Path());

@@ -57,7 +57,8 @@ TEST_F(LogFile, RotatesAboveTheLimitOnly)
 
 TEST_F(LogFile, CreatesItsFolderAndOthersMayRead)
 {
-    CString nested = folder.File(L"a\\b\\log.txt");
+    // A user's data folder may have any name: the path goes to the file system as wide characters.
+    CString nested = folder.File(L"\u8bfe\u5802\\b\\log.txt");
     Logger log(nested);
     ASSERT_TRUE(log.IsOpen());
     log.WriteLine(L"x");

@@ -220,7 +220,7 @@ TEST_F(ConnectRoad, StopWhileTheServerListNeverComes)
     ASSERT_TRUE(PumpUntil([&] { return room.gateway.QueryCount(eType_ServerList) >= 3; }));
     DWORD start = GetTickCount();
     mgr.RequestStop();
-    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_FALSE(mgr.IsRunning());
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
     EXPECT_EQ(-8, Results()[0].lParam);
@@ -236,7 +236,7 @@ TEST_F(ConnectRoad, StopWhileProbingSilentStreamServers)
     ASSERT_TRUE(PumpUntil([&] { return room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount() > 0; }));
     DWORD start = GetTickCount();
     mgr.RequestStop();
-    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_LT(GetTickCount() - start, 2000u);
     EXPECT_FALSE(mgr.IsRunning());
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
     EXPECT_EQ(0u, Results()[0].wParam);
