@@ -131,7 +131,7 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     SessionContext* session = SessionContext::Instance();
     switch (code) {
     case 6:
-        OnSwapScreens();
+        SwapScreensAndTell();
         UpdatePenToolVisibility();
         return true;
     case 8:
@@ -180,7 +180,14 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
         if (check && check->GetInterface(L"Option")) check->Selected(lParam != 0);
         return true;
     }
-    case 21: return true;
+    case 21:
+        // The share bar closed or the class ran out: the teacher's share ends here, and the panel's
+        // switch is cleared with it.
+        if (session && IsTeacherRole(session->role) && (m_liveState.flags & 4)) {
+            EndScreenShare();
+            UpdatePenToolVisibility();
+        }
+        return true;
     default: return false;
     }
 }
