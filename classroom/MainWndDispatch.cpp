@@ -298,8 +298,14 @@ bool CMainWnd::OnErrorBox(WPARAM kind, LPARAM lParam)
         else text.Format(kind == 3 ? L"Start Record Failed! [%ld]" : L"End Record Failed! [%ld]", static_cast<long>(lParam));
         break;
     case 5:
-        if (lParam >= 1 && lParam <= 3 && HasLanguageTable()) text = LangText(81 + static_cast<int>(lParam), L"");
+    {
+        // What the recording option needs and is not live: 1 a board and the camera, 2 a board, 3 the camera.
+        static const wchar_t* const kMissing[] = {L"Recording needs a live document or whiteboard and the live camera",
+                                                  L"Recording needs a live document or whiteboard",
+                                                  L"Recording needs the live camera"};
+        if (lParam >= 1 && lParam <= 3) text = LangText(81 + static_cast<int>(lParam), kMissing[lParam - 1]);
         break;
+    }
     default: return false;
     }
     ShowMessageBox(m_hWnd, text, LangText(29, L"Error"), 0);
