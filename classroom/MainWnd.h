@@ -1,7 +1,8 @@
 // The classroom window: one per process, created by start-up and alive until the client ends. Its
 // implementation is split by area: MainWnd.cpp (creation, teardown, frame), MainWndDispatch.cpp (the
 // posted messages), MainWndRoom.cpp (connection, entry, presence), MainWndChat.cpp (chat),
-// MainWndClass.cpp (class state and timers), MainWndActions.cpp (the skin's notifications).
+// MainWndClass.cpp (class state and timers), MainWndRecord.cpp (recording), MainWndActions.cpp (the
+// skin's notifications).
 #pragma once
 // The message list comes before the engine header, which names one of them as a macro.
 #include "core/WindowMessages.h"
@@ -25,6 +26,7 @@ class CWinContainerUI;
 class CFileTransSession;
 struct FileTransStatus;
 struct CastmixSession;
+struct _RecParam;
 
 // Content codes of the main and vice screens.
 enum ScreenContent : int32_t {
@@ -75,6 +77,7 @@ public:
     bool IsClassOver() const { return m_classOver; }
     bool IsMuted() const { return m_muted; }
     bool IsCloseBlocked() const { return m_closeBlocked; }
+    bool IsRecording() const { return m_recording; }
     int GetSpeakerVolume() const { return m_speakerVolume; }
     int GetMicVolume() const { return m_micVolume; }
     int32_t GetMainContent() const { return m_mainContent; }
@@ -230,12 +233,28 @@ private:
     void OnLivingState(const LiveState* state);
     void OnLiveScreenShare(bool on);
     void SwitchScreenShareOff();
+    // The teacher's own share: the window steps aside for the share bar, whose inside the engine sends.
+    bool StartScreenShare();
+    // Ends the teacher's share (from the panel's switch or the share bar) and tells panel and room.
+    void EndScreenShare();
+    void HideOwnedPopups();
+    void ShowHiddenPopups();
+    void ApplyReceivedVideoSize();
+    // A swap the teacher makes here; the room hears of it once the class runs.
+    void SwapScreensAndTell();
     void OnPanelAction(bool on, const WndMsgPayload* action);
     int BoardScreenForSwitchOn() const;
     // Tells the room (once the class has begun) what this window now has live.
     void InformLiveChanged(int32_t kind);
     // Shows what the live state holds: the document, else the whiteboard; then the camera.
     void ApplyLiveSources(bool sharedBefore);
+
+    // Recording (MainWndRecord.cpp).
+    void OnRecordSelectChanged(COptionUI* check);
+    bool RecordSourcesLive(int32_t mode) const;
+    void StartRecording(COptionUI* check);
+    void StopRecording();
+    void SetFrameButtonsEnabled(bool enabled);
 
     // Notifications of the skin (MainWndActions.cpp).
     void OnClick(TNotifyUI& msg);
@@ -295,6 +314,8 @@ private:
     std::unique_ptr<CChatRecordsTask> m_chatTask;
     bool m_closeBlocked = false;
     bool m_recording = false;
+    // The owned popups hidden while the screen is shared, shown again when it ends.
+    std::vector<HWND> m_hiddenPopups;
     bool m_fontLoaded = false;
     bool m_fillingFont = false;
     // Each list has its own lock; no operation holds both.
@@ -318,5 +339,11 @@ CString ClassClockText(uint32_t seconds);
 extern const uint32_t kChatColours[5];
 // The screen's font faces, each once (compared ignoring case), in enumeration order.
 std::vector<CString> ScreenFontFaces();
+// The recording parameters before the options and the sources are filled in.
+_RecParam DefaultRecParam();
+// The recording mode of the recording option: 0 camera (1), 1 board (2), others board and camera (3).
+int32_t RecordModeOf(int32_t recordOption);
+// "<folder>\Y-MM-DD_hh-mm-ss.wmv" of the time; false when the folder is empty or the path does not fit.
+bool RecordPathFor(const CString& folder, const SYSTEMTIME& now, wchar_t (&path)[260]);
 // The trimmed chat text, or the reason it cannot be sent: 0 ok, 1 empty, 2 too long.
 int CheckChatText(CString& text);

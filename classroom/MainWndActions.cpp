@@ -130,6 +130,8 @@ void CMainWnd::OnSelectChanged(TNotifyUI& msg)
     } else if (Is(msg, L"UnderLineCheck")) {
         m_chatFont.underline = on;
         ApplyChatFont();
+    } else if (Is(msg, L"RecordCheck") && wcscmp(msg.pSender->GetClass(), L"RecordCheckUI") == 0) {
+        OnRecordSelectChanged(option);
     } else if (Is(msg, L"AllowDiscuss")) {
         SessionContext* session = SessionContext::Instance();
         if (!session) return;

@@ -137,7 +137,7 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     SessionContext* session = SessionContext::Instance();
     switch (code) {
     case 6:
-        OnSwapScreens();
+        SwapScreensAndTell();
         UpdatePenToolVisibility();
         return true;
     case 8:
@@ -186,7 +186,14 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
         if (check && check->GetInterface(L"Option")) check->Selected(lParam != 0);
         return true;
     }
-    case 21: return true;
+    case 21:
+        // The share bar closed or the class ran out: the teacher's share ends here, and the panel's
+        // switch is cleared with it.
+        if (session && IsTeacherRole(session->role) && (m_liveState.flags & 4)) {
+            EndScreenShare();
+            UpdatePenToolVisibility();
+        }
+        return true;
     default: return false;
     }
 }
@@ -299,8 +306,14 @@ bool CMainWnd::OnErrorBox(WPARAM kind, LPARAM lParam)
         else text.Format(kind == 3 ? L"Start Record Failed! [%ld]" : L"End Record Failed! [%ld]", static_cast<long>(lParam));
         break;
     case 5:
-        if (lParam >= 1 && lParam <= 3 && HasLanguageTable()) text = LangText(81 + static_cast<int>(lParam), L"");
+    {
+        // What the recording option needs and is not live: 1 a board and the camera, 2 a board, 3 the camera.
+        static const wchar_t* const kMissing[] = {L"Recording needs a live document or whiteboard and the live camera",
+                                                  L"Recording needs a live document or whiteboard",
+                                                  L"Recording needs the live camera"};
+        if (lParam >= 1 && lParam <= 3) text = LangText(81 + static_cast<int>(lParam), kMissing[lParam - 1]);
         break;
+    }
     default: return false;
     }
     ShowMessageBox(m_hWnd, text, LangText(29, L"Error"), 0);

@@ -319,15 +319,16 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
     if (!on) {
         int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
                           : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_Share;
-        if (kind != ePanel_ScreenShare) {
-            if (m_mainContent != content && m_viceContent != content) return; // in neither screen
-            SwitchSourceOff(content);
-            if (m_controlPanel) m_controlPanel->SourceOff(kind);
+        if (kind == ePanel_ScreenShare) {
+            if (m_liveState.flags & eLive_ScreenShare) EndScreenShare();
+            return;
         }
+        if (m_mainContent != content && m_viceContent != content) return; // in neither screen
+        SwitchSourceOff(content);
+        if (m_controlPanel) m_controlPanel->SourceOff(kind);
         uint8_t* state = kind == ePanel_Camera ? &m_liveState.cameraState : kind == ePanel_Document ? &m_liveState.docState
                          : kind == ePanel_Whiteboard ? &m_liveState.whiteboardState : nullptr;
         if (state) *state &= 0x3F;
-        else m_liveState.flags &= ~eLive_ScreenShare;
         InformLiveChanged(kind);
         return;
     }
@@ -394,8 +395,7 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         EmbedInScreen(position, m_docLive, eScreen_Document);
         LiveDocRecord doc{pages.docId, pages.currentPage, static_cast<uint8_t>(64 | position)};
         LiveStateSetDocument(m_liveState, doc);
-    } else {
-        // The share bar's own sharing is driven by the control panel.
+    } else if (!StartScreenShare()) {
         return;
     }
     InformLiveChanged(kind);
@@ -439,6 +439,8 @@ void CMainWnd::SwitchScreenShareOff()
     if (session && IsTeacherRole(session->role)) {
         if (m_shareScreen) ::ShowWindow(m_shareScreen, SW_HIDE);
         ShowWindow(true);
+        ShowHiddenPopups();
+        ApplyReceivedVideoSize();
     } else {
         // The shared screen came through the camera's window: the room's live sources take over again.
         LiveState keep = m_liveState;
@@ -448,4 +450,97 @@ void CMainWnd::SwitchScreenShareOff()
         m_liveState = keep;
     }
     if (m_castmix && m_castmix->engine) Castmix_ChangeSourceType(m_castmix->engine, 1);
+}
+
+bool CMainWnd::StartScreenShare()
+{
+    if (!m_shareScreen || !::IsWindow(m_shareScreen) || (m_liveState.flags & eLive_ScreenShare)) return false;
+    HideOwnedPopups();
+    ShowWindow(false);
+    // The bar shows itself and starts its clock before the engine captures through it.
+    ::SendMessageW(m_shareScreen, WM_USER_UI_NOTICE, 25, 0);
+    m_liveState.flags |= eLive_ScreenShare;
+    ApplyReceivedVideoSize();
+    SessionContext* session = SessionContext::Instance();
+    if (m_castmix && m_castmix->engine && session && !IsStudentRole(session->role)) {
+        // The margins leave out the bar's frame and caption.
+        long result = Castmix_ChangeSource2Wnd(m_castmix->engine, m_shareScreen, 5, 4, 5, 27, 5, 5);
+        if (result < 0) LOG_ERROR(L"the engine cannot send the shared screen, code %ld", result);
+        m_castmix->SetVolume(m_micVolume, 2);
+        m_castmix->SetVolume(m_speakerVolume, 1);
+        m_castmix->ChangeScreenWnd(m_videoLive);
+        ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
+    }
+    LOG_INFO(L"screen share started");
+    return true;
+}
+
+void CMainWnd::EndScreenShare()
+{
+    SwitchScreenShareOff();
+    if (m_controlPanel) m_controlPanel->SourceOff(ePanel_ScreenShare);
+    LOG_INFO(L"screen share ended");
+    InformLiveChanged(ePanel_ScreenShare);
+}
+
+namespace {
+
+struct OwnedPopups {
+    HWND owner;
+    std::vector<HWND>* visible;
+};
+
+BOOL CALLBACK CollectVisibleOwned(HWND window, LPARAM param)
+{
+    auto* popups = reinterpret_cast<OwnedPopups*>(param);
+    if (::GetWindow(window, GW_OWNER) == popups->owner && ::IsWindowVisible(window)) popups->visible->push_back(window);
+    return TRUE;
+}
+
+} // namespace
+
+void CMainWnd::HideOwnedPopups()
+{
+    m_hiddenPopups.clear();
+    OwnedPopups popups{m_hWnd, &m_hiddenPopups};
+    ::EnumWindows(CollectVisibleOwned, reinterpret_cast<LPARAM>(&popups));
+    for (HWND popup : m_hiddenPopups) ::ShowWindow(popup, SW_HIDE);
+}
+
+void CMainWnd::ShowHiddenPopups()
+{
+    for (HWND popup : m_hiddenPopups)
+        if (::IsWindow(popup) && ::GetWindow(popup, GW_OWNER) == m_hWnd) ::ShowWindow(popup, SW_SHOWNOACTIVATE);
+    m_hiddenPopups.clear();
+}
+
+void CMainWnd::ApplyReceivedVideoSize()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    SIZE size = session->largeVideoSize;
+    if (size.cx <= 0 || size.cy <= 0 || m_mainContent != eScreen_Camera || !m_videoLive || !::IsWindowVisible(m_videoLive))
+        return;
+    auto* container = Find<CWinContainerUI>(L"MainScreenCtner");
+    if (!container || !container->GetInterface(L"WinContainer")) {
+        LOG_ERROR(L"Change Video Wnd Size, but get main Screen container failed.");
+        return;
+    }
+    if (container->GetEmbedWindow() != m_videoLive) {
+        LOG_ERROR(L"Change Video Wnd Size, but main live arem embed wnd is not video wnd. return.");
+        return;
+    }
+    container->SetContentSize(static_cast<UINT>(size.cx), static_cast<UINT>(size.cy));
+    container->SetKeepAspect((m_liveState.flags & eLive_ScreenShare) == 0);
+}
+
+void CMainWnd::SwapScreensAndTell()
+{
+    if (m_liveState.flags & eLive_ScreenShare) return;
+    OnSwapScreens();
+    SessionContext* session = SessionContext::Instance();
+    if (!session || !IsTeacherRole(session->role) || session->room.roomState != 2) return;
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!channel || !channel->SendPacket(eType_SwapScreen, nullptr, 0, session->room.roomId))
+        LOG_ERROR(L"screen swap not sent to the room");
 }
