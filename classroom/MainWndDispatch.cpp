@@ -270,6 +270,7 @@ void CMainWnd::OnVideoSize(LPARAM lParam)
     }
     LOG_INFO(L"Video Wnd Size Change---width=%d, height=%d", size->width, size->height);
     if (SessionContext* session = SessionContext::Instance()) session->largeVideoSize = {size->width, size->height};
+    ApplyReceivedVideoSize();
     if (m_castmix) {
         ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
         m_castmix->ChangeScreenWnd(m_videoLive);
