@@ -262,6 +262,9 @@ private:
     void OnItemSelect(TNotifyUI& msg);
     void OnValueChanged(TNotifyUI& msg);
     void TogglePart(const wchar_t* partName, CControlUI* button, bool hideGetsA);
+    // The roster search by nickname into "SearchedStudentList", and its end.
+    void SearchRoster();
+    void StopRosterSearch();
     void SendRoomRecord();
     void SendSpeak(uint32_t userId, uint8_t state);
 

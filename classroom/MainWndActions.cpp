@@ -11,7 +11,9 @@
 #include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"
 
+#include <memory>
 #include <new>
+#include <vector>
 
 namespace {
 
@@ -25,6 +27,18 @@ const wchar_t kPanelListB[] = L"normalimage=\"file='Icons.png' source='9,510,19,
 bool Is(const TNotifyUI& msg, const wchar_t* name)
 {
     return msg.pSender && msg.pSender->GetName() == name;
+}
+
+CTabLayoutUI* TabNamed(CPaintManagerUI& manager, const wchar_t* name)
+{
+    CControlUI* control = manager.FindControl(name);
+    return control ? static_cast<CTabLayoutUI*>(control->GetInterface(L"TabLayout")) : nullptr;
+}
+
+CStudentList* SearchedList(CPaintManagerUI& manager)
+{
+    CControlUI* control = manager.FindControl(L"SearchedStudentList");
+    return control ? static_cast<CStudentList*>(control->GetInterface(L"LVStudentList")) : nullptr;
 }
 
 } // namespace
@@ -46,9 +60,10 @@ void CMainWnd::Notify(TNotifyUI& msg)
     } else if (type == L"poschange") {
         OnPositionChanged(msg.pSender);
     } else if (type == L"textchanged") {
+        // Clearing the box by hand ends a search as the stop button does.
         if (Is(msg, L"SearchStudentInput") && msg.pSender->GetText().IsEmpty()) {
-            auto* tab = Find<CTabLayoutUI>(L"SearchStudentTab");
-            if (tab && tab->GetInterface(L"TabLayout") && tab->GetCurSel() != 0) tab->SelectItem(0);
+            CTabLayoutUI* tab = TabNamed(m_PaintManager, L"SearchStudentTab");
+            if (tab && tab->GetCurSel() != 0) StopRosterSearch();
         }
     } else if (wcscmp(msg.pSender->GetClass(), L"CLVStudentListElement") == 0) {
         auto* row = static_cast<CStudentListElement*>(msg.pSender);
@@ -93,6 +108,10 @@ void CMainWnd::OnClick(TNotifyUI& msg)
         bool teacher = session->role == eRole_Teacher || session->role == 128;
         if (teacher && m_roster) SendSpeak(m_roster->GetSpeakerId(), 1);
         else if (IsSpeakingRole(session->role)) SendSpeak(session->userId, 1);
+    } else if (Is(msg, L"SearchStudentBtn")) {
+        SearchRoster();
+    } else if (Is(msg, L"StopSearchStudentBtn")) {
+        StopRosterSearch();
     } else if (Is(msg, L"ClassBeginBtn")) {
         OnClassBegin();
     } else if (Is(msg, L"ClassOverBtn")) {
@@ -100,6 +119,40 @@ void CMainWnd::OnClick(TNotifyUI& msg)
     } else {
         WindowImplBase::Notify(msg);
     }
+}
+
+void CMainWnd::SearchRoster()
+{
+    CControlUI* input = m_PaintManager.FindControl(L"SearchStudentInput");
+    if (!input || input->GetText().IsEmpty()) return;
+    if (CTabLayoutUI* tab = TabNamed(m_PaintManager, L"SearchStudentTab")) tab->SelectItem(1);
+    std::vector<UserRecord> matches;
+    if (m_roster) m_roster->FindUsersByName(matches, input->GetText());
+    CTabLayoutUI* lists = TabNamed(m_PaintManager, L"StudentListTab");
+    if (matches.empty()) {
+        if (lists) lists->SelectItem(2);
+        return;
+    }
+    if (lists) lists->SelectItem(1);
+    CStudentList* found = SearchedList(m_PaintManager);
+    if (!found) return;
+    found->RemoveAll();
+    // Rows appended one by one keep the roster's order, teachers first; they are copies, so the
+    // roster menu and its commands work on them as on the roster's own rows.
+    for (const UserRecord& user : matches) {
+        std::unique_ptr<CStudentListElement> row(new (std::nothrow) CStudentListElement(user));
+        if (row && found->Add(row.get())) row.release();
+    }
+}
+
+void CMainWnd::StopRosterSearch()
+{
+    // The page goes first: emptying the box reports "textchanged" back here.
+    if (CTabLayoutUI* tab = TabNamed(m_PaintManager, L"SearchStudentTab")) tab->SelectItem(0);
+    CControlUI* input = m_PaintManager.FindControl(L"SearchStudentInput");
+    if (input && !input->GetText().IsEmpty()) input->SetText(L"");
+    if (CStudentList* found = SearchedList(m_PaintManager)) found->RemoveAll();
+    if (CTabLayoutUI* lists = TabNamed(m_PaintManager, L"StudentListTab")) lists->SelectItem(0);
 }
 
 void CMainWnd::TogglePart(const wchar_t* partName, CControlUI* button, bool hideGetsA)
