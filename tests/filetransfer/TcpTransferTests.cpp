@@ -267,6 +267,7 @@ TEST_F(TcpTransferTest, StopMidUploadEndsBothThreadsWithoutRecords)
         DWORD before = GetTickCount();
         sender->Stop();
         EXPECT_LT(GetTickCount() - before, 1000u);
+        sink.PumpFor(0); // what was posted before the stop returned is taken in first
         size_t seen = sink.Count(kUploadMessage);
         sink.PumpFor(100);
         EXPECT_EQ(seen, sink.Count(kUploadMessage));
@@ -492,6 +493,7 @@ TEST_F(TcpTransferTest, StopMidDownloadKeepsTheResumeFiles)
         ASSERT_EQ(1, receiver.StartRecv(DownloadInfo(66, bytes.size())));
         Sleep(delay);
         receiver.Stop();
+        sink.PumpFor(0); // what was posted before the stop returned is taken in first
         size_t seen = sink.Count(kDownloadMessage);
         sink.PumpFor(100);
         EXPECT_EQ(seen, sink.Count(kDownloadMessage));
