@@ -103,6 +103,30 @@ TEST(MainWndRosterMenu, OtherChoicesAreTakenWithoutACommand)
     EXPECT_TRUE(h.room.reg.Messages(eType_KickOff).empty());
 }
 
+TEST(MainWndRosterMenu, AnotherTeachersRowShowsOnlyTheHandOver)
+{
+    MainWndHarness h;
+    Bytes other = UserEntry(25, 3, 1, "Mr Grey", "grey");
+    h.users.insert(h.users.end(), other.begin(), other.end());
+    h.room.reg.SetReply(eType_RoomUsers, 1, h.users);
+    ASSERT_TRUE(Seated(h));
+    CStudentListElement* grey = RowOf(h, 25);
+    ASSERT_NE(grey, nullptr);
+    RightClick(h, grey);
+    HWND menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    CPaintManagerUI* pm = ManagerOfMenu(menu);
+    ASSERT_NE(pm, nullptr);
+    auto* pages = static_cast<CTabLayoutUI*>(pm->FindControl(L"MenuPages"));
+    ASSERT_NE(pages, nullptr);
+    EXPECT_EQ(pages->GetCurSel(), 3);
+    // The window shrinks by the difference of the pages' heights.
+    RECT client;
+    GetClientRect(menu, &client);
+    EXPECT_EQ(client.bottom, pm->GetInitSize().cy + 30 - 106);
+    DestroyWindow(menu);
+}
+
 TEST(MainWndRosterMenu, NoMenuOnTheOwnRowNorForAStudent)
 {
     {
