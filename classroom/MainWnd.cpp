@@ -2,6 +2,7 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/PopupMenus.h"
 #include "controls/ControlFactory.h"
 #include "controls/StudentList.h"
 #include "core/Logger.h"
@@ -82,6 +83,7 @@ void CMainWnd::InitWindow()
     m_roster = static_cast<CStudentList*>(m_PaintManager.FindControl(L"StudentList"));
     if (m_roster && !m_roster->GetInterface(L"LVStudentList")) m_roster = nullptr;
     if (SessionContext* session = SessionContext::Instance()) session->rosterControl = m_roster;
+    CStudentListElement::SetMenuOpener(&OpenStudentListMenu);
     m_inputEdit = Find<CRichEditUI>(L"InputEdit");
     m_outputEdit = Find<CRichEditUI>(L"OutputEdit");
 }

@@ -1,9 +1,11 @@
 #include "classroom/PopupMenus.h"
 
+#include "controls/StudentList.h"
 #include "core/Logger.h"
 #include "core/WindowMessages.h"
 
 #include <algorithm>
+#include <new>
 
 // ---- CBubbleMenu ----
 
@@ -103,4 +105,24 @@ void CStudentListMenu::Notify(TNotifyUI& msg)
         break;
     }
     Close(1);
+}
+
+// The skin's pages: 0 a student, 1 a student who may not speak, 2 an assistant, 3 a teacher, to
+// whom only the class can be handed over.
+static int MenuPageOf(const UserRecord* user)
+{
+    if (!user) return 0;
+    if (user->role == eRole_Assistant) return 2;
+    if (IsTeacherRole(user->role)) return 3;
+    return 0;
+}
+
+HWND OpenStudentListMenu(CStudentListElement* row, POINT pt)
+{
+    if (!row || !row->GetManager()) return nullptr;
+    auto* menu = new (std::nothrow) CStudentListMenu(row, MenuPageOf(row->GetUser()));
+    if (!menu) return nullptr;
+    HWND hwnd = ShowBubbleMenu(pt, menu, row->GetManager()->GetPaintWindow());
+    if (!hwnd) LOG_ERROR(L"the roster menu could not be opened");
+    return hwnd;
 }

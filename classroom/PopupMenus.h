@@ -4,6 +4,8 @@
 #pragma once
 #include "platform/ui/UIlib.h"
 
+class CStudentListElement;
+
 class CBubbleMenu : public WindowImplBase {
 public:
     void InitWindow() override;
@@ -25,7 +27,8 @@ public:
 
 class CStudentListMenu : public CBubbleMenu {
 public:
-    // The roster control receives the choice; the page index picks the page of items for its row.
+    // The roster control sends the choice (the class window gives the row itself, so the choice
+    // names its participant); the page index picks the page of items for the row.
     CStudentListMenu(CControlUI* roster, int pageIndex) : m_roster(roster), m_pageIndex(pageIndex) {}
     LPCTSTR GetWindowClassName() const override { return L"__LVStudentListMenu__"; }
     CDuiString GetSkinFile() override { return L"StudentListMenu.xml"; }
@@ -43,3 +46,7 @@ protected:
 // centred on it but never left of the owner. Answers the menu's window, or null (the menu object is
 // then deleted, since it never became a window).
 HWND ShowBubbleMenu(POINT pt, CBubbleMenu* menu, HWND owner);
+
+// The roster's menu opener, installed by the class window: the menu for the row, under the point in
+// the row's window. The row sends the choice, so the class window knows whose row it was.
+HWND OpenStudentListMenu(CStudentListElement* row, POINT pt);

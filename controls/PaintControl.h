@@ -2,14 +2,12 @@
 // paints it with each owner's latest pen.
 #pragma once
 #include "controls/PaintObjects.h"
+#include "core/ResourceIds.h"
 #include "platform/ui/UIControl.h"
 
 #include <map>
 
 #define DUI_MSGTYPE_PAINTOBJCHANGED L"painobjchanged"
-
-// The pen cursor among the client's own resources.
-#define IDC_LV_PEN_CURSOR 310
 
 class CPaintControlUI : public CControlUI {
 public:

@@ -97,53 +97,71 @@ bool CChatRecordWnd::IsSearching() const
     return tab && tab->GetCurSel() > 0;
 }
 
-CListUI* CChatRecordWnd::CurrentList() const
+CListUI* CChatRecordWnd::ListOf(bool searching) const
 {
-    if (IsSearching()) return Find<CListUI>(m_PaintManager, L"SearchedClassNameLst", L"List");
+    if (searching) return Find<CListUI>(m_PaintManager, L"SearchedClassNameLst", L"List");
     return m_classList;
+}
+
+CListUI* CChatRecordWnd::CurrentList() const { return ListOf(IsSearching()); }
+
+CChatRichEditUI* CChatRecordWnd::HistoryDisplayOf(bool searching) const
+{
+    if (searching) return Find<CChatRichEditUI>(m_PaintManager, L"SearchedSelRecordDisplayREdt", L"ChatRichEdit");
+    return m_selDisplay;
 }
 
 CChatRichEditUI* CChatRecordWnd::CurrentDisplay() const
 {
     if (m_curOption && m_curOption->IsSelected()) return m_curDisplay;
-    if (m_hisOption && m_hisOption->IsSelected())
-        return IsSearching() ? Find<CChatRichEditUI>(m_PaintManager, L"SearchedSelRecordDisplayREdt", L"ChatRichEdit")
-                             : m_selDisplay;
+    if (m_hisOption && m_hisOption->IsSelected()) return HistoryDisplayOf(IsSearching());
     return nullptr;
 }
 
-CPageCtrlUI* CChatRecordWnd::CurrentPager() const
+static CPageCtrlUI* PagerNamed(const CPaintManagerUI& pm, const wchar_t* name)
 {
-    const wchar_t* name = nullptr;
-    if (m_curOption && m_curOption->IsSelected()) name = L"CurRecordPgCtrl";
-    else if (m_hisOption && m_hisOption->IsSelected()) name = IsSearching() ? L"SearchedSelRecordPgCtrl" : L"SelRecordPgCtrl";
-    if (!name) return nullptr;
-    CControlUI* control = m_PaintManager.FindControl(name);
+    CControlUI* control = pm.FindControl(name);
     // The pager answers no interface name of its own; the tag made it.
     return control ? static_cast<CPageCtrlUI*>(control) : nullptr;
 }
 
-CControlUI* CChatRecordWnd::CurrentNameLabel() const
+CPageCtrlUI* CChatRecordWnd::HistoryPagerOf(bool searching) const
 {
-    return m_PaintManager.FindControl(IsSearching() ? L"SearchedSelClassNameLab" : L"SelClassNameLab");
+    return PagerNamed(m_PaintManager, searching ? L"SearchedSelRecordPgCtrl" : L"SelRecordPgCtrl");
 }
 
-CControlUI* CChatRecordWnd::CurrentDateLabel() const
+CPageCtrlUI* CChatRecordWnd::CurrentPager() const
 {
-    return m_PaintManager.FindControl(IsSearching() ? L"SearchedSelClassDateLab" : L"SelClassDateLab");
+    if (m_curOption && m_curOption->IsSelected()) return PagerNamed(m_PaintManager, L"CurRecordPgCtrl");
+    if (m_hisOption && m_hisOption->IsSelected()) return HistoryPagerOf(IsSearching());
+    return nullptr;
 }
+
+CControlUI* CChatRecordWnd::NameLabelOf(bool searching) const
+{
+    return m_PaintManager.FindControl(searching ? L"SearchedSelClassNameLab" : L"SelClassNameLab");
+}
+
+CControlUI* CChatRecordWnd::CurrentNameLabel() const { return NameLabelOf(IsSearching()); }
+
+CControlUI* CChatRecordWnd::DateLabelOf(bool searching) const
+{
+    return m_PaintManager.FindControl(searching ? L"SearchedSelClassDateLab" : L"SelClassDateLab");
+}
+
+CControlUI* CChatRecordWnd::CurrentDateLabel() const { return DateLabelOf(IsSearching()); }
 
 int32_t CChatRecordWnd::SelectedRoom() const
 {
     if (m_curOption && m_curOption->IsSelected()) return static_cast<int32_t>(SessionContext::Instance()->room.roomId);
     if (!m_hisOption || !m_hisOption->IsSelected()) return 0;
     CListUI* list = CurrentList();
-    int index = list ? list->GetCurSel() : -1;
+    CControlUI* item = list ? list->GetItemAt(list->GetCurSel()) : nullptr;
+    if (!item) return 0;
+    // Each item carries its room: after a deletion the lists' positions no longer match the maps'.
+    const int32_t roomId = static_cast<int32_t>(item->GetTag());
     const std::map<int32_t, CString>& rooms = IsSearching() ? m_searched : m_rooms;
-    if (index < 0 || index >= static_cast<int>(rooms.size())) return 0;
-    auto it = rooms.begin();
-    std::advance(it, index);
-    return it->first;
+    return rooms.count(roomId) ? roomId : 0;
 }
 
 void CChatRecordWnd::FillList(CListUI* list, const std::map<int32_t, CString>& rooms)
@@ -155,6 +173,7 @@ void CChatRecordWnd::FillList(CListUI* list, const std::map<int32_t, CString>& r
         auto* item = new CListElementExUI;
         item->SetText(room.second);
         item->SetToolTip(RoomToolTip(room.second, room.first));
+        item->SetTag(static_cast<UINT_PTR>(room.first));
         list->Add(item);
     }
 }
@@ -240,16 +259,35 @@ CChatRichEditUI* CChatRecordWnd::EmptyDisplay(CChatRichEditUI* display)
 void CChatRecordWnd::ClearSelectionDisplay()
 {
     if (!m_mainTab || m_mainTab->GetCurSel() != 1) return;
-    if (CControlUI* name = CurrentNameLabel()) name->SetText(L"");
-    if (CControlUI* date = CurrentDateLabel()) date->SetText(L"");
+    ClearHistorySide(IsSearching());
+}
+
+void CChatRecordWnd::ClearHistorySide(bool searching)
+{
+    if (CControlUI* name = NameLabelOf(searching)) {
+        name->SetText(L"");
+        name->SetToolTip(L"");
+    }
+    if (CControlUI* date = DateLabelOf(searching)) date->SetText(L"");
     if (CControlUI* remove = m_PaintManager.FindControl(L"DelRecordBtn")) remove->SetVisible(false);
-    if (CChatRichEditUI* display = CurrentDisplay()) EmptyDisplay(display);
-    if (CPageCtrlUI* pager = CurrentPager()) pager->SetVisible(false);
+    if (CChatRichEditUI* display = HistoryDisplayOf(searching)) EmptyDisplay(display);
+    if (CPageCtrlUI* pager = HistoryPagerOf(searching)) pager->SetVisible(false);
+    m_shownRoom[searching ? 1 : 0] = 0;
+}
+
+void CChatRecordWnd::RemoveRoomItems(CListUI* list, int32_t roomId)
+{
+    if (!list) return;
+    for (int i = list->GetCount() - 1; i >= 0; --i) {
+        CControlUI* item = list->GetItemAt(i);
+        if (item && static_cast<int32_t>(item->GetTag()) == roomId) list->RemoveAt(i);
+    }
 }
 
 void CChatRecordWnd::OnItemSelect()
 {
     int32_t roomId = SelectedRoom();
+    m_shownRoom[IsSearching() ? 1 : 0] = roomId;
     SetUpPaging(roomId);
     if (CPageCtrlUI* pager = CurrentPager()) ShowPage(roomId, pager->GetCurrentPage());
     CListUI* list = CurrentList();
@@ -280,15 +318,18 @@ void CChatRecordWnd::Search()
     m_hisOption->Selected(true);
     ClearSelectionDisplay();
     CString lowered = Lower(key);
+    // Each search lists its own matches, not those of the searches before it.
+    m_searched.clear();
     for (const auto& room : m_rooms) {
         if (Lower(room.second).Find(lowered) >= 0) m_searched[room.first] = room.second;
     }
+    // The list follows the map even when it is hidden behind the "nothing found" page.
+    FillList(ListOf(true), m_searched);
     if (m_searched.empty()) {
         if (auto* tab = Find<CTabLayoutUI>(m_PaintManager, L"SearchedClassListTab", L"TabLayout")) tab->SelectItem(1);
         ClearSelectionDisplay();
     } else {
         if (auto* tab = Find<CTabLayoutUI>(m_PaintManager, L"SearchedClassListTab", L"TabLayout")) tab->SelectItem(0);
-        FillList(Find<CListUI>(m_PaintManager, L"SearchedClassNameLst", L"List"), m_searched);
     }
 }
 
@@ -310,9 +351,16 @@ void CChatRecordWnd::DeleteSelectedRoom()
         LOG_ERROR(L"chat record window: the records of room %ld could not be deleted", static_cast<long>(roomId));
         return;
     }
-    if (CListUI* list = CurrentList()) list->RemoveAt(list->GetCurSel());
     m_rooms.erase(roomId);
     m_searched.erase(roomId);
+    // Both lists lose the room, and neither side of the history goes on showing it.
+    RemoveRoomItems(ListOf(false), roomId);
+    RemoveRoomItems(ListOf(true), roomId);
+    for (int side = 0; side < 2; ++side)
+        if (m_shownRoom[side] == roomId) ClearHistorySide(side == 1);
+    if (IsSearching() && m_searched.empty()) {
+        if (auto* tab = Find<CTabLayoutUI>(m_PaintManager, L"SearchedClassListTab", L"TabLayout")) tab->SelectItem(1);
+    }
 }
 
 void CChatRecordWnd::Notify(TNotifyUI& msg)

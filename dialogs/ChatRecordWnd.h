@@ -32,10 +32,16 @@ public:
 private:
     bool IsSearching() const;
     CListUI* CurrentList() const;
+    // The controls of the full list's side or of the search's side of the history.
+    CListUI* ListOf(bool searching) const;
     CChatRichEditUI* CurrentDisplay() const;
+    CChatRichEditUI* HistoryDisplayOf(bool searching) const;
     CPageCtrlUI* CurrentPager() const;
+    CPageCtrlUI* HistoryPagerOf(bool searching) const;
     CControlUI* CurrentNameLabel() const;
+    CControlUI* NameLabelOf(bool searching) const;
     CControlUI* CurrentDateLabel() const;
+    CControlUI* DateLabelOf(bool searching) const;
     int32_t SelectedRoom() const;
 
     void FillList(CListUI* list, const std::map<int32_t, CString>& rooms);
@@ -45,6 +51,8 @@ private:
     // A fresh empty display in the place of this one (see CChatRichEditUI::Emptied).
     CChatRichEditUI* EmptyDisplay(CChatRichEditUI* display);
     void ClearSelectionDisplay();
+    void ClearHistorySide(bool searching);
+    void RemoveRoomItems(CListUI* list, int32_t roomId);
     void OnItemSelect();
     void Search();
     void StopSearching();
@@ -58,6 +66,8 @@ private:
     CTabLayoutUI* m_centerTab = nullptr;
     std::map<int32_t, CString> m_rooms;
     std::map<int32_t, CString> m_searched;
+    // The room each side of the history shows (0 none): the full list's and the search's.
+    int32_t m_shownRoom[2] = {0, 0};
     CChatRichEditUI* m_curDisplay = nullptr;
     CChatRichEditUI* m_selDisplay = nullptr;
 };

@@ -310,3 +310,95 @@ TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
     PumpMessages(20);
     delete picker;
 }
+
+TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
+{
+    AddRoom(1001, L"Algebra", L"20141101080000", 1);
+    AddRoom(1002, L"Biology", L"20141102080000", 2);
+    AddRoom(1003, L"Chemistry", L"20141103080000", 3);
+    AddRoom(1004, L"Linear algebra", L"20141104080000", 4);
+    ASSERT_NE(nullptr, Open());
+    ASSERT_TRUE(Click(L"HisClassOpt"));
+    // The full list's side shows the room that is then deleted from the search's side.
+    ASSERT_TRUE(ClickControl(m_window, List(L"ClassNameLst")->GetItemAt(0)));
+    EXPECT_EQ(CDuiString(L"Algebra"), Find(L"SelClassNameLab")->GetText());
+
+    Type(L"SearchClassInput", L"algebra");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    CListUI* found = List(L"SearchedClassNameLst");
+    ASSERT_EQ(2, found->GetCount());
+    ASSERT_TRUE(ClickControl(m_window, found->GetItemAt(0)));
+    EXPECT_EQ(CDuiString(L"Algebra"), Find(L"SearchedSelClassNameLab")->GetText());
+    MessageBoxAnswer confirmed;
+    AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &confirmed);
+    ASSERT_TRUE(Click(L"DelRecordBtn"));
+    ASSERT_TRUE(confirmed.answered);
+    EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1001));
+    // The deleted room is shown nowhere any more.
+    ASSERT_EQ(1, found->GetCount());
+    EXPECT_EQ(CDuiString(L"Linear algebra"), found->GetItemAt(0)->GetText());
+    EXPECT_EQ(CDuiString(L""), Find(L"SearchedSelClassNameLab")->GetText());
+    EXPECT_EQ(CDuiString(L""), Find(L"SearchedSelClassDateLab")->GetText());
+    EXPECT_FALSE(Find(L"DelRecordBtn")->IsVisible());
+    EXPECT_EQ(0, Display(L"SearchedSelRecordDisplayREdt")->GetTextLength());
+    EXPECT_FALSE(Pager(L"SearchedSelRecordPgCtrl")->IsVisible());
+    // A second press has no room to delete.
+    ASSERT_TRUE(Click(L"DelRecordBtn"));
+    EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1002));
+
+    ASSERT_TRUE(Click(L"StopSearchClassBtn"));
+    EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
+    EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
+    CListUI* list = List(L"ClassNameLst");
+    ASSERT_EQ(3, list->GetCount());
+    EXPECT_EQ(CDuiString(L"Biology"), list->GetItemAt(0)->GetText());
+    EXPECT_EQ(CDuiString(L"Linear algebra"), list->GetItemAt(2)->GetText());
+
+    // Every item still opens and deletes its own room.
+    ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
+    EXPECT_EQ(CDuiString(L"Biology"), Find(L"SelClassNameLab")->GetText());
+    EXPECT_EQ(CDuiString(L"2014-11-02"), Find(L"SelClassDateLab")->GetText());
+    CDuiString shown = Display(L"SelRecordDisplayREdt")->GetData();
+    EXPECT_EQ(2, Count(shown, L"of Biology"));
+    EXPECT_EQ(0, Count(shown, L"of Chemistry"));
+    ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(2)));
+    EXPECT_EQ(4, Count(Display(L"SelRecordDisplayREdt")->GetData(), L"of Linear algebra"));
+    ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
+    MessageBoxAnswer again;
+    AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &again);
+    ASSERT_TRUE(Click(L"DelRecordBtn"));
+    ASSERT_TRUE(again.answered);
+    EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1002));
+    EXPECT_EQ(3, CSqliteMgr::GetInstance()->GetMsgCount(1003));
+    EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1004));
+    EXPECT_EQ(2, list->GetCount());
+    EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
+}
+
+TEST_F(ChatRecordWndTest, EachSearchListsOnlyItsOwnMatches)
+{
+    AddRoom(1001, L"Algebra", L"20141101080000", 1);
+    AddRoom(1002, L"Linear ALGEBRA II", L"20141102080000", 1);
+    AddRoom(1003, L"Chemistry", L"20141103080000", 1);
+    ASSERT_NE(nullptr, Open());
+    ASSERT_TRUE(Click(L"HisClassOpt"));
+    Type(L"SearchClassInput", L"algebra");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    EXPECT_EQ(2u, m_browser->GetSearchResults().size());
+
+    Type(L"SearchClassInput", L"chem");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    CListUI* found = List(L"SearchedClassNameLst");
+    ASSERT_EQ(1, found->GetCount());
+    EXPECT_EQ(CDuiString(L"Chemistry"), found->GetItemAt(0)->GetText());
+    EXPECT_EQ(1u, m_browser->GetSearchResults().count(1003));
+    EXPECT_EQ(1u, m_browser->GetSearchResults().size());
+    EXPECT_EQ(0, TabPage(L"SearchedClassListTab"));
+
+    // Once something was found, a search without matches still says so.
+    Type(L"SearchClassInput", L"geometry");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
+    EXPECT_TRUE(m_browser->GetSearchResults().empty());
+    EXPECT_EQ(0, found->GetCount());
+}

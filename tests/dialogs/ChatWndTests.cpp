@@ -394,3 +394,68 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(0, Input()->GetImageCount());
 }
+
+TEST_F(ChatWndTest, PastHalfItsLimitTheOutputLosesItsOldestMessagesUpToASendersMark)
+{
+    const long limit = 4000;
+    OutputEdit()->SetLimitText(limit);
+    ASSERT_EQ(limit, OutputEdit()->GetLimitText());
+    UserRecord alice = User(22, L"Alice", 2, eRole_Student);
+    ChatFont font;
+    font.family = L"Tahoma";
+    int written = 0;
+    CString text;
+    while (OutputEdit()->GetTextLength() <= limit / 2) {
+        text.Format(L"message %03d", written++);
+        m_chat->ShowChatMessage(alice, font, text);
+    }
+    ASSERT_GT(written, 10);
+    // Within the first quarter of the limit, the last of Alice's marks starts the text that stays.
+    CString before(OutputEdit()->GetText());
+    int mark = before.Left(limit / 4).ReverseFind(L'\x2640');
+    ASSERT_GT(mark, 0);
+    m_chat->ShowChatMessage(alice, font, L"message new");
+    CString after(OutputEdit()->GetText());
+    EXPECT_EQ(0, after.Find(before.Mid(mark))) << "the cut falls on a message's start";
+    EXPECT_LE(after.GetLength(), limit / 2 + 120);
+    EXPECT_LT(after.Find(L"message 000"), 0);
+    text.Format(L"message %03d", written - 1);
+    EXPECT_GE(after.Find(text), 0);
+    EXPECT_GE(after.Find(L"message new"), 0);
+    EXPECT_TRUE(OutputEdit()->IsReadOnly());
+
+    // A sender of the other sex finds no mark of his own there: everything before him goes.
+    while (OutputEdit()->GetTextLength() <= limit / 2) m_chat->ShowChatMessage(alice, font, L"more from Alice");
+    m_chat->ShowChatMessage(User(21, L"Teacher Tom", 1, eRole_Teacher), font, L"from Tom");
+    CString last(OutputEdit()->GetText());
+    EXPECT_EQ(0, last.Find(L"\x2642 Teacher Tom  ")) << last.GetString();
+    EXPECT_LT(last.Find(L"Alice"), 0);
+    EXPECT_GE(last.Find(L"from Tom\r"), 0);
+}
+
+TEST_F(ChatWndTest, ShowingOrHidingThePaneEmptiesBothEditsAndKeepsTheCounts)
+{
+    PostChat(1, 22, L"look [\\smile] here");
+    m_chat->ShowSystemMessage(L"a notice");
+    TypeInput(L"half written");
+    ASSERT_EQ(1, OutputEdit()->GetImageCount());
+    ASSERT_GT(Input()->GetTextLength(), 0);
+
+    ShowWindow(m_window, SW_HIDE);
+    PumpMessages(30);
+    EXPECT_EQ(0, Input()->GetTextLength());
+    EXPECT_EQ(0, OutputEdit()->GetTextLength());
+    EXPECT_EQ(0, OutputEdit()->GetImageCount());
+    EXPECT_FALSE(KillTimer(m_window, 3)) << "the images' timer was stopped";
+    EXPECT_EQ(1, m_chat->GetChatCount());
+    EXPECT_EQ(1, m_chat->GetSystemCount());
+
+    PostChat(1, 22, L"while hidden");
+    ShowWindow(m_window, SW_SHOW);
+    PumpMessages(30);
+    EXPECT_EQ(0, OutputEdit()->GetTextLength());
+    EXPECT_EQ(2, m_chat->GetChatCount());
+    // The emptied edits work on.
+    PostChat(1, 22, L"after showing");
+    EXPECT_GE(Output().Find(L"after showing\r"), 0);
+}

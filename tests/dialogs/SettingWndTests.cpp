@@ -380,3 +380,51 @@ TEST_F(SettingWndTest, WithoutALanguageTableTheSliderLabelsKeepTheSkinText)
     EXPECT_EQ(5, m_dialog->GetEditSettings().frameRate);
     EXPECT_EQ(CDuiString(L"fps"), Find(L"FrameRateLabel")->GetText());
 }
+
+TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
+{
+    ASSERT_NE(nullptr, Open());
+    auto* tab = As<CTabLayoutUI>(L"ItemTab", L"TabLayout");
+    ASSERT_NE(nullptr, tab);
+    ASSERT_TRUE(Click(L"MessageSettingBtn"));
+    ASSERT_TRUE(Click(L"NotDisplaySpeakChb"));
+    ASSERT_TRUE(Click(L"VideoSettingBtn"));
+
+    struct Attempt {
+        const wchar_t* button;
+        const wchar_t* caption;
+        bool pageOpen = false;
+        MessageBoxAnswer seen;
+        int pageAfter = -1;
+    };
+    Attempt attempts[] = {{L"OkBtn", L"Error"}, {L"CancelBtn", L"Error"}, {L"closebtn", L"Prompt"}};
+    // The user clicks while the engine's page is open, from another page of the dialog.
+    CastmixDouble::Instance().whilePropertyPageOpen = [&] {
+        for (Attempt& a : attempts) {
+            a.pageOpen = m_dialog->IsPropertyPageOpen();
+            Click(L"AudioSettingBtn");
+            AnswerNextMessageBox({L"OkBtn1_1", L"OkBtn1_1D"}, &a.seen);
+            Click(a.button);
+            a.pageAfter = tab->GetCurSel();
+        }
+    };
+    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
+    ASSERT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
+    for (const Attempt& a : attempts) {
+        EXPECT_TRUE(a.pageOpen) << a.button;
+        ASSERT_TRUE(a.seen.answered) << a.button;
+        EXPECT_EQ(L"Please check the settings.", a.seen.text) << a.button;
+        EXPECT_EQ(a.caption, a.seen.caption) << a.button;
+        EXPECT_EQ(0, a.pageAfter) << a.button << ": back on the camera page";
+    }
+    EXPECT_TRUE(IsWindow(m_window));
+    EXPECT_EQ(0, SessionContext::Instance()->options.contentOption) << "nothing was stored";
+    m_main.PumpFor(50);
+    EXPECT_TRUE(ChangedGroups().empty());
+
+    // With the page closed, OK stores and closes as always.
+    CastmixDouble::Instance().whilePropertyPageOpen = nullptr;
+    ASSERT_TRUE(Click(L"OkBtn"));
+    ASSERT_TRUE(Closed());
+    EXPECT_EQ(1, SessionContext::Instance()->options.contentOption);
+}

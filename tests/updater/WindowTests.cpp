@@ -69,6 +69,44 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
     CDownloadWnd::s_tempFolder.Empty();
 }
 
+// Runs one download window to its end with the probe as the installer; true when it closed itself
+// after the installer ran.
+static bool RunToTheEnd(const TempFolder& temp, const CString& program, const CString& arguments)
+{
+    FakeHttpServer server;
+    server.Answer(FakeHttpServer::Ok(ReadFileBytes(TestProgramFolder() + L"updater_probe.exe")));
+    CDownloadWnd::s_tempFolder = temp.Path();
+    CString address;
+    address.Format(L"http://127.0.0.1:%d/setup.exe", server.Port());
+    CDownloadWnd* window = new CDownloadWnd(address, program, arguments);
+    HWND hwnd = window->Create(nullptr, L"Lumenvale Update", WS_CAPTION | WS_SYSMENU, WS_EX_WINDOWEDGE, 0, 0, 400, 160);
+    bool closed = hwnd && PumpUntil([&] { return !IsWindow(hwnd); }, 40000);
+    CDownloadWnd::s_tempFolder.Empty();
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    return closed && FileExists(temp.Path() + L"setup.exe.ran");
+}
+
+TEST(DownloadWindow, RestartsTheClientOnlyWhenItWasStartedWithArguments)
+{
+    GdiplusSession gdiplus;
+    TempFolder temp(L"restart");
+    CString client = temp.Path() + L"client.exe";
+    ASSERT_TRUE(CopyFileW(TestProgramFolder() + L"updater_probe.exe", client, FALSE));
+
+    ASSERT_TRUE(RunToTheEnd(temp, client, L"Lumenvalep://abc"));
+    ASSERT_TRUE(PumpUntil([&] { return FileExists(client + L".ran"); }, 10000)) << "the client was not restarted";
+    EXPECT_NE(std::wstring::npos, ReadMarker(client + L".ran").find(L" Lumenvalep://abc"));
+    ASSERT_TRUE(DeleteFileW(client + L".ran"));
+    ASSERT_TRUE(DeleteFileW(temp.Path() + L"setup.exe.ran"));
+
+    ASSERT_TRUE(RunToTheEnd(temp, client, L""));
+    // The restart would have been started before the window closed; give it the time it took above.
+    Sleep(1000);
+    EXPECT_FALSE(FileExists(client + L".ran")) << "a client started without arguments was restarted";
+}
+
 TEST(UpdateProgram, RelocatesDownloadsInstallsAndRestartsTheClient)
 {
     FakeHttpServer server;

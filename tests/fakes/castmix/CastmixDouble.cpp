@@ -16,6 +16,7 @@ void CastmixDouble::Reset()
     createFails = false;
     badHandleCalls = 0;
     capDevices = playDevices = 1;
+    whilePropertyPageOpen = nullptr;
     m_open.clear();
 }
 
@@ -161,7 +162,9 @@ CASTMIX_API long WINAPI Castmix_QueryAudioPlayDevs(CASTMIX_HANDLE h, CastmixDevi
 CASTMIX_API long WINAPI Castmix_VideoPreview(CASTMIX_HANDLE h, int32_t c, HWND w) { return E().Record(h, "VideoPreview", {c, H(w)}); }
 CASTMIX_API long WINAPI Castmix_VideoShowPropertyPage(CASTMIX_HANDLE h, int32_t c, HWND w)
 {
-    return E().Record(h, "VideoShowPropertyPage", {c, H(w)});
+    long result = E().Record(h, "VideoShowPropertyPage", {c, H(w)});
+    if (std::function<void()> whileOpen = E().whilePropertyPageOpen) whileOpen();
+    return result;
 }
 CASTMIX_API long WINAPI Castmix_StartRec(CASTMIX_HANDLE h, int32_t start, const _RecParam* param)
 {

@@ -2,6 +2,7 @@
 // flag for calls that reach it with a null or closed handle.
 #pragma once
 #include "platform/castmix/Castmix.h"
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,6 +25,9 @@ public:
     int badHandleCalls = 0;
     int capDevices = 1;
     int playDevices = 1;
+    // Runs inside VideoShowPropertyPage, while the engine's page would be open (the call returns
+    // only when the user closes it).
+    std::function<void()> whilePropertyPageOpen;
 
     std::vector<std::string> Names() const;
     const CastmixCall* Last(const std::string& name) const;
