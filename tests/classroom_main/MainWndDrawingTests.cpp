@@ -14,14 +14,16 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
+    // The teacher's first pen comes first, from the join.
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
     auto* pen = new PaintPen;
     pen->colour = 0xFF123456; // not in the table: index 0
     pen->width = 5;
     pen->style = 1;
     pen->orderKey = 10007;
     PostMessageW(h.window, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(pen));
-    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
-    Packet sentPen = h.room.reg.Messages(eType_PaintObject)[0];
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 2; }, 5000));
+    Packet sentPen = h.room.reg.Messages(eType_PaintObject)[1];
     EXPECT_EQ(sentPen.payload, BuildPenPayload(kOwnId, PenBody{0, 5, 1, 10007}));
     ASSERT_EQ(sentPen.payload.size(), 31u);
     EXPECT_EQ(sentPen.payload[5], 0);
@@ -36,8 +38,8 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
     change->stroke.orderKey = 10008;
     change->stroke.points = {{0.5f, 0.25f}, {0.999f, 0.999f}, {0.0f, 1.0f}};
     PostMessageW(h.window, WM_USER_PAINTOBJ_CHANGED, 0, reinterpret_cast<LPARAM>(change));
-    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 2; }, 5000));
-    Packet stroke = h.room.reg.Messages(eType_PaintObject)[1];
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 3; }, 5000));
+    Packet stroke = h.room.reg.Messages(eType_PaintObject)[2];
     StrokeHead head{};
     head.page = 2;
     head.orderKey = 10008;
