@@ -172,11 +172,7 @@ LRESULT CMainWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
 LRESULT CMainWnd::OnMove(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
     PlaceFloatingBars();
-    if (m_viceCover && ::IsWindowVisible(m_viceCover)) {
-        RECT main{};
-        ::GetWindowRect(m_hWnd, &main);
-        ::MoveWindow(m_viceCover, main.right - 252, main.top + 59, 240, 160, FALSE);
-    }
+    if (m_viceCover && ::IsWindowVisible(m_viceCover)) PlaceViceCover();
     bHandled = FALSE;
     return 0;
 }

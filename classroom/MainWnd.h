@@ -108,6 +108,8 @@ public:
 
     // Shows a line as a system message in the output (not after the class is over).
     void AddSystemText(const CString& text);
+    // A room notice as system text: in the output and, for a teacher sharing the screen, on the share bar.
+    void ShowSystemText(const CString& text);
 
 protected:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
@@ -156,6 +158,8 @@ private:
     void ClearOutput();
     void TrimOutput(const UserRecord& sender);
     void WriteMessageToOutput(const UserRecord& sender, const ChatFont& font, const CString& text, const CString& time);
+    void WriteBodyWithEmotions(const CString& text);
+    void PostSystemTextToShareBar(const CString& text);
     void LoadChatFont();
     void FillFontControls();
     void ApplyChatFont();
@@ -212,6 +216,8 @@ private:
     void PlaceFloatingBars();
     void PlacePenTool();
     void ToggleControlPanel();
+    // The teacher's vice-screen cover over the right column: main right - 252, top + 59, 240 x 160.
+    void PlaceViceCover();
     void ShowTeacherPanel();
     void OnLiveAreaMoved();
     void OnPositionChanged(CControlUI* sender);

@@ -2,13 +2,17 @@
 // lines written into the output, every shown message queued for the record database.
 #include "classroom/MainWnd.h"
 
+#include "classroom/LiveStateOps.h"
 #include "controls/StudentList.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "database/ChatRecordsTask.h"
 #include "database/SqliteMgr.h"
+#include "dialogs/ChatText.h"
+#include "dialogs/EmotionWnd.h"
 #include "protocol/ProtocolMgr.h"
 
+#include <oleauto.h>
 #include <richedit.h>
 #include <cwchar>
 #include <ctime>
@@ -111,6 +115,24 @@ void CMainWnd::AddSystemText(const CString& line)
     m_outputEdit->SetParaFormat(pf);
     m_outputEdit->ReplaceSel(text);
     m_outputEdit->EndDown();
+}
+
+void CMainWnd::ShowSystemText(const CString& text)
+{
+    PostSystemTextToShareBar(text);
+    AddSystemText(text);
+}
+
+void CMainWnd::PostSystemTextToShareBar(const CString& text)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (text.IsEmpty() || m_classOver || !session || session->options.tipOption != 0) return;
+    if (!(m_liveState.flags & eLive_ScreenShare) || !IsTeacherRole(session->role)) return;
+    if (!m_shareScreen || !::IsWindow(m_shareScreen)) return;
+    // The share bar frees the text.
+    BSTR posted = ::SysAllocString(text);
+    if (posted && !::PostMessageW(m_shareScreen, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(posted)))
+        ::SysFreeString(posted);
 }
 
 void CMainWnd::SendChatText()
@@ -229,9 +251,11 @@ void CMainWnd::TrimOutput(const UserRecord& sender)
         int lastMark = -1, lastSystem = -1;
         for (int at = head.Find(mark); at >= 0; at = head.Find(mark, at + 1)) lastMark = at;
         for (int at = head.Find(kSystemMark); at >= 0; at = head.Find(kSystemMark, at + 1)) lastSystem = at;
-        int end = lastMark > lastSystem ? lastMark : lastSystem;
-        // A mark only at the very start would delete nothing and repeat forever: take the whole head.
-        if (end <= 0) end = head.GetLength();
+        long end = lastMark > lastSystem ? lastMark : lastSystem;
+        // Neither mark: everything goes. A mark only at the very start would delete nothing and repeat
+        // forever: the head goes instead.
+        if (end < 0) end = m_outputEdit->GetTextLength();
+        else if (end == 0) end = head.GetLength();
         if (end <= 0) break;
         m_outputEdit->SetSel(0, end);
         m_outputEdit->ReplaceSel(L"");
@@ -268,8 +292,41 @@ void CMainWnd::WriteMessageToOutput(const UserRecord& sender, const ChatFont& fo
 
     cf = FontFormat(font);
     out->SetSelectionCharFormat(cf);
-    out->ReplaceSel(text + L"\n");
+    WriteBodyWithEmotions(text);
+    out->ReplaceSel(L"\n");
     out->EndDown();
+}
+
+void CMainWnd::WriteBodyWithEmotions(const CString& text)
+{
+    CRichEditUI* out = m_outputEdit;
+    EmotionLookup lookup;
+    if (m_emotionPicker) {
+        HWND picker = m_emotionPicker->GetHWND();
+        lookup = [picker](const CString& key) {
+            CEmotionWnd* live = CEmotionWnd::FromWindow(picker);
+            return live ? CString(live->GetEmotionImagePath(key)) : CString();
+        };
+    }
+    for (const ChatTextPiece& piece : SplitChatText(text, lookup)) {
+        out->ReplaceSel(piece.plain);
+        if (piece.imagePath.IsEmpty()) continue;
+        // The rich edit takes an object only while writable.
+        bool readOnly = out->IsReadOnly();
+        if (readOnly) out->SetReadOnly(false);
+        bool inserted = out->InsertGif(piece.imagePath);
+        if (readOnly) out->SetReadOnly(true);
+        out->SetSel(-1, -1);
+        if (inserted) {
+            // The output's images animate by the same repaint as the input's.
+            ::SetTimer(m_hWnd, eTimer_RepaintChat, 100, nullptr);
+        } else {
+            // An image that cannot be shown keeps its place as its token.
+            CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
+            int dot = name.Find(L'.');
+            out->ReplaceSel(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
+        }
+    }
 }
 
 void CMainWnd::LoadChatFont()

@@ -10,7 +10,6 @@
 #include "core/WindowMessages.h"
 #include "protocol/ProtocolMgr.h"
 
-#include <oleauto.h>
 #include <new>
 
 void CMainWnd::SetSwitchNetworkVisible()
@@ -25,14 +24,7 @@ void CMainWnd::OnClassState(const ClassStateRecord* record)
     if (!record || !session || record->roomId != session->room.roomId) return;
     if (record->roomState != session->room.roomState) {
         if (record->roomState == 4) {
-            CString text = LangText(44, L"Class Is Over!");
-            AddSystemText(text);
-            if (!m_classOver && (m_liveState.flags & 4) && IsTeacherRole(session->role) && m_shareScreen &&
-                ::IsWindow(m_shareScreen)) {
-                BSTR posted = SysAllocString(text);
-                if (posted && !::PostMessageW(m_shareScreen, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(posted)))
-                    SysFreeString(posted);
-            }
+            ShowSystemText(LangText(44, L"Class Is Over!"));
         } else if (record->roomState == 2) {
             AddSystemText(LangText(45, L"Class Is Begain!"));
             ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
@@ -122,7 +114,7 @@ void CMainWnd::OnCountdownTick()
     else text = L"Class Over -- 00:00";
     attributes.Format(L"bkcolor=\"#FFFF3344\" text=\"%s\"", text.GetString());
     label->ApplyAttributeList(attributes);
-    AddSystemText(LangText(46, L""));
+    ShowSystemText(LangText(46, L""));
     EnterClassOver();
 }
 
@@ -172,13 +164,13 @@ void CMainWnd::OnForbidSpeaking(const ForbidSpeakingRecord* record)
     if (seconds > 0) {
         CString text;
         text.Format(L"\x60A8\x5DF2\x7ECF\x88AB\x7BA1\x7406\x5458\x7981\x8A00%d\x79D2", static_cast<int>(seconds));
-        AddSystemText(text);
+        ShowSystemText(text);
         SetChatInputEnabled(false);
         m_muted = true;
         ::SetTimer(m_hWnd, eTimer_Mute, static_cast<UINT>(seconds) * 1000u, nullptr);
     } else if (seconds < 0 && m_muted) {
         ::KillTimer(m_hWnd, eTimer_Mute);
-        AddSystemText(L"\x7981\x8A00\x5DF2\x7ECF\x88AB\x89E3\x9664\xFF0C\x60A8\x53EF\x4EE5\x81EA\x7531\x53D1\x8A00");
+        ShowSystemText(L"\x7981\x8A00\x5DF2\x7ECF\x88AB\x89E3\x9664\xFF0C\x60A8\x53EF\x4EE5\x81EA\x7531\x53D1\x8A00");
         m_muted = false;
         SetChatInputEnabled(true);
     }

@@ -2,7 +2,9 @@
 // along the bottom of the live area, the pen tool above the button, the vice-screen cover.
 #include "classroom/MainWnd.h"
 
+#include "classroom/CastmixSession.h"
 #include "classroom/ControlPanelWnd.h"
+#include "classroom/LiveStateOps.h"
 #include "core/SessionContext.h"
 
 namespace {
@@ -62,8 +64,17 @@ void CMainWnd::ToggleControlPanel()
 {
     HWND panel = ControlPanelWindow();
     if (!panel) return;
-    ::ShowWindow(panel, ::IsWindowVisible(panel) ? SW_HIDE : SW_SHOWNOACTIVATE);
+    // Through the panel, so its document thumbnails hear of it too.
+    m_controlPanel->ShowPanel(!::IsWindowVisible(panel));
     PlaceFloatingBars();
+}
+
+void CMainWnd::PlaceViceCover()
+{
+    if (!m_viceCover) return;
+    RECT main{};
+    ::GetWindowRect(m_hWnd, &main);
+    ::MoveWindow(m_viceCover, main.right - 252, main.top + 59, 240, 160, FALSE);
 }
 
 void CMainWnd::ShowTeacherPanel()
@@ -105,6 +116,11 @@ void CMainWnd::OnLiveAreaMoved()
         live->SetBkImage(L"file='bk.png'");
     }
     PlaceFloatingBars();
+    // The video's container follows the new size; the engine draws into the moved window again.
+    if ((m_liveState.flags & eLive_ScreenShare) || IsLiveByte(m_liveState.cameraState)) {
+        ApplyReceivedVideoSize();
+        if (m_castmix) m_castmix->ChangeScreenWnd(m_videoLive);
+    }
 }
 
 void CMainWnd::OnPositionChanged(CControlUI* sender)

@@ -52,11 +52,18 @@ bool CMainWnd::EmbedInScreen(int position, HWND window, int32_t content)
 void CMainWnd::ShowViceScreen(bool show)
 {
     CControlUI* right = m_PaintManager.FindControl(L"RightPart");
-    if (show && right && !right->IsVisible()) right->SetVisible(true);
+    if (show && right && !right->IsVisible()) {
+        // Opened as its button opens it, so the button shows the open state too.
+        if (CControlUI* button = m_PaintManager.FindControl(L"RightCtrlBtn")) TogglePart(L"RightPart", button, false);
+        else right->SetVisible(true);
+    }
     SetVisible(L"ViceScreenArea", show);
     SetVisible(L"TeacherInfo", !show);
     SessionContext* session = SessionContext::Instance();
-    if (m_viceCover && session && IsTeacherRole(session->role)) ::ShowWindow(m_viceCover, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    if (m_viceCover && session && IsTeacherRole(session->role)) {
+        PlaceViceCover();
+        ::ShowWindow(m_viceCover, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    }
 }
 
 void CMainWnd::SwitchSourcesOff()
@@ -203,6 +210,7 @@ void CMainWnd::OnLiveCamera(const LiveCameraRecord* record)
     }
     EmbedInScreen(position, m_videoLive, eScreen_Camera);
     ::UpdateWindow(m_hWnd);
+    ApplyReceivedVideoSize();
     SessionContext* session = SessionContext::Instance();
     if (m_castmix && session && !IsStudentRole(session->role)) {
         m_castmix->useCamera = 1;

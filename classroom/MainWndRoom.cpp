@@ -4,6 +4,7 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "controls/PaintObjects.h"
 #include "controls/StudentList.h"
 #include "core/Folders.h"
 #include "core/Logger.h"
@@ -14,6 +15,7 @@
 #include "protocol/ProtocolMgr.h"
 
 #include <oleauto.h>
+#include <memory>
 #include <new>
 
 namespace {
@@ -77,7 +79,7 @@ void CMainWnd::OnConnectResult(WPARAM ok, LPARAM error)
     CString text;
     if (HasLanguageTable()) text.Format(L"%s(Error : %d)", LangText(14, L"").GetString(), code);
     else text.Format(L"Connect Server Error : %d, ReConnecting...", code);
-    AddSystemText(text);
+    ShowSystemText(text);
     ::SetTimer(m_hWnd, eTimer_Reconnect, 5000, nullptr);
 }
 
@@ -128,7 +130,7 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
     if (l.whiteboardTab == 0) l.whiteboardTab = 1;
 
     if (m_joined) {
-        AddSystemText(LangText(37, L"Reconnection server successfully!"));
+        ShowSystemText(LangText(37, L"Reconnection server successfully!"));
         SetChatInputEnabled(true);
         SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
         SetEnabled(L"ApplyMicBtn", true);
@@ -166,13 +168,19 @@ void CMainWnd::OnJoinedRoom()
             db->InsertRoomInfo(session->room);
             OptionSettings options;
             if (db->GetOptionInfo(options)) session->options = options;
-            if (IsTeacherRole(session->role)) {
-                // Every teacher starts with the black pen of width 3.
-                session->SetPenSettings(0xFF000000, 0, 3, 0);
-            }
+            if (IsTeacherRole(session->role) && !db->SavePenInfo(PenSetting{0xFF000000, 0, 3}))
+                LOG_ERROR(L"the teacher's first pen not stored");
         } else {
             LOG_ERROR(L"record database of user %lu not opened", static_cast<unsigned long>(session->userId));
         }
+    }
+    if (IsTeacherRole(session->role)) {
+        // Every teacher starts with the black pen of width 3. The pen tool announces it back with a fresh
+        // order key, which is how the room gets the teacher's first pen.
+        session->SetPenSettings(0xFF000000, 0, 3, 0);
+        auto pen = std::unique_ptr<PaintPen>(new (std::nothrow) PaintPen{0xFF000000, 0, 3, 0});
+        if (pen && m_penTool && ::PostMessageW(m_penTool, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(pen.get())))
+            pen.release();
     }
     LoadChatFont();
     FillFontControls();
@@ -297,7 +305,7 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
         return;
     }
     RefreshMicQueue();
-    AddSystemText(text);
+    ShowSystemText(text);
     UpdateStudentCount();
 }
 
@@ -315,7 +323,7 @@ void CMainWnd::OnOffline()
         m_roster->RemoveAll();
         UpdateStudentCount();
     }
-    AddSystemText(LangText(21, L"You are offline, Reconnecting..."));
+    ShowSystemText(LangText(21, L"You are offline, Reconnecting..."));
     SetChatInputEnabled(false);
     ::SetTimer(m_hWnd, eTimer_Reconnect, 5000, nullptr);
     if (session && m_roster && m_roster->GetSpeakerId() == session->userId && IsSpeakingRole(session->role)) {

@@ -14,14 +14,16 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
+    // The teacher's first pen comes first, from the join.
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
     auto* pen = new PaintPen;
     pen->colour = 0xFF123456; // not in the table: index 0
     pen->width = 5;
     pen->style = 1;
     pen->orderKey = 10007;
     PostMessageW(h.window, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(pen));
-    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
-    Packet sentPen = h.room.reg.Messages(eType_PaintObject)[0];
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 2; }, 5000));
+    Packet sentPen = h.room.reg.Messages(eType_PaintObject)[1];
     EXPECT_EQ(sentPen.payload, BuildPenPayload(kOwnId, PenBody{0, 5, 1, 10007}));
     ASSERT_EQ(sentPen.payload.size(), 31u);
     EXPECT_EQ(sentPen.payload[5], 0);
@@ -36,8 +38,8 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
     change->stroke.orderKey = 10008;
     change->stroke.points = {{0.5f, 0.25f}, {0.999f, 0.999f}, {0.0f, 1.0f}};
     PostMessageW(h.window, WM_USER_PAINTOBJ_CHANGED, 0, reinterpret_cast<LPARAM>(change));
-    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 2; }, 5000));
-    Packet stroke = h.room.reg.Messages(eType_PaintObject)[1];
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 3; }, 5000));
+    Packet stroke = h.room.reg.Messages(eType_PaintObject)[2];
     StrokeHead head{};
     head.page = 2;
     head.orderKey = 10008;
@@ -62,19 +64,25 @@ TEST(MainWndDrawing, ReceivedStrokesAndHistoryFillTheStore)
     head.surfaceHeight = 100;
     std::vector<uint8_t> stroke = BuildDrawPointsPayloads(0x12, 21, head, {{1, 1}, {50, 50}})[0];
     ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 0; }, 2000));
-    ASSERT_TRUE(h.Push(eType_PaintObject, stroke, 21));
+    // Once the teacher's first pen has its order key, a history also holds that own pen.
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
+    ASSERT_TRUE(h.Push(eType_PaintList, Bytes()));
     ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
+    ASSERT_TRUE(h.Push(eType_PaintObject, stroke, 21));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 2; }, 3000));
     std::vector<PaintObject*> objects;
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects));
-    ASSERT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objects[0]->ownerKey, 21);
+    // Every page carries the pens: the own one (owner 0) and Ben's stroke.
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[0]->type, ePaintObject_Pen);
+    EXPECT_EQ(objects[0]->ownerKey, 0);
+    EXPECT_EQ(objects[1]->ownerKey, 21);
     FreePaintObjects(objects);
     // Our own stroke echoed back is stored too.
     head.orderKey = 6;
     ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawPointsPayloads(0x12, kOwnId, head, {{2, 2}})[0], kOwnId));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 2; }, 3000));
-    // Clearing the page from the room empties it.
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 3; }, 3000));
+    // Clearing the page from the room empties it; the pen stays.
     ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawElementPayload(0x32, 21, 1, 0, 0), 21));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 0; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
 }

@@ -1,0 +1,299 @@
+// The live area's layout rules through the class window: its background, the floating bars and the
+// video that follow it, the teacher's vice-screen cover, the panel toggle, and the teacher's first pen.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "classroom/ControlPanelWnd.h"
+#include "classroom/LiveStateOps.h"
+#include "controls/PosLayouts.h"
+#include "core/WindowMessages.h"
+#include "database/SqliteMgr.h"
+#include "tests/fakes/castmix/CastmixDouble.h"
+
+#include <vector>
+
+using namespace fakeroom;
+
+namespace {
+
+void Settle(DWORD ms = 300)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+void PosChange(MainWndHarness& h, CControlUI* control)
+{
+    ASSERT_NE(control, nullptr);
+    h.main->GetPaintManager()->SendNotify(control, L"poschange");
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+HWND ViceCover(HWND owner)
+{
+    HWND found = nullptr;
+    while ((found = FindWindowExW(nullptr, found, L"__LumenvaleSmallScreenCoverWnd__", nullptr)) != nullptr)
+        if (GetWindow(found, GW_OWNER) == owner) return found;
+    return nullptr;
+}
+
+// A document window stand-in on the panel's strip: it only counts the panel's notices.
+struct Thumbnail {
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        if (message == WM_USER_UI_NOTICE && wParam == 24) notices.push_back(lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    Thumbnail()
+    {
+        WNDCLASSW cls{};
+        cls.lpfnWndProc = Proc;
+        cls.hInstance = GetModuleHandleW(nullptr);
+        cls.lpszClassName = L"LayoutTestThumbnail";
+        RegisterClassW(&cls);
+        notices.clear();
+        window = CreateWindowExW(0, cls.lpszClassName, L"", WS_POPUP, 0, 0, 120, 90, nullptr, nullptr, cls.hInstance, nullptr);
+    }
+    ~Thumbnail()
+    {
+        if (IsWindow(window)) DestroyWindow(window);
+    }
+    HWND window = nullptr;
+    static std::vector<LPARAM> notices;
+};
+
+std::vector<LPARAM> Thumbnail::notices;
+
+} // namespace
+
+TEST(MainWndLayoutRules, TheLiveAreasBackgroundIsCentredOnlyWhenTheAreaIsLarger)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* live = h.Find(L"LiveArea");
+    ASSERT_NE(live, nullptr);
+    struct Case {
+        int width, height;
+        const wchar_t* image;
+    } cases[] = {
+        {730, 600, L"file='bk.png'"},
+        {729, 599, L"file='bk.png'"},
+        {731, 600, L"file='bk.png' dest='0,0,730,600'"},
+        {730, 602, L"file='bk.png' dest='0,1,730,601'"},
+        {1000, 700, L"file='bk.png' dest='135,50,865,650'"},
+        {800, 500, L"file='bk.png' dest='35,0,765,600'"},
+    };
+    for (const Case& c : cases) {
+        live->SetPos(RECT{10, 40, 10 + c.width, 40 + c.height});
+        PosChange(h, live);
+        EXPECT_EQ(CString(live->GetBkImage()), c.image) << c.width << " x " << c.height;
+    }
+}
+
+TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* live = h.Find(L"LiveArea");
+    HWND button = h.main->ControlPanelButton();
+    HWND pen = h.main->PenToolWindow();
+    ASSERT_NE(button, nullptr);
+    ASSERT_NE(pen, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return live->GetPos().right > live->GetPos().left; }, 2000));
+    PosChange(h, live);
+    RECT b = WindowRect(button), p = WindowRect(pen);
+    ASSERT_FALSE(IsRectEmpty(&p));
+    int w = p.right - p.left;
+    EXPECT_EQ(p.left, b.left + (b.right - b.left) / 2 - w / 2);
+    EXPECT_EQ(p.bottom, b.top - 5);
+
+    // Any other control's report leaves the background and the floating windows where they are.
+    live->SetBkImage(L"file='marker.png'");
+    RECT panel = WindowRect(h.main->ControlPanelWindow());
+    for (const wchar_t* name : {L"SendTextBtn", L"RightPart", L"OutputEdit"}) {
+        PosChange(h, h.Find(name));
+        EXPECT_EQ(CString(live->GetBkImage()), L"file='marker.png'") << name;
+        EXPECT_TRUE(SameRect(WindowRect(button), b)) << name;
+        EXPECT_TRUE(SameRect(WindowRect(pen), p)) << name;
+        EXPECT_TRUE(SameRect(WindowRect(h.main->ControlPanelWindow()), panel)) << name;
+    }
+}
+
+TEST(MainWndLayoutRules, TheClassOverLayoutFollowsTheCentreAreaOnlyWhileShown)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* over = h.Find(L"ClassOverLayout");
+    CControlUI* center = h.Find(L"CenterArea");
+    ASSERT_NE(over, nullptr);
+    ASSERT_NE(center, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return center->GetPos().right > center->GetPos().left; }, 2000));
+    ASSERT_FALSE(over->IsVisible());
+    over->SetPos(RECT{1, 2, 3, 4});
+    PosChange(h, center);
+    EXPECT_TRUE(SameRect(over->GetPos(), RECT{1, 2, 3, 4}));
+    over->SetVisible(true);
+    PosChange(h, center);
+    EXPECT_TRUE(SameRect(over->GetPos(), center->GetPos()));
+}
+
+TEST(MainWndLayoutRules, TheLiveAreaAppliesTheVideoSizeAgainWhileTheCameraIsLive)
+{
+    CastmixDouble& engine = CastmixDouble::Instance();
+    engine.Reset();
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    SessionContext* session = SessionContext::Instance();
+    auto* screen = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
+    ASSERT_NE(screen, nullptr);
+    CControlUI* live = h.Find(L"LiveArea");
+    HWND video = h.main->VideoLiveWindow();
+    ASSERT_NE(video, nullptr);
+
+    // A received live camera takes the engine's video size at once.
+    session->largeVideoSize = {320, 240};
+    ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x41}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera && IsWindowVisible(video); }, 3000));
+    EXPECT_EQ(screen->GetContentWidth(), 320u);
+    EXPECT_EQ(screen->GetContentHeight(), 240u);
+    EXPECT_TRUE(screen->IsKeepAspect());
+
+    // The area's report applies a newer size and has the engine draw into the video window again.
+    session->largeVideoSize = {352, 288};
+    size_t draws = engine.CountOf("ChangeScreenWnd");
+    PosChange(h, live);
+    EXPECT_EQ(screen->GetContentWidth(), 352u);
+    EXPECT_EQ(screen->GetContentHeight(), 288u);
+    ASSERT_EQ(engine.CountOf("ChangeScreenWnd"), draws + 1);
+    const CastmixCall* draw = engine.Last("ChangeScreenWnd");
+    ASSERT_NE(draw, nullptr);
+    ASSERT_EQ(draw->args.size(), 3u);
+    EXPECT_EQ(draw->args[2], static_cast<long long>(reinterpret_cast<intptr_t>(video)));
+
+    // With the camera off neither happens.
+    ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x01}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_None; }, 3000));
+    session->largeVideoSize = {160, 120};
+    draws = engine.CountOf("ChangeScreenWnd");
+    PosChange(h, live);
+    EXPECT_EQ(engine.CountOf("ChangeScreenWnd"), draws);
+    EXPECT_NE(screen->GetContentWidth(), 160u);
+}
+
+TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND cover = ViceCover(h.window);
+    ASSERT_NE(cover, nullptr);
+    EXPECT_FALSE(IsWindowVisible(cover));
+    CControlUI* right = h.Find(L"RightPart");
+    auto* toggle = static_cast<CButtonUI*>(h.Find(L"RightCtrlBtn"));
+    ASSERT_NE(right, nullptr);
+    ASSERT_NE(toggle, nullptr);
+    if (right->IsVisible()) h.main->GetPaintManager()->SendNotify(toggle, L"click");
+    ASSERT_FALSE(right->IsVisible());
+    CString closedImage = toggle->GetNormalImage();
+
+    ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x42}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    EXPECT_TRUE(right->IsVisible());
+    EXPECT_TRUE(h.Find(L"ViceScreenArea")->IsVisible());
+    EXPECT_FALSE(h.Find(L"TeacherInfo")->IsVisible());
+    // Opened as its button opens it: the button shows the open state.
+    EXPECT_EQ(CString(toggle->GetNormalImage()), L"file='Icons.png' source='39,510,49,538' dest='0,11,10,39'");
+    EXPECT_NE(CString(toggle->GetNormalImage()), closedImage);
+    ASSERT_TRUE(IsWindowVisible(cover));
+    RECT main = WindowRect(h.window), c = WindowRect(cover);
+    EXPECT_EQ(c.left, main.right - 252);
+    EXPECT_EQ(c.top, main.top + 59);
+    EXPECT_EQ(c.right - c.left, 240);
+    EXPECT_EQ(c.bottom - c.top, 160);
+
+    // The cover follows the window.
+    SetWindowPos(h.window, nullptr, main.left + 37, main.top + 21, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(100);
+    main = WindowRect(h.window);
+    c = WindowRect(cover);
+    EXPECT_EQ(c.left, main.right - 252);
+    EXPECT_EQ(c.top, main.top + 59);
+
+    // The camera leaving the vice screen hides the cover with the area.
+    ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x02}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_None; }, 3000));
+    EXPECT_FALSE(IsWindowVisible(cover));
+    EXPECT_TRUE(h.Find(L"TeacherInfo")->IsVisible());
+}
+
+TEST(MainWndLayoutRules, ThePanelToggleTellsTheDocumentThumbnails)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND panelWindow = h.main->ControlPanelWindow();
+    ASSERT_NE(panelWindow, nullptr);
+    auto* panel = dynamic_cast<CControlPanelWnd*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(panelWindow, GWLP_USERDATA)));
+    ASSERT_NE(panel, nullptr);
+    Thumbnail thumbnail;
+    ASSERT_NE(thumbnail.window, nullptr);
+    FileItemRecord file;
+    file.fileId = 77;
+    ASSERT_TRUE(panel->AddDocumentThumbnail(file, thumbnail.window));
+    ASSERT_TRUE(IsWindowVisible(panelWindow));
+
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
+    EXPECT_FALSE(IsWindowVisible(panelWindow));
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
+    EXPECT_TRUE(IsWindowVisible(panelWindow));
+    EXPECT_EQ(Thumbnail::notices, (std::vector<LPARAM>{0, 1}));
+}
+
+TEST(MainWndFirstPen, TheTeachersDefaultPenReachesTheRoomAsItsBytes)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
+    Settle();
+    std::vector<Packet> sent = h.room.reg.Messages(eType_PaintObject);
+    ASSERT_EQ(sent.size(), 1u);
+    SessionContext* session = SessionContext::Instance();
+    // The pen tool gave it a fresh order key and kept it as the own pen.
+    uint32_t key = static_cast<uint32_t>(session->penOrderKey);
+    EXPECT_NE(key, 0u);
+    Bytes expected(31, 0);
+    expected[0] = 1;                                     // wire kind: pen
+    expected[1] = kOwnId;                                // own user id, little-endian
+    expected[5] = 5;                                     // black: the fifth colour of the table
+    expected[6] = 3;                                     // width
+    expected[7] = 0;                                     // style
+    for (int i = 0; i < 4; ++i) expected[8 + i] = static_cast<uint8_t>(key >> (8 * i));
+    EXPECT_EQ(sent[0].payload, expected);
+    EXPECT_EQ(sent[0].header.sender, kOwnId);
+    EXPECT_EQ(sent[0].header.destination, kRoomId);
+    EXPECT_EQ(session->penColour, 0xFF000000u);
+    EXPECT_EQ(session->penWidth, 3);
+
+    PenSetting stored;
+    stored.colour = 0;
+    stored.size = 0;
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPenInfo(stored));
+    EXPECT_EQ(stored.colour, 0xFF000000u);
+    EXPECT_EQ(stored.size, 3);
+    EXPECT_EQ(stored.style, 0);
+}
+
+TEST(MainWndFirstPen, AStudentSendsNoPenAtTheJoin)
+{
+    MainWndHarness h(4);
+    ASSERT_TRUE(h.StartAndJoin());
+    Settle(600);
+    EXPECT_TRUE(h.room.reg.Messages(eType_PaintObject).empty());
+}
