@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,25 +32,38 @@ using namespace fakeroom;
 
 namespace {
 
-// Answers every message box of this process with OK and keeps the texts.
+// Answers every message box of this process with its default button (or Cancel, as the answer function
+// says) and keeps the texts.
 class BoxAnswerer {
 public:
+    // Called on the answering thread with the box's text; false answers Cancel.
+    using Answer = std::function<bool(const CString& text)>;
     BoxAnswerer()
         : m_thread([this] {
               while (!m_stop) {
                   HWND box = WaitForBox(100);
                   if (!box) continue;
                   CPaintManagerUI* pm = ManagerOf(box);
-                  CControlUI* text = pm ? pm->FindControl(L"MessageText") : nullptr;
+                  CControlUI* control = pm ? pm->FindControl(L"MessageText") : nullptr;
+                  const CString text = control ? CString(control->GetText()) : CString(L"<no text>");
+                  Answer answer;
                   {
                       std::lock_guard<std::mutex> lock(m_lock);
-                      m_texts.push_back(text ? CString(text->GetText()) : CString(L"<no text>"));
+                      m_texts.push_back(text);
+                      answer = m_answer;
                   }
-                  PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+                  CControlUI* cancel = VisibleControlWithPrefix(box, L"CancelBtn");
+                  if (answer && !answer(text) && cancel) ClickControl(box, cancel->GetName());
+                  else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
                   for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
               }
           })
     {
+    }
+    void SetAnswer(Answer answer)
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_answer = std::move(answer);
     }
     ~BoxAnswerer()
     {
@@ -66,6 +80,7 @@ private:
     std::atomic<bool> m_stop{false};
     std::mutex m_lock;
     std::vector<CString> m_texts;
+    Answer m_answer;
     std::thread m_thread;
 };
 
@@ -372,6 +387,45 @@ TEST(MainWndDocuments, DownloadedAndStoredDocumentsReachTheTeachersPanel)
     FileItemRecord entry;
     ASSERT_TRUE(h.main->GetDocument(brokenId, entry));
     EXPECT_EQ(entry.flag, 1);
+}
+
+TEST(MainWndDocuments, AFailedDownloadIsOfferedAgainUntilCancelled)
+{
+    FakeRelay relay;
+    ASSERT_TRUE(relay.Listening());
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    SessionContext::Instance()->fileServer = Node(20, eServer_File, relay.Port());
+    const uint64_t lateId = 700000 + GetTickCount() % 50000, goneId = lateId + 1;
+    const std::string package = Package("Late", 2);
+    BoxAnswerer boxes;
+    // The relay refuses a file it does not have. The first box's Retry comes once the file is there.
+    boxes.SetAnswer([&](const CString& text) {
+        if (text.Find(L"Late.lvl") < 0) return false;
+        relay.AddFile(lateId, package);
+        return true;
+    });
+    PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(lateId, L"Late.lvl", package.size())));
+    ASSERT_TRUE(PumpUntil([&] { return Thumbnails(h).size() == 1; }, 20000));
+    ASSERT_EQ(boxes.Texts().size(), 1u);
+    // The language table keeps no trailing blank.
+    EXPECT_EQ(Wide(boxes.Texts()[0]), L"File Download Failed!Late.lvl");
+    EXPECT_EQ(relay.DownloadRequestIds(), (std::vector<uint64_t>{lateId, lateId}));
+    ParamList saved;
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPPTInfo(saved, lateId));
+    EXPECT_EQ(saved.pageCount, 2);
+    EXPECT_TRUE(LogHas(L"Error : File Download Failed, file : " + CString(std::to_wstring(lateId).c_str())));
+
+    // Cancel: no new attempt, the entry stays not downloaded.
+    PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(goneId, L"Gone.lvl", 10)));
+    ASSERT_TRUE(PumpUntil([&] { return boxes.Texts().size() == 2; }, 20000));
+    PumpUntil([] { return false; }, 300);
+    EXPECT_EQ(relay.DownloadRequestIds().size(), 3u);
+    EXPECT_EQ(h.main->GetDownloadCount(), 0u);
+    FileItemRecord entry;
+    ASSERT_TRUE(h.main->GetDocument(goneId, entry));
+    EXPECT_EQ(entry.flag, 0);
+    EXPECT_EQ(Thumbnails(h).size(), 1u);
 }
 
 TEST(MainWndDocuments, AStoredLiveDocumentIsShownAgainAndStudentsGetNoThumbnails)
