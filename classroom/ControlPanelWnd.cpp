@@ -254,6 +254,8 @@ CDocWnd* CControlPanelWnd::CreateThumbnail(const FileItemRecord& file, LPCTSTR w
         return nullptr;
     }
     view->ShowDoc(true);
+    // The cover is a popup of its own: it stays hidden with the panel, as ShowPanel would leave it.
+    if (!IsWindowVisible(m_hWnd)) ::SendMessageW(window, WM_USER_UI_NOTICE, 24, 0);
     return view;
 }
 
