@@ -313,13 +313,14 @@ bool CControlPanelWnd::OpenFile(const CString& path)
         return false;
     }
     // Recorded before the window starts: a cached package uploads at once and marks the row itself.
-    if (IDBMgr* db = CSqliteMgr::GetInstance())
-        if (!db->SavePPTStatus(1, md5, CurrentRoom(), 0)) LOG_ERROR(L"Control panel, the pick of (%s) is not recorded", path.GetString());
+    IDBMgr* db = CSqliteMgr::GetInstance();
+    if (db && !db->SavePPTStatus(1, md5, CurrentRoom(), 0))
+        LOG_ERROR(L"Control panel, the pick of (%s) is not recorded", path.GetString());
     view->SetFileMd5(md5);
     if (!view->OpenSlideFile(path)) {
         RemoveThumbnail(view->GetHWND());
         ::DestroyWindow(view->GetHWND());
-        if (IDBMgr* db = CSqliteMgr::GetInstance()) db->DeletePPTStatus(md5, CurrentRoom());
+        if (db) db->DeletePPTStatus(md5, CurrentRoom());
         return false;
     }
     return true;
