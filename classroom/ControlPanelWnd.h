@@ -11,6 +11,7 @@
 #include <vector>
 
 class CWinContainerUI;
+class CDocWnd;
 
 class CControlPanelWnd : public WindowImplBase {
 public:
@@ -19,7 +20,13 @@ public:
         FileItemRecord file;
         HWND window = nullptr;
         CWinContainerUI* container = nullptr;
+        CDocWnd* view = nullptr; // valid while window exists; null for windows made elsewhere
     };
+
+    // The file the teacher picks for "OpenFileBtn"; an empty path when the dialog is cancelled.
+    using FileChooser = CString (*)(HWND owner);
+    // Replaces the open-file dialog (tests); null restores it.
+    static void SetFileChooser(FileChooser chooser);
 
     LPCTSTR GetWindowClassName() const override { return L"__LumenvaleControlPanelWnd__"; }
     CDuiString GetSkinFile() override { return L"ControlPanelWnd.xml"; }
@@ -35,7 +42,13 @@ public:
     bool CheckWhiteboard();
     void SetScreenShare(bool checked);
     // A document window shown as a thumbnail, inserted before the buttons; false without the strip.
-    bool AddDocumentThumbnail(const FileItemRecord& file, HWND documentWindow);
+    bool AddDocumentThumbnail(const FileItemRecord& file, HWND documentWindow, CDocWnd* view = nullptr);
+    // A picked presentation: refused with a box when this room has it uploaded or uploading already,
+    // else a new thumbnail converts and uploads it. False when nothing was opened.
+    bool OpenFile(const CString& path);
+    // The room's documents: new ones get a thumbnail with their pages (or the download under way), the
+    // one that is live (liveDocId, 0 for none) is selected.
+    void AddDocuments(const std::vector<FileItemRecord>& documents, uint64_t liveDocId);
     void SelectDocument(uint64_t docId);
     void UpdateDocumentPages(uint64_t docId, const ParamList& pages, bool select);
 
@@ -47,6 +60,11 @@ protected:
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     void OnAddCamera();
+    void OnOpenFile();
+    // A refusal of a picked file whose MD5 this room knows; false when the pick may go on.
+    bool RefuseKnownFile(const CString& path, const CString& md5);
+    // A thumbnail document window, laid into the strip; null when it cannot be made.
+    CDocWnd* CreateThumbnail(const FileItemRecord& file, LPCTSTR windowName);
     void OnSwitch(COptionUI* option, int32_t kind);
     void OnSourceAction(bool on, const WndMsgPayload& action);
     void HoldSelected(const WndMsgPayload& action);

@@ -131,6 +131,10 @@ private:
     void OpenEmotionPicker(CControlUI* button);
     bool OnErrorBox(WPARAM kind, LPARAM lParam);
     void UpdatePenToolVisibility();
+    // The teacher's own changes of what is live (notices 7, 11, 12), told to the room while the class runs.
+    void OnVideoClosed();
+    void OnWhiteboardTabChanged(int tab);
+    void OnDocumentPageChanged(const DocPageList* pages);
 
     // Connection, room entry and presence (MainWndRoom.cpp).
     void StartConnection();
@@ -187,6 +191,8 @@ private:
     void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
     void OnDownloadDone(uint64_t fileId);
     void OnDownloadErrorBox(const uint64_t* fileId);
+    // A document whose pages are known goes to a teacher's control panel, marked when it is the live one.
+    void HandDocumentToPanel(const FileItemRecord& entry);
     void StopDownloads();
 
     // Drawings (MainWndDrawing.cpp).

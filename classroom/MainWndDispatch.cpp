@@ -3,6 +3,8 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/ControlPanelWnd.h"
+#include "classroom/LiveStateOps.h"
 #include "classroom/PaintChangeRecord.h"
 #include "controls/PaintObjects.h"
 #include "controls/StudentList.h"
@@ -15,6 +17,8 @@
 #include "dialogs/EmotionWnd.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SettingWnd.h"
+#include "protocol/CmdProtocol.h"
+#include "protocol/ProtocolMgr.h"
 
 #include <new>
 
@@ -144,31 +148,9 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
         ToggleControlPanel();
         UpdatePenToolVisibility();
         return true;
-    case 7:
-        m_liveState.cameraState &= 0x3F;
-        if (session && session->room.roomState == 2) {
-            LOG_INFO(L"UI_CLOSE_VIDEO---Camera(live=%d,Index=%d,pos=%d)", m_liveState.cameraState >= 64 ? 1 : 0,
-                     m_liveState.cameraIndex, m_liveState.cameraState & 0x3F);
-        }
-        SwitchSourceOff(eScreen_Camera);
-        UpdatePenToolVisibility();
-        return true;
-    case 11: {
-        int tab = static_cast<int>(lParam);
-        if (tab > 0 && tab != m_liveState.whiteboardTab) {
-            m_liveState.whiteboardTab = static_cast<uint16_t>(tab);
-            if (session && session->room.roomState == 2) {
-                LOG_INFO(L"UI_WBTAB_CHANGED---WB(live=%d,page=%d,pos=%d)", m_liveState.whiteboardState >= 64 ? 1 : 0,
-                         m_liveState.whiteboardTab, m_liveState.whiteboardState & 0x3F);
-            }
-        }
-        return true;
-    }
-    case 12: {
-        const auto* pages = reinterpret_cast<const DocPageList*>(lParam);
-        if (pages && pages->docId == m_liveState.docId) m_liveState.docPage = pages->currentPage;
-        return true; // the caller frees the record
-    }
+    case 7: OnVideoClosed(); return true;
+    case 11: OnWhiteboardTabChanged(static_cast<int>(lParam)); return true;
+    case 12: OnDocumentPageChanged(reinterpret_cast<const DocPageList*>(lParam)); return true; // freed by the caller
     case 17:
         if (m_penTool && m_docLive &&
             ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
@@ -196,6 +178,55 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
         return true;
     default: return false;
     }
+}
+
+// The room hears of the teacher's own changes to what is live only while the class runs.
+static bool ClassRuns()
+{
+    SessionContext* session = SessionContext::Instance();
+    return session && session->room.roomState == 2;
+}
+
+void CMainWnd::OnVideoClosed()
+{
+    m_liveState.cameraState &= 0x3F;
+    if (ClassRuns()) {
+        const LiveState& l = m_liveState;
+        if (!CProtocolMgr::Instance()->SendLiveCamera({l.cameraIndex, l.cameraState}))
+            LOG_ERROR(L"the closed camera is not sent to the room");
+        LOG_INFO(L"UI_CLOSE_VIDEO---Camera(live=%d,Index=%d,pos=%d)", IsLiveByte(l.cameraState) ? 1 : 0, l.cameraIndex,
+                 LivePosition(l.cameraState));
+    }
+    SwitchSourceOff(eScreen_Camera);
+    // The panel lets go of the camera too, or its camera button would stay refused.
+    if (m_controlPanel) m_controlPanel->SourceOff(ePanel_Camera);
+    UpdatePenToolVisibility();
+}
+
+void CMainWnd::OnWhiteboardTabChanged(int tab)
+{
+    if (tab <= 0 || tab == m_liveState.whiteboardTab) return;
+    m_liveState.whiteboardTab = static_cast<uint16_t>(tab);
+    if (!ClassRuns()) return;
+    const LiveState& l = m_liveState;
+    if (!CProtocolMgr::Instance()->SendLiveWhiteboard({l.whiteboardTab, l.whiteboardState}))
+        LOG_ERROR(L"the whiteboard tab is not sent to the room");
+    LOG_INFO(L"UI_WBTAB_CHANGED---WB(live=%d,page=%d,pos=%d)", IsLiveByte(l.whiteboardState) ? 1 : 0, l.whiteboardTab,
+             LivePosition(l.whiteboardState));
+}
+
+void CMainWnd::OnDocumentPageChanged(const DocPageList* pages)
+{
+    if (!pages || pages->docId != m_liveState.docId) return;
+    m_liveState.docPage = pages->currentPage;
+    if (!ClassRuns()) return;
+    const LiveState& l = m_liveState;
+    if (l.docPage == 0) LOG_ERROR(L"What ? Main Wnd UI_DOCINFO_CHANGED msg.  PPT page = %d", l.docPage);
+    CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
+    if (!channel || !channel->SendLiveDocument({l.docId, l.docPage, l.docState}))
+        LOG_ERROR(L"the document page is not sent to the room");
+    LOG_INFO(L"UI_DOCINFO_CHANGED---PPT(live=%d,ID=%I64d,page=%d,pos=%d)", IsLiveByte(l.docState) ? 1 : 0, l.docId,
+             l.docPage, LivePosition(l.docState));
 }
 
 void CMainWnd::UpdatePenToolVisibility()

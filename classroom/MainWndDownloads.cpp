@@ -2,6 +2,7 @@
 // not already unpacked here, its pages remembered in the record database, retries offered by a box.
 #include "classroom/MainWnd.h"
 
+#include "classroom/ControlPanelWnd.h"
 #include "classroom/LiveStateOps.h"
 #include "core/Folders.h"
 #include "core/Logger.h"
@@ -73,13 +74,21 @@ void CMainWnd::OnFileNotice(const FileNoticeRecord* notice)
     ParamList stored;
     IDBMgr* db = CSqliteMgr::GetInstance();
     if (db && db->GetPPTInfo(stored, entry.fileId) && AllPagesExist(stored)) {
-        std::lock_guard<std::mutex> lock(m_documentsLock);
-        for (FileItemRecord& item : m_documents)
-            if (item.fileId == entry.fileId) {
-                item.flag = 1;
-                item.pages = stored;
-            }
-        return; // already unpacked here: nothing to download
+        {
+            std::lock_guard<std::mutex> lock(m_documentsLock);
+            for (FileItemRecord& item : m_documents)
+                if (item.fileId == entry.fileId) {
+                    item.flag = 1;
+                    item.pages = stored;
+                }
+        }
+        // Already unpacked here: nothing to download. A teacher who comes back gets it into the panel
+        // again, since picking the file once more is refused as uploaded.
+        entry.flag = 1;
+        entry.pages = stored;
+        ShowIfLiveDocument(entry.fileId);
+        HandDocumentToPanel(entry);
+        return;
     }
     StartDownload(entry);
 }
@@ -197,6 +206,16 @@ void CMainWnd::OnDownloadDone(uint64_t fileId)
     if (IDBMgr* db = CSqliteMgr::GetInstance())
         db->SavePPTInfo(pages, fileId, context ? static_cast<int32_t>(context->room.roomId) : 0, L"");
     ShowIfLiveDocument(fileId);
+    FileItemRecord entry;
+    if (GetDocument(fileId, entry)) HandDocumentToPanel(entry);
+}
+
+void CMainWnd::HandDocumentToPanel(const FileItemRecord& entry)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session || !IsTeacherRole(session->role) || !m_controlPanel || !::IsWindow(m_controlPanel->GetHWND())) return;
+    const bool live = LiveStateDocumentLive(m_liveState) && m_liveState.docId == entry.fileId;
+    m_controlPanel->AddDocuments({entry}, live ? entry.fileId : 0);
 }
 
 void CMainWnd::ShowIfLiveDocument(uint64_t fileId)

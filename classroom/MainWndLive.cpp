@@ -3,6 +3,7 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/ControlPanelWnd.h"
 #include "classroom/LiveStateOps.h"
 #include "controls/PosLayouts.h"
 #include "core/Logger.h"
@@ -173,6 +174,12 @@ void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)
     int position = LivePosition(l.whiteboardState);
     bool inPlace = (position == kMainScreen && m_mainContent == eScreen_Whiteboard) ||
                    (position == kViceScreen && m_viceContent == eScreen_Whiteboard);
+    SessionContext* session = SessionContext::Instance();
+    if (session && IsTeacherRole(session->role) && m_controlPanel && ::IsWindow(m_controlPanel->GetHWND())) {
+        // A teacher's panel shows the board as switched on. A switch that was clear is checked
+        // without its notification, so the board is placed below all the same.
+        m_controlPanel->CheckWhiteboard();
+    }
     if (!inPlace) {
         SwitchSourceOff(eScreen_Document);
         if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
@@ -281,7 +288,6 @@ void CMainWnd::OnLivingState(const LiveState* state)
     ApplyLiveSources(sharedBefore);
 }
 
-#include "classroom/ControlPanelWnd.h"
 #include "protocol/ProtocolMgr.h"
 
 void CMainWnd::InformLiveChanged(int32_t kind)

@@ -147,21 +147,26 @@ TEST_F(ControlPanel, ThumbnailsSitBeforeTheButtonsAndLeaveOnRequest)
     EXPECT_EQ(thumb->GetFixedHeight(), 90);
     EXPECT_EQ(thumb->GetEmbedWindow(), docWindow.Handle());
 
+    // Sub-codes 3 and 15 are sent: the records are the panel's, read while they are handled.
+    static std::vector<std::pair<WPARAM, uint64_t>> seen;
+    seen.clear();
+    docWindow.onMessage = [](const RecordedMessage& m) {
+        if (m.message != WM_USER_UI_NOTICE) return;
+        if (m.wParam == 3) seen.emplace_back(3, *reinterpret_cast<const uint64_t*>(m.lParam));
+        if (m.wParam == 15) {
+            const auto* list = reinterpret_cast<const DocPageList*>(m.lParam);
+            seen.emplace_back(15, list->docId * 100 + list->values.size());
+        }
+    };
     panel->SelectDocument(42);
     panel->SelectDocument(7); // unknown: nothing
     ParamList pages;
     pages.pageCount = 2;
     pages.values = {L"a.jpg", L"b.jpg"};
     panel->UpdateDocumentPages(42, pages, true);
-    ASSERT_TRUE(docWindow.WaitFor(WM_USER_UI_NOTICE, 3));
-    auto notices = docWindow.Received(WM_USER_UI_NOTICE);
-    EXPECT_EQ(notices[0].wParam, 3u);
-    EXPECT_EQ(*reinterpret_cast<uint64_t*>(notices[0].lParam), 42u);
-    EXPECT_EQ(notices[1].wParam, 15u);
-    EXPECT_EQ(reinterpret_cast<ParamList*>(notices[1].lParam)->values.size(), 2u);
-    delete reinterpret_cast<uint64_t*>(notices[0].lParam);
-    delete reinterpret_cast<ParamList*>(notices[1].lParam);
-    delete reinterpret_cast<uint64_t*>(notices[2].lParam);
+    const std::vector<std::pair<WPARAM, uint64_t>> expected = {{3, 42}, {15, 4202}, {3, 42}};
+    EXPECT_EQ(seen, expected);
+    docWindow.onMessage = nullptr;
 
     panel->ShowPanel(false);
     EXPECT_FALSE(IsWindowVisible(hwnd));

@@ -1,0 +1,108 @@
+// The control panel's thumbnails on their own: the room's documents get document windows with their
+// pages or the download under way, the live one selected and held, a document already shown is not
+// added twice, and covers stay hidden with a hidden panel.
+#include "classroom/ControlPanelWnd.h"
+#include "classroom/CoverWnd.h"
+#include "controls/PosLayouts.h"
+#include "core/WindowMessages.h"
+#include "slides/DocWnd.h"
+#include "tests/classroom/WindowTestSupport.h"
+#include "tests/fakes/powerpoint/SlideImage.h"
+#include "tests/support/MessageSink.h"
+#include "tests/support/TestFolders.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class PanelDocuments : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        UseProgramFolderSkins();
+        panel = new CControlPanelWnd;
+        hwnd = panel->Create(mainWnd.Handle(), L"ControlPanel", WS_POPUP, 0, 120, 500, 0, 0);
+        ASSERT_TRUE(hwnd);
+        LayOut(*panel->GetPaintManager());
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        for (const auto& m : mainWnd.Received(WM_USER_PANEL_ACTION)) delete reinterpret_cast<WndMsgPayload*>(m.lParam);
+    }
+    std::vector<CDocWnd*> Thumbnails()
+    {
+        std::vector<CDocWnd*> out;
+        auto* strip = static_cast<CContainerUI*>(panel->GetPaintManager()->FindControl(L"ControlPanel"));
+        for (int i = 0; strip && i < strip->GetCount(); ++i) {
+            auto* thumb = static_cast<CWinContainerUI*>(strip->GetItemAt(i)->GetInterface(L"WinContainer"));
+            if (!thumb || !thumb->GetEmbedWindow()) continue;
+            auto* base = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(thumb->GetEmbedWindow(), GWLP_USERDATA));
+            if (auto* doc = dynamic_cast<CDocWnd*>(base)) out.push_back(doc);
+        }
+        return out;
+    }
+    FileItemRecord Document(uint64_t id, int pages)
+    {
+        FileItemRecord file;
+        file.fileId = id;
+        file.name.Format(L"Doc%I64u.lvl", id);
+        file.flag = pages > 0;
+        file.pages.pageCount = static_cast<uint16_t>(pages);
+        file.pages.currentPage = pages > 0 ? 1 : 0;
+        for (int page = 1; page <= pages; ++page) {
+            CString path;
+            path.Format(L"%s%I64u_%d.jpg", folder.Path().GetString(), id, page);
+            DrawSlideJpeg(path, page, 160, 120);
+            file.pages.values.push_back(path);
+        }
+        return file;
+    }
+    TopLevelSink mainWnd;
+    TempFolder folder{L"thumbs"};
+    CControlPanelWnd* panel = nullptr;
+    HWND hwnd = nullptr;
+};
+
+} // namespace
+
+TEST_F(PanelDocuments, TheRoomsDocumentsGetThumbnailsAndTheLiveOneIsHeld)
+{
+    // Hidden, as the main window creates it: the thumbnails' covers stay hidden too.
+    panel->AddDocuments({Document(5, 2), Document(6, 0)}, 5);
+    std::vector<CDocWnd*> thumbs = Thumbnails();
+    ASSERT_EQ(thumbs.size(), 2u);
+    EXPECT_EQ(panel->GetDocumentCount(), 2u);
+    CDocWnd* shown = thumbs[0];
+    CDocWnd* coming = thumbs[1];
+    EXPECT_EQ(shown->GetDocId(), 5u);
+    EXPECT_EQ(shown->GetPageList().pageCount, 2);
+    EXPECT_EQ(shown->GetDisplayState(), eDocState_Shown);
+    EXPECT_EQ(GetParent(shown->GetHWND()), hwnd);
+    EXPECT_TRUE(shown->GetCover()->GetFlags() & eCover_Selected);
+    EXPECT_FALSE(IsWindowVisible(shown->GetCoverWindow()));
+    // The selection comes back to the panel, which holds it without telling the main window.
+    ASSERT_TRUE(PumpUntil([&] { return panel->GetHeldDocument() != nullptr; }, 3000));
+    EXPECT_EQ(panel->GetHeldDocument()->source, shown->GetHWND());
+    ASSERT_TRUE(PumpUntil([&] { return coming->GetDocId() == 6u; }, 3000));
+    EXPECT_EQ(coming->GetDisplayState(), eDocState_Downloading);
+    EXPECT_FALSE(coming->GetCover()->GetFlags() & eCover_Selected);
+
+    panel->ShowPanel(true);
+    EXPECT_TRUE(IsWindowVisible(hwnd));
+    EXPECT_TRUE(IsWindowVisible(shown->GetCoverWindow()));
+
+    // Shown already: no second thumbnail, only the selection when it is live.
+    panel->AddDocuments({Document(6, 3)}, 0);
+    EXPECT_EQ(Thumbnails().size(), 2u);
+    EXPECT_EQ(coming->GetPageList().pageCount, 0);
+
+    // The pages of the downloaded one, selected on request: the other one is let go.
+    panel->UpdateDocumentPages(6, Document(6, 3).pages, true);
+    EXPECT_EQ(coming->GetPageList().pageCount, 3);
+    EXPECT_EQ(coming->GetDisplayState(), eDocState_Shown);
+    ASSERT_TRUE(PumpUntil([&] { return panel->GetHeldDocument()->source == coming->GetHWND(); }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !(shown->GetCover()->GetFlags() & eCover_Selected); }, 3000));
+    PumpMessagesFor(50);
+    EXPECT_EQ(mainWnd.Count(WM_USER_PANEL_ACTION), 0u);
+}
