@@ -175,6 +175,7 @@ LRESULT CMainWnd::OnMove(UINT, WPARAM, LPARAM, BOOL& bHandled)
         ::GetWindowRect(m_hWnd, &main);
         ::MoveWindow(m_viceCover, main.right - 252, main.top + 59, 240, 160, FALSE);
     }
+    if (m_videoSpeakCover && ::IsWindowVisible(m_videoSpeakCover)) PlaceVideoSpeakCover();
     bHandled = FALSE;
     return 0;
 }

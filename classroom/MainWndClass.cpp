@@ -33,6 +33,7 @@ void CMainWnd::OnClassState(const ClassStateRecord* record)
                 if (posted && !::PostMessageW(m_shareScreen, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(posted)))
                     SysFreeString(posted);
             }
+            if (m_roster && m_roster->GetSpeakerId() == session->userId) CancelOwnMicTurn();
         } else if (record->roomState == 2) {
             AddSystemText(LangText(45, L"Class Is Begain!"));
             ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
