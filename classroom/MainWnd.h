@@ -310,6 +310,7 @@ private:
     HWND m_shareScreen = nullptr;
     HWND m_speakerVideo = nullptr;
     HWND m_videoSpeakCover = nullptr;
+    int m_speakerAreaHeight = 0; // the skin's height of "SpeakerArea1", read at its first page change
 
     bool m_joined = false;
     bool m_classOver = false;

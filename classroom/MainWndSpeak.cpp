@@ -15,6 +15,9 @@ bool IsListener(uint8_t role)
     return role == eRole_Student || role == eRole_StudentAlt;
 }
 
+// The height of the video-speak cover's image.
+const int kSpeakerVideoHeight = 160;
+
 bool IsVideoSpeaker(uint8_t role)
 {
     return role == eRole_SpeakerVideo || role == eRole_SpeakerVideoAlt;
@@ -43,6 +46,10 @@ void CMainWnd::ShowSpeakerPage(int page)
 {
     auto* area = Find<CTabLayoutUI>(L"SpeakerArea1");
     if (!area || !area->GetInterface(L"TabLayout")) return;
+    // The video page is as tall as the cover laid over it; the other pages keep the skin's height.
+    if (m_speakerAreaHeight == 0) m_speakerAreaHeight = area->GetFixedHeight();
+    RECT inset = area->GetInset();
+    area->SetFixedHeight(page == 2 ? kSpeakerVideoHeight + inset.top + inset.bottom : m_speakerAreaHeight);
     area->SelectItem(page);
     area->SetVisible(true);
 }

@@ -123,6 +123,7 @@ TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEn
     EXPECT_EQ(c.Container()->GetEmbedWindow(), video);
     EXPECT_TRUE(c.Area()->IsVisible());
     EXPECT_EQ(c.Area()->GetCurSel(), 2);
+    EXPECT_EQ(c.Area()->GetFixedHeight(), 164); // the cover's 160 and the area's insets
     EXPECT_EQ(c.h.main->GetRoster()->GetSpeakerId(), kBen);
     wchar_t coverClass[64] = {};
     GetClassNameW(cover, coverClass, 64);
@@ -196,6 +197,7 @@ TEST(MainWndSpeakVideo, TeacherVoiceTurnAfterVideoClosesTheVideoAndRepeatedState
     // By voice: page 1 without the video button, and no video left behind.
     EXPECT_TRUE(c.Area()->IsVisible());
     EXPECT_FALSE(c.h.Find(L"StartVideoSpeak")->IsVisible());
+    EXPECT_EQ(c.Area()->GetFixedHeight(), 30); // the skin's height again
     EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
     EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(video); }, 3000));
