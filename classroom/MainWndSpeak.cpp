@@ -187,7 +187,8 @@ void CMainWnd::RebuildSpeakerArea()
         CDuiString coverText;
         if (speaker.role == eRole_SpeakerVideoAlt && HasLanguageTable()) coverText = LangText(63, L"").GetString();
         video = OpenSpeakerVideo(true, coverText);
-    } else if (speaker.userId != session->userId && speaker.role == eRole_SpeakerVideoAlt) {
+    } else if (IsStudentRole(session->role) && speaker.userId != session->userId &&
+               speaker.role == eRole_SpeakerVideoAlt) {
         video = OpenSpeakerVideo(false);
     }
     if (video && m_castmix) m_castmix->AddParticipantVideo(speaker.userId, video);
