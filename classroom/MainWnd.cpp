@@ -173,6 +173,7 @@ LRESULT CMainWnd::OnMove(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
     PlaceFloatingBars();
     if (m_viceCover && ::IsWindowVisible(m_viceCover)) PlaceViceCover();
+    if (m_videoSpeakCover && ::IsWindowVisible(m_videoSpeakCover)) PlaceVideoSpeakCover();
     bHandled = FALSE;
     return 0;
 }

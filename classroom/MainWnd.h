@@ -97,6 +97,7 @@ public:
     HWND VideoLiveWindow() const { return m_videoLive; }
     HWND WhiteboardWindow() const { return m_whiteboardLive; }
     HWND SpeakerVideoWindow() const { return m_speakerVideo; }
+    HWND VideoSpeakCoverWindow() const { return m_videoSpeakCover; }
     HWND DocumentWindow() const { return m_docLive; }
     CDocWnd* DocumentView() const { return m_docLive && ::IsWindow(m_docLive) ? m_docView : nullptr; }
     CEmotionWnd* EmotionPicker() const { return m_emotionPicker.get(); }
@@ -205,13 +206,25 @@ private:
 
     // Received speaking states (MainWndSpeak.cpp).
     void OnSpeakState(const SpeakStateRecord* record);
+    void TeacherSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole);
+    void StudentSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole, uint8_t ownRole, bool me);
     void SetBulletin(int textId, uint32_t userId);
+    // Selects a page of "SpeakerArea1" (0 connecting, 1 speaking, 2 video) and shows the area.
+    void ShowSpeakerPage(int page);
     void EndSpeakerArea(uint32_t userId);
+    // The speaker area as the room's user list says it is (after entry and every reconnection).
+    void RebuildSpeakerArea();
+    // Ends the user's own turn at the microphone.
+    void CancelOwnMicTurn();
     void SwitchOwnCameraOff();
     void OnApplyMic();
     void OnMicListClick();
     void OnVideoSpeak(const VideoSpeakRecord* record);
-    HWND OpenSpeakerVideo();
+    // A new speaker video in "VideoSpeakContainer1" (page 2), with the video-speak cover when asked;
+    // a non-empty cover text replaces the cover's first button text.
+    HWND OpenSpeakerVideo(bool withCover, const CDuiString& coverText = CDuiString());
+    void OpenVideoSpeakCover(const CDuiString& firstButtonText);
+    // Closes the speaker video and its cover.
     void CloseSpeakerVideo();
     bool OnMicRequest(WPARAM answer, LPARAM userId);
     void OnVideoSpeakAction(WPARAM action);
@@ -227,6 +240,8 @@ private:
     void ShowTeacherPanel();
     void OnLiveAreaMoved();
     void OnPositionChanged(CControlUI* sender);
+    // The video-speak cover onto "VideoSpeakContainer1", in that control's size.
+    void PlaceVideoSpeakCover();
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
@@ -307,6 +322,7 @@ private:
     HWND m_shareScreen = nullptr;
     HWND m_speakerVideo = nullptr;
     HWND m_videoSpeakCover = nullptr;
+    int m_speakerAreaHeight = 0; // the skin's height of "SpeakerArea1", read at its first page change
 
     bool m_joined = false;
     bool m_classOver = false;

@@ -25,6 +25,7 @@ void CMainWnd::OnClassState(const ClassStateRecord* record)
     if (record->roomState != session->room.roomState) {
         if (record->roomState == 4) {
             ShowSystemText(LangText(44, L"Class Is Over!"));
+            if (m_roster && m_roster->GetSpeakerId() == session->userId) CancelOwnMicTurn();
         } else if (record->roomState == 2) {
             AddSystemText(LangText(45, L"Class Is Begain!"));
             ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);

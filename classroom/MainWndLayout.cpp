@@ -1,5 +1,6 @@
 // The floating windows kept on their anchor controls: the teacher's control panel and its button
-// along the bottom of the live area, the pen tool above the button, the vice-screen cover.
+// along the bottom of the live area, the pen tool above the button, the vice-screen cover, the
+// video-speak cover on the speaker's video.
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
@@ -139,5 +140,15 @@ void CMainWnd::OnPositionChanged(CControlUI* sender)
             ::GetWindowRect(queue, &own);
             ::MoveWindow(queue, rc.left, rc.bottom, own.right - own.left, own.bottom - own.top, FALSE);
         }
+    } else if (name == L"VideoSpeakContainer1") {
+        PlaceVideoSpeakCover();
     }
+}
+
+void CMainWnd::PlaceVideoSpeakCover()
+{
+    CControlUI* container = m_PaintManager.FindControl(L"VideoSpeakContainer1");
+    if (!container || !m_videoSpeakCover || !::IsWindow(m_videoSpeakCover)) return;
+    RECT rc = ToScreen(m_hWnd, container->GetPos());
+    ::MoveWindow(m_videoSpeakCover, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
 }

@@ -257,6 +257,7 @@ void CMainWnd::OnRoomUsers(WPARAM ok, LPARAM lParam)
     if (!users || !m_roster) return;
     m_roster->SetUsers(*users);
     UpdateStudentCount();
+    RebuildSpeakerArea();
     RefreshMicQueue();
 }
 
@@ -328,11 +329,12 @@ void CMainWnd::OnOffline()
     ::SetTimer(m_hWnd, eTimer_Reconnect, 5000, nullptr);
     if (session && m_roster && m_roster->GetSpeakerId() == session->userId && IsSpeakingRole(session->role)) {
         SetVisible(L"SpeakerArea1", false);
+        CloseSpeakerVideo();
         SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
         SetEnabled(L"ApplyMicBtn", false);
         SetText(L"BulletinLabel", LangText(78, L""));
         if (m_castmix) {
-            m_castmix->ChangeRole(1);
+            m_castmix->ChangeRole(GetCastmixRole(eRole_Student));
             if (session->role == 132 || session->role == 133) {
                 m_castmix->SetCameraEnabled(false, nullptr);
                 m_castmix->useCamera = 0;

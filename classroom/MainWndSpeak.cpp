@@ -1,5 +1,6 @@
-// Speaking states as the room reports them: the user's roster row, the speaker, the bulletin line and,
-// for the user concerned, the own role and the media engine's role and camera.
+// Speaking states as the room reports them: the user's roster row, the speaker, the speaker area and
+// its video, the bulletin line and, for the user concerned, the own role and the media engine's role
+// and camera.
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
@@ -14,6 +15,21 @@ bool IsListener(uint8_t role)
     return role == eRole_Student || role == eRole_StudentAlt;
 }
 
+// The height of the video-speak cover's image.
+const int kSpeakerVideoHeight = 160;
+
+bool IsVideoSpeaker(uint8_t role)
+{
+    return role == eRole_SpeakerVideo || role == eRole_SpeakerVideoAlt;
+}
+
+// The engine's stream-cast pair for a local switch between 132 (0) and 133 (1): the room's own
+// notices carry both halves, a local switch moves both streams to the same mode.
+void SwitchStreamcast(CastmixSession* castmix, int toAll)
+{
+    if (castmix) castmix->ChangeStreamcastModel(toAll, toAll);
+}
+
 } // namespace
 
 void CMainWnd::SetBulletin(int textId, uint32_t userId)
@@ -26,9 +42,22 @@ void CMainWnd::SetBulletin(int textId, uint32_t userId)
     label->SetLabelText(user.nickName);
 }
 
+void CMainWnd::ShowSpeakerPage(int page)
+{
+    auto* area = Find<CTabLayoutUI>(L"SpeakerArea1");
+    if (!area || !area->GetInterface(L"TabLayout")) return;
+    // The video page is as tall as the cover laid over it; the other pages keep the skin's height.
+    if (m_speakerAreaHeight == 0) m_speakerAreaHeight = area->GetFixedHeight();
+    RECT inset = area->GetInset();
+    area->SetFixedHeight(page == 2 ? kSpeakerVideoHeight + inset.top + inset.bottom : m_speakerAreaHeight);
+    area->SelectItem(page);
+    area->SetVisible(true);
+}
+
 void CMainWnd::EndSpeakerArea(uint32_t userId)
 {
     SetVisible(L"SpeakerArea1", false);
+    CloseSpeakerVideo();
     if (m_roster) m_roster->ClearSpeaker(userId);
     if (m_castmix) m_castmix->DelParticipantVideo(userId);
 }
@@ -40,6 +69,86 @@ void CMainWnd::SwitchOwnCameraOff()
     m_castmix->useCamera = 0;
 }
 
+void CMainWnd::TeacherSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole)
+{
+    // An unchanged row (the same state again, or a user not listed) only moves the queue count.
+    if (oldRole == 0) return;
+    bool wasSpeaking = IsSpeakingRole(oldRole);
+    if ((oldRole == eRole_MicConnecting || wasSpeaking) && IsListener(state)) {
+        EndSpeakerArea(userId);
+        SetBulletin(wasSpeaking ? 61 : 74, userId);
+    } else if (state == eRole_SpeakerVoice) {
+        // A speaker who drops the camera leaves no video window behind in the hidden page.
+        CloseSpeakerVideo();
+        ShowSpeakerPage(1);
+        SetVisible(L"StartVideoSpeak", false);
+        m_roster->SetSpeakerId(userId);
+        if (m_castmix) m_castmix->DelParticipantVideo(userId);
+        SetBulletin(73, userId);
+    } else if (state == eRole_SpeakerVideo && oldRole != eRole_SpeakerVideoAlt) {
+        HWND video = OpenSpeakerVideo(true);
+        m_roster->SetSpeakerId(userId);
+        if (m_castmix && video) m_castmix->AddParticipantVideo(userId, video);
+        SetBulletin(73, userId);
+    }
+}
+
+void CMainWnd::StudentSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole, uint8_t ownRole, bool me)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (IsListener(state)) {
+        if (oldRole == eRole_MicConnecting || IsSpeakingRole(oldRole)) {
+            EndSpeakerArea(userId);
+            SetBulletin(61, userId);
+        }
+        if (me) {
+            if (session->room.roomFlags & 1) SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
+            if (m_castmix) m_castmix->ChangeRole(GetCastmixRole(state));
+            if (IsVideoSpeaker(oldRole)) SwitchOwnCameraOff();
+        }
+    } else if (state == eRole_SpeakerVoice) {
+        if (me && (ownRole == eRole_MicConnecting || IsVideoSpeaker(ownRole))) {
+            // The camera goes off before the bulletin names the new voice speaker.
+            if (IsVideoSpeaker(ownRole)) SwitchOwnCameraOff();
+            ShowSpeakerPage(1);
+            SetVisible(L"StartVideoSpeak", true);
+            if (m_castmix) m_castmix->ChangeRole(GetCastmixRole(state));
+        } else if (!me && oldRole == eRole_SpeakerVideoAlt) {
+            SetVisible(L"SpeakerArea1", false);
+            if (m_castmix) m_castmix->DelParticipantVideo(userId);
+        }
+        CloseSpeakerVideo();
+        m_roster->SetSpeakerId(userId);
+        SetBulletin(73, userId);
+    } else if (state == eRole_MicConnecting) {
+        if (me && ownRole == eRole_MicApplied) ShowSpeakerPage(0);
+    } else if (state == eRole_SpeakerVideo) {
+        if (me && (ownRole == eRole_MicConnecting || ownRole == eRole_SpeakerVoice)) {
+            HWND video = OpenSpeakerVideo(true);
+            if (m_castmix) {
+                m_castmix->ChangeRole(GetCastmixRole(state));
+                if (video) m_castmix->SetCameraEnabled(true, video);
+            }
+        } else if (me && ownRole == eRole_SpeakerVideoAlt) {
+            SwitchStreamcast(m_castmix.get(), 0);
+        } else if (!me && oldRole == eRole_SpeakerVideoAlt) {
+            SetVisible(L"SpeakerArea1", false);
+            CloseSpeakerVideo();
+            if (m_castmix) m_castmix->DelParticipantVideo(userId);
+        }
+        m_roster->SetSpeakerId(userId);
+        SetBulletin(73, userId);
+    } else if (state == eRole_SpeakerVideoAlt) {
+        if (me) {
+            if (ownRole == eRole_SpeakerVideo) SwitchStreamcast(m_castmix.get(), 1);
+        } else {
+            // Everyone sees a speaker in this mode: the video is shown without a cover.
+            HWND video = OpenSpeakerVideo(false);
+            if (m_castmix && video) m_castmix->AddParticipantVideo(userId, video);
+        }
+    }
+}
+
 void CMainWnd::OnSpeakState(const SpeakStateRecord* record)
 {
     SessionContext* session = SessionContext::Instance();
@@ -48,75 +157,50 @@ void CMainWnd::OnSpeakState(const SpeakStateRecord* record)
     bool me = record->userId == session->userId;
     uint8_t ownRole = session->role;
     if (m_roster) {
+        UserRecord listed;
+        // A user the roster does not list changes nothing on screen.
+        bool known = m_roster->FindUser(record->userId, listed);
         uint8_t oldRole = 0;
         m_roster->SetUserState(state, oldRole, record->userId);
-        bool wasSpeaking = IsSpeakingRole(oldRole);
-        if (IsTeacherRole(ownRole)) {
-            if ((oldRole == eRole_MicConnecting || wasSpeaking) && IsListener(state)) {
-                EndSpeakerArea(record->userId);
-                SetBulletin(wasSpeaking ? 61 : 74, record->userId);
-            } else if (state == eRole_SpeakerVoice) {
-                SetVisible(L"SpeakerArea1", true);
-                SetVisible(L"StartVideoSpeak", false);
-                m_roster->SetSpeakerId(record->userId);
-                if (m_castmix) m_castmix->DelParticipantVideo(record->userId);
-                SetBulletin(73, record->userId);
-            } else if (state == eRole_SpeakerVideo && oldRole != eRole_SpeakerVideoAlt && oldRole != 0) {
-                SetVisible(L"SpeakerArea1", true);
-                m_roster->SetSpeakerId(record->userId);
-                if (m_castmix) m_castmix->AddParticipantVideo(record->userId, m_speakerVideo);
-                SetBulletin(73, record->userId);
-            }
-        } else if (IsStudentRole(ownRole)) {
-            if (IsListener(state)) {
-                if (oldRole == eRole_MicConnecting || wasSpeaking) {
-                    EndSpeakerArea(record->userId);
-                    SetBulletin(61, record->userId);
-                }
-                if (me) {
-                    if (session->room.roomFlags & 1) SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
-                    if (m_castmix) m_castmix->ChangeRole(GetCastmixRole(state));
-                    if (oldRole == eRole_SpeakerVideo || oldRole == eRole_SpeakerVideoAlt) SwitchOwnCameraOff();
-                }
-            } else if (state == eRole_SpeakerVoice) {
-                if (me && (ownRole == eRole_MicConnecting || ownRole == eRole_SpeakerVideo ||
-                           ownRole == eRole_SpeakerVideoAlt)) {
-                    // The camera goes off before the bulletin names the new voice speaker.
-                    if (ownRole != eRole_MicConnecting) SwitchOwnCameraOff();
-                    SetVisible(L"SpeakerArea1", true);
-                    SetVisible(L"StartVideoSpeak", true);
-                    if (m_castmix) m_castmix->ChangeRole(GetCastmixRole(state));
-                } else if (!me && oldRole == eRole_SpeakerVideoAlt) {
-                    EndSpeakerArea(record->userId);
-                }
-                m_roster->SetSpeakerId(record->userId);
-                SetBulletin(73, record->userId);
-            } else if (state == eRole_SpeakerVideo) {
-                if (me && (ownRole == eRole_MicConnecting || ownRole == eRole_SpeakerVoice)) {
-                    SetVisible(L"SpeakerArea1", true);
-                    if (m_castmix) {
-                        m_castmix->ChangeRole(GetCastmixRole(state));
-                        m_castmix->SetCameraEnabled(true, m_speakerVideo);
-                    }
-                } else if (me && ownRole == eRole_SpeakerVideoAlt) {
-                    if (m_castmix) m_castmix->ChangeStreamcastModel(0, 0);
-                } else if (!me && oldRole == eRole_SpeakerVideoAlt) {
-                    EndSpeakerArea(record->userId);
-                }
-                m_roster->SetSpeakerId(record->userId);
-                SetBulletin(73, record->userId);
-            } else if (state == eRole_SpeakerVideoAlt) {
-                if (me) {
-                    if (ownRole == eRole_SpeakerVideo && m_castmix) m_castmix->ChangeStreamcastModel(1, 0);
-                } else {
-                    SetVisible(L"SpeakerArea1", true);
-                    if (m_castmix) m_castmix->AddParticipantVideo(record->userId, m_speakerVideo);
-                }
-            }
-        }
+        if (IsTeacherRole(ownRole)) TeacherSpeakState(record->userId, state, oldRole);
+        else if (known && IsStudentRole(ownRole)) StudentSpeakState(record->userId, state, oldRole, ownRole, me);
+        RefreshMicQueue();
     }
-    RefreshMicQueue();
     if (me) session->role = state;
+}
+
+void CMainWnd::RebuildSpeakerArea()
+{
+    SessionContext* session = SessionContext::Instance();
+    SetVisible(L"SpeakerArea1", false);
+    // A video (and its cover) from before the list would stay over the hidden area.
+    CloseSpeakerVideo();
+    if (!session || !m_roster || !(session->room.roomFlags & 1)) return;
+    uint32_t speakerId = m_roster->GetSpeakerId();
+    UserRecord speaker;
+    if (speakerId == 0 || !m_roster->FindUser(speakerId, speaker)) return;
+    HWND video = nullptr;
+    if (IsTeacherRole(session->role) && IsVideoSpeaker(speaker.role)) {
+        ShowSpeakerPage(1);
+        SetVisible(L"StartVideoSpeak", false);
+        // The cover's button offers the way back from the mode the speaker is in.
+        CDuiString coverText;
+        if (speaker.role == eRole_SpeakerVideoAlt && HasLanguageTable()) coverText = LangText(63, L"").GetString();
+        video = OpenSpeakerVideo(true, coverText);
+    } else if (IsStudentRole(session->role) && speaker.userId != session->userId &&
+               speaker.role == eRole_SpeakerVideoAlt) {
+        video = OpenSpeakerVideo(false);
+    }
+    if (video && m_castmix) m_castmix->AddParticipantVideo(speaker.userId, video);
+    SetBulletin(73, speaker.userId);
+}
+
+void CMainWnd::CancelOwnMicTurn()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return;
+    SendSpeak(session->userId, eRole_Student);
+    SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
 }
 
 #include "classroom/MicSeqWnd.h"
@@ -167,7 +251,7 @@ void CMainWnd::OnVideoSpeakAction(WPARAM action)
     case 5: SendSpeak(speaker, eRole_SpeakerVoice); break;
     case 6:
         if (IsTeacherRole(session->role)) SendSpeak(speaker, eRole_Student);
-        else if (IsSpeakingRole(session->role)) SendSpeak(session->userId, eRole_Student);
+        else if (IsSpeakingRole(session->role)) CancelOwnMicTurn();
         break;
     default: break;
     }
@@ -234,6 +318,7 @@ void CMainWnd::OnMicListClick()
     ::ShowWindow(window, SW_SHOW);
 }
 
+#include "classroom/CoverWnd.h"
 #include "classroom/VideoWnd.h"
 #include "controls/PosLayouts.h"
 
@@ -241,11 +326,14 @@ void CMainWnd::CloseSpeakerVideo()
 {
     if (auto* container = Find<CWinContainerUI>(L"VideoSpeakContainer1"))
         if (container->GetInterface(L"WinContainer")) container->SetEmbedWindow(nullptr);
+    // Posted: the engine is told to stop drawing into the window before the window goes.
     if (m_speakerVideo && ::IsWindow(m_speakerVideo)) ::PostMessageW(m_speakerVideo, WM_CLOSE, 0, 0);
+    if (m_videoSpeakCover && ::IsWindow(m_videoSpeakCover)) ::PostMessageW(m_videoSpeakCover, WM_CLOSE, 0, 0);
     m_speakerVideo = nullptr;
+    m_videoSpeakCover = nullptr;
 }
 
-HWND CMainWnd::OpenSpeakerVideo()
+HWND CMainWnd::OpenSpeakerVideo(bool withCover, const CDuiString& coverText)
 {
     CloseSpeakerVideo();
     auto* video = new (std::nothrow) CVideoWnd(eVideoCover_Plain);
@@ -257,12 +345,25 @@ HWND CMainWnd::OpenSpeakerVideo()
     }
     auto* container = Find<CWinContainerUI>(L"VideoSpeakContainer1");
     if (container && container->GetInterface(L"WinContainer")) container->SetEmbedWindow(m_speakerVideo);
-    auto* area = Find<CTabLayoutUI>(L"SpeakerArea1");
-    if (area && area->GetInterface(L"TabLayout")) {
-        area->SelectItem(2);
-        area->SetVisible(true);
-    }
+    ShowSpeakerPage(2);
+    if (withCover) OpenVideoSpeakCover(coverText);
     return m_speakerVideo;
+}
+
+void CMainWnd::OpenVideoSpeakCover(const CDuiString& firstButtonText)
+{
+    SessionContext* session = SessionContext::Instance();
+    auto* cover = new (std::nothrow) CVideoSpeakCoverWnd(session ? session->role : 0);
+    if (!cover) return;
+    m_videoSpeakCover = cover->Create(m_hWnd, 0, 0, 0, 0);
+    if (!m_videoSpeakCover) {
+        LOG_ERROR(L"video speak cover cannot be created");
+        delete cover;
+        return;
+    }
+    if (!firstButtonText.IsEmpty()) cover->SetFirstButtonText(firstButtonText);
+    PlaceVideoSpeakCover();
+    ::ShowWindow(m_videoSpeakCover, SW_SHOWNOACTIVATE);
 }
 
 void CMainWnd::OnVideoSpeak(const VideoSpeakRecord* record)
@@ -276,7 +377,7 @@ void CMainWnd::OnVideoSpeak(const VideoSpeakRecord* record)
         return;
     }
     if (a == 1) {
-        HWND window = OpenSpeakerVideo();
+        HWND window = OpenSpeakerVideo(false);
         if (window && m_castmix && m_castmix->engine) Castmix_AddParticipantVideo(m_castmix->engine, record->destinationId, window);
     } else if (a == 0) {
         SetVisible(L"SpeakerArea1", false);
