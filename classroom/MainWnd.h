@@ -246,6 +246,8 @@ private:
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
     void SwitchSourceOff(int32_t content);
+    // The screen showing this content lets go of its window, keeping the source's live state.
+    void ReleaseScreenOf(int32_t content);
     CWinContainerUI* ScreenContainer(int position) const;
     bool EmbedInScreen(int position, HWND window, int32_t content);
     void ShowViceScreen(bool show);

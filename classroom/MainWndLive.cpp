@@ -29,6 +29,19 @@ void PostOwned(HWND window, UINT message, WPARAM code, Record* record)
 
 } // namespace
 
+void CMainWnd::ReleaseScreenOf(int32_t content)
+{
+    if (m_mainContent != content && m_viceContent != content) return;
+    uint8_t* state = content == eScreen_Camera ? &m_liveState.cameraState
+                     : content == eScreen_Document ? &m_liveState.docState
+                     : content == eScreen_Whiteboard ? &m_liveState.whiteboardState : nullptr;
+    if (!state) return SwitchSourceOff(content);
+    // The source moves rather than ends: its live bits survive the switch-off.
+    uint8_t keep = *state;
+    SwitchSourceOff(content);
+    *state = keep;
+}
+
 CWinContainerUI* CMainWnd::ScreenContainer(int position) const
 {
     auto* container = Find<CWinContainerUI>(position == kMainScreen ? L"MainScreenCtner" : L"ViceScreenCtner");
@@ -126,12 +139,7 @@ void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
     bool inPlace = (position == kMainScreen && m_mainContent == eScreen_Document) ||
                    (position == kViceScreen && m_viceContent == eScreen_Document);
     if (!inPlace) {
-        if (m_mainContent == eScreen_Document || m_viceContent == eScreen_Document) {
-            // Moving screens: the old one lets go of the window first.
-            uint8_t keep = m_liveState.docState;
-            SwitchSourceOff(eScreen_Document);
-            m_liveState.docState = keep;
-        }
+        ReleaseScreenOf(eScreen_Document);
         if (!EmbedInScreen(position, m_docLive, eScreen_Document)) {
             LOG_ERROR(L"On Live Doc, pos = %d, return", position);
             return;
@@ -210,11 +218,7 @@ void CMainWnd::OnLiveCamera(const LiveCameraRecord* record)
     }
     int position = LivePosition(l.cameraState);
     if (position != kMainScreen && position != kViceScreen) return;
-    if (m_mainContent == eScreen_Camera || m_viceContent == eScreen_Camera) {
-        uint8_t keep = m_liveState.cameraState;
-        SwitchSourceOff(eScreen_Camera);
-        m_liveState.cameraState = keep;
-    }
+    ReleaseScreenOf(eScreen_Camera);
     EmbedInScreen(position, m_videoLive, eScreen_Camera);
     ::UpdateWindow(m_hWnd);
     ApplyReceivedVideoSize();
@@ -350,11 +354,7 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         if (!m_videoLive) return;
         bool viceBoard = m_viceContent == eScreen_Document || m_viceContent == eScreen_Whiteboard;
         int position = (m_mainContent == eScreen_Camera || viceBoard) ? kMainScreen : kViceScreen;
-        if (m_mainContent == eScreen_Camera || m_viceContent == eScreen_Camera) {
-            uint8_t keep = m_liveState.cameraState;
-            SwitchSourceOff(eScreen_Camera);
-            m_liveState.cameraState = keep;
-        }
+        ReleaseScreenOf(eScreen_Camera);
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_videoLive, eScreen_Camera);
         ::UpdateWindow(m_hWnd);
@@ -377,11 +377,7 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         const uint16_t* page = action->WhiteboardPage();
         int position = BoardScreenForSwitchOn();
         SwitchSourceOff(eScreen_Document);
-        if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
-            uint8_t keep = m_liveState.whiteboardState;
-            SwitchSourceOff(eScreen_Whiteboard);
-            m_liveState.whiteboardState = keep;
-        }
+        ReleaseScreenOf(eScreen_Whiteboard);
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_whiteboardLive, eScreen_Whiteboard);
         LiveWhiteboardRecord board{page && *page ? *page : m_liveState.whiteboardTab, static_cast<uint8_t>(64 | position)};
@@ -400,11 +396,7 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         PostToWindow(m_penTool, WM_USER_UI_NOTICE, 10, 1);
         int position = BoardScreenForSwitchOn();
         SwitchSourceOff(eScreen_Whiteboard);
-        if (m_mainContent == eScreen_Document || m_viceContent == eScreen_Document) {
-            uint8_t keep = m_liveState.docState;
-            SwitchSourceOff(eScreen_Document);
-            m_liveState.docState = keep;
-        }
+        ReleaseScreenOf(eScreen_Document);
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_docLive, eScreen_Document);
         LiveDocRecord doc{pages.docId, pages.currentPage, static_cast<uint8_t>(64 | position)};

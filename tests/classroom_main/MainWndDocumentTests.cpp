@@ -32,58 +32,6 @@ using namespace fakeroom;
 
 namespace {
 
-// Answers every message box of this process with its default button (or Cancel, as the answer function
-// says) and keeps the texts.
-class BoxAnswerer {
-public:
-    // Called on the answering thread with the box's text; false answers Cancel.
-    using Answer = std::function<bool(const CString& text)>;
-    BoxAnswerer()
-        : m_thread([this] {
-              while (!m_stop) {
-                  HWND box = WaitForBox(100);
-                  if (!box) continue;
-                  CPaintManagerUI* pm = ManagerOf(box);
-                  CControlUI* control = pm ? pm->FindControl(L"MessageText") : nullptr;
-                  const CString text = control ? CString(control->GetText()) : CString(L"<no text>");
-                  Answer answer;
-                  {
-                      std::lock_guard<std::mutex> lock(m_lock);
-                      m_texts.push_back(text);
-                      answer = m_answer;
-                  }
-                  CControlUI* cancel = VisibleControlWithPrefix(box, L"CancelBtn");
-                  if (answer && !answer(text) && cancel) ClickControl(box, cancel->GetName());
-                  else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-                  for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
-              }
-          })
-    {
-    }
-    void SetAnswer(Answer answer)
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_answer = std::move(answer);
-    }
-    ~BoxAnswerer()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::vector<CString> Texts()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_texts;
-    }
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    std::vector<CString> m_texts;
-    Answer m_answer;
-    std::thread m_thread;
-};
-
 std::wstring Wide(const CString& text) { return text.GetString(); }
 
 CString g_pickedFile;
@@ -173,15 +121,6 @@ std::string Package(const std::string& name, int count)
         out += jpeg;
     }
     return out;
-}
-
-FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size)
-{
-    auto* notice = new FileNoticeRecord;
-    notice->fileId = id;
-    notice->fileName = name;
-    notice->fileSize = size;
-    return notice;
 }
 
 Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state)
@@ -401,9 +340,9 @@ TEST(MainWndDocuments, AFailedDownloadIsOfferedAgainUntilCancelled)
     BoxAnswerer boxes;
     // The relay refuses a file it does not have. The first box's Retry comes once the file is there.
     boxes.SetAnswer([&](const CString& text) {
-        if (text.Find(L"Late.lvl") < 0) return false;
+        if (text.Find(L"Late.lvl") < 0) return L"CancelBtn";
         relay.AddFile(lateId, package);
-        return true;
+        return static_cast<const wchar_t*>(nullptr);
     });
     PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(lateId, L"Late.lvl", package.size())));
     ASSERT_TRUE(PumpUntil([&] { return Thumbnails(h).size() == 1; }, 20000));

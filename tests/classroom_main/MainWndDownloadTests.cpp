@@ -13,15 +13,6 @@ using namespace fakeroom;
 
 namespace {
 
-FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size)
-{
-    auto* notice = new FileNoticeRecord;
-    notice->fileId = id;
-    notice->fileName = name;
-    notice->fileSize = size;
-    return notice;
-}
-
 } // namespace
 
 TEST(MainWndDownloads, StoredPagesStartNothingAndOthersAreFetchedFromTheRelay)

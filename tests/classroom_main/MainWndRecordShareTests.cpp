@@ -20,47 +20,6 @@ using namespace fakeroom;
 
 namespace {
 
-// Answers every message box of this process, Yes/OK by Return or No by its button, and keeps their texts.
-class BoxAnswerer {
-public:
-    BoxAnswerer()
-        : m_thread([this] {
-              while (!m_stop) {
-                  HWND box = WaitForBox(100);
-                  if (!box) continue;
-                  CPaintManagerUI* pm = ManagerOf(box);
-                  CControlUI* text = pm ? pm->FindControl(L"MessageText") : nullptr;
-                  {
-                      std::lock_guard<std::mutex> lock(m_lock);
-                      m_texts.push_back(text ? CString(text->GetText()) : CString(L"<no text>"));
-                  }
-                  if (sayNo && VisibleControlWithPrefix(box, L"NoBtn")) ClickControl(box, L"NoBtn");
-                  else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-                  for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
-              }
-          })
-    {
-    }
-    ~BoxAnswerer()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::vector<CString> Texts()
-    {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_texts;
-    }
-    size_t Count() { return Texts().size(); }
-    std::atomic<bool> sayNo{false};
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::mutex m_lock;
-    std::vector<CString> m_texts;
-    std::thread m_thread;
-};
-
 int32_t I32At(const _RecParam& rec, size_t offset)
 {
     int32_t value;
@@ -302,7 +261,7 @@ TEST(MainWndRecord, MissingSourcesAFailedStartAndNoLeaveTheCheckOff)
 
     // No to the question: no recording, and no stop either.
     c.engine.results["StartRec"] = 1;
-    answerer.sayNo = true;
+    answerer.SetAnswer([](const CString&) { return L"NoBtn"; });
     ASSERT_TRUE(c.SelectAndSettle(true, 9, answerer));
     EXPECT_FALSE(RecordCheck(c.h)->IsSelected());
     EXPECT_EQ(c.StartRecCalls(1), 1u);

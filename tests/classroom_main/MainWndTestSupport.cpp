@@ -194,3 +194,12 @@ CString LoginStatus()
     CControlUI* text = window ? window->GetPaintManager()->FindControl(L"Information") : nullptr;
     return text ? CString(text->GetText()) : CString(L"<no status>");
 }
+
+FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size)
+{
+    auto* notice = new FileNoticeRecord;
+    notice->fileId = id;
+    notice->fileName = name;
+    notice->fileSize = size;
+    return notice;
+}

@@ -50,6 +50,9 @@ public:
     int roleType;
 };
 
+// A heap file notice (825) as the protocol posts it for one room document.
+FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size);
+
 // The login window's status line, read from its skin.
 CString LoginStatus();
 

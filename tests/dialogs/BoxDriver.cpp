@@ -72,3 +72,45 @@ bool ClickControl(HWND box, const wchar_t* name)
     if (!control) return false;
     return ClickAt(box, control->GetPos());
 }
+
+BoxAnswerer::BoxAnswerer()
+    : m_thread([this] {
+          while (!m_stop) {
+              HWND box = WaitForBox(100);
+              if (!box) continue;
+              CPaintManagerUI* pm = ManagerOf(box);
+              CControlUI* control = pm ? pm->FindControl(L"MessageText") : nullptr;
+              const CString text = control ? CString(control->GetText()) : CString(L"<no text>");
+              Answer answer;
+              {
+                  std::lock_guard<std::mutex> lock(m_lock);
+                  m_texts.push_back(text);
+                  answer = m_answer;
+              }
+              const wchar_t* prefix = answer ? answer(text) : nullptr;
+              CControlUI* button = prefix ? VisibleControlWithPrefix(box, prefix) : nullptr;
+              if (button) ClickControl(box, button->GetName());
+              else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+              for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
+          }
+      })
+{
+}
+
+BoxAnswerer::~BoxAnswerer()
+{
+    m_stop = true;
+    m_thread.join();
+}
+
+void BoxAnswerer::SetAnswer(Answer answer)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_answer = std::move(answer);
+}
+
+std::vector<CString> BoxAnswerer::Texts()
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_texts;
+}

@@ -3,8 +3,11 @@
 #pragma once
 #include "dialogs/MessageBox.h"
 
+#include <atomic>
 #include <functional>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 // The box window of this process once it is shown, or null after the time-out.
 HWND WaitForBox(DWORD timeoutMs = 5000, HWND other = nullptr);
@@ -21,5 +24,28 @@ public:
     explicit Helper(std::function<void()> fn) : m_thread(std::move(fn)) {}
     ~Helper() { m_thread.join(); }
 private:
+    std::thread m_thread;
+};
+
+// Answers every message box of this process on a helper thread for its lifetime and keeps their
+// texts. The answer names the button to click (by the start of its name, e.g. "NoBtn"); without an
+// answer, or when it names nothing shown, Return takes the default button.
+class BoxAnswerer {
+public:
+    using Answer = std::function<const wchar_t*(const CString& text)>;
+    BoxAnswerer();
+    ~BoxAnswerer();
+    BoxAnswerer(const BoxAnswerer&) = delete;
+    BoxAnswerer& operator=(const BoxAnswerer&) = delete;
+
+    void SetAnswer(Answer answer);
+    std::vector<CString> Texts();
+    size_t Count() { return Texts().size(); }
+
+private:
+    std::atomic<bool> m_stop{false};
+    std::mutex m_lock;
+    std::vector<CString> m_texts;
+    Answer m_answer;
     std::thread m_thread;
 };
