@@ -249,6 +249,8 @@ TEST_F(ConnectRoad, LostChannelThenReconnectWithTheSameChannel)
     CProtocolMgr mgr(FastRoad());
     Connect(mgr);
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    // The client's side is connected before the server has taken the connection: drop it once it has.
+    ASSERT_TRUE(room.reg.WaitForMessages(eType_JoinRoom, 1));
     room.reg.Drop();
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_OFFLINE, 1));
     ASSERT_TRUE(PumpUntil([&] { return !mgr.IsRunning(); }));
