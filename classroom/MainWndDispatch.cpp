@@ -239,7 +239,11 @@ void CMainWnd::UpdatePenToolVisibility()
     bool board = m_mainContent >= eScreen_Document;
     if (board && !shared && teacher) {
         ::SendMessageW(m_penTool, WM_USER_UI_NOTICE, 9, m_mainContent == eScreen_Whiteboard ? 0 : 1);
-        if (!::IsWindowVisible(m_penTool)) ::ShowWindow(m_penTool, SW_SHOWNOACTIVATE);
+        if (!::IsWindowVisible(m_penTool)) {
+            // Hidden, it did not follow the window: it comes back above the panel's button.
+            PlacePenTool();
+            ::ShowWindow(m_penTool, SW_SHOWNOACTIVATE);
+        }
     } else {
         ::ShowWindow(m_penTool, SW_HIDE);
     }

@@ -1,0 +1,254 @@
+// The class window's clocks and frame: the count-down label, the room flags of every class-state
+// notice, the level meters, the frame buttons that follow the maximised state, and when the pen tool
+// floats over the main screen.
+#include "tests/classroom_main/MainWndTestSupport.h"
+
+#include "classroom/LiveStateOps.h"
+#include "controls/SmallControls.h"
+#include "core/WindowMessages.h"
+#include "tests/fakes/castmix/CastmixDouble.h"
+
+#include <cstring>
+
+using namespace fakeroom;
+
+namespace {
+
+void Settle(DWORD ms = 300)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+Bytes ClassState(uint8_t state, uint16_t flags)
+{
+    Bytes out(23, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
+    out[10] = state;
+    out[21] = static_cast<uint8_t>(flags);
+    out[22] = static_cast<uint8_t>(flags >> 8);
+    return out;
+}
+
+Bytes Countdown(uint32_t seconds)
+{
+    Bytes out(4);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
+    return out;
+}
+
+int Occurrences(const CString& text, const wchar_t* part)
+{
+    int n = 0;
+    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++n;
+    return n;
+}
+
+RECT WindowRect(HWND window)
+{
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+// A control of a satellite window of the UI library, found through the window's object.
+CControlUI* ControlOf(HWND window, const wchar_t* name)
+{
+    auto* base = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+    return base ? base->GetPaintManager()->FindControl(name) : nullptr;
+}
+
+WndMsgPayload* Action(int32_t kind)
+{
+    auto* action = new WndMsgPayload;
+    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
+    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, 1);
+    return action;
+}
+
+} // namespace
+
+TEST(MainWndClock, TheCountdownShowsMinutesAndSecondsOnlyAndANewNoticeRestartsIt)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* label = h.Find(L"TimeCountDownLabel");
+    ASSERT_NE(label, nullptr);
+    // 3725 s is 1 h 2 min 5 s: after the first tick 3724 are left, shown without the hour, even colour.
+    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(3725)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() == 3724; }, 3000));
+    EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"ClassLeftTime -- 02:04");
+    EXPECT_EQ(label->GetBkColor(), 0xFFFF3344u);
+    EXPECT_TRUE(label->IsVisible());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() == 3723; }, 3000));
+    EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"ClassLeftTime -- 02:03");
+    EXPECT_EQ(label->GetBkColor(), 0xFF333D49u);
+
+    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(61)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() == 60; }, 3000));
+    EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"ClassLeftTime -- 01:00");
+    EXPECT_FALSE(h.main->IsClassOver());
+}
+
+TEST(MainWndClock, EveryClassStateAppliesItsRoomFlagsAndARepeatShowsNoSecondText)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    SessionContext* session = SessionContext::Instance();
+    auto* discuss = static_cast<COptionUI*>(h.Find(L"AllowDiscuss"));
+    ASSERT_NE(discuss, nullptr);
+
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 2)));
+    ASSERT_TRUE(h.WaitForOutput(L"Class Is Begain!"));
+    EXPECT_EQ(session->room.roomFlags, 2u);
+    EXPECT_TRUE(discuss->IsSelected());
+    // The same state again: its flags still count, each time.
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 0)));
+    ASSERT_TRUE(PumpUntil([&] { return session->room.roomFlags == 0u; }, 3000));
+    EXPECT_FALSE(discuss->IsSelected());
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return session->room.roomFlags == 2u; }, 3000));
+    EXPECT_TRUE(discuss->IsSelected());
+    EXPECT_EQ(Occurrences(h.OutputText(), L"Class Is Begain!"), 1);
+    EXPECT_EQ(session->room.roomState, 2u);
+    // The flags set by the room are not sent back to it.
+    Settle();
+    EXPECT_TRUE(h.room.reg.Messages(eType_ClassState).empty());
+}
+
+TEST(MainWndClock, TheLevelMetersShowTheEnginesLevelsAndNothingWithoutAnEngine)
+{
+    CastmixDouble& engine = CastmixDouble::Instance();
+    {
+        engine.Reset();
+        engine.results["GetSpeechMicVolume"] = 4;
+        engine.results["GetSpeechSpeakerVolume"] = 2;
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        auto* mic = static_cast<CActSliderUI*>(h.Find(L"MicActSlider"));
+        auto* sound = static_cast<CActSliderUI*>(h.Find(L"SoundActSlider"));
+        ASSERT_NE(mic, nullptr);
+        ASSERT_NE(sound, nullptr);
+        // Levels 0..9 in percent, integer arithmetic: 4 -> 44, 2 -> 22.
+        ASSERT_TRUE(PumpUntil([&] { return mic->GetActValue() == 44 && sound->GetActValue() == 22; }, 3000))
+            << mic->GetActValue() << " " << sound->GetActValue();
+        const CastmixCall* speaker = engine.Last("GetSpeechSpeakerVolume");
+        ASSERT_NE(speaker, nullptr);
+        EXPECT_EQ(speaker->args, (std::vector<long long>{0}));
+        engine.results["GetSpeechMicVolume"] = 1;
+        engine.results["GetSpeechSpeakerVolume"] = 0;
+        ASSERT_TRUE(PumpUntil([&] { return mic->GetActValue() == 11 && sound->GetActValue() == 0; }, 3000));
+    }
+    {
+        // The engine would not start: the session is there without a handle and the meters read 0.
+        engine.Reset();
+        engine.createFails = true;
+        engine.results["GetSpeechMicVolume"] = 4;
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        auto* mic = static_cast<CActSliderUI*>(h.Find(L"MicActSlider"));
+        ASSERT_NE(mic, nullptr);
+        mic->SetActValue(30);
+        ASSERT_TRUE(PumpUntil([&] { return mic->GetActValue() == 0; }, 3000));
+        EXPECT_EQ(engine.CountOf("GetSpeechMicVolume"), 0u);
+        engine.createFails = false;
+    }
+}
+
+TEST(MainWndFrame, MaximiseAndRestoreSwapTheFrameButtonsAndCloseEndsTheWindow)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CControlUI* maximise = h.Find(L"maxbtn");
+    CControlUI* restore = h.Find(L"restorebtn");
+    ASSERT_NE(maximise, nullptr);
+    ASSERT_NE(restore, nullptr);
+    EXPECT_TRUE(maximise->IsVisible());
+    EXPECT_FALSE(restore->IsVisible());
+
+    SendMessageW(h.window, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    ASSERT_TRUE(IsZoomed(h.window));
+    EXPECT_FALSE(maximise->IsVisible());
+    EXPECT_TRUE(restore->IsVisible());
+    SendMessageW(h.window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    ASSERT_FALSE(IsZoomed(h.window));
+    EXPECT_TRUE(maximise->IsVisible());
+    EXPECT_FALSE(restore->IsVisible());
+    // A command that leaves the state as it was leaves the buttons too.
+    restore->SetVisible(true);
+    SendMessageW(h.window, WM_SYSCOMMAND, SC_RESTORE, 0);
+    EXPECT_TRUE(restore->IsVisible());
+    EXPECT_TRUE(maximise->IsVisible());
+
+    HWND window = h.window;
+    SendMessageW(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
+    h.window = nullptr;
+    h.main = nullptr;
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+}
+
+TEST(MainWndPenTool, ItFloatsOnlyOverATeachersBoardWhileNoScreenIsShared)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    HWND pen = h.main->PenToolWindow();
+    HWND button = h.main->ControlPanelButton();
+    ASSERT_NE(pen, nullptr);
+    ASSERT_NE(button, nullptr);
+    EXPECT_FALSE(IsWindowVisible(pen));
+    SetWindowPos(pen, nullptr, 3, 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    // The board takes the main screen: the tool shows, placed above the panel's button, its lock hidden.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard && IsWindowVisible(pen); }, 3000));
+    RECT p = WindowRect(pen), b = WindowRect(button);
+    EXPECT_EQ(p.left, b.left + (b.right - b.left) / 2 - (p.right - p.left) / 2);
+    EXPECT_EQ(p.bottom, b.top - 5);
+    CControlUI* lock = ControlOf(pen, L"LockCheck");
+    ASSERT_NE(lock, nullptr);
+    EXPECT_FALSE(lock->IsVisible());
+
+    // The camera beside it, then swapped into the main screen: the tool goes; swapped back: it returns.
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    EXPECT_TRUE(IsWindowVisible(pen));
+    PostMessageW(h.window, WM_USER_UI_NOTICE, 6, 0);
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
+    EXPECT_FALSE(IsWindowVisible(pen));
+    // Hidden, it moved nowhere with the window; shown again, it is back above the button.
+    SetWindowPos(pen, nullptr, 3, 4, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PostMessageW(h.window, WM_USER_UI_NOTICE, 6, 0);
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_TRUE(IsWindowVisible(pen));
+    p = WindowRect(pen);
+    EXPECT_EQ(p.left, b.left + (b.right - b.left) / 2 - (p.right - p.left) / 2);
+    EXPECT_EQ(p.bottom, b.top - 5);
+
+    // A shared screen hides it at the next check, whatever the main screen holds.
+    SendMessageW(h.window, WM_USER_LIVE_SCREEN_SHARE, 0, 1);
+    ASSERT_NE(h.main->GetLiveState().flags & eLive_ScreenShare, 0);
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
+    EXPECT_FALSE(IsWindowVisible(pen));
+}
+
+TEST(MainWndPenTool, AStudentNeverGetsIt)
+{
+    MainWndHarness h(4, 2);
+    LiveState live{};
+    live.flags = 2;
+    live.whiteboardTab = 1;
+    live.whiteboardState = 0x41;
+    Bytes join = JoinReply(2);
+    memcpy(&join[23], &live, sizeof live);
+    h.room.reg.SetJoinReply(1, join);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
+    HWND pen = h.main->PenToolWindow();
+    ASSERT_NE(pen, nullptr);
+    Settle();
+    EXPECT_FALSE(IsWindowVisible(pen));
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 6, 0);
+    EXPECT_FALSE(IsWindowVisible(pen));
+}
