@@ -86,6 +86,8 @@ void CMainWnd::InitWindow()
     CStudentListElement::SetMenuOpener(&OpenStudentListMenu);
     m_inputEdit = Find<CRichEditUI>(L"InputEdit");
     m_outputEdit = Find<CRichEditUI>(L"OutputEdit");
+    // The teacher's room controls start from the flags the room has until it says otherwise.
+    if (SessionContext* session = SessionContext::Instance()) ShowRoomFlags(session->room.roomFlags);
 }
 
 void CMainWnd::OnFinalMessage(HWND hWnd)

@@ -181,6 +181,8 @@ private:
     void OnClassBegin();
     void OnClassEnd();
     void OnSwitchNetwork();
+    // The teacher's "AllowDiscuss" and "ModelChoose" as the flags say; no command goes out.
+    void ShowRoomFlags(uint32_t flags);
     void ApplyRoomFlags(uint32_t flags);
     void SetSwitchNetworkVisible();
 

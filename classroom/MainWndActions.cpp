@@ -219,8 +219,11 @@ void CMainWnd::OnItemSelect(TNotifyUI& msg)
     if (Is(msg, L"ModelChoose")) {
         SessionContext* session = SessionContext::Instance();
         if (!session) return;
-        if (item == 0) session->room.roomFlags |= 1;
-        else session->room.roomFlags &= ~1u;
+        uint32_t flags = session->room.roomFlags;
+        uint32_t wanted = item == 0 ? (flags | 1) : (flags & ~1u);
+        if (wanted == flags) return; // a choice set from the room's own flags is not echoed back
+        session->room.roomFlags = wanted;
+        RefreshMicQueue();
         SendRoomRecord();
     } else if (Is(msg, L"FontSize") && item >= 0) {
         CControlUI* chosen = combo->GetItemAt(item);

@@ -40,6 +40,14 @@ void CMainWnd::OnClassState(const ClassStateRecord* record)
     ApplyRoomFlags(record->roomFlags);
 }
 
+void CMainWnd::ShowRoomFlags(uint32_t flags)
+{
+    auto* discuss = Find<COptionUI>(L"AllowDiscuss");
+    if (discuss && discuss->GetInterface(L"Option")) discuss->Selected((flags & 2) != 0);
+    auto* model = Find<CComboUI>(L"ModelChoose");
+    if (model && model->GetInterface(L"Combo")) model->SelectItem((flags & 1) ? 0 : 1);
+}
+
 void CMainWnd::ApplyRoomFlags(uint32_t flags)
 {
     SessionContext* session = SessionContext::Instance();
@@ -50,8 +58,7 @@ void CMainWnd::ApplyRoomFlags(uint32_t flags)
     session->room.roomFlags = flags;
     uint8_t role = session->role;
     if (IsTeacherRole(role)) {
-        auto* discuss = Find<COptionUI>(L"AllowDiscuss");
-        if (discuss && discuss->GetInterface(L"Option")) discuss->Selected((flags & 2) != 0);
+        ShowRoomFlags(flags);
     } else if (IsStudentRole(role)) {
         if ((flags ^ old) & 1) {
             SetText(L"MicAllowTip", (flags & 1) ? LangText(68, L"") : LangText(69, L"Mic Tip"));

@@ -86,6 +86,38 @@ TEST(MainWndActions, KickAndDiscussionCommandsCarryTheirTargets)
     EXPECT_EQ(flags.payload[22], 0);
 }
 
+TEST(MainWndActions, TheTeachersRoomControlsShowTheFlagsAndSendOnlyTheUsersChoice)
+{
+    MainWndHarness h; // the join reply keeps every flag set
+    ASSERT_TRUE(h.StartAndJoin());
+    auto* discuss = static_cast<COptionUI*>(h.Find(L"AllowDiscuss"));
+    auto* model = static_cast<CComboUI*>(h.Find(L"ModelChoose"));
+    ASSERT_NE(discuss, nullptr);
+    ASSERT_NE(model, nullptr);
+    EXPECT_TRUE(discuss->IsSelected());
+    EXPECT_EQ(model->GetCurSel(), 0);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(h.room.reg.Messages(eType_ClassState).empty());
+
+    // The teacher turns microphone requests off: the room hears the flags without bit 0.
+    model->SelectItem(1);
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 1));
+    Packet off = h.room.reg.Messages(eType_ClassState)[0];
+    ASSERT_EQ(off.payload.size(), 23u);
+    EXPECT_EQ(off.payload[21], 0xFE);
+    EXPECT_EQ(off.payload[22], 0xFF);
+    EXPECT_EQ(h.Text(L"MicListBtn"), L"0");
+    // The room turns them on again: the choice follows and nothing is echoed.
+    auto* state = new ClassStateRecord;
+    state->roomId = kRoomId;
+    state->roomState = 1;
+    state->roomFlags = 0xFFFF;
+    PostMessageW(h.window, WM_USER_CLASS_STATE, 0, reinterpret_cast<LPARAM>(state));
+    ASSERT_TRUE(PumpUntil([&] { return model->GetCurSel() == 0; }, 3000));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(h.room.reg.Messages(eType_ClassState).size(), 1u);
+}
+
 TEST(MainWndActions, SidePartsToggleAndABlockedCloseKeepsTheWindow)
 {
     MainWndHarness h;
