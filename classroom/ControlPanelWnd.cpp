@@ -249,6 +249,8 @@ CDocWnd* CControlPanelWnd::CreateThumbnail(const FileItemRecord& file, LPCTSTR w
         delete view; // never became a window: no final message will free it
         return nullptr;
     }
+    // Its close notice names its own window: that is how the strip finds the thumbnail to drop.
+    view->SetCloseValue(reinterpret_cast<LPARAM>(window));
     if (!AddDocumentThumbnail(file, window, view)) {
         ::DestroyWindow(window); // the view deletes itself with its window
         return nullptr;

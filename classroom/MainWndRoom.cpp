@@ -282,6 +282,8 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
             changed = m_roster->UpdateUser(user);
             if (IsSpeakingRole(old.role)) {
                 SetVisible(L"SpeakerArea1", false);
+                // The turn is over: no video window (nor its cover) may outlive the engine's video.
+                CloseSpeakerVideo();
                 if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);
                 SetText(L"BulletinLabel", LangText(61, L""));
                 m_roster->ClearSpeaker(old.userId);
@@ -296,6 +298,7 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
         text = NameWithText(old.nickName, 20, L"%s Offline");
         if (old.role == 131 || IsSpeakingRole(old.role)) SetVisible(L"SpeakerArea1", false);
         if (IsSpeakingRole(old.role)) {
+            CloseSpeakerVideo();
             m_roster->ClearSpeaker(old.userId);
             SetText(L"BulletinLabel", LangText(61, L""));
             if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);

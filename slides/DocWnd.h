@@ -76,6 +76,9 @@ public:
     // Takes over a document's pages (same document: only the current page) and shows the current page.
     bool SetDocInfo(const DocPageList& list);
     void CloseDocument(LPARAM flags);
+    // What the parent is told with sub-code 1 when the document closes (0 unless set), so that a
+    // parent holding several documents knows which one went.
+    void SetCloseValue(LPARAM value) { m_closeValue = value; }
 
     // Where the window records and announces; the client's own are used unless these are set.
     void SetDatabase(IDBMgr* db) { m_db = db; }

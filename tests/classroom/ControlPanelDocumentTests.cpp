@@ -1,6 +1,6 @@
 // The control panel's thumbnails on their own: the room's documents get document windows with their
 // pages or the download under way, the live one selected and held, a document already shown is not
-// added twice, and covers stay hidden with a hidden panel.
+// added twice, covers stay hidden with a hidden panel, and a closed thumbnail leaves the strip.
 #include "classroom/ControlPanelWnd.h"
 #include "classroom/CoverWnd.h"
 #include "controls/PosLayouts.h"
@@ -105,4 +105,44 @@ TEST_F(PanelDocuments, TheRoomsDocumentsGetThumbnailsAndTheLiveOneIsHeld)
     ASSERT_TRUE(PumpUntil([&] { return !(shown->GetCover()->GetFlags() & eCover_Selected); }, 3000));
     PumpMessagesFor(50);
     EXPECT_EQ(mainWnd.Count(WM_USER_PANEL_ACTION), 0u);
+}
+
+TEST_F(PanelDocuments, AThumbnailClosedByItsCloseBoxLeavesTheStripAndTheList)
+{
+    panel->AddDocuments({Document(5, 2), Document(6, 1), Document(7, 1)}, 5);
+    panel->ShowPanel(true);
+    std::vector<CDocWnd*> thumbs = Thumbnails();
+    ASSERT_EQ(thumbs.size(), 3u);
+    ASSERT_TRUE(PumpUntil([&] { return panel->GetHeldDocument() != nullptr; }, 3000));
+    HWND live = thumbs[0]->GetHWND();
+    HWND second = thumbs[1]->GetHWND();
+    HWND third = thumbs[2]->GetHWND();
+    RECT box{};
+    GetClientRect(thumbs[1]->GetCoverWindow(), &box);
+
+    // The close box of one that is not on air: only that thumbnail goes, its window with it.
+    ClickClient(thumbs[1]->GetCoverWindow(), box.right - 11, 10);
+    ASSERT_TRUE(PumpUntil([&] { return panel->GetDocumentCount() == 2u; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(second); }, 3000));
+    thumbs = Thumbnails();
+    ASSERT_EQ(thumbs.size(), 2u);
+    EXPECT_EQ(thumbs[0]->GetHWND(), live);
+    EXPECT_EQ(thumbs[1]->GetHWND(), third);
+    EXPECT_EQ(panel->GetHeldDocument()->source, live);
+    PumpMessagesFor(50);
+    EXPECT_EQ(mainWnd.Count(WM_USER_PANEL_ACTION), 0u);
+
+    // The live one: the main window is told it is off the air first, then it leaves the strip.
+    ClickClient(thumbs[0]->GetCoverWindow(), box.right - 11, 10);
+    ASSERT_TRUE(PumpUntil([&] { return panel->GetDocumentCount() == 1u; }, 3000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(live); }, 3000));
+    ASSERT_EQ(mainWnd.Count(WM_USER_PANEL_ACTION), 1u);
+    const auto off = mainWnd.Received(WM_USER_PANEL_ACTION);
+    EXPECT_EQ(off[0].wParam, 0u);
+    EXPECT_EQ(reinterpret_cast<WndMsgPayload*>(off[0].lParam)->source, live);
+    EXPECT_EQ(panel->GetHeldDocument(), nullptr);
+    thumbs = Thumbnails();
+    ASSERT_EQ(thumbs.size(), 1u);
+    EXPECT_EQ(thumbs[0]->GetHWND(), third);
+    EXPECT_TRUE(IsWindow(third));
 }
