@@ -493,6 +493,8 @@ CScrollBarUI* CListUI::GetVerticalScrollBar() const
 
 void CListUI::SetPos(RECT rc)
 {
+    // A header without columns takes no room: left in the layout it would get a share of the height.
+    m_pHeader->SetInternVisible(IsVisible() && m_pHeader->GetCount() > 0);
     CVerticalLayoutUI::SetPos(rc);
     // The header's items give the column rectangles the elements draw their texts into.
     m_ListInfo.nColumns = std::min(m_pHeader->GetCount(), UILIST_MAX_COLUMNS);

@@ -327,3 +327,22 @@ TEST(UiList, HeaderColumnsContainerElementsAndScrollingIntoView)
     strip->HomeLeft();
     EXPECT_EQ(host.Find(L"far")->GetPos().left, 60);
 }
+
+TEST(UiList, WithoutColumnsTheRowsStartAtTheTopAndColumnsBringTheHeader)
+{
+    UiTestHost host;
+    ASSERT_TRUE(host.Load(LR"(<VerticalLayout>
+      <List name="plain" height="100"><ListContainerElement name="p0" height="20"/></List>
+      <List name="columns" height="100">
+        <ListHeaderItem name="c0" width="40" height="20" text="A"/>
+        <ListContainerElement name="q0" height="20"/>
+      </List>
+    </VerticalLayout>)",
+                          {0, 0, 100, 200}));
+    // An empty header would have taken half the list's height.
+    EXPECT_EQ(host.Find(L"p0")->GetPos().top, 0);
+    auto* columns = static_cast<CListUI*>(host.Find(L"columns"));
+    EXPECT_TRUE(columns->GetHeader()->IsVisible());
+    EXPECT_EQ(columns->GetListInfo()->nColumns, 1);
+    EXPECT_EQ(host.Find(L"q0")->GetPos().top, 120);
+}
