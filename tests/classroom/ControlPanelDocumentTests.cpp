@@ -6,6 +6,7 @@
 #include "controls/PosLayouts.h"
 #include "core/WindowMessages.h"
 #include "slides/DocWnd.h"
+#include "tests/classroom/PanelThumbnails.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/powerpoint/SlideImage.h"
 #include "tests/support/MessageSink.h"
@@ -30,18 +31,7 @@ protected:
         if (IsWindow(hwnd)) DestroyWindow(hwnd);
         for (const auto& m : mainWnd.Received(WM_USER_PANEL_ACTION)) delete reinterpret_cast<WndMsgPayload*>(m.lParam);
     }
-    std::vector<CDocWnd*> Thumbnails()
-    {
-        std::vector<CDocWnd*> out;
-        auto* strip = static_cast<CContainerUI*>(panel->GetPaintManager()->FindControl(L"ControlPanel"));
-        for (int i = 0; strip && i < strip->GetCount(); ++i) {
-            auto* thumb = static_cast<CWinContainerUI*>(strip->GetItemAt(i)->GetInterface(L"WinContainer"));
-            if (!thumb || !thumb->GetEmbedWindow()) continue;
-            auto* base = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(thumb->GetEmbedWindow(), GWLP_USERDATA));
-            if (auto* doc = dynamic_cast<CDocWnd*>(base)) out.push_back(doc);
-        }
-        return out;
-    }
+    std::vector<CDocWnd*> Thumbnails() { return PanelThumbnails(panel); }
     FileItemRecord Document(uint64_t id, int pages)
     {
         FileItemRecord file;

@@ -18,15 +18,6 @@ void Notify(MainWndHarness& h, CControlUI* control, const wchar_t* type)
     h.main->GetPaintManager()->SendNotify(control, type);
 }
 
-CStudentListElement* RowOf(CStudentList* roster, uint32_t userId)
-{
-    for (int i = 0; i < roster->GetCount(); ++i) {
-        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i));
-        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 TEST(MainWndActions, ClassBeginAndEndGoToTheRoom)
@@ -68,7 +59,7 @@ TEST(MainWndActions, KickAndDiscussionCommandsCarryTheirTargets)
     size_t statesBefore = h.room.reg.Messages(eType_ClassState).size();
     EXPECT_EQ(statesBefore, 0u); // flags from the room are not echoed back
 
-    CStudentListElement* ben = RowOf(h.main->GetRoster(), 21);
+    CStudentListElement* ben = RowOf(h, kBen);
     ASSERT_NE(ben, nullptr);
     Notify(h, ben, L"ThrowOut");
     ASSERT_TRUE(h.room.reg.WaitForMessages(eType_KickOff, 1));
@@ -163,18 +154,6 @@ TEST(MainWndActions, TheWindowsEndStopsTheConnectionAndEndsTheSession)
     EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
 }
 
-namespace {
-
-RECT ScreenRect(HWND window, RECT rc)
-{
-    POINT a{rc.left, rc.top}, b{rc.right, rc.bottom};
-    ClientToScreen(window, &a);
-    ClientToScreen(window, &b);
-    return {a.x, a.y, b.x, b.y};
-}
-
-} // namespace
-
 TEST(MainWndLayout, TeachersPanelAndButtonSitOnTheLiveAreaAndToggle)
 {
     MainWndHarness h;
@@ -228,18 +207,6 @@ TEST(MainWndLayout, StudentsHaveNoPanelAndTheShareBarGoesWithTheWindow)
     h.Close();
     EXPECT_FALSE(IsWindow(share));
 }
-
-namespace {
-
-WndMsgPayload* Action(int32_t kind, uint16_t page = 0)
-{
-    auto* action = new WndMsgPayload;
-    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
-    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, page);
-    return action;
-}
-
-} // namespace
 
 TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
 {

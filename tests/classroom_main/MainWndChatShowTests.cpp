@@ -35,18 +35,6 @@ long ObjectCount(CRichEditUI* edit)
     return count;
 }
 
-int Occurrences(const CString& text, const wchar_t* part)
-{
-    int count = 0;
-    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++count;
-    return count;
-}
-
-void Settle(DWORD ms = 300)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
 // Every message the share bar takes from its queue, seen before the bar handles (and frees) it.
 class ShareBarWatch {
 public:
@@ -98,13 +86,6 @@ void PostShareSwitch(MainWndHarness& h, bool on)
     auto* action = new WndMsgPayload;
     action->kind = ePanel_ScreenShare;
     PostMessageW(h.window, WM_USER_PANEL_ACTION, on ? 1 : 0, reinterpret_cast<LPARAM>(action));
-}
-
-Bytes CountdownBytes(uint32_t seconds)
-{
-    Bytes out(4);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
-    return out;
 }
 
 } // namespace
@@ -193,7 +174,7 @@ TEST(MainWndChatShow, SystemTextsReachTheShareBarOnlyWhileSharing)
     // Not sharing: the output only.
     ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(30, 1, 2, "Dora", "dora")));
     ASSERT_TRUE(h.WaitForOutput(L"Dora"));
-    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, CountdownBytes(600)));
+    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(600)));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() >= 599; }, 3000));
     Settle();
     EXPECT_TRUE(ShareBarWatch::s_texts.empty());
@@ -207,7 +188,7 @@ TEST(MainWndChatShow, SystemTextsReachTheShareBarOnlyWhileSharing)
     ASSERT_TRUE(h.WaitForOutput(L"Evan"));
     h.Input()->SetText(L"   ");
     h.main->GetPaintManager()->SendNotify(h.Find(L"SendTextBtn"), L"click");
-    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, CountdownBytes(300)));
+    ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(300)));
     ASSERT_TRUE(PumpUntil([&] { return AnyTextWith(L"Evan") && ShareBarWatch::s_countdowns.size() == 1; }, 3000));
     Settle();
     EXPECT_EQ(ShareBarWatch::s_texts.size(), 1u);

@@ -9,23 +9,6 @@ using namespace fakeroom;
 
 namespace {
 
-Bytes ClassState(uint32_t roomId, uint8_t state, uint16_t flags = 0xFFFF)
-{
-    Bytes out(23, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(roomId >> (8 * i));
-    out[10] = state;
-    out[21] = static_cast<uint8_t>(flags);
-    out[22] = static_cast<uint8_t>(flags >> 8);
-    return out;
-}
-
-Bytes Countdown(uint32_t seconds)
-{
-    Bytes out(4);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
-    return out;
-}
-
 Bytes Mute(uint32_t roomId, uint32_t userId, int16_t seconds)
 {
     Bytes out(12, 0);
@@ -34,13 +17,6 @@ Bytes Mute(uint32_t roomId, uint32_t userId, int16_t seconds)
     out[10] = static_cast<uint8_t>(seconds);
     out[11] = static_cast<uint8_t>(static_cast<uint16_t>(seconds) >> 8);
     return out;
-}
-
-int Occurrences(const CString& text, const wchar_t* part)
-{
-    int n = 0;
-    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++n;
-    return n;
 }
 
 // Answers every message box of this process with Return until stopped.
@@ -77,16 +53,16 @@ TEST(MainWndClass, ClassBeginStartsTheClockOnceAndAnotherRoomChangesNothing)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId + 1, 2)));
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 2)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 0xFFFF, kRoomId + 1)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2)));
     ASSERT_TRUE(h.WaitForOutput(L"Class Is Begain!"));
     EXPECT_EQ(SessionContext::Instance()->room.roomState, 2u);
     EXPECT_TRUE(h.Find(L"SwitchNetworkBtn")->IsVisible());
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 2)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2)));
     ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeLabel") == L"00:00:01"; }, 3000)) << h.Text(L"TimeLabel").GetString();
     EXPECT_EQ(Occurrences(h.OutputText(), L"Class Is Begain!"), 1);
 
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(kRoomId, 4)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(h.WaitForOutput(L"Class Is Over!"));
     EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
     uint32_t stopped = h.main->GetClassClock();
@@ -162,18 +138,6 @@ TEST(MainWndClass, KickedOffTellsTheUserAndEndsTheWindow)
     }
     EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
 }
-
-namespace {
-
-Bytes SpeakState(uint8_t state)
-{
-    Bytes out(5, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[4] = state;
-    return out;
-}
-
-} // namespace
 
 TEST(MainWndSpeak, TeacherSeesAStudentsTurnBeginAndEnd)
 {

@@ -14,55 +14,11 @@ using namespace fakeroom;
 
 namespace {
 
-void Settle(DWORD ms = 300)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
-Bytes ClassState(uint8_t state, uint16_t flags)
-{
-    Bytes out(23, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[10] = state;
-    out[21] = static_cast<uint8_t>(flags);
-    out[22] = static_cast<uint8_t>(flags >> 8);
-    return out;
-}
-
-Bytes Countdown(uint32_t seconds)
-{
-    Bytes out(4);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
-    return out;
-}
-
-int Occurrences(const CString& text, const wchar_t* part)
-{
-    int n = 0;
-    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++n;
-    return n;
-}
-
-RECT WindowRect(HWND window)
-{
-    RECT rc{};
-    GetWindowRect(window, &rc);
-    return rc;
-}
-
 // A control of a satellite window of the UI library, found through the window's object.
 CControlUI* ControlOf(HWND window, const wchar_t* name)
 {
     auto* base = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
     return base ? base->GetPaintManager()->FindControl(name) : nullptr;
-}
-
-WndMsgPayload* Action(int32_t kind)
-{
-    auto* action = new WndMsgPayload;
-    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
-    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, 1);
-    return action;
 }
 
 } // namespace

@@ -13,6 +13,8 @@
 #include "core/TextUtil.h"
 #include "database/SqliteMgr.h"
 #include "slides/DocWnd.h"
+#include "tests/classroom/PanelThumbnails.h"
+#include "tests/classroom_main/SlidePackageBytes.h"
 #include "tests/dialogs/BoxDriver.h"
 #include "tests/fakes/powerpoint/SlideImage.h"
 #include "tests/fakes/relay/FakeRelay.h"
@@ -31,8 +33,6 @@
 using namespace fakeroom;
 
 namespace {
-
-std::wstring Wide(const CString& text) { return text.GetString(); }
 
 CString g_pickedFile;
 CString PickedFile(HWND) { return g_pickedFile; }
@@ -56,20 +56,7 @@ COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name)
     return panel ? static_cast<COptionUI*>(panel->GetPaintManager()->FindControl(name)) : nullptr;
 }
 
-// The document windows the panel shows, in the strip's order.
-std::vector<CDocWnd*> Thumbnails(MainWndHarness& h)
-{
-    std::vector<CDocWnd*> out;
-    CControlPanelWnd* panel = PanelOf(h);
-    auto* strip = panel ? static_cast<CContainerUI*>(panel->GetPaintManager()->FindControl(L"ControlPanel")) : nullptr;
-    for (int i = 0; strip && i < strip->GetCount(); ++i) {
-        auto* thumb = static_cast<CWinContainerUI*>(strip->GetItemAt(i)->GetInterface(L"WinContainer"));
-        if (!thumb || !thumb->GetEmbedWindow()) continue;
-        auto* base = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(thumb->GetEmbedWindow(), GWLP_USERDATA));
-        if (auto* doc = dynamic_cast<CDocWnd*>(base)) out.push_back(doc);
-    }
-    return out;
-}
+std::vector<CDocWnd*> Thumbnails(MainWndHarness& h) { return PanelThumbnails(PanelOf(h)); }
 
 void ClickOpenFile(MainWndHarness& h)
 {
@@ -84,12 +71,6 @@ int32_t RoomOf() { return static_cast<int32_t>(SessionContext::Instance()->room.
 
 CString Md5Of(const CString& path) { return CString(Md5Digest::OfFile(path).c_str()); }
 
-bool LogHas(const wchar_t* text)
-{
-    const std::string log = ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt");
-    return log.find(Utf16ToUtf8(text)) != std::string::npos;
-}
-
 // A description the stand-in PowerPoint opens; the nonce gives every run a file of its own digest.
 CString WriteLesson(const TempFolder& folder, const wchar_t* name, int slides)
 {
@@ -99,38 +80,6 @@ CString WriteLesson(const TempFolder& folder, const wchar_t* name, int slides)
     CString path = folder.File(name);
     WriteFileBytes(path, text);
     return path;
-}
-
-void PutI32(std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
-void PutI16(std::string& out, int16_t v) { out.append(reinterpret_cast<const char*>(&v), 2); }
-
-// A slide package of count pages, each JPEG carrying its page number.
-std::string Package(const std::string& name, int count)
-{
-    std::string out;
-    PutI32(out, static_cast<int32_t>(name.size() + 6));
-    PutI16(out, static_cast<int16_t>(count));
-    out += name;
-    TempFolder folder(L"jpg");
-    for (int page = 1; page <= count; ++page) {
-        CString path = folder.File(L"slide.jpg");
-        DrawSlideJpeg(path, page, 160, 120);
-        std::string jpeg = ReadFileBytes(path);
-        PutI32(out, static_cast<int32_t>(jpeg.size() + 6));
-        PutI16(out, static_cast<int16_t>(page));
-        out += jpeg;
-    }
-    return out;
-}
-
-Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state)
-{
-    Bytes out;
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
-    out.push_back(static_cast<uint8_t>(page));
-    out.push_back(static_cast<uint8_t>(page >> 8));
-    out.push_back(state);
-    return out;
 }
 
 DocPageList* PageList(uint64_t id, uint16_t count, uint16_t current)

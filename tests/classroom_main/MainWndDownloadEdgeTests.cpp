@@ -10,6 +10,7 @@
 #include "filetransfer/FileTransBase.h"
 #include "slides/DocWnd.h"
 #include "tests/classroom_main/NoticeSpy.h"
+#include "tests/classroom_main/SlidePackageBytes.h"
 #include "tests/dialogs/BoxDriver.h"
 #include "tests/fakes/powerpoint/SlideImage.h"
 #include "tests/fakes/relay/FakeRelay.h"
@@ -21,50 +22,6 @@
 using namespace fakeroom;
 
 namespace {
-
-// Ids of their own for every run: the record database outlives the test program.
-uint64_t FreshId(uint64_t base) { return base + GetTickCount() % 50000; }
-
-void PutI32(std::string& out, int32_t v) { out.append(reinterpret_cast<const char*>(&v), 4); }
-void PutI16(std::string& out, int16_t v) { out.append(reinterpret_cast<const char*>(&v), 2); }
-
-// A slide package of count pages, each JPEG carrying its page number.
-std::string Package(const std::string& name, int count)
-{
-    std::string out;
-    PutI32(out, static_cast<int32_t>(name.size() + 6));
-    PutI16(out, static_cast<int16_t>(count));
-    out += name;
-    TempFolder folder(L"jpg");
-    for (int page = 1; page <= count; ++page) {
-        CString path = folder.File(L"slide.jpg");
-        DrawSlideJpeg(path, page, 160, 120);
-        std::string jpeg = ReadFileBytes(path);
-        PutI32(out, static_cast<int32_t>(jpeg.size() + 6));
-        PutI16(out, static_cast<int16_t>(page));
-        out += jpeg;
-    }
-    return out;
-}
-
-Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state)
-{
-    Bytes out;
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
-    out.push_back(static_cast<uint8_t>(page));
-    out.push_back(static_cast<uint8_t>(page >> 8));
-    out.push_back(state);
-    return out;
-}
-
-size_t LogCount(const CString& text)
-{
-    const std::string log = ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt");
-    const std::string part = Utf16ToUtf8(text);
-    size_t n = 0;
-    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++n;
-    return n;
-}
 
 CString Name(const wchar_t* stem, uint64_t id)
 {

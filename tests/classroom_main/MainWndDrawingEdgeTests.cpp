@@ -20,36 +20,6 @@ using namespace fakeroom;
 
 namespace {
 
-const uint32_t kBen = 21;
-
-std::wstring Wide(const CString& text) { return text.GetString(); }
-
-// Pumps for a while, to prove that nothing more arrives.
-void Idle(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
-Bytes ClassState(uint8_t state)
-{
-    Bytes out(23, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[10] = state;
-    out[21] = 0xFF;
-    out[22] = 0xFF;
-    return out;
-}
-
-Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state)
-{
-    Bytes out;
-    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
-    out.push_back(static_cast<uint8_t>(page));
-    out.push_back(static_cast<uint8_t>(page >> 8));
-    out.push_back(state);
-    return out;
-}
-
 // One stroke of a user on a whiteboard tab (kind 0x12) or a document page (0x13).
 Bytes Stroke(uint8_t kind, uint32_t owner, uint16_t page, uint32_t key, uint64_t docId = 0)
 {
@@ -104,7 +74,7 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     // Nothing is live: the question, then nothing.
     ASSERT_TRUE(clear(1));
     EXPECT_EQ(Wide(boxes.Texts()[0]), L"Are you sure to clear current page?");
-    Idle(100);
+    Settle(100);
     EXPECT_EQ(Sent818(h), sent);
 
     // The board is live on tab 2 with Ben's strokes on tabs 1 and 2.
@@ -118,7 +88,7 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     // Cancelled: the page keeps its strokes.
     answer = L"CancelBtn";
     ASSERT_TRUE(clear(2));
-    Idle(100);
+    Settle(100);
     EXPECT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 2), 1u);
     EXPECT_EQ(Sent818(h), sent);
     EXPECT_EQ(board.Count(4), 0u);
@@ -156,7 +126,7 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}, kBen));
     ASSERT_TRUE(PumpUntil([&] { return (h.main->GetLiveState().flags & eLive_ScreenShare) != 0; }, 3000));
     ASSERT_TRUE(clear(5));
-    Idle(100);
+    Settle(100);
     EXPECT_EQ(Sent818(h), sent + 2);
     EXPECT_EQ(StrokesOn(eRemotePaint_Document, docId, 3), 1u);
     EXPECT_EQ(doc.Count(4), 1u);
@@ -174,7 +144,7 @@ TEST(MainWndDrawingEdges, OnlyOthersStrokesWhileTheClassRunsAskForARepaint)
     // Before the class: stored, not repainted.
     ASSERT_TRUE(h.Push(eType_PaintObject, Stroke(0x12, kBen, 3, 601), kBen));
     ASSERT_TRUE(PumpUntil([] { return StrokesOn(eRemotePaint_Whiteboard, 0, 3) == 1; }, 3000));
-    Idle(50);
+    Settle(50);
     EXPECT_EQ(board.Count(4), 0u);
 
     ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2)));

@@ -19,11 +19,6 @@ using namespace fakeroom;
 
 namespace {
 
-void Settle(DWORD ms = 300)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
 // The window closed itself: waits for its end and drains the quit message that end posts.
 bool WaitForEnd(MainWndHarness& h, DWORD timeoutMs = 10000)
 {

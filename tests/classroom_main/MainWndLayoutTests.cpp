@@ -15,27 +15,10 @@ using namespace fakeroom;
 
 namespace {
 
-void Settle(DWORD ms = 300)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
 void PosChange(MainWndHarness& h, CControlUI* control)
 {
     ASSERT_NE(control, nullptr);
     h.main->GetPaintManager()->SendNotify(control, L"poschange");
-}
-
-RECT WindowRect(HWND window)
-{
-    RECT rc{};
-    GetWindowRect(window, &rc);
-    return rc;
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }
 
 HWND ViceCover(HWND owner)

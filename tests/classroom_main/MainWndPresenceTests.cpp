@@ -10,18 +10,6 @@ using namespace fakeroom;
 
 namespace {
 
-const uint32_t kBen = 21;
-
-Bytes SpeakState(uint8_t state)
-{
-    Bytes out(5, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[4] = state;
-    return out;
-}
-
-long long H(HWND window) { return static_cast<long long>(reinterpret_cast<intptr_t>(window)); }
-
 struct PresenceClass {
     MainWndHarness h;
     CastmixDouble& engine = CastmixDouble::Instance();

@@ -42,23 +42,9 @@ std::wstring PathOf(const _RecParam& rec)
     return path;
 }
 
-WndMsgPayload* Action(int32_t kind)
-{
-    auto* action = new WndMsgPayload;
-    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
-    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, 1);
-    else action->kind = kind;
-    return action;
-}
-
 void Post(MainWndHarness& h, bool on, int32_t kind)
 {
     PostMessageW(h.window, WM_USER_PANEL_ACTION, on ? 1 : 0, reinterpret_cast<LPARAM>(Action(kind)));
-}
-
-void Settle(DWORD ms = 300)
-{
-    PumpUntil([] { return false; }, ms);
 }
 
 CRecordCheckUI* RecordCheck(MainWndHarness& h)

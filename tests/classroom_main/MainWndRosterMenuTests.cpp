@@ -8,16 +8,6 @@ using namespace fakeroom;
 
 namespace {
 
-CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId)
-{
-    CStudentList* roster = h.main->GetRoster();
-    for (int i = 0; roster && i < roster->GetCount(); ++i) {
-        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i)->GetInterface(L"LVStudentListElement"));
-        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
-    }
-    return nullptr;
-}
-
 // A right click in the middle of the row, as the window receives it: the button, then the menu key
 // message with the point on the screen.
 void RightClick(MainWndHarness& h, CControlUI* row)

@@ -12,37 +12,12 @@ using namespace fakeroom;
 
 namespace {
 
-const uint32_t kBen = 21;
-
-Bytes SpeakState(uint8_t state)
-{
-    Bytes out(5, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[4] = state;
-    return out;
-}
-
 // 829: the first value, then the second with B in its low and A in its high half.
 Bytes VideoSpeak(int16_t a, int16_t b)
 {
     Bytes out(8, 0);
     uint32_t second = (static_cast<uint32_t>(static_cast<uint16_t>(a)) << 16) | static_cast<uint16_t>(b);
     for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(second >> (8 * i));
-    return out;
-}
-
-long long H(HWND window)
-{
-    return static_cast<long long>(reinterpret_cast<intptr_t>(window));
-}
-
-Bytes ClassState(uint8_t state)
-{
-    Bytes out(23, 0);
-    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
-    out[10] = state;
-    out[21] = 0xFF;
-    out[22] = 0xFF;
     return out;
 }
 
@@ -89,19 +64,6 @@ struct SpeakClass {
         return out;
     }
 };
-
-RECT ScreenRect(HWND main, const RECT& client)
-{
-    POINT a{client.left, client.top}, b{client.right, client.bottom};
-    ClientToScreen(main, &a);
-    ClientToScreen(main, &b);
-    return {a.x, a.y, b.x, b.y};
-}
-
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
 
 } // namespace
 

@@ -1,8 +1,10 @@
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "core/Folders.h"
+#include "core/TextUtil.h"
 #include "core/WindowMessages.h"
 #include "protocol/ProtocolMgr.h"
+#include "tests/support/TestFolders.h"
 
 using namespace fakeroom;
 
@@ -203,3 +205,106 @@ FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size)
     notice->fileSize = size;
     return notice;
 }
+
+void Settle(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+Bytes ClassState(uint8_t state, uint16_t flags, uint32_t roomId)
+{
+    Bytes out(23, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(roomId >> (8 * i));
+    out[10] = state;
+    out[21] = static_cast<uint8_t>(flags);
+    out[22] = static_cast<uint8_t>(flags >> 8);
+    return out;
+}
+
+Bytes SpeakState(uint8_t state)
+{
+    Bytes out(5, 0);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(kRoomId >> (8 * i));
+    out[4] = state;
+    return out;
+}
+
+Bytes Countdown(uint32_t seconds)
+{
+    Bytes out(4);
+    for (int i = 0; i < 4; ++i) out[i] = static_cast<uint8_t>(seconds >> (8 * i));
+    return out;
+}
+
+Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state)
+{
+    Bytes out;
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
+    out.push_back(static_cast<uint8_t>(page));
+    out.push_back(static_cast<uint8_t>(page >> 8));
+    out.push_back(state);
+    return out;
+}
+
+WndMsgPayload* Action(int32_t kind, uint16_t page)
+{
+    auto* action = new WndMsgPayload;
+    if (kind == ePanel_Camera) action->SetCamera(nullptr, 0);
+    else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, page);
+    else action->kind = kind;
+    return action;
+}
+
+CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId)
+{
+    CStudentList* roster = h.main->GetRoster();
+    for (int i = 0; roster && i < roster->GetCount(); ++i) {
+        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i)->GetInterface(L"LVStudentListElement"));
+        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
+    }
+    return nullptr;
+}
+
+int Occurrences(const CString& text, const wchar_t* part)
+{
+    int n = 0;
+    for (int at = text.Find(part); at >= 0; at = text.Find(part, at + 1)) ++n;
+    return n;
+}
+
+std::wstring Wide(const CString& text) { return text.GetString(); }
+
+long long H(HWND window) { return static_cast<long long>(reinterpret_cast<intptr_t>(window)); }
+
+RECT WindowRect(HWND window)
+{
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    return rc;
+}
+
+RECT ScreenRect(HWND window, const RECT& client)
+{
+    POINT a{client.left, client.top}, b{client.right, client.bottom};
+    ClientToScreen(window, &a);
+    ClientToScreen(window, &b);
+    return {a.x, a.y, b.x, b.y};
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+uint64_t FreshId(uint64_t base) { return base + GetTickCount() % 50000; }
+
+size_t LogCount(const CString& text)
+{
+    const std::string log = ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt");
+    const std::string part = Utf16ToUtf8(text);
+    size_t n = 0;
+    for (size_t at = log.find(part); at != std::string::npos; at = log.find(part, at + 1)) ++n;
+    return n;
+}
+
+bool LogHas(const CString& text) { return LogCount(text) > 0; }

@@ -13,6 +13,8 @@
 
 const uint32_t kRoomId = 5;
 const uint32_t kOwnId = 7;
+// The student most tests seat beside the own user.
+const uint32_t kBen = 21;
 
 // One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
 fakeroom::Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
@@ -58,3 +60,39 @@ CString LoginStatus();
 
 // The room's join reply: 44 bytes with the room state at 10 and the room flags at 21.
 fakeroom::Bytes JoinReply(uint8_t roomState, uint16_t flags = 0xFFFF);
+
+// Pumps the window's messages for a while: posted work lands, or nothing more arrives.
+void Settle(DWORD ms = 300);
+
+// The class-state notice (811): 23 bytes, the room id at 0, the state at 10, the room flags at 21.
+fakeroom::Bytes ClassState(uint8_t state, uint16_t flags = 0xFFFF, uint32_t roomId = kRoomId);
+// The speaking-state command (810) of this room: the room id, then the state.
+fakeroom::Bytes SpeakState(uint8_t state);
+// The count-down notice (816): the seconds left.
+fakeroom::Bytes Countdown(uint32_t seconds);
+// A document's live state: u64 id, u16 page, u8 state.
+fakeroom::Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state);
+
+// A heap panel action as the control panel posts it: camera 0, a whiteboard page, or the bare kind.
+WndMsgPayload* Action(int32_t kind, uint16_t page = 1);
+
+// The roster row of one user, or null.
+CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId);
+
+// How often part occurs in text, overlapping finds counted.
+int Occurrences(const CString& text, const wchar_t* part);
+// A CString as std::wstring, so that gtest prints it.
+std::wstring Wide(const CString& text);
+// A window handle as a number, so that gtest prints it.
+long long H(HWND window);
+
+RECT WindowRect(HWND window);
+// A client rectangle of window in screen coordinates.
+RECT ScreenRect(HWND window, const RECT& client);
+bool SameRect(const RECT& a, const RECT& b);
+
+// Ids of their own for every run: the record database outlives the test program.
+uint64_t FreshId(uint64_t base);
+// How often text is in the client's log file.
+size_t LogCount(const CString& text);
+bool LogHas(const CString& text);
