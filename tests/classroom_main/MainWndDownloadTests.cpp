@@ -11,10 +11,6 @@
 
 using namespace fakeroom;
 
-namespace {
-
-} // namespace
-
 TEST(MainWndDownloads, StoredPagesStartNothingAndOthersAreFetchedFromTheRelay)
 {
     FakeRelay relay;
