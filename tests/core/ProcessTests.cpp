@@ -36,7 +36,7 @@ TEST_P(CrashDumps, LeaveAMinidumpAndEndTheProcess)
 {
     TempFolder data(L"crash");
     CString environment = Environment(data.Path());
-    ChildResult child = RunChild(TestProgramFolder() + L"crash_child.exe", GetParam(), environment.GetString(), 30000);
+    ChildResult child = RunChild(TestProgramFolder() + L"crash_child.exe", GetParam(), environment.GetString(), 60000);
     ASSERT_TRUE(child.started);
     ASSERT_TRUE(child.finished) << "the crash must end the process, not hang it";
     EXPECT_NE(3u, child.exitCode);
