@@ -50,10 +50,10 @@ TEST_F(SonarelSoundTest, ACallbackThatNeverReturnsIsTerminatedAfterASecond)
     host.AudioPlay_Close(&player);
     DWORD took = GetTickCount() - before;
     EXPECT_GE(took, 1900u) << "each stop waits a second for its thread";
-    EXPECT_LT(took, 6000u);
+    EXPECT_LT(took, 15000u); // room for a loaded machine; a stop that never ends still fails
 
-    ASSERT_TRUE(ThreadEnded(captured.CallbackThread(), 2000));
-    ASSERT_TRUE(ThreadEnded(played.CallbackThread(), 2000));
+    ASSERT_TRUE(ThreadEnded(captured.CallbackThread(), 5000));
+    ASSERT_TRUE(ThreadEnded(played.CallbackThread(), 5000));
     DWORD code = 0;
     GetExitCodeThread(captured.CallbackThread(), &code);
     EXPECT_EQ(171u, code);
