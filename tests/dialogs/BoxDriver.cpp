@@ -15,7 +15,14 @@ HWND WaitForBox(DWORD timeoutMs, HWND other)
             if (pid == GetCurrentProcessId() && w != other && IsWindowVisible(w)) found = w;
         }
         if (found) {
-            Sleep(150); // let the first layout and the fit happen
+            // Let the first layout and the fit happen: a click posted before it lands nowhere.
+            for (int i = 0; i < 200; ++i) {
+                CPaintManagerUI* pm = ManagerOf(found);
+                CControlUI* root = pm ? pm->GetRoot() : nullptr;
+                if (root && root->GetPos().right > root->GetPos().left) break;
+                Sleep(10);
+            }
+            Sleep(100);
             return found;
         }
         Sleep(10);
@@ -75,6 +82,7 @@ bool ClickControl(HWND box, const wchar_t* name)
 
 BoxAnswerer::BoxAnswerer()
     : m_thread([this] {
+          HWND stillOpen = nullptr; // answered, but not yet closed: answer again, count once
           while (!m_stop) {
               HWND box = WaitForBox(100);
               if (!box) continue;
@@ -84,7 +92,7 @@ BoxAnswerer::BoxAnswerer()
               Answer answer;
               {
                   std::lock_guard<std::mutex> lock(m_lock);
-                  m_texts.push_back(text);
+                  if (box != stillOpen) m_texts.push_back(text);
                   answer = m_answer;
               }
               const wchar_t* prefix = answer ? answer(text) : nullptr;
@@ -92,6 +100,7 @@ BoxAnswerer::BoxAnswerer()
               if (button) ClickControl(box, button->GetName());
               else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
               for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
+              stillOpen = IsWindow(box) ? box : nullptr;
           }
       })
 {
