@@ -163,7 +163,7 @@ bool CDSAudioPlay::InitNotifications()
 
 void CDSAudioPlay::Abandon()
 {
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "playback");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "playback", m_inCallback);
     if (m_buffer) m_buffer->Stop();
     m_notify.Abandon();
     m_buffer.Abandon();
@@ -179,7 +179,7 @@ void CDSAudioPlay::Abandon()
 
 void CDSAudioPlay::Stop()
 {
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "playback");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "playback", m_inCallback);
     {
         CAutoMutex lock(m_ringLock);
         if (m_buffer) m_buffer->Stop();
@@ -278,7 +278,9 @@ void CDSAudioPlay::ThreadLoop()
         }
         m_writeOffset = m_blockBytes * (((writeCursor + 2 * m_blockBytes) / m_blockBytes) % kNotifyCount);
         if (ReadPlayedAudioData() < m_blockBytes) MEDIA_LOG("ReadPlayedAudioData False!\n");
+        m_inCallback = true;
         if (m_callback) m_callback(m_user, &m_block);
+        m_inCallback = false;
         if (!m_block) {
             MEDIA_LOG("Err: playback callback cleared the block\r\n");
             break;

@@ -48,6 +48,7 @@ private:
     DWORD m_blockBytes = kIdleBlockBytes;
     DWORD m_bufferBytes = 0;
     AudioBlockCallback m_callback = nullptr;
+    std::atomic<bool> m_inCallback{false};
     void* m_user = nullptr;
     DWORD m_writeOffset = 0;
     DWORD m_readOffset = 0;

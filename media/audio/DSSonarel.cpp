@@ -8,15 +8,25 @@ namespace {
 // Three blocks of 20 ms: long enough not to busy the thread, short enough that a lost notification
 // costs the host no more than a short delay.
 const DWORD kNotifyPollMs = 60;
+const DWORD kStopWaitMs = 1000;
+const DWORD kInsideSoundGraceMs = 10000;
+
+bool StoppedInTime(HANDLE stoppedEvent, const std::atomic<bool>& inCallback)
+{
+    if (!stoppedEvent) return false;
+    if (WaitForSingleObject(stoppedEvent, kStopWaitMs) == WAIT_OBJECT_0) return true;
+    if (inCallback) return false;
+    return WaitForSingleObject(stoppedEvent, kInsideSoundGraceMs) == WAIT_OBJECT_0;
+}
 } // namespace
 
 void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEvent, DWORD exitCode,
-                      bool insideLoaderLock, const char* owner)
+                      bool insideLoaderLock, const char* owner, const std::atomic<bool>& inCallback)
 {
     if (!thread) return;
     if (stopEvent) SetEvent(stopEvent);
     SwitchToThread();
-    if (!stoppedEvent || WaitForSingleObject(stoppedEvent, 1000) != WAIT_OBJECT_0) {
+    if (!StoppedInTime(stoppedEvent, inCallback)) {
         MEDIA_LOG("Warn: %s thread did not stop in time, terminated\r\n", owner);
         TerminateThread(thread.Get(), exitCode);
         WaitForSingleObject(thread.Get(), 1000);
@@ -154,7 +164,7 @@ void CDSSonarel::Stop()
         HRESULT hr = m_buffer->Stop();
         if (FAILED(hr)) MEDIA_LOG("<CDSSonarel::StartOrStopRecord> Stop hr=%ld\r\n", hr);
     }
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "capture");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, false, "capture", m_inCallback);
     m_notify.Reset();
     m_buffer.Reset();
     m_capture.Reset();
@@ -168,7 +178,7 @@ void CDSSonarel::Stop()
 void CDSSonarel::Abandon()
 {
     if (m_buffer) m_buffer->Stop();
-    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "capture");
+    StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "capture", m_inCallback);
     m_notify.Abandon();
     m_buffer.Abandon();
     m_capture.Abandon();
@@ -237,7 +247,9 @@ void CDSSonarel::ThreadLoop()
             m_block->sequence = m_blockCounter++;
             m_block->time = timeGetTime();
             m_block->reserved = -1;
+            m_inCallback = true;
             if (m_callback) m_callback(m_user, &m_block);
+            m_inCallback = false;
             if (!m_block) { // the host must leave the pointer alone; without a block there is nothing to fill
                 MEDIA_LOG("Err: capture callback cleared the block\r\n");
                 SetEvent(m_stoppedEvent.Get());

@@ -3,6 +3,8 @@
 #pragma once
 #include "media/audio/AudioCommon.h"
 
+#include <atomic>
+
 class CDSSonarel {
 public:
     CDSSonarel();
@@ -58,11 +60,15 @@ private:
     int m_blockCounter = 0;
     AudioBlockCallback m_callback = nullptr;
     void* m_user = nullptr;
+    std::atomic<bool> m_inCallback{false};
 };
 
 // Ends a worker thread of the library: signals stop, waits up to 1000 ms for its stopped event, else
 // terminates it with the exit code; then waits for the thread itself, so no code of the library runs on
 // it after the call. Inside the loader lock a thread cannot finish on its own, so once it has signalled
 // it is ended there (with exit code 0).
+// A thread that is late but not inside the host's callback is inside DirectSound, which may hold its
+// device's lock: ending it there would stall every later capture or playback on that device, so it gets
+// a longer grace before it is terminated.
 void StopWorkerThread(ScopedHandle& thread, HANDLE stopEvent, HANDLE stoppedEvent, DWORD exitCode,
-                      bool insideLoaderLock, const char* owner);
+                      bool insideLoaderLock, const char* owner, const std::atomic<bool>& inCallback);
