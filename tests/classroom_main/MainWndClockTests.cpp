@@ -93,6 +93,22 @@ TEST(MainWndClock, TheLevelMetersShowTheEnginesLevelsAndNothingWithoutAnEngine)
         engine.results["GetSpeechMicVolume"] = 1;
         engine.results["GetSpeechSpeakerVolume"] = 0;
         ASSERT_TRUE(PumpUntil([&] { return mic->GetActValue() == 11 && sound->GetActValue() == 0; }, 3000));
+
+        // The checks beside the meters follow their notices; a click of the user's changes nothing.
+        auto* micCheck = static_cast<COptionUI*>(h.Find(L"MicCheck"));
+        auto* soundCheck = static_cast<COptionUI*>(h.Find(L"SoundCheck"));
+        ASSERT_NE(micCheck, nullptr);
+        ASSERT_NE(soundCheck, nullptr);
+        SendMessageW(h.window, WM_USER_UI_NOTICE, 19, 1);
+        EXPECT_TRUE(micCheck->IsSelected());
+        EXPECT_FALSE(soundCheck->IsSelected());
+        SendMessageW(h.window, WM_USER_UI_NOTICE, 20, 7);
+        SendMessageW(h.window, WM_USER_UI_NOTICE, 19, 0);
+        EXPECT_FALSE(micCheck->IsSelected());
+        EXPECT_TRUE(soundCheck->IsSelected());
+        RECT at = soundCheck->GetPos();
+        EXPECT_NE(soundCheck->GetManager()->FindControl(POINT{(at.left + at.right) / 2, (at.top + at.bottom) / 2}),
+                  soundCheck);
     }
     {
         // The engine would not start: the session is there without a handle and the meters read 0.
