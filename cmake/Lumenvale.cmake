@@ -66,6 +66,15 @@ function(lv_runtime_folder folder)
     COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_SOURCE_DIR}/${folder} ${CMAKE_BINARY_DIR}/bin/${folder})
 endfunction()
 
+# The Wine that runs this build: 64-bit Wine is called by its own loader, since /usr/bin/wine takes the
+# 32-bit one whenever it is installed.
+if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(LV_WINE /usr/lib/wine/wine64)
+  set(LV_WINE_ENV "WINEARCH=win64 WINESERVER=/usr/lib/wine/wineserver64; export WINEARCH WINESERVER")
+else()
+  set(LV_WINE wine)
+  set(LV_WINE_ENV "WINEARCH=win32; export WINEARCH")
+endif()
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_BINARY_DIR}/wine-run CACHE FILEPATH "" FORCE)

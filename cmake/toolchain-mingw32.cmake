@@ -1,12 +1,4 @@
-# Cross compilation for 32-bit Windows with MinGW-w64 (posix thread model, so std::thread works).
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows: the architecture the deliverables ship for.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(LV_TRIPLE i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${LV_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${LV_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER ${LV_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${LV_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_RC_FLAGS "-c 1252" CACHE STRING "")
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw-common.cmake)
