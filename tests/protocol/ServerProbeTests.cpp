@@ -161,6 +161,26 @@ TEST(ServerProbeRound, LateEchoesOfAnEarlierRoundChangeNothing)
     EXPECT_EQ(3, stats.lost);
 }
 
+TEST(ServerProbeRound, EchoesOfARoundNeverCountInTheNext)
+{
+    // One server answers its round and then keeps sending that round's echoes again; the round that
+    // follows measures a silent server, where only those late echoes arrive.
+    FakeStreamServer replaying, silent;
+    replaying.SetReplayEchoes(true);
+    silent.SetSilent(true);
+    CServerProbe probe(FastProbe(40));
+    ProbeStats stats;
+    for (int i = 0; i < 40; ++i) {
+        probe.Start(inet_addr("127.0.0.1"), replaying.Port(), 2);
+        probe.Result(stats);
+        Sleep(10); // the replays are under way
+        probe.Start(inet_addr("127.0.0.1"), silent.Port(), 5);
+        ASSERT_EQ(0u, probe.Result(stats)) << "round pair " << i;
+        ASSERT_EQ(5, stats.lost);
+        ASSERT_EQ(0u, stats.capacity);
+    }
+}
+
 TEST(ServerProbeRound, AServerThatIsGoneDoesNotEndProbing)
 {
     uint16_t closedPort;
