@@ -152,12 +152,12 @@ TEST(ServerProbeRound, EchoesOfARoundNeverCountInTheNext)
     replaying.SetReplayEchoes(true);
     lossy.SetLossPerRound(3);
     lossy.SetCapacity(300, 30);
-    CServerProbe probe(FastProbe(60));
+    CServerProbe probe(FastProbe(500));
     ProbeStats stats;
-    for (int i = 0; i < 25; ++i) {
+    for (int i = 0; i < 10; ++i) {
         probe.Start(inet_addr("127.0.0.1"), replaying.Port(), 2);
         probe.Result(stats);
-        Sleep(10); // the replays are under way
+        Sleep(30); // the replays are under way
         probe.Start(inet_addr("127.0.0.1"), lossy.Port(), 5);
         ASSERT_EQ(2u, probe.Result(stats)) << "round pair " << i;
         ASSERT_EQ(3, stats.lost);

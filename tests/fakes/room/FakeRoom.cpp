@@ -293,10 +293,9 @@ void FakeStreamServer::OnIdle()
         SendTo(m_pending.front().bytes, m_pending.front().to);
         m_pending.pop_front();
     }
-    if (!m_replay) return;
-    for (int burst = 0; burst < 8; ++burst) {
-        for (const Pending& echo : m_replayEchoes) SendTo(echo.bytes, echo.to);
-    }
+    if (!m_replay || static_cast<int32_t>(now - m_replayDue) < 0) return;
+    for (const Pending& echo : m_replayEchoes) SendTo(echo.bytes, echo.to);
+    m_replayDue = now + 10;
 }
 
 // ---- registration server ----

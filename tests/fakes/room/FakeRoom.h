@@ -116,7 +116,7 @@ public:
     // Echoes only this many bytes (a short echo is malformed).
     void SetEchoLength(size_t bytes);
     void SetSilent(bool silent);
-    // Keeps sending the echoes of the last round it saw again and again, in bursts, until the end:
+    // Keeps sending the echoes of the last round it saw again, every 10 ms, until the end:
     // late echoes that arrive while the client measures later rounds.
     void SetReplayEchoes(bool on);
     int ProbeCount() const;
@@ -141,6 +141,7 @@ private:
     std::deque<Pending> m_pending;
     bool m_replay = false;
     uint16_t m_replayRound = 0;
+    DWORD m_replayDue = 0;
     std::vector<Pending> m_replayEchoes; // of the round m_replayRound
 };
 
