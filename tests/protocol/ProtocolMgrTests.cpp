@@ -76,11 +76,15 @@ TEST_F(ConnectRoad, FromGatewayToJoinedRoom)
     EXPECT_EQ(1, queries[0].header.fragmentCount);
     EXPECT_EQ(0u, queries[0].header.sender);
     EXPECT_EQ(Bytes({2, 0, 0, 0, 13, 0, 7, 0, 0}), queries[0].payload);
-    EXPECT_EQ(eType_ServerList, queries[1].header.type);
-    EXPECT_EQ(6, queries[1].header.length);
+    // On a loaded machine a reply may miss its short wait: the version query then goes out again.
+    size_t first = 1;
+    while (first < queries.size() && queries[first].header.type == eType_Gateway) ++first;
+    ASSERT_LT(first, queries.size());
+    EXPECT_EQ(eType_ServerList, queries[first].header.type);
+    EXPECT_EQ(6, queries[first].header.length);
     ByteWriter list;
     list.U32(20141129).U16(321);
-    EXPECT_EQ(list.Data(), queries[1].payload);
+    EXPECT_EQ(list.Data(), queries[first].payload);
 
     // Both stream servers share line 1: 8 probes to the line's candidate, then 5 to each.
     EXPECT_EQ(8 + 5 + 5, room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount());
@@ -128,10 +132,11 @@ TEST_F(ConnectRoad, UpdateNoticeEndsTheRoadForGood)
     EXPECT_TRUE(strings[1].IsEmpty());
     EXPECT_TRUE(strings[2].IsEmpty());
     EXPECT_TRUE(PumpUntil([&] { return !mgr.IsRunning(); }));
+    int versionQueries = room.gateway.QueryCount(eType_Gateway); // more than 1 when a reply missed its wait
     Connect(mgr); // no second road in this process
     window.sink.PumpFor(200);
     EXPECT_EQ(0u, window.sink.Count(WM_USER_CONNECT_RESULT));
-    EXPECT_EQ(1, room.gateway.QueryCount(eType_Gateway));
+    EXPECT_EQ(versionQueries, room.gateway.QueryCount(eType_Gateway));
     EXPECT_EQ(0, room.gateway.QueryCount(eType_ServerList));
 }
 
