@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <thread>
 
 namespace {
 
@@ -35,7 +36,9 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
 {
     GdiplusSession gdiplus;
     FakeHttpServer server;
-    server.Answer("HTTP/1.1 200 OK\r\n\r\n"); // no length: -9
+    // A missing installer's error page, long enough and runnable: it must not be run.
+    std::string page = ReadFileBytes(TestProgramFolder() + L"updater_probe.exe");
+    server.Answer("HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page);
     TempFolder temp(L"wnd");
     CDownloadWnd::s_tempFolder = temp.Path();
     CString address;
@@ -45,10 +48,13 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
     ASSERT_NE(nullptr, hwnd) << "needs a display";
     window->CenterWindow();
     ShowWindow(hwnd, SW_SHOWNORMAL);
-    ASSERT_TRUE(PumpUntil([&] { return window->ErrorCode() != 0; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) || window->ErrorCode() != 0; }, 10000));
+    ASSERT_TRUE(IsWindow(hwnd)) << "the window closed as after an installation";
     EXPECT_EQ(-9, window->ErrorCode());
     UpdateWindow(hwnd);
     PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(FileExists(temp.File(L"setup.exe.ran"))) << "the error page was run";
+    EXPECT_TRUE(IsWindowVisible(hwnd));
 
     wchar_t className[64] = {};
     GetClassNameW(hwnd, className, 64);
@@ -59,7 +65,15 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
     HDC dc = GetDC(hwnd);
     COLORREF frame = GetPixel(dc, x + 150, y);
     COLORREF background = GetPixel(dc, 2, 2);
+    // The failure line under the bar: dark text where the background is near white.
+    int dark = 0;
+    for (int py = y + 24; py < y + 40; ++py)
+        for (int px = x + 60; px < x + 260; ++px) {
+            COLORREF c = GetPixel(dc, px, py);
+            dark += GetRValue(c) < 0x80 && GetGValue(c) < 0x80 && GetBValue(c) < 0x80;
+        }
     ReleaseDC(hwnd, dc);
+    EXPECT_GT(dark, 20) << "no failure line under the bar";
     EXPECT_EQ(RGB(0x6E, 0xA0, 0xC5), frame);
     EXPECT_GE(GetRValue(background), 0xF0);
 
@@ -130,15 +144,33 @@ TEST(UpdateProgram, RelocatesDownloadsInstallsAndRestartsTheClient)
     DeleteFileW(client + L".ran");
 }
 
-TEST(UpdateProgram, WithoutAWritableTemporaryFolderNothingIsStartedAndTheExitCodeSaysSo)
+TEST(UpdateProgram, WithoutAWritableTemporaryFolderItSaysSoAndStartsNothing)
 {
     CString probe = TestProgramFolder() + L"updater_probe.exe";
     DeleteFileW(probe + L".ran");
     CString missing = TestProgramFolder() + L"no-such-temp\\";
     std::wstring environment = L"TMP=" + std::wstring(missing.GetString()) + L'\0' + L"TEMP=" +
                                std::wstring(missing.GetString()) + L'\0' + L'\0';
-    ChildResult run = RunChild(TestProgramFolder() + L"Update.exe", L" " + probe + L" x;y;z", environment.c_str(),
-                               30000);
+    ChildResult run;
+    std::thread child([&] {
+        run = RunChild(TestProgramFolder() + L"Update.exe", L" " + probe + L" x;y;z", environment.c_str(), 30000);
+    });
+    // The client has closed by now: the updater's box is all the user gets. Read it, then press its button.
+    HWND box = nullptr;
+    PumpUntil([&] { return (box = FindWindowW(L"#32770", L"Error")) != nullptr; }, 20000);
+    CString text;
+    HWND button = nullptr;
+    for (HWND c = box ? GetWindow(box, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
+        wchar_t className[32] = {}, words[256] = {};
+        GetClassNameW(c, className, 32);
+        GetWindowTextW(c, words, 256);
+        if (_wcsicmp(className, L"Button") == 0) button = c;
+        else if (_wcsicmp(className, L"Static") == 0 && words[0]) text = words;
+    }
+    if (button) SendMessageW(button, BM_CLICK, 0, 0);
+    child.join();
+    ASSERT_NE(nullptr, box) << "the updater ended without a word";
+    EXPECT_EQ(CString(L"Cannot copy the updater into the temporary folder!"), text);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1u, run.exitCode) << "no copy could be made, so nothing was started";
     Sleep(500);
