@@ -203,7 +203,9 @@ TEST_F(TcpTransferTest, UploadRelayMisbehaviourEndsInOneFailure)
         ASSERT_FALSE(records.empty()) << c.what;
         EXPECT_EQ(1u, FinalCount(records)) << c.what;
         EXPECT_EQ(c.last, records.back().state) << c.what;
-        if (c.last == FTS_SEND_FAILED) EXPECT_EQ(0, records.back().percent) << c.what;
+        if (c.last == FTS_SEND_FAILED) {
+            EXPECT_EQ(0, records.back().percent) << c.what;
+        }
     }
 }
 

@@ -122,8 +122,9 @@ TEST_F(Download, ServerFailures)
         sink.FreeAll();
         EXPECT_EQ(c.expected, Run(Address(L"/setup.exe"))) << c.answer.substr(0, 40);
         EXPECT_FALSE(FileExists(temp.File(L"setup.exe.ran"))) << c.answer.substr(0, 40);
-        if (c.answer.compare(0, 12, "HTTP/1.1 200") != 0)
+        if (c.answer.compare(0, 12, "HTTP/1.1 200") != 0) {
             EXPECT_FALSE(FileExists(temp.File(L"setup.exe"))) << "no installer, but saved: " << c.answer.substr(0, 40);
+        }
     }
 }
 
