@@ -25,6 +25,7 @@ enum FileTransError : int32_t {
 struct FileTransTimings {
     DWORD connectSeconds = 2;
     DWORD receiverIdleMs = 20000;    // TCP receiver: nothing read
+    DWORD senderIdleMs = 20000;      // TCP sender: no word from the relay, the receiver's idle time
     DWORD peerSilenceMs = 20001;     // UDP: no datagram
     DWORD senderStopSettleMs = 200;  // TCP sender: lets the threads see the closed socket
     DWORD senderStopWaitMs = 1000;

@@ -108,8 +108,8 @@ void CxTCPFileSender::RunControl()
         if (ready == 0) {
             // A relay that keeps the connection but stops answering (no request, or no done after the
             // finish) would otherwise be waited for without end, and the window never learns of it.
-            if (!m_sending && NowMs() - m_lastHeard > m_timings.receiverIdleMs) {
-                Logger::Instance().Write(L"fileTransfer: Err, relay silent for %u ms", m_timings.receiverIdleMs);
+            if (!m_sending && NowMs() - m_lastHeard > m_timings.senderIdleMs) {
+                Logger::Instance().Write(L"fileTransfer: Err, relay silent for %u ms", m_timings.senderIdleMs);
                 break;
             }
             continue;

@@ -60,11 +60,15 @@ FileTransInfo UploadInfo()
 class TcpTransferTest : public ShortTimings {
 protected:
     // Uploads a file of these bytes; answers the records seen.
-    std::vector<FileTransStatus> Upload(FakeRelay& relay, const std::string& bytes, const wchar_t* name = L"up.bin")
+    std::vector<FileTransStatus> Upload(FakeRelay& relay, const std::string& bytes, const wchar_t* name = L"up.bin",
+                                        DWORD relayIdleMs = 20000)
     {
         CString path = m_folder.File(name);
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         CxTCPFileSender sender;
+        FileTransTimings timings = FileTransTimings::Defaults();
+        timings.senderIdleMs = relayIdleMs;
+        sender.SetTimings(timings);
         MessageSink sink;
         HandBackTo(sink, kUploadMessage, &sender);
         sender.Init(sink.Handle(), kUploadMessage);
@@ -199,7 +203,7 @@ TEST_F(TcpTransferTest, UploadRelayMisbehaviourEndsInOneFailure)
     for (const Case& c : cases) {
         FakeRelay relay;
         relay.SetKnobs(c.knobs);
-        std::vector<FileTransStatus> records = Upload(relay, RandomBytes(20000, 4));
+        std::vector<FileTransStatus> records = Upload(relay, RandomBytes(20000, 4), L"up.bin", 400);
         ASSERT_FALSE(records.empty()) << c.what;
         EXPECT_EQ(1u, FinalCount(records)) << c.what;
         EXPECT_EQ(c.last, records.back().state) << c.what;
