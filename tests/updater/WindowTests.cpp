@@ -102,8 +102,10 @@ TEST(DownloadWindow, RestartsTheClientOnlyWhenItWasStartedWithArguments)
     ASSERT_TRUE(CopyFileW(TestProgramFolder() + L"updater_probe.exe", client, FALSE));
 
     ASSERT_TRUE(RunToTheEnd(temp, client, L"Lumenvalep://abc"));
-    ASSERT_TRUE(PumpUntil([&] { return FileExists(client + L".ran"); }, 10000)) << "the client was not restarted";
-    EXPECT_NE(std::wstring::npos, ReadMarker(client + L".ran").find(L" Lumenvalep://abc"));
+    // The probe creates its marker before it writes it: wait for the line, not the file.
+    ASSERT_TRUE(PumpUntil([&] { return ReadMarker(client + L".ran").find(L" Lumenvalep://abc") != std::wstring::npos; },
+                          10000))
+        << "the client was not restarted with its arguments: " << ReadMarker(client + L".ran");
     ASSERT_TRUE(DeleteFileW(client + L".ran"));
     ASSERT_TRUE(DeleteFileW(temp.Path() + L"setup.exe.ran"));
 
@@ -149,20 +151,24 @@ TEST(UpdateProgram, WithoutAWritableTemporaryFolderItSaysSoAndStartsNothing)
     });
     // The client has closed by now: the updater's box is all the user gets. Read it, then press its button.
     HWND box = nullptr;
-    PumpUntil([&] { return (box = FindWindowW(L"#32770", L"Error")) != nullptr; }, 20000);
-    CString text;
+    std::wstring text;
     HWND button = nullptr;
-    for (HWND c = box ? GetWindow(box, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
-        wchar_t className[32] = {}, words[256] = {};
-        GetClassNameW(c, className, 32);
-        GetWindowTextW(c, words, 256);
-        if (_wcsicmp(className, L"Button") == 0) button = c;
-        else if (_wcsicmp(className, L"Static") == 0 && words[0]) text = words;
-    }
+    // The box exists before its controls are filled in: wait for its text.
+    PumpUntil([&] {
+        box = FindWindowW(L"#32770", L"Error");
+        for (HWND c = box ? GetWindow(box, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t className[32] = {}, words[256] = {};
+            GetClassNameW(c, className, 32);
+            GetWindowTextW(c, words, 256);
+            if (_wcsicmp(className, L"Button") == 0) button = c;
+            else if (_wcsicmp(className, L"Static") == 0 && words[0]) text = words;
+        }
+        return !text.empty() && button;
+    }, 20000);
     if (box) PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     child.join();
     ASSERT_NE(nullptr, box) << "the updater ended without a word";
-    EXPECT_EQ(CString(L"Cannot copy the updater into the temporary folder!"), text);
+    EXPECT_EQ(L"Cannot copy the updater into the temporary folder!", text);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1u, run.exitCode) << "no copy could be made, so nothing was started";
     Sleep(500);
