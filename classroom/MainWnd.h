@@ -190,9 +190,9 @@ private:
     void OnFileNotice(const FileNoticeRecord* notice);
     void OnFileList(const FileNoticeList* notices);
     bool StartDownload(const FileItemRecord& entry);
-    std::unique_ptr<CFileTransSession> TakeDownload(uint64_t fileId);
+    std::unique_ptr<CFileTransSession> TakeDownload(const CFileTransSession* ended);
     void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
-    void OnDownloadDone(uint64_t fileId);
+    void OnDownloadDone(uint64_t fileId, const CString& path);
     void OnDownloadErrorBox(const uint64_t* fileId);
     // A document whose pages are known goes to a teacher's control panel, marked when it is the live one.
     void HandDocumentToPanel(const FileItemRecord& entry);

@@ -97,6 +97,8 @@ TEST_F(SonarelBuffers, CaptureBufferHoldsThirtyStepsThatLeaveOutTheChannels)
     EXPECT_EQ(640u, capture.NotifyStep());
     EXPECT_EQ(19200u, capture.BufferBytes());
     EXPECT_EQ(19200u, capture.ActualBufferBytes());
+    // The whole description, effect fields included (28 bytes in the shipped 32-bit library).
+    EXPECT_EQ(sizeof(void*) == 4 ? 28u : 40u, capture.DescriptionBytes());
     ASSERT_EQ(1, capture.Start(0, 16000, 16, 2, nullptr, nullptr));
     EXPECT_EQ(1280u, capture.BlockBytes());
     EXPECT_EQ(640u, capture.NotifyStep());
