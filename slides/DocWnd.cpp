@@ -402,7 +402,7 @@ void CDocWnd::OnConvertProgress(ConvertProgress* record)
             text.Format(L"%s\n%s", SourceFileName().GetString(), ConvertFailureText(record->result).GetString());
             break;
         }
-        // The box runs its own loop: nothing of this object is used once it returns.
+        // The box runs its own loop: the window may be gone when it returns.
         Ask(nullptr, text, LangText(29, L"Error"), 0);
         EndIfGoneWhileAsking();
         return;
