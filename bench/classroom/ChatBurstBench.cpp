@@ -145,9 +145,10 @@ int wmain(int argc, wchar_t** argv)
         });
         // The window's own pump, counting the chat messages it has handled (shown, or dropped).
         DWORD begun = GetTickCount();
-        while (GetTickCount() - begun < 60000 && (shown < messages || allStoredAt < 0)) {
+        while (GetTickCount() - begun < 90000 && (shown < messages || allStoredAt < 0)) {
             MSG msg;
-            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // The probes keep the queue busy: the conditions are looked at between rounds.
+            for (int round = 0; round < 64 && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++round) {
                 bool chat = msg.hwnd == host.window && msg.message == WM_USER_CHAT_MESSAGE;
                 TranslateMessage(&msg);
                 DispatchMessageW(&msg);
