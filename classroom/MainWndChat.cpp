@@ -61,8 +61,8 @@ PARAFORMAT2 Paragraph(LONG startIndent, LONG spacing)
     return pf;
 }
 
-// Each write into the output would repaint the rich edit at once; a message or system line is
-// written whole and repainted once.
+// Each write into the output, and its scroll to the end, would repaint the rich edit at once; a
+// message or system line is written and scrolled whole, then repainted once.
 class OutputRedrawLock {
 public:
     explicit OutputRedrawLock(CRichEditUI* edit)
@@ -141,8 +141,8 @@ void CMainWnd::AddSystemText(const CString& line)
         PARAFORMAT2 pf = Paragraph(10, 300);
         m_outputEdit->SetParaFormat(pf);
         m_outputEdit->ReplaceSel(text);
+        m_outputEdit->EndDown();
     }
-    m_outputEdit->EndDown();
 }
 
 void CMainWnd::ShowSystemText(const CString& text)
@@ -268,8 +268,8 @@ void CMainWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
         OutputRedrawLock redraw(m_outputEdit);
         TrimOutput(sender);
         WriteMessageToOutput(sender, font, text, time);
+        m_outputEdit->EndDown();
     }
-    m_outputEdit->EndDown();
 }
 
 void CMainWnd::TrimOutput(const UserRecord& sender)
