@@ -155,6 +155,8 @@ CStudentListElement* CStudentList::FindRow(uint32_t userId) const
 
 bool CStudentList::SetUsers(const std::vector<UserRecord*>& users)
 {
+    // A class's whole list arrives at once: its rows repaint together, not one by one.
+    CInvalidateBatchUI batch(GetManager());
     RemoveAll();
     m_nMicUsers = 0;
     m_uSpeakerId = 0;
