@@ -44,6 +44,10 @@ def main():
             time.sleep(0.05)
         print("stroke latency, teacher mouse-up to student paint, %d strokes: median %.1f ms, worst %.1f ms"
               % (len(latencies), statistics.median(latencies), max(latencies)))
+    except BaseException:
+        for client in (lesson.teacher, lesson.student):
+            client.screenshot(os.path.join(args.out, "failure-%s.png" % client.name))
+        raise
     finally:
         lesson.close()
 

@@ -158,8 +158,10 @@ def draw_stroke(lesson, board, s_board, index):
     row = 0.1 + 0.8 * ((index * 7) % 50) / 50.0
     x0, x1 = int(width * 0.25), int(width * 0.75)
     y = int(height * row)
-    # The student's surface has the same size; the stroke lands at the same place in it.
-    probe = (s_board[0] + x0, s_board[1] + y - 6, s_board[0] + x1, s_board[1] + y + 6)
+    # Points travel relative to the surface: where the student's board shows no tab bar, its surface is
+    # taller and the stroke lands proportionally lower.
+    lowest = y * (s_board[3] - s_board[1]) // (board[3] - board[1] - 26)
+    probe = (s_board[0] + x0, s_board[1] + y - 6, s_board[0] + x1, s_board[1] + lowest + 8)
     before = student.grab(probe)
     ox, oy = teacher.origin
     screen = teacher.screen
