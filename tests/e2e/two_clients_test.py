@@ -17,6 +17,7 @@ STUDENT_MARK = (0x9F, 0xC3, 0xA8)
 SPEAKER_AREA = (0xEA, 0xF4, 0xEA)
 BEGIN_GREEN = (0x33, 0xBB, 0x44)
 OVER_RED = (0xD9, 0x36, 0x3E)
+QUEUE_BUTTON = (0x66, 0x66, 0x66)
 
 
 def step(number, text):
@@ -184,14 +185,19 @@ def speak_by_voice(lesson, t_places, s_places, voice):
     time.sleep(0.5)
     teacher.click(t_places["MicListBtn"])
     queue, queue_origin, queue_size = teacher.find_window("MicListWnd", 10)
-    # One row of 26 pixels and the border: the student is the one user in the queue.
-    if queue_size[1] != 28:
-        raise Failure("the teacher's microphone queue is %d pixels high, not one row" % queue_size[1])
-    # The row's button sits 10 pixels in from the right edge, 30 wide and centred on the row.
-    teacher.click((queue_size[0] - 1 - 40, 1, queue_size[0] - 1 - 10, 27), origin=queue_origin)
+    # Each queued user is a row with a grey speak button 10 pixels in from the right edge: one row, one user.
+    time.sleep(0.5)
+    rows = teacher.screen.grab(queue_origin[0], queue_origin[1], queue_size[0], queue_size[1]).rows_with(
+        queue_size[0] - 1 - 11, QUEUE_BUTTON, 8)  # the button's right edge, clear of its text
+    if len(rows) != 1:
+        raise Failure("the teacher's microphone queue shows %d users, not the student alone" % len(rows))
+    # Away from the queue button first, so that its tooltip does not cover the row.
+    teacher.xdotool("mousemove", str(queue_origin[0] + 5), str(queue_origin[1] + rows[0][0]))
+    time.sleep(0.5)
+    teacher.click((queue_size[0] - 1 - 40, rows[0][0], queue_size[0] - 1 - 10, rows[0][1] + 1), origin=queue_origin)
     wait_for("the room to see the teacher give the microphone", lambda: 131 in room_states(lesson, 810, lesson.TEACHER))
     area = voice["SpeakerArea1"]
-    wait_for("the student's speaker area", lambda: student.grab(area).count(SPEAKER_AREA) > 50, 10, 0.2)
+    wait_for("the student's speaker area", lambda: student.grab(area).count(SPEAKER_AREA, 3) > 50, 10, 0.2)
     if "VoiceSpeak" not in voice:
         shots(lesson, "step5")
         print("step 5 SKIPPED from here: the shipped skin has no \"VoiceSpeak\" button for the student to start"
@@ -201,15 +207,15 @@ def speak_by_voice(lesson, t_places, s_places, voice):
     wait_for("the room to see the student speak", lambda: 2 in room_states(lesson, 810, lesson.STUDENT))
     for client in (teacher, student):
         wait_for("the %s's window to show the student speaking" % client.name,
-                 lambda: client.grab(area).count(SPEAKER_AREA) > 50, 10, 0.2)
+                 lambda: client.grab(area).count(SPEAKER_AREA, 3) > 50, 10, 0.2)
     shots(lesson, "step5")
     t_speaking = teacher.places("MainWnd.xml", teacher.size, "ClassBeginBtn=hide", "ClassOverBtn=show",
-                                "RecordCheck=show", "SpeakerArea1=show", "SpeakerArea1=tab1")
+                                "RecordCheck=show", "SpeakerArea1=show", "SpeakerArea1=tab1", "StartVideoSpeak=hide")
     teacher.click(t_speaking["EndSpeak"])
     wait_for("the room to see the turn end", lambda: 1 in room_states(lesson, 810, lesson.TEACHER))
     for client in (teacher, student):
         wait_for("the %s's speaker area to close" % client.name,
-                 lambda: client.grab(area).count(SPEAKER_AREA) < 10, 10, 0.2)
+                 lambda: client.grab(area).count(SPEAKER_AREA, 3) < 10, 10, 0.2)
 
 
 def main():
