@@ -105,6 +105,18 @@ TEST(MainWndRoom, RefusedJoinShowsTheReasonInTheLoginWindowAndKeepsTheMainWindow
     EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
 }
 
+TEST(MainWndRoom, AJoinReplyTooShortToReadShowsTheFailureInTheLoginWindow)
+{
+    MainWndHarness h;
+    h.room.reg.SetJoinReply(1, Bytes(20, 0));
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus().Find(L"(Error : 1)") >= 0; }, 15000)) << LoginStatus().GetString();
+    EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
+    EXPECT_FALSE(h.main->IsJoined());
+    EXPECT_FALSE(IsWindowVisible(h.window));
+    EXPECT_TRUE(h.room.reg.Messages(eType_RoomUsers).empty());
+}
+
 TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)
 {
     MainWndHarness h;
