@@ -220,6 +220,8 @@ private:
     void RebuildSpeakerArea();
     // Ends the user's own turn at the microphone.
     void CancelOwnMicTurn();
+    // "EndSpeak": a teacher ends the current speaker's turn, a speaking user its own.
+    void EndCurrentTurn();
     void SwitchOwnCameraOff();
     void OnApplyMic();
     void OnMicListClick();
@@ -234,6 +236,9 @@ private:
     void OnVideoSpeakAction(WPARAM action);
     // The queue count on the teacher's list button or the student's label, and the open queue window.
     void RefreshMicQueue();
+    // The teacher's "MicListBtn": the count, enabled while the queue is not empty, flashing when it grew.
+    void ShowMicListCount(int count, const CString& text);
+    void SetMicListEnabled(CControlUI* button, bool enabled);
 
     // Placement of the floating windows (MainWndLayout.cpp).
     void PlaceFloatingBars();
@@ -246,6 +251,8 @@ private:
     void OnPositionChanged(CControlUI* sender);
     // The video-speak cover onto "VideoSpeakContainer1", in that control's size.
     void PlaceVideoSpeakCover();
+    // The vice-screen and video-speak covers shown with the controls they cover, after a column toggle.
+    void ShowColumnCovers();
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
@@ -329,6 +336,7 @@ private:
     HWND m_speakerVideo = nullptr;
     HWND m_videoSpeakCover = nullptr;
     int m_speakerAreaHeight = 0; // the skin's height of "SpeakerArea1", read at its first page change
+    int m_micQueueCount = 0;     // the teacher's last shown queue count: a larger one flashes
 
     bool m_joined = false;
     bool m_classOver = false;

@@ -98,10 +98,7 @@ void CMainWnd::OnClick(TNotifyUI& msg)
     } else if (Is(msg, L"VideoSpeak") || Is(msg, L"StartVideoSpeak")) {
         if (session) SendSpeak(session->userId, 132);
     } else if (Is(msg, L"EndSpeak")) {
-        if (!session) return;
-        bool teacher = session->role == eRole_Teacher || session->role == 128;
-        if (teacher && m_roster) SendSpeak(m_roster->GetSpeakerId(), 1);
-        else if (IsSpeakingRole(session->role)) SendSpeak(session->userId, 1);
+        EndCurrentTurn();
     } else if (Is(msg, L"SearchStudentBtn")) {
         SearchRoster();
     } else if (Is(msg, L"StopSearchStudentBtn")) {
@@ -157,6 +154,7 @@ void CMainWnd::TogglePart(const wchar_t* partName, CControlUI* button, bool hide
     part->SetVisible(show);
     bool listA = show ? !hideGetsA : hideGetsA;
     button->ApplyAttributeList(listA ? kPanelListA : kPanelListB);
+    ShowColumnCovers();
 }
 
 void CMainWnd::OnSelectChanged(TNotifyUI& msg)

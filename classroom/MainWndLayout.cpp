@@ -152,3 +152,21 @@ void CMainWnd::PlaceVideoSpeakCover()
     RECT rc = ToScreen(m_hWnd, container->GetPos());
     ::MoveWindow(m_videoSpeakCover, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, FALSE);
 }
+
+void CMainWnd::ShowColumnCovers()
+{
+    // The covers are popups over the side columns: they go and come back with the control they cover.
+    SessionContext* session = SessionContext::Instance();
+    if (m_viceCover && session && IsTeacherRole(session->role)) {
+        CControlUI* vice = m_PaintManager.FindControl(L"ViceScreenArea");
+        bool show = vice && vice->IsVisible();
+        if (show) PlaceViceCover();
+        ::ShowWindow(m_viceCover, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    }
+    if (m_videoSpeakCover && ::IsWindow(m_videoSpeakCover)) {
+        CControlUI* container = m_PaintManager.FindControl(L"VideoSpeakContainer1");
+        bool show = container && container->IsVisible();
+        if (show) PlaceVideoSpeakCover();
+        ::ShowWindow(m_videoSpeakCover, show ? SW_SHOWNOACTIVATE : SW_HIDE);
+    }
+}

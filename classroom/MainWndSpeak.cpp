@@ -240,19 +240,25 @@ bool CMainWnd::OnMicRequest(WPARAM answer, LPARAM userId)
     return true;
 }
 
-void CMainWnd::OnVideoSpeakAction(WPARAM action)
+void CMainWnd::EndCurrentTurn()
 {
     SessionContext* session = SessionContext::Instance();
-    if (!m_roster || !session) return;
+    // Without a speaker there is no turn to end: user 0 is nobody.
+    if (!session || !m_roster || m_roster->GetSpeakerId() == 0) return;
+    if (IsTeacherRole(session->role)) SendSpeak(m_roster->GetSpeakerId(), eRole_Student);
+    else if (IsSpeakingRole(session->role)) CancelOwnMicTurn();
+}
+
+void CMainWnd::OnVideoSpeakAction(WPARAM action)
+{
+    if (!m_roster) return;
     uint32_t speaker = m_roster->GetSpeakerId();
+    if (speaker == 0) return; // a cover left from an ended turn acts on nobody
     switch (action) {
     case 3: SendSpeak(speaker, eRole_SpeakerVideoAlt); break;
     case 4: SendSpeak(speaker, eRole_SpeakerVideo); break;
     case 5: SendSpeak(speaker, eRole_SpeakerVoice); break;
-    case 6:
-        if (IsTeacherRole(session->role)) SendSpeak(speaker, eRole_Student);
-        else if (IsSpeakingRole(session->role)) CancelOwnMicTurn();
-        break;
+    case 6: EndCurrentTurn(); break;
     default: break;
     }
 }
@@ -266,10 +272,7 @@ void CMainWnd::RefreshMicQueue()
     text.Format(L"%d", count);
     SessionContext* session = SessionContext::Instance();
     if (session && IsTeacherRole(session->role)) {
-        if (CControlUI* button = m_PaintManager.FindControl(L"MicListBtn")) {
-            button->SetText(text);
-            button->SetEnabled(count > 0);
-        }
+        ShowMicListCount(count, text);
     } else {
         SetText(L"MicNumLabel", text);
     }
@@ -280,6 +283,33 @@ void CMainWnd::RefreshMicQueue()
         m_roster->GetMicUsers(users->users);
         if (!::PostMessageW(queue, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(users))) delete users;
     }
+}
+
+void CMainWnd::ShowMicListCount(int count, const CString& text)
+{
+    CControlUI* button = m_PaintManager.FindControl(L"MicListBtn");
+    if (!button) return;
+    button->SetText(text);
+    auto* flash = static_cast<CTextFlashBtnUI*>(button->GetInterface(L"TipFlashBtn"));
+    if (count > 0) {
+        SetMicListEnabled(button, true);
+        // Only a longer queue draws the teacher's eye; a shorter one ends the flashing.
+        if (flash && count > m_micQueueCount) flash->StartFlash();
+        else if (flash) flash->StopFlash();
+    } else {
+        if (flash) flash->StopFlash();
+        SetMicListEnabled(button, false);
+    }
+    m_micQueueCount = count;
+}
+
+void CMainWnd::SetMicListEnabled(CControlUI* button, bool enabled)
+{
+    if (button->IsEnabled() == enabled) return;
+    // An empty queue has nothing to open.
+    if (enabled && button->GetText() == L"0") return;
+    if (!enabled) button->SetText(L"0");
+    button->SetEnabled(enabled);
 }
 
 void CMainWnd::OnMicListClick()
@@ -363,7 +393,9 @@ void CMainWnd::OpenVideoSpeakCover(const CDuiString& firstButtonText)
     }
     if (!firstButtonText.IsEmpty()) cover->SetFirstButtonText(firstButtonText);
     PlaceVideoSpeakCover();
-    ::ShowWindow(m_videoSpeakCover, SW_SHOWNOACTIVATE);
+    // Over a hidden column the cover waits until the column is shown again.
+    CControlUI* container = m_PaintManager.FindControl(L"VideoSpeakContainer1");
+    if (container && container->IsVisible()) ::ShowWindow(m_videoSpeakCover, SW_SHOWNOACTIVATE);
 }
 
 void CMainWnd::OnVideoSpeak(const VideoSpeakRecord* record)
