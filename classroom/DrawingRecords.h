@@ -3,6 +3,8 @@
 #pragma once
 #include "controls/PaintObjects.h"
 
+#include <windows.h>
+
 #include <vector>
 
 // Frees every object of a list the caller owns and empties it.
@@ -11,3 +13,7 @@ inline void FreePaintObjects(std::vector<PaintObject*>& objects)
     for (PaintObject* object : objects) delete object;
     objects.clear();
 }
+
+// wParam of a pen posted to the pen tool bar that the bar takes as its own and announces (the stored
+// pen at the join); any other value only shows the pen in the combos.
+const WPARAM kPenTakeAsOwn = 1;

@@ -164,6 +164,15 @@ LRESULT CPenToolWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
         bHandled = TRUE;
         std::unique_ptr<PaintPen> pen(reinterpret_cast<PaintPen*>(lParam));
         if (!pen) return 0;
+        if (wParam == kPenTakeAsOwn) {
+            // The pen of the last class: the bar draws with it from now on and the room hears of it.
+            m_pen.colour = pen->colour;
+            m_pen.style = pen->style;
+            m_pen.width = pen->width;
+            ShowReceivedPen(m_pen);
+            AnnouncePen();
+            return 0;
+        }
         const bool same = pen->colour == m_pen.colour && pen->style == m_pen.style && pen->width == m_pen.width &&
                           pen->orderKey == m_pen.orderKey;
         if (same) AnnouncePen();

@@ -14,6 +14,7 @@
 #include "filetransfer/FileTransSession.h"
 #include "dialogs/EmotionWnd.h"
 #include "dialogs/LoginWnd.h"
+#include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"
 
 #include <windowsx.h>
@@ -142,9 +143,23 @@ void CMainWnd::SetText(const wchar_t* name, const CString& text)
 
 LRESULT CMainWnd::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
 {
+    // Every close the user starts (the close button, Alt+F4, the system menu, the taskbar, Quit) ends
+    // here. While the settings dialog sits in the camera's property page the window stays: closing it
+    // would destroy the dialog under that call.
+    if (m_closeBlocked && !m_closeForced) {
+        ShowMessageBox(m_hWnd, LangText(51, L"Please check the settings."), LangText(39, L"Prompt"), MB_OK);
+        bHandled = TRUE;
+        return 0;
+    }
     // The engine's threads draw into our children: they stop before the windows go.
     if (m_castmix) m_castmix->Close();
     return WindowImplBase::OnClose(uMsg, wParam, lParam, bHandled);
+}
+
+void CMainWnd::CloseForced()
+{
+    m_closeForced = true;
+    Close();
 }
 
 LRESULT CMainWnd::OnNcHitTest(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)

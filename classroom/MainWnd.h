@@ -151,6 +151,8 @@ private:
     void OnRefreshResult(WPARAM ok, LPARAM lParam);
     void OnUpdateNotice(WPARAM wParam, const CString* strings);
     void OnRemovedFromRoom(int textId, const wchar_t* english);
+    // Closes the window whatever the user is doing (thrown out, logged in elsewhere, update).
+    void CloseForced();
     void UpdateStudentCount();
     void SetLoginStatus(const CString& text);
     void SetChatInputEnabled(bool enabled);
@@ -190,9 +192,9 @@ private:
     void OnFileNotice(const FileNoticeRecord* notice);
     void OnFileList(const FileNoticeList* notices);
     bool StartDownload(const FileItemRecord& entry);
-    std::unique_ptr<CFileTransSession> TakeDownload(uint64_t fileId);
+    std::unique_ptr<CFileTransSession> TakeDownload(const CFileTransSession* ended);
     void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
-    void OnDownloadDone(uint64_t fileId);
+    void OnDownloadDone(uint64_t fileId, const CString& path);
     void OnDownloadErrorBox(const uint64_t* fileId);
     // A document whose pages are known goes to a teacher's control panel, marked when it is the live one.
     void HandDocumentToPanel(const FileItemRecord& entry);
@@ -348,6 +350,7 @@ private:
     int m_systemCount = 0;
     std::unique_ptr<CChatRecordsTask> m_chatTask;
     bool m_closeBlocked = false;
+    bool m_closeForced = false; // the next close is the room's or the updater's, not the user's
     bool m_recording = false;
     // The owned popups hidden while the screen is shared, shown again when it ends.
     std::vector<HWND> m_hiddenPopups;

@@ -87,12 +87,6 @@ void CMainWnd::OnClick(TNotifyUI& msg)
     } else if (Is(msg, L"OptionBtn")) {
         RECT rc = msg.pSender->GetPos();
         if (auto* menu = new (std::nothrow) COptionMenu) ShowBubbleMenu({rc.left + (rc.right - rc.left) / 2, rc.bottom}, menu, m_hWnd);
-    } else if (Is(msg, L"closebtn")) {
-        if (m_closeBlocked) {
-            ShowMessageBox(m_hWnd, LangText(51, L"Please check the settings."), LangText(39, L"Prompt"), MB_OK);
-            return;
-        }
-        WindowImplBase::Notify(msg);
     } else if (Is(msg, L"SwitchNetworkBtn")) {
         OnSwitchNetwork();
     } else if (Is(msg, L"MicListBtn")) {

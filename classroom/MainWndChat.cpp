@@ -61,6 +61,31 @@ PARAFORMAT2 Paragraph(LONG startIndent, LONG spacing)
     return pf;
 }
 
+// Each write into the output, and its scroll to the end, would repaint the rich edit at once; a
+// message or system line is written and scrolled whole, then repainted once.
+class OutputRedrawLock {
+public:
+    explicit OutputRedrawLock(CRichEditUI* edit)
+    {
+        HWND window = edit ? edit->GetNativeWindow() : nullptr;
+        // Turning the redraw back on shows the window: a hidden output is left alone.
+        if (!window || !::IsWindowVisible(window)) return;
+        m_window = window;
+        ::SendMessageW(m_window, WM_SETREDRAW, FALSE, 0);
+    }
+    ~OutputRedrawLock()
+    {
+        if (!m_window) return;
+        ::SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
+        ::InvalidateRect(m_window, nullptr, TRUE);
+    }
+    OutputRedrawLock(const OutputRedrawLock&) = delete;
+    OutputRedrawLock& operator=(const OutputRedrawLock&) = delete;
+
+private:
+    HWND m_window = nullptr;
+};
+
 CString FormatLocalTime(const wchar_t* format)
 {
     time_t now = time(nullptr);
@@ -108,13 +133,16 @@ void CMainWnd::AddSystemText(const CString& line)
     head.TrimRight(L":\xFF1A");
     CString text = head + L"\xFF1A\n   " + line + L"\n";
 
-    m_outputEdit->SetSel(-1, -1);
-    CHARFORMAT2W cf = CharFormat(L"Microsoft YaHei", true, 180, RGB(0x39, 0x99, 0x2C));
-    m_outputEdit->SetSelectionCharFormat(cf);
-    PARAFORMAT2 pf = Paragraph(10, 300);
-    m_outputEdit->SetParaFormat(pf);
-    m_outputEdit->ReplaceSel(text);
-    m_outputEdit->EndDown();
+    {
+        OutputRedrawLock redraw(m_outputEdit);
+        m_outputEdit->SetSel(-1, -1);
+        CHARFORMAT2W cf = CharFormat(L"Microsoft YaHei", true, 180, RGB(0x39, 0x99, 0x2C));
+        m_outputEdit->SetSelectionCharFormat(cf);
+        PARAFORMAT2 pf = Paragraph(10, 300);
+        m_outputEdit->SetParaFormat(pf);
+        m_outputEdit->ReplaceSel(text);
+        m_outputEdit->EndDown();
+    }
 }
 
 void CMainWnd::ShowSystemText(const CString& text)
@@ -236,8 +264,12 @@ void CMainWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
     QueueChatRecord(sender, font, text, time);
     SessionContext* session = SessionContext::Instance();
     if (!session || session->options.contentOption != 0 || !m_outputEdit) return;
-    TrimOutput(sender);
-    WriteMessageToOutput(sender, font, text, time);
+    {
+        OutputRedrawLock redraw(m_outputEdit);
+        TrimOutput(sender);
+        WriteMessageToOutput(sender, font, text, time);
+        m_outputEdit->EndDown();
+    }
 }
 
 void CMainWnd::TrimOutput(const UserRecord& sender)
@@ -294,7 +326,6 @@ void CMainWnd::WriteMessageToOutput(const UserRecord& sender, const ChatFont& fo
     out->SetSelectionCharFormat(cf);
     WriteBodyWithEmotions(text);
     out->ReplaceSel(L"\n");
-    out->EndDown();
 }
 
 void CMainWnd::WriteBodyWithEmotions(const CString& text)

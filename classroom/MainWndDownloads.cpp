@@ -101,6 +101,13 @@ void CMainWnd::OnFileList(const FileNoticeList* notices)
 
 bool CMainWnd::StartDownload(const FileItemRecord& entry)
 {
+    // The file list comes again after every reconnection: a file still arriving keeps its one session,
+    // since a second would write the same "_tf" and "_pf" files.
+    {
+        std::lock_guard<std::mutex> lock(m_downloadsLock);
+        for (const auto& download : m_downloads)
+            if (download.first == entry.fileId) return true;
+    }
     FileTransRequest request;
     request.notifyWindow = m_hWnd;
     request.notifyMessage = WM_USER_DOWNLOAD_RESULT;
@@ -124,11 +131,11 @@ bool CMainWnd::StartDownload(const FileItemRecord& entry)
     return false;
 }
 
-std::unique_ptr<CFileTransSession> CMainWnd::TakeDownload(uint64_t fileId)
+std::unique_ptr<CFileTransSession> CMainWnd::TakeDownload(const CFileTransSession* ended)
 {
     std::lock_guard<std::mutex> lock(m_downloadsLock);
     for (auto it = m_downloads.begin(); it != m_downloads.end(); ++it) {
-        if (it->first == fileId) {
+        if (it->second.get() == ended) {
             std::unique_ptr<CFileTransSession> session = std::move(it->second);
             m_downloads.erase(it);
             return session;
@@ -141,16 +148,23 @@ void CMainWnd::OnDownloadResult(WPARAM wParam, FileTransStatus* record)
 {
     if (!record) return;
     FileTransStatus status = *record;
-    // The record goes back to the session that posted it at once.
+    // The record goes back at once to the session that posted it, found by the record itself rather
+    // than by its id; a record of a session already gone is freed as an orphan.
+    CFileTransSession* poster = nullptr;
     {
         std::lock_guard<std::mutex> lock(m_downloadsLock);
-        CFileTransSession* owner = nullptr;
         for (auto& download : m_downloads)
-            if (download.first == status.transferId) owner = download.second.get();
-        if (owner) owner->FreeStatus(record);
+            if (download.second->Posted(record)) poster = download.second.get();
+        if (poster) poster->FreeStatus(record);
         else CxFileTransBase::FreeOrphanStatus(record);
     }
     if (wParam != 0) return;
+    const bool final = status.state == FTS_RECV_FAILED || status.state == FTS_RECV_DONE;
+    if (final && !poster) {
+        // Its session was stopped and removed already: nothing is left to report or unpack.
+        LOG_ERROR(L"Download result %d for file id %I64u without its transfer", status.state, status.transferId);
+        return;
+    }
     switch (status.state) {
     case FTS_PROGRESS: {
         const LiveState& l = m_liveState;
@@ -162,7 +176,7 @@ void CMainWnd::OnDownloadResult(WPARAM wParam, FileTransStatus* record)
         break;
     }
     case FTS_RECV_FAILED: {
-        std::unique_ptr<CFileTransSession> session = TakeDownload(status.transferId);
+        std::unique_ptr<CFileTransSession> session = TakeDownload(poster);
         if (session) session->Stop();
         auto* fileId = new (std::nothrow) uint64_t(status.transferId);
         if (fileId && !::PostMessageW(m_hWnd, WM_USER_ERROR_BOX, 1, reinterpret_cast<LPARAM>(fileId))) delete fileId;
@@ -170,7 +184,13 @@ void CMainWnd::OnDownloadResult(WPARAM wParam, FileTransStatus* record)
                   static_cast<int>(static_cast<int16_t>(status.error)));
         break;
     }
-    case FTS_RECV_DONE: OnDownloadDone(status.transferId); break;
+    case FTS_RECV_DONE: {
+        std::unique_ptr<CFileTransSession> session = TakeDownload(poster);
+        CString path = session ? session->GetPath(status.transferId) : CString();
+        session.reset();
+        OnDownloadDone(status.transferId, path);
+        break;
+    }
     case FTS_SEND_FAILED:
     case FTS_SEND_DONE:
         LOG_ERROR(L"Download file, but recv uploade file msg(%d). the file id = %d", status.state,
@@ -180,11 +200,8 @@ void CMainWnd::OnDownloadResult(WPARAM wParam, FileTransStatus* record)
     }
 }
 
-void CMainWnd::OnDownloadDone(uint64_t fileId)
+void CMainWnd::OnDownloadDone(uint64_t fileId, const CString& path)
 {
-    std::unique_ptr<CFileTransSession> session = TakeDownload(fileId);
-    CString path = session ? session->GetPath(fileId) : CString();
-    session.reset();
     ParamList pages;
     CPPTMgr unpacker;
     int code = path.IsEmpty() ? -1 : unpacker.ParsePackage(&pages, path, L"");
@@ -234,7 +251,8 @@ void CMainWnd::OnDownloadErrorBox(const uint64_t* fileId)
     CString text;
     if (HasLanguageTable()) text.Format(L"%s%s", LangText(36, L"").GetString(), entry.name.GetString());
     else text.Format(L"File Download Failed! [%s]", entry.name.GetString());
-    if (ShowMessageBox(m_hWnd, text, LangText(29, L"Error"), 0x55) == IDCANCEL) return;
+    // Only Retry starts again: Escape or the box's close button is no request for more attempts.
+    if (ShowMessageBox(m_hWnd, text, LangText(29, L"Error"), 0x55) != IDRETRY) return;
     StartDownload(entry);
 }
 

@@ -10,6 +10,7 @@
 #include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"
 
+#include <algorithm>
 #include <new>
 
 namespace {
@@ -46,8 +47,12 @@ std::vector<StrokePoint> StrokeToWire(const PaintStroke& stroke, uint16_t width,
     std::vector<StrokePoint> points;
     points.reserve(stroke.points.size());
     for (const PaintPoint& p : stroke.points) {
-        // Truncation towards zero, as every receiver scales back from these pixels.
-        points.push_back({static_cast<int16_t>(p.x * width), static_cast<int16_t>(p.y * height)});
+        // A drag captured past the surface's edge gives points outside 0..1; receivers read the 16 bits
+        // unsigned, so a negative would land far off their page. Truncation towards zero, as every
+        // receiver scales back from these pixels.
+        double x = std::min(std::max(static_cast<double>(p.x), 0.0), 1.0);
+        double y = std::min(std::max(static_cast<double>(p.y), 0.0), 1.0);
+        points.push_back({static_cast<int16_t>(x * width), static_cast<int16_t>(y * height)});
     }
     return points;
 }
@@ -76,7 +81,8 @@ void CMainWnd::OnPaintList(const PaintObjectList* list)
     if (session && session->penOrderKey != 0) {
         ReceivedPaintObject own;
         own.kind = ePaintSource_Pen;
-        own.ownerId = 0;
+        // The surface paints a pen for the strokes of its owner: the own strokes carry the own id.
+        own.ownerId = session->userId;
         own.pen = new (std::nothrow) PenBody{PenIndexFromColour(session->penColour),
                                             static_cast<uint8_t>(session->penWidth),
                                             static_cast<uint8_t>(session->penStyle),
@@ -123,7 +129,8 @@ void CMainWnd::OnClearPage()
 {
     int answer = ShowMessageBox(m_hWnd, LangText(54, L"Are you sure to clear current page?"), LangText(39, L"Prompt"),
                                 MB_OKCANCEL);
-    if (answer == IDCANCEL || (m_liveState.flags & eLive_ScreenShare)) return;
+    // The page goes for the whole room: Escape and the box's close button keep it, as Cancel does.
+    if (answer != IDOK || (m_liveState.flags & eLive_ScreenShare)) return;
     uint8_t kind;
     uint64_t docId;
     uint16_t page;

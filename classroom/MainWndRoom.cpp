@@ -4,6 +4,7 @@
 #include "classroom/MainWnd.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/DrawingRecords.h"
 #include "controls/PaintObjects.h"
 #include "controls/StudentList.h"
 #include "core/Folders.h"
@@ -163,24 +164,27 @@ void CMainWnd::OnJoinedRoom()
     SessionContext* session = SessionContext::Instance();
     if (!session) return;
     session->startRole = session->role;
+    // The teacher's pen of the last class, or the black pen of width 3 on the first start.
+    PenSetting pen{0xFF000000, 0, 3};
     if (IDBMgr* db = CSqliteMgr::GetInstance()) {
         if (db->Init(static_cast<int32_t>(session->userId))) {
             db->InsertRoomInfo(session->room);
             OptionSettings options;
             if (db->GetOptionInfo(options)) session->options = options;
-            if (IsTeacherRole(session->role) && !db->SavePenInfo(PenSetting{0xFF000000, 0, 3}))
+            if (IsTeacherRole(session->role) && !db->GetPenInfo(pen) && !db->SavePenInfo(pen))
                 LOG_ERROR(L"the teacher's first pen not stored");
         } else {
             LOG_ERROR(L"record database of user %lu not opened", static_cast<unsigned long>(session->userId));
         }
     }
     if (IsTeacherRole(session->role)) {
-        // Every teacher starts with the black pen of width 3. The pen tool announces it back with a fresh
-        // order key, which is how the room gets the teacher's first pen.
-        session->SetPenSettings(0xFF000000, 0, 3, 0);
-        auto pen = std::unique_ptr<PaintPen>(new (std::nothrow) PaintPen{0xFF000000, 0, 3, 0});
-        if (pen && m_penTool && ::PostMessageW(m_penTool, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(pen.get())))
-            pen.release();
+        // The pen tool takes the pen as its own and announces it back with a fresh order key, which is
+        // how the room gets the teacher's first pen.
+        session->SetPenSettings(pen.colour, pen.style, pen.size, 0);
+        auto first = std::unique_ptr<PaintPen>(new (std::nothrow) PaintPen{pen.colour, pen.style, pen.size, 0});
+        if (first && m_penTool &&
+            ::PostMessageW(m_penTool, WM_USER_PEN_CHANGED, kPenTakeAsOwn, reinterpret_cast<LPARAM>(first.get())))
+            first.release();
     }
     LoadChatFont();
     FillFontControls();
@@ -255,7 +259,8 @@ void CMainWnd::OnRoomUsers(WPARAM ok, LPARAM lParam)
     }
     const auto* users = reinterpret_cast<const UserRecordList*>(lParam);
     if (!users || !m_roster) return;
-    m_roster->SetUsers(*users);
+    // The roster keeps every record it can take; the count shows the rows it holds.
+    if (!m_roster->SetUsers(*users)) LOG_ERROR(L"Room users: some records refused (a duplicate or an unknown role)");
     UpdateStudentCount();
     RebuildSpeakerArea();
     RefreshMicQueue();
@@ -290,6 +295,9 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
             }
         } else {
             changed = m_roster->AddUser(user);
+            if (!changed)
+                LOG_ERROR(L"online user %lu refused by the roster (role %d)", static_cast<unsigned long>(user.userId),
+                          static_cast<int>(user.role));
         }
         if (changed) text = NameWithText(user.nickName, 19, L"%s Online");
     } else if (kind == eType_UserOffline_Notify) {
@@ -396,12 +404,12 @@ void CMainWnd::OnUpdateNotice(WPARAM wParam, const CString* strings)
         LOG_ERROR(L"Star Update Process Failed! But cann't find login window to show error message! App Close.");
         LOG_ERROR(L"Update APP, but cannot find login window to close it");
     }
-    ::PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    CloseForced();
 }
 
 void CMainWnd::OnRemovedFromRoom(int textId, const wchar_t* english)
 {
     EnterClassOver();
     ShowMessageBox(m_hWnd, LangText(textId, english), LangText(31, L"Warning"), 0x70);
-    Close();
+    CloseForced();
 }

@@ -155,25 +155,45 @@ CStudentListElement* CStudentList::FindRow(uint32_t userId) const
 
 bool CStudentList::SetUsers(const std::vector<UserRecord*>& users)
 {
+    // A class's whole list arrives at once: its rows repaint together, not one by one.
+    CInvalidateBatchUI batch(GetManager());
     RemoveAll();
     m_nMicUsers = 0;
     m_uSpeakerId = 0;
+    // A refused record (a duplicate, an unknown role) costs only its own row, not everyone after it.
+    bool all = true;
     for (const UserRecord* user : users) {
         if (!user) continue;
-        if (!AddUser(*user)) return false;
+        if (!AddUser(*user)) {
+            all = false;
+            continue;
+        }
         if (IsSpeakingRole(user->role)) m_uSpeakerId = user->userId;
     }
-    return true;
+    return all;
 }
 
 bool CStudentList::AddUser(const UserRecord& user)
 {
     if (FindRow(user.userId)) return false;
     bool teacher = IsTeacherRole(user.role);
-    if (!teacher && !IsStudentRole(user.role)) return false;
+    bool assistant = user.role == eRole_Assistant;
+    if (!teacher && !assistant && !IsStudentRole(user.role)) return false;
     std::unique_ptr<CStudentListElement> row(new CStudentListElement(user));
-    // Teachers stay on top, the latest first; students follow in arrival order.
-    bool added = teacher ? AddAt(row.get(), 0) : Add(row.get());
+    // Teachers stay on top, the latest first; assistants follow them in arrival order, then the
+    // students in arrival order.
+    bool added;
+    if (teacher) {
+        added = AddAt(row.get(), 0);
+    } else if (assistant) {
+        int at = 0;
+        while (at < GetCount() && RowAt(at) && RowAt(at)->GetUser() &&
+               (IsTeacherRole(RowAt(at)->GetUser()->role) || RowAt(at)->GetUser()->role == eRole_Assistant))
+            ++at;
+        added = AddAt(row.get(), at);
+    } else {
+        added = Add(row.get());
+    }
     if (!added) return false;
     row.release();
     if (IsMicRole(user.role)) ++m_nMicUsers;

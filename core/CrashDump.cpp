@@ -4,8 +4,21 @@
 #include "core/Logger.h"
 
 #include <dbghelp.h>
+#include <cstdarg>
 #include <ctime>
+#include <string>
 #include <exception>
+
+// The filter's own log lines: the crashing thread may hold the logger's lock (a crash inside a
+// write), so they never wait for it; a line that cannot be written at once is skipped.
+static void CrashLog(const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    std::wstring text = FormatWindowsV(format, args);
+    va_end(args);
+    Logger::Instance().WriteLineWithoutWaiting(text.c_str());
+}
 
 LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exceptionPointers)
 {
@@ -20,7 +33,7 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exceptionPointers)
     HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        LOG_ERROR(L"创建dump文件失败，路径为%s,错误码为%u", path.GetString(), GetLastError());
+        CrashLog(L"Error : 创建dump文件失败，路径为%s,错误码为%u", path.GetString(), GetLastError());
         return EXCEPTION_EXECUTE_HANDLER;
     }
     MINIDUMP_EXCEPTION_INFORMATION information;
@@ -30,9 +43,9 @@ LONG WINAPI TopLevelExceptionFilter(EXCEPTION_POINTERS* exceptionPointers)
     BOOL written = MiniDumpWriteDump(GetCurrentProcess(), GetCurrentProcessId(), file, MiniDumpNormal,
                                      exceptionPointers ? &information : nullptr, nullptr, nullptr);
     if (written)
-        LOG_INFO(L"写入dump文件成功");
+        CrashLog(L"Infor : 写入dump文件成功");
     else
-        LOG_ERROR(L"写入dump文件失败，错误码为%u", GetLastError());
+        CrashLog(L"Error : 写入dump文件失败，错误码为%u", GetLastError());
     CloseHandle(file);
     return EXCEPTION_EXECUTE_HANDLER;
 }

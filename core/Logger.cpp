@@ -3,6 +3,7 @@
 #include "core/Folders.h"
 #include "core/TextUtil.h"
 
+#include <windows.h>
 #include <share.h>
 #include <ctime>
 #include <string>
@@ -49,9 +50,8 @@ void Logger::Write(const wchar_t* format, ...)
     WriteLine(text.c_str());
 }
 
-void Logger::WriteLine(const wchar_t* text)
+std::string Logger::FormatLine(const wchar_t* text)
 {
-    if (!m_file) return;
     char prefix[20] = {};
     time_t now = time(nullptr);
     struct tm local;
@@ -59,8 +59,40 @@ void Logger::WriteLine(const wchar_t* text)
     std::string line(prefix);
     line += Utf16ToUtf8(text);
     line += '\n';
-    std::lock_guard<std::mutex> hold(m_lock);
+    return line;
+}
+
+void Logger::WriteLocked(const std::string& line)
+{
+    m_writer = GetCurrentThreadId();
     fseek(m_file, 0, SEEK_END);
     fwrite(line.data(), 1, line.size(), m_file);
     fflush(m_file);
+    m_writer = 0;
+}
+
+void Logger::WriteLine(const wchar_t* text)
+{
+    if (!m_file) return;
+    std::string line = FormatLine(text);
+    std::lock_guard<std::mutex> hold(m_lock);
+    WriteLocked(line);
+}
+
+bool Logger::WriteLineWithoutWaiting(const wchar_t* text)
+{
+    if (!m_file) return false;
+    // A crash inside a write leaves the lock (and the stream's own lock) held by this very thread.
+    if (m_writer == GetCurrentThreadId()) return false;
+    std::string line = FormatLine(text);
+    // Another thread's write ends soon, unless that thread is stuck: then the line is skipped.
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (m_lock.try_lock()) {
+            WriteLocked(line);
+            m_lock.unlock();
+            return true;
+        }
+        Sleep(2);
+    }
+    return false;
 }

@@ -1,8 +1,10 @@
 // The client's one log file: "Log\log.txt" in the data folder, a line per call, UTF-8, flushed at once.
 #pragma once
 #include "platform/afx/AfxString.h"
+#include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 class Logger {
 public:
@@ -18,6 +20,10 @@ public:
     // printf-style with the Windows meaning (%s wide, %S narrow, %I64u).
     void Write(const wchar_t* format, ...);
     void WriteLine(const wchar_t* text);
+    // For the crash filter: writes the line only when that needs no waiting on a writer that may be
+    // the crashing thread itself. Skips at once when the calling thread is inside a write, and after
+    // a short while when another thread does not finish its write. True when the line was written.
+    bool WriteLineWithoutWaiting(const wchar_t* text);
     bool IsOpen() const { return m_file != nullptr; }
     const CString& Path() const { return m_path; }
 
@@ -26,11 +32,17 @@ public:
 
 private:
     void Open();
+    // Builds the time prefix, the UTF-8 text and the line end.
+    static std::string FormatLine(const wchar_t* text);
+    // Writes one formatted line; the caller holds m_lock.
+    void WriteLocked(const std::string& line);
 
     FILE* m_file = nullptr;
     CString m_path;
     // Each line goes out in one write under this lock, so lines of two threads never mix.
     std::mutex m_lock;
+    // The thread that holds m_lock while it writes, 0 when none does.
+    std::atomic<unsigned long> m_writer{0};
 };
 
 // Shorthands for the two kinds of client log lines; the text after the prefix is a format.

@@ -6,11 +6,15 @@
 #include "core/TextUtil.h"
 
 #include <winsock2.h>
+#include <atomic>
 #include <cwchar>
+#include <mutex>
+#include <new>
 #include <vector>
 
 namespace {
-SessionContext* g_instance = nullptr;
+std::atomic<SessionContext*> g_instance{nullptr};
+std::mutex g_creation;
 SessionContext::PenStore g_penStore = nullptr;
 const wchar_t kScheme[] = L"Lumenvalep://";
 }
@@ -22,19 +26,28 @@ const wchar_t* const SessionContext::kLaunchKeys[16] = {
 
 SessionContext* SessionContext::Instance()
 {
-    if (!g_instance) {
-        g_instance = new (std::nothrow) SessionContext;
-        if (g_instance) g_instance->LoadConfig();
+    SessionContext* session = g_instance.load();
+    if (session) return session;
+    std::lock_guard<std::mutex> hold(g_creation);
+    session = g_instance.load();
+    if (!session) {
+        session = new (std::nothrow) SessionContext;
+        if (session) session->LoadConfig();
+        g_instance = session;
     }
-    return g_instance;
+    return session;
 }
 
-SessionContext* SessionContext::Existing() { return g_instance; }
+SessionContext* SessionContext::Existing() { return g_instance.load(); }
 
 void SessionContext::Destroy()
 {
-    delete g_instance;
-    g_instance = nullptr;
+    std::lock_guard<std::mutex> hold(g_creation);
+    SessionContext* session = g_instance.exchange(nullptr);
+    if (!session) return;
+    // Deliberately never deleted: a thread that read the pointer before this line still uses it.
+    session->mainWindow = nullptr;
+    session->rosterControl = nullptr;
 }
 
 SessionContext::SessionContext()

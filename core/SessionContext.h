@@ -7,13 +7,19 @@
 #include <windows.h>
 #include <cstdint>
 
+// Lifetime: a context that was ever the instance is kept until the process ends. Connection threads
+// may outlive the teardown's bounded waits (a name lookup cannot be interrupted), so freeing it would
+// leave them reading freed memory. Ending the session instead clears the main window and the roster,
+// so a late thread's posts fail harmlessly and its records are freed. Worker threads reach the context
+// only through Existing(), never through Instance(), so no thread re-creates it during exit.
 class SessionContext {
 public:
-    // Created on first call: defaults, then the language table, then "Lumenvale.ini".
+    // Created on first call (UI thread): defaults, then the language table, then "Lumenvale.ini".
     static SessionContext* Instance();
-    // The instance if it exists, without creating it.
+    // The instance if it exists, without creating it: the accessor of worker threads.
     static SessionContext* Existing();
-    // Deletes the instance and clears the pointer (teardown, or a second client exiting).
+    // Ends the session (teardown, or a second client exiting): the instance is retired, not freed,
+    // its window and roster are cleared, and Existing() answers null from then on.
     static void Destroy();
 
     // Parses the command line as a launch link: 0 parsed, 1 empty, 2 scheme not locatable,

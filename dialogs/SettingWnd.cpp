@@ -383,6 +383,13 @@ void CSettingWnd::ShowPropertyPage()
     Castmix_VideoShowPropertyPage(m_engine, combo->GetCurSel(), m_hWnd);
     m_propertyPageOpen = 0;
     ::PostMessageW(m_mainWindow, WM_USER_CLOSE_CONFIRM, 0, 0);
+    // The window went meanwhile (the class window was closed by force): the object waited for the page.
+    // The click that opened the page is still being delivered by this object's paint manager, so the
+    // object itself goes from the message loop.
+    if (m_endedMeanwhile) {
+        ReleaseDevices();
+        DeleteFromLoop(this);
+    }
 }
 
 void CSettingWnd::OnClick(TNotifyUI& msg)
@@ -405,9 +412,43 @@ void CSettingWnd::OnClick(TNotifyUI& msg)
 
 void CSettingWnd::OnFinalMessage(HWND hWnd)
 {
+    WindowImplBase::OnFinalMessage(hWnd);
+    // Inside the property page the engine and this object are still in use down the stack: both go
+    // when the page returns.
+    if (m_propertyPageOpen) {
+        m_endedMeanwhile = true;
+        return;
+    }
+    ReleaseDevices();
+    delete this;
+}
+
+void CSettingWnd::ReleaseDevices()
+{
     if (m_preview && m_preview->GetHWND() && ::IsWindow(m_preview->GetHWND())) ::DestroyWindow(m_preview->GetHWND());
     m_preview.reset();
     if (m_engine) Castmix_Close(&m_engine);
-    WindowImplBase::OnFinalMessage(hWnd);
-    delete this;
+}
+
+namespace {
+
+CSettingWnd* g_orphan = nullptr;
+UINT_PTR g_orphanTimer = 0;
+
+void CALLBACK DeleteOrphan(HWND, UINT, UINT_PTR, DWORD)
+{
+    ::KillTimer(nullptr, g_orphanTimer);
+    g_orphanTimer = 0;
+    delete g_orphan;
+    g_orphan = nullptr;
+}
+
+} // namespace
+
+void CSettingWnd::DeleteFromLoop(CSettingWnd* dialog)
+{
+    // One dialog at a time: an earlier orphan's stack is long gone.
+    if (g_orphan) DeleteOrphan(nullptr, 0, 0, 0);
+    g_orphan = dialog;
+    g_orphanTimer = ::SetTimer(nullptr, 0, 0, &DeleteOrphan);
 }

@@ -61,6 +61,10 @@ private:
     void SaveAndClose();
     void ChooseRecordFolder();
     void ShowPropertyPage();
+    // Closes the preview window and the engine handle.
+    void ReleaseDevices();
+    // Deletes a dialog whose window is gone at the next turn of the message loop.
+    static void DeleteFromLoop(CSettingWnd* dialog);
 
     // The switch and its level behind the check box or level combo of a name; null for other names.
     AudioProcessingPair* AudioPairOf(const CDuiString& name, bool& isLevelCombo);
@@ -73,6 +77,7 @@ private:
     std::unique_ptr<CLocalPreviewWnd> m_preview;
     uint8_t m_propertyPageOpen = 0;
     uint8_t m_previewRunning = 0;
+    bool m_endedMeanwhile = false; // the window was destroyed while the property page was open
     // Set while a page is filled: the selections made then start no preview ("windowinit" does).
     bool m_filling = false;
     std::vector<uint8_t> m_pageNeedsFilling;

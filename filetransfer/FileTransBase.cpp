@@ -139,18 +139,26 @@ bool CxFileTransBase::FreeOrphanStatus(FileTransStatus* record)
     return true;
 }
 
-bool CxFileTransBase::PostOrphanStatus(HWND window, UINT message, const FileTransStatus& status)
+FileTransStatus* CxFileTransBase::PostOrphanStatus(HWND window, UINT message, const FileTransStatus& status)
 {
-    if (!window || !IsWindow(window)) return false;
+    if (!window || !IsWindow(window)) return nullptr;
     auto* copy = new FileTransStatus(status);
     std::lock_guard<std::mutex> hold(RegistryLock());
     PruneDeadOrphansLocked();
     if (!PostMessageW(window, message, 0, reinterpret_cast<LPARAM>(copy))) {
         delete copy;
-        return false;
+        return nullptr;
     }
     Registry()[copy] = {nullptr, window};
-    return true;
+    return copy;
+}
+
+bool CxFileTransBase::IsPostedBy(const FileTransStatus* record, const CxFileTransBase* poster)
+{
+    if (!record) return false;
+    std::lock_guard<std::mutex> hold(RegistryLock());
+    auto it = Registry().find(const_cast<FileTransStatus*>(record));
+    return it != Registry().end() && it->second.owner == poster;
 }
 
 size_t CxFileTransBase::OutstandingRecords()

@@ -25,6 +25,7 @@ enum FileTransError : int32_t {
 struct FileTransTimings {
     DWORD connectSeconds = 2;
     DWORD receiverIdleMs = 20000;    // TCP receiver: nothing read
+    DWORD senderIdleMs = 20000;      // TCP sender: no word from the relay, the receiver's idle time
     DWORD peerSilenceMs = 20001;     // UDP: no datagram
     DWORD senderStopSettleMs = 200;  // TCP sender: lets the threads see the closed socket
     DWORD senderStopWaitMs = 1000;
@@ -69,9 +70,12 @@ public:
 
     // A record whose poster is gone (or a record posted by a session itself): freed here.
     static bool FreeOrphanStatus(FileTransStatus* record);
-    // Posts a record that belongs to no transfer object (already-downloaded answers); false when the
-    // window is gone (the record is then deleted).
-    static bool PostOrphanStatus(HWND window, UINT message, const FileTransStatus& status);
+    // Posts a record that belongs to no transfer object (already-downloaded answers); answers the record
+    // posted, or null when the window is gone (nothing is posted then).
+    static FileTransStatus* PostOrphanStatus(HWND window, UINT message, const FileTransStatus& status);
+    // True when poster posted this record and it has not been handed back yet; a null poster asks
+    // whether the record is an orphan still out.
+    static bool IsPostedBy(const FileTransStatus* record, const CxFileTransBase* poster);
     // Records posted and not handed back yet, over the whole process (tests).
     static size_t OutstandingRecords();
 

@@ -237,7 +237,8 @@ bool IsDeviceName(const std::wstring& name)
 
 bool IsSafeFileName(const std::wstring& name)
 {
-    if (name.empty() || name == L"." || name.find(L"..") != std::wstring::npos) return false;
+    // Dots inside a name ("Lesson 1..pptx") are harmless; "." and ".." fall to the trailing-dot rule.
+    if (name.empty()) return false;
     for (wchar_t ch : name) {
         if (ch < 0x20 || ch == 0x7F || wcschr(L"\\/:*?\"<>|", ch)) return false;
     }

@@ -142,9 +142,9 @@ bool ParseUdpData(const FileTransHeader& header, const void* afterHeader, size_t
 std::string FitFileName(const std::string& utf8, size_t maxBytes, bool keepExtension);
 void CopyName(FileTransInfo& info, const std::string& utf8Name);
 
-// True when a name from a peer or the room is safe as one path part: not empty, no '\\', '/', ':',
-// "..", control characters, or the other characters Windows file names cannot hold; no trailing dot or
-// space, and no device name.
+// True when a name from a peer or the room is safe as one path part: not empty, no '\\', '/', ':' (so
+// no drive), control characters, or the other characters Windows file names cannot hold; no trailing
+// dot or space (so neither "." nor ".."), and no device name.
 bool IsSafeFileName(const std::wstring& name);
 
 // The three private IPv4 ranges; the address is in network order.

@@ -10,6 +10,7 @@
 
 #include <shlobj.h>
 #include <cstring>
+#include <initializer_list>
 
 using namespace FileTransWire;
 
@@ -160,7 +161,7 @@ bool CFileTransSession::StartRecv(const FileTransRequest& request)
         CString existing = JoinPath(request.saveFolder, request.fileName);
         if (FileExists(existing)) {
             FileTransStatus done = {request.transferId, FTS_RECV_DONE, 100, 0, 0, request.sequence, request.tag};
-            CxFileTransBase::PostOrphanStatus(request.notifyWindow, request.notifyMessage, done);
+            m_answer = CxFileTransBase::PostOrphanStatus(request.notifyWindow, request.notifyMessage, done);
             m_transferId = request.transferId;
             m_sequence = request.sequence;
             m_tag = request.tag;
@@ -209,10 +210,20 @@ void CFileTransSession::Stop()
 
 void CFileTransSession::FreeStatus(FileTransStatus* record)
 {
+    if (record && record == m_answer) m_answer = nullptr;
     if (m_send.Object()) m_send.Object()->FreeStatus(record);
     if (m_recv.Object()) m_recv.Object()->FreeStatus(record);
     // Records of objects already stopped, and the already-downloaded answer.
     CxFileTransBase::FreeOrphanStatus(record);
+}
+
+bool CFileTransSession::Posted(const FileTransStatus* record) const
+{
+    if (!record) return false;
+    if (record == m_answer) return CxFileTransBase::IsPostedBy(record, nullptr);
+    for (const CxFileTransBase* object : {m_send.Object(), m_recv.Object()})
+        if (object && CxFileTransBase::IsPostedBy(record, object)) return true;
+    return false;
 }
 
 CString CFileTransSession::GetPath(uint64_t transferId) const

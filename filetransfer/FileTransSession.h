@@ -91,6 +91,9 @@ public:
     void Stop();
     // Every record a window got from this session comes back here.
     void FreeStatus(FileTransStatus* record);
+    // True when this session posted the record (its transfer, or its already-downloaded answer) and
+    // the record was not handed back yet: several sessions may carry the same transfer id.
+    bool Posted(const FileTransStatus* record) const;
     // Where the file of this id was stored; empty for any other id.
     CString GetPath(uint64_t transferId) const;
 
@@ -107,6 +110,7 @@ private:
     uint64_t m_transferId = 0;
     CString m_defaultFolder;
     CString m_finalPath;
+    const FileTransStatus* m_answer = nullptr; // the already-downloaded record, until handed back
     CxFileSendSession m_send;
     CxFileRecvSession m_recv;
 };

@@ -77,6 +77,7 @@ void CxTCPFileSender::Stop()
     if (m_file != INVALID_HANDLE_VALUE) CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
     m_requestReceived = false;
+    m_sending = false;
     m_currentOffset = m_endOffset = 0;
     m_bytesSent = 0;
     m_startTime = m_lastPostTime = NowMs();
@@ -100,10 +101,19 @@ void CxTCPFileSender::RunControl()
     bool offered = SendAll(m_socket, offer.data(), static_cast<int>(offer.size()), kOfferTimeoutMs) ==
                    static_cast<int>(offer.size());
     uint8_t payload[kTcpSenderMaxPayload];
+    m_lastHeard = NowMs();
     while (offered && m_running) {
         int ready = WaitReadable(m_socket, 30);
         if (ready < 0) break;
-        if (ready == 0) continue;
+        if (ready == 0) {
+            // A relay that keeps the connection but stops answering (no request, or no done after the
+            // finish) would otherwise be waited for without end, and the window never learns of it.
+            if (!m_sending && NowMs() - m_lastHeard > m_timings.senderIdleMs) {
+                Logger::Instance().Write(L"fileTransfer: Err, relay silent for %u ms", m_timings.senderIdleMs);
+                break;
+            }
+            continue;
+        }
         FileTransHeader header;
         if (RecvAll(m_socket, &header, sizeof header, kHeaderTimeoutMs) != static_cast<int>(sizeof header)) break;
         if (header.length > sizeof payload) {
@@ -111,6 +121,7 @@ void CxTCPFileSender::RunControl()
             break;
         }
         if (RecvAll(m_socket, payload, header.length, kHeaderTimeoutMs) != header.length) break;
+        m_lastHeard = NowMs();
         if (header.type == FTM_REQUEST) {
             if (!OnRequest(header, payload, header.length)) break;
         } else if (header.type == FTM_DONE) {
@@ -144,7 +155,9 @@ bool CxTCPFileSender::OnRequest(const FileTransHeader& header, const uint8_t* pa
     SetStatusIds(header.transferId, m_info.sequence, m_info.tag);
     m_requestReceived = true;
     m_blockSize = static_cast<int32_t>(kTcpBlockBytes);
+    m_sending = true;
     m_dataThread = CreateThread(nullptr, 0, &CxTCPFileSender::DataProc, this, 0, nullptr);
+    if (!m_dataThread) m_sending = false;
     return m_dataThread != nullptr;
 }
 
@@ -197,6 +210,9 @@ void CxTCPFileSender::RunData()
         m_currentOffset += n;
         PostProgress();
     }
+    // The relay's done is awaited from here on, within the idle time.
+    m_lastHeard = NowMs();
+    m_sending = false;
     if (m_currentOffset != m_endOffset) {
         if (!m_stopRequested) PostState(FTS_SEND_FAILED, 0, 0);
         // Wakes the control thread, which then ends too; the socket is closed by Stop.

@@ -47,5 +47,8 @@ private:
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_doneReceived{false};
+    // The relay is silent only while no data is going out: the data thread has time-outs of its own.
+    std::atomic<bool> m_sending{false};
+    std::atomic<DWORD> m_lastHeard{0};
     SOCKET m_socket = INVALID_SOCKET;
 };

@@ -5,6 +5,7 @@
 #include "core/WindowMessages.h"
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 // Up to this many fragments go to the socket in one send; the bytes on the wire are the same.
@@ -13,7 +14,7 @@ const size_t kInboxSize = 64 * 1024;
 
 HWND MainWindow()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     return session ? session->mainWindow : nullptr;
 }
 } // namespace
@@ -50,18 +51,30 @@ bool CCmdProtocol::IsConnected() const
 
 uint32_t CCmdProtocol::RoomId() const
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     return session ? session->room.roomId : 0;
+}
+
+void CCmdProtocol::BeginAttempt()
+{
+    std::lock_guard<std::mutex> lock(m_socketLock);
+    m_stop = false;
+    m_closing = false; // a channel stopped before reports the losses of its new connection
+    m_abortConnect = false;
 }
 
 bool CCmdProtocol::Connect()
 {
     // A receive thread of the previous connection ends at its closed socket; never run two.
     Join(m_timings.stopWaitMs + m_timings.receiveWaitMs);
-    m_abortConnect = false;
     SOCKET s;
     {
+        // Under the lock a stop either came before (no socket is made) or closes the one made here.
         std::lock_guard<std::mutex> lock(m_socketLock);
+        if (m_abortConnect) {
+            LOG_INFO(L"connect RegServer skipped: the channel was stopped");
+            return false;
+        }
         if (m_socket == INVALID_SOCKET) m_socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
         s = m_socket;
     }
@@ -180,7 +193,7 @@ bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t lengt
     }
     if (length && !payload) return false;
     uint32_t count = length / kFragmentPayload + ((length % kFragmentPayload || length == 0) ? 1 : 0);
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     PacketHeader header = MakeHeader(type, 0);
     header.fragmentCount = static_cast<uint8_t>(count);
     header.sender = session ? session->userId : 0;
@@ -211,20 +224,24 @@ bool CCmdProtocol::SendPacket(uint16_t type, const void* payload, uint32_t lengt
 
 HANDLE CCmdProtocol::Start()
 {
-    m_stop = false;
-    m_closing = false; // a channel stopped before reports the losses of its new connection
-
+    // A stop of this attempt wins: either it comes first and no thread starts, or it finds the
+    // thread started here and waits for it.
+    std::lock_guard<std::mutex> lock(m_socketLock);
+    if (m_stop) {
+        LOG_INFO(L"command channel not started: it was stopped");
+        return nullptr;
+    }
     return CThread::Start();
 }
 
 void CCmdProtocol::RequestStop()
 {
-    m_stop = true;
-    m_closing = true;
-    m_abortConnect = true;
     {
-        // Wakes a receive thread blocked in select or recv at once; it then sees the stop flag.
         std::lock_guard<std::mutex> lock(m_socketLock);
+        m_stop = true;
+        m_closing = true;
+        m_abortConnect = true;
+        // Wakes a receive thread blocked in select or recv at once; it then sees the stop flag.
         if (m_socket != INVALID_SOCKET) shutdown(m_socket, SD_BOTH);
     }
     Join(m_timings.stopWaitMs);
@@ -312,7 +329,17 @@ bool CCmdProtocol::ReceivePacket(SOCKET s)
         return true;
     }
     PacketHeader joinedHeader;
-    if (m_assembler.Add(header, payload, header.length, joinedHeader, m_joined)) {
+    bool complete = false;
+    try {
+        complete = m_assembler.Add(header, payload, header.length, joinedHeader, m_joined);
+    } catch (const std::bad_alloc&) {
+        // The incomplete messages are what holds the memory: they go, the connection stays.
+        m_assembler.Clear();
+        std::vector<uint8_t>().swap(m_joined);
+        LogOutOfMemory(header.type, L"fragment");
+        return true;
+    }
+    if (complete) {
         Dispatch(joinedHeader, m_joined.data(), static_cast<uint32_t>(m_joined.size()));
         m_joined.clear();
         if (m_joined.capacity() > kMaxMessagePayload) std::vector<uint8_t>().swap(m_joined);
@@ -320,10 +347,25 @@ bool CCmdProtocol::ReceivePacket(SOCKET s)
     return true;
 }
 
+void CCmdProtocol::LogOutOfMemory(uint16_t type, const wchar_t* what)
+{
+    try {
+        LOG_ERROR(L"command %u: %s dropped, out of memory", type, what);
+    } catch (const std::bad_alloc&) {
+        // Not even the line fits: the message is dropped all the same.
+    }
+}
+
 void CCmdProtocol::Dispatch(const PacketHeader& header, const uint8_t* payload, uint32_t length)
 {
     RoomMessage message;
-    if (!ParseRoomCommand(header, payload, length, message)) return;
+    try {
+        if (!ParseRoomCommand(header, payload, length, message)) return;
+    } catch (const std::bad_alloc&) {
+        // The parser's records free themselves on the way out: only this message is lost.
+        LogOutOfMemory(header.type, L"message");
+        return;
+    }
     // Without a window PostMessage would queue the record on this thread, which never reads its queue.
     HWND window = MainWindow();
     if (!window || !PostMessageW(window, message.message, message.wParam, message.lParam)) {

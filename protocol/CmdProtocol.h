@@ -41,8 +41,11 @@ public:
     void SetServer(const ServerNode& node) { m_server = node; }
     const ServerNode& Server() const { return m_server; }
 
+    // Begins a connection attempt: forgets the stop of an earlier attempt. Called before the thread
+    // that connects starts, so a stop that comes later always wins over Connect and Start.
+    void BeginAttempt();
     // TCP connect to the registration server; true when connected. Gives up after the connect wait,
-    // or at once when the channel is being stopped.
+    // or at once when the channel has been stopped in this attempt.
     bool Connect();
     bool IsConnected() const;
     // Sends one message in fragments of at most 1376 payload bytes; true when every fragment went out.
@@ -50,6 +53,7 @@ public:
     // Sends until all bytes are out; a failure closes the socket and reports the loss once.
     bool SendAll(const uint8_t* bytes, size_t length);
 
+    // Starts the receive thread; none starts (null) once the channel has been stopped in this attempt.
     HANDLE Start() override;
     // Stops the receive thread and closes the socket; no loss is reported from then on.
     void RequestStop() override;
@@ -79,6 +83,7 @@ private:
     void ReportLoss(SOCKET s, const wchar_t* where);
     void CloseSocket();
     uint32_t RoomId() const;
+    static void LogOutOfMemory(uint16_t type, const wchar_t* what);
 
     WinsockUser m_winsock;
     ChannelTimings m_timings;
@@ -86,7 +91,8 @@ private:
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_abortConnect{false}; // a stop while Connect waits ends the wait
-    mutable std::mutex m_socketLock; // guards the socket handle against two threads closing it
+    // Guards the socket handle against two threads closing it, and orders a stop against a start.
+    mutable std::mutex m_socketLock;
     SOCKET m_socket = INVALID_SOCKET;
     SOCKET m_retired = INVALID_SOCKET; // lost by a send, closed by the receive thread when it ends
     bool m_receiving = false;          // the receive thread runs (under m_socketLock)

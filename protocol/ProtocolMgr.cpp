@@ -74,7 +74,7 @@ CProtocolMgr::~CProtocolMgr()
     if (m_abortEvent) CloseHandle(m_abortEvent);
 }
 
-uint32_t CProtocolMgr::ResolveHost(const CString& host)
+uint32_t CProtocolMgr::LookUpHost(const CString& host)
 {
     uint32_t address = INADDR_NONE;
     if (!ResolveIPv4(host, address)) {
@@ -92,13 +92,19 @@ void CProtocolMgr::SetGateway(const CString& host, const CString& version, int p
         m_gatewayExtra = 0;
         m_gatewayPort = port;
         m_gatewayHost = host;
-        m_gatewayAddress = ResolveHost(host);
+        m_gatewayAddress = LookUpHost(host);
     }
     m_mode = m_channel->IsConnected() ? eMode_Refresh : eMode_Connect;
     // After an update was announced no further connection starts in this process; a road in
     // progress only takes the new values.
     if (m_updateAnnounced || m_running) return;
     Join(INFINITE); // the previous road has ended; its handle is replaced
+    // A new road forgets earlier stops here, before its thread runs: a stop that comes after this
+    // line ends this road, however early it lands.
+    m_abort = false;
+    if (m_abortEvent) ResetEvent(m_abortEvent);
+    if (m_mode == eMode_Connect) m_channel->BeginAttempt();
+    m_refusalLogged = false;
     m_running = true;
     if (!Start()) {
         m_running = false;
@@ -108,24 +114,22 @@ void CProtocolMgr::SetGateway(const CString& host, const CString& version, int p
 
 void CProtocolMgr::RequestStop()
 {
-    m_channel->RequestStop();
     m_abort = true;
     if (m_abortEvent) SetEvent(m_abortEvent);
+    m_channel->RequestStop();
     Join(m_timings.stopWaitMs);
 }
 
 bool CProtocolMgr::Post(UINT message, WPARAM wParam, LPARAM lParam)
 {
     // Without a window PostMessage would queue on this thread, which never reads its queue.
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     HWND window = session ? session->mainWindow : nullptr;
     return window && PostMessageW(window, message, wParam, lParam);
 }
 
 void CProtocolMgr::Run()
 {
-    m_abort = false;
-    if (m_abortEvent) ResetEvent(m_abortEvent);
     int mode = m_mode;
     if (mode == eMode_Connect) {
         int gateway = QueryGateway();
@@ -178,11 +182,13 @@ int CProtocolMgr::ReceiveDatagram()
     FD_SET(m_socket, &readable);
     timeval wait{static_cast<long>(m_timings.gatewayWaitMs / 1000),
                  static_cast<long>(m_timings.gatewayWaitMs % 1000) * 1000};
-    if (select(0, &readable, nullptr, nullptr, &wait) <= 0) return -1;
+    if (select(0, &readable, nullptr, nullptr, &wait) <= 0) return kNoDatagram;
     sockaddr_in from{};
     int size = sizeof(from);
     int n = recvfrom(m_socket, reinterpret_cast<char*>(m_datagram.data()), static_cast<int>(m_datagram.size()), 0,
                      reinterpret_cast<sockaddr*>(&from), &size);
+    // A closed gateway port answers each query at once with a port-unreachable report.
+    if (n == SOCKET_ERROR && WSAGetLastError() == WSAECONNRESET) return kRefused;
     std::lock_guard<std::mutex> lock(m_lock);
     if (n < static_cast<int>(sizeof(PacketHeader))) {
         Logger::Instance().Write(L"Err: recv from = %s, port = %d, ecode = %d",
@@ -200,19 +206,31 @@ int CProtocolMgr::ReceiveDatagram()
     return n;
 }
 
-void CProtocolMgr::WaitAfterSendFailure()
+void CProtocolMgr::NoteRefusal()
 {
-    // A send that fails at once (no network) would otherwise spin until the give-up time.
-    if (m_abortEvent) WaitForSingleObject(m_abortEvent, m_timings.gatewayWaitMs);
-    else Sleep(m_timings.gatewayWaitMs);
+    if (m_refusalLogged.exchange(true)) return;
+    std::lock_guard<std::mutex> lock(m_lock);
+    LOG_ERROR(L"the gateway %s:%d refuses the query (port unreachable); asking again every %u ms",
+              DottedAddress(m_gatewayAddress).GetString(), m_gatewayPort, static_cast<unsigned>(m_timings.gatewayWaitMs));
+}
+
+void CProtocolMgr::WaitOutPass(DWORD passStart)
+{
+    // Whatever ended the pass early (a failed send, a refusal, a stray datagram), a miss costs the
+    // whole wait: otherwise a refusing gateway turns the retries into a busy loop.
+    DWORD elapsed = GetTickCount() - passStart;
+    if (elapsed >= m_timings.gatewayWaitMs) return;
+    DWORD rest = m_timings.gatewayWaitMs - elapsed;
+    if (m_abortEvent) WaitForSingleObject(m_abortEvent, rest);
+    else Sleep(rest);
 }
 
 void CProtocolMgr::ResolveGatewayHost()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     CString host = session ? session->GetSecondGatewayHost() : CString();
     if (host.IsEmpty()) host = session ? session->GetGatewayHost() : m_gatewayHost;
-    uint32_t address = ResolveHost(host);
+    uint32_t address = LookUpHost(host);
     std::lock_guard<std::mutex> lock(m_lock);
     m_gatewayAddress = address;
 }
@@ -232,16 +250,18 @@ int CProtocolMgr::QueryGateway()
     query.U8(m_gatewayExtra);
     for (;;) {
         // Every pass that does not return is a miss.
+        const DWORD passStart = GetTickCount();
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
-            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
-            if (size < 0) {
+            if (size == kNoDatagram) {
                 std::lock_guard<std::mutex> lock(m_lock);
                 Logger::Instance().Write(L"Err: cannot recv from gateway, ip = %s, port = %d, ecode = %d",
                                          DottedAddress(m_gatewayAddress).GetString(), m_gatewayPort,
                                          WSAGetLastError());
+            } else if (size == kRefused) {
+                NoteRefusal();
             } else if (size > 32) {
                 PacketHeader reply;
                 memcpy(&reply, m_datagram.data(), sizeof(reply));
@@ -260,6 +280,7 @@ int CProtocolMgr::QueryGateway()
                 }
             }
         }
+        WaitOutPass(passStart);
         if (misses > 3) ResolveGatewayHost();
         ++misses;
         if (GetTickCount() - start > m_timings.gatewayGiveUpMs || Aborted()) return -1;
@@ -268,18 +289,19 @@ int CProtocolMgr::QueryGateway()
 
 bool CProtocolMgr::QueryServerList()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     ByteWriter query;
     PacketHeader header = MakeHeader(eType_ServerList, 6);
     query.Bytes(&header, sizeof(header)).U32(session ? session->room.roomId : 0);
     query.U16(session ? session->room.maxAudience : 0);
     int attempts = 0;
     for (;;) {
+        const DWORD passStart = GetTickCount();
         if (!SendDatagram(query.Data())) {
             ResolveGatewayHost();
-            WaitAfterSendFailure();
         } else {
             int size = ReceiveDatagram();
+            if (size == kRefused) NoteRefusal();
             if (size > 0) {
                 PacketHeader reply;
                 memcpy(&reply, m_datagram.data(), sizeof(reply));
@@ -302,6 +324,8 @@ bool CProtocolMgr::QueryServerList()
             if (attempts > 3) ResolveGatewayHost();
             ++attempts;
         }
+        if (Aborted()) return false;
+        WaitOutPass(passStart);
         if (Aborted()) return false;
     }
 }
@@ -348,7 +372,7 @@ bool CProtocolMgr::SelectServers()
     }
     std::vector<ProbeResult> ranked = ProbeCandidates(onLine, 5);
     if (Aborted()) return false;
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     // With no server on the chosen line, the stream server chosen before stays.
     if (!ranked.empty() && session) session->streamServer = ranked.front().node;
     return ResolveServers();
@@ -356,7 +380,7 @@ bool CProtocolMgr::SelectServers()
 
 bool CProtocolMgr::ResolveServers()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     if (!session) return false;
     std::vector<ServerNode> list = ServerList();
     ServerNode reg = session->regServer;
@@ -390,13 +414,18 @@ bool CProtocolMgr::ResolveServers()
 
 bool CProtocolMgr::ConnectCommandServer()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     m_channel->SetServer(session ? session->regServer : ServerNode{});
     if (!m_channel->Connect()) {
         m_error = eConnect_NoRegServer;
         return false;
     }
-    m_channel->Start();
+    if (!m_channel->Start()) {
+        // Stopped meanwhile, or no thread to be had: a channel nobody reads from is no connection.
+        m_channel->RequestStop();
+        m_error = eConnect_NoRegServer;
+        return false;
+    }
     if (!m_channel->SendLogin()) {
         // Without the join request the room never answers: report it as the failed connect it is.
         m_error = eConnect_NoRegServer;
@@ -407,7 +436,7 @@ bool CProtocolMgr::ConnectCommandServer()
 
 int CProtocolMgr::PickAlternativeStreamServer(ServerNode& node)
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     if (!session) return 0;
     ServerNode current = session->GetStreamServer();
     std::vector<ServerNode> list = ServerList();
@@ -429,7 +458,7 @@ int CProtocolMgr::PickAlternativeStreamServer(ServerNode& node)
 
 static uint32_t SessionRoomId()
 {
-    SessionContext* session = SessionContext::Instance();
+    SessionContext* session = SessionContext::Existing();
     return session ? session->room.roomId : 0;
 }
 

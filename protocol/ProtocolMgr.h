@@ -81,16 +81,26 @@ public:
     void ResolveGatewayHost();
     std::vector<ProbeResult> ProbeCandidates(const std::vector<ServerNode>& nodes, uint8_t n);
 
+protected:
+    // A host name or dotted address as an IPv4 address (INADDR_NONE when it does not resolve). A name
+    // lookup cannot be interrupted: a stop does not wait for it (tests stand in a lookup that blocks).
+    virtual uint32_t LookUpHost(const CString& host);
+
 private:
     bool Aborted() const { return m_abort || m_shutdown; }
     bool EnsureSocket();
     bool SendDatagram(const std::vector<uint8_t>& bytes);
-    void WaitAfterSendFailure();
-    // Waits for one datagram; answers its size when it is accepted, else 0 (-1 when none came).
+    // Waits for one datagram; answers its size when it is accepted, 0 when it is not, kNoDatagram
+    // when none came within the wait and kRefused when the gateway's port is closed.
     int ReceiveDatagram();
+    static const int kNoDatagram = -1;
+    static const int kRefused = -2;
+    // Says once per road that the gateway refuses.
+    void NoteRefusal();
+    // Waits (or until a stop) for what is left of one gateway wait since passStart.
+    void WaitOutPass(DWORD passStart);
     // False when there is no main window or the post failed; lParam is then still the caller's.
     bool Post(UINT message, WPARAM wParam, LPARAM lParam);
-    static uint32_t ResolveHost(const CString& host);
 
     WinsockUser m_winsock;
     ProtocolTimings m_timings;
@@ -98,6 +108,7 @@ private:
     std::atomic<bool> m_shutdown{false};
     std::atomic<bool> m_running{false};
     std::atomic<bool> m_updateAnnounced{false};
+    std::atomic<bool> m_refusalLogged{false};
     HANDLE m_abortEvent = nullptr; // wakes a probe wait when the manager is stopped
     mutable std::mutex m_lock;     // guards the stored gateway values and the server list
     CString m_version;

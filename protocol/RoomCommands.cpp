@@ -124,7 +124,7 @@ std::vector<uint8_t> BuildKickPayload(uint32_t roomId)
 
 bool CCmdProtocol::SendLogin()
 {
-    SessionContext* s = SessionContext::Instance();
+    SessionContext* s = SessionContext::Existing();
     if (!s) return false;
     std::vector<uint8_t> payload =
         BuildLoginPayload(s->room, s->userId, s->role, s->userSex, s->screenName, s->userName, m_server.id);

@@ -28,6 +28,18 @@ bool TooShort(const PacketHeader& header, uint32_t length)
     return false;
 }
 
+// A list of heap records that frees them with itself, until it is released to the window.
+template <typename Record>
+struct ListDeleter {
+    void operator()(std::vector<Record*>* list) const
+    {
+        for (Record* record : *list) delete record;
+        delete list;
+    }
+};
+template <typename Record>
+using OwnedList = std::unique_ptr<std::vector<Record*>, ListDeleter<Record>>;
+
 template <typename Record>
 LPARAM Release(std::unique_ptr<Record>& record)
 {
@@ -56,7 +68,13 @@ bool ParseJoinReply(const PacketHeader& header, const uint8_t* payload, uint32_t
         out = {WM_USER_JOIN_ROOM_RESULT, 0, StatusParam(header.status)};
         return true;
     }
-    if (length < sizeof(JoinRoomReply)) return TooShort(header, length);
+    if (length < sizeof(JoinRoomReply)) {
+        // Dropping it would leave the login window waiting for ever: the join failed, with its status.
+        LOG_ERROR(L"join reply of %u bytes is shorter than %u; the join failed", length,
+                  static_cast<unsigned>(sizeof(JoinRoomReply)));
+        out = {WM_USER_JOIN_ROOM_RESULT, 0, StatusParam(header.status)};
+        return true;
+    }
     JoinRoomReply* reply = new JoinRoomReply;
     memcpy(reply->bytes, payload, sizeof(reply->bytes));
     out = {WM_USER_JOIN_ROOM_RESULT, 1, reinterpret_cast<LPARAM>(reply)};
@@ -85,7 +103,7 @@ bool ParseRoomUsers(const PacketHeader& header, const uint8_t* payload, uint32_t
         out = {WM_USER_ROOM_USERS, 0, StatusParam(header.status)};
         return true;
     }
-    std::unique_ptr<UserRecordList> users(new UserRecordList);
+    OwnedList<UserRecord> users(new UserRecordList);
     ByteReader reader(payload, length);
     while (reader.Remaining() >= 9) {
         std::unique_ptr<UserRecord> user(new UserRecord);
@@ -94,7 +112,8 @@ bool ParseRoomUsers(const PacketHeader& header, const uint8_t* payload, uint32_t
                       static_cast<unsigned>(users->size() + 1), length);
             break;
         }
-        users->push_back(user.release());
+        users->push_back(user.get());
+        user.release();
     }
     out = {WM_USER_ROOM_USERS, 1, reinterpret_cast<LPARAM>(users.release())};
     return true;
@@ -320,16 +339,17 @@ bool ParsePaintObject(const PacketHeader& header, const uint8_t* payload, uint32
 
 bool ParsePaintList(const PacketHeader& header, const uint8_t* payload, uint32_t length, RoomMessage& out)
 {
-    std::unique_ptr<PaintObjectList> list(new PaintObjectList);
+    OwnedList<ReceivedPaintObject> list(new PaintObjectList);
     ByteReader reader(payload, length);
     while (reader.Remaining() > 0) {
-        ReceivedPaintObject* object = ReadDrawingObject(reader, true);
+        std::unique_ptr<ReceivedPaintObject> object(ReadDrawingObject(reader, true));
         if (!object) {
             LOG_ERROR(L"drawing history: object %u runs past the %u payload bytes",
                       static_cast<unsigned>(list->size() + 1), length);
             break;
         }
-        list->push_back(object);
+        list->push_back(object.get());
+        object.release();
     }
     (void)header;
     out = {WM_USER_PAINT_LIST, 0, reinterpret_cast<LPARAM>(list.release())};
@@ -362,16 +382,17 @@ bool ParseFileNotice(const PacketHeader& header, const uint8_t* payload, uint32_
 
 bool ParseFileList(const PacketHeader& header, const uint8_t* payload, uint32_t length, RoomMessage& out)
 {
-    std::unique_ptr<FileNoticeList> list(new FileNoticeList);
+    OwnedList<FileNoticeRecord> list(new FileNoticeList);
     ByteReader reader(payload, length);
     while (reader.Remaining() > 0) {
-        FileNoticeRecord* record = ReadFileNotice(reader);
+        std::unique_ptr<FileNoticeRecord> record(ReadFileNotice(reader));
         if (!record) {
             LOG_ERROR(L"file list: entry %u runs past the %u payload bytes",
                       static_cast<unsigned>(list->size() + 1), length);
             break;
         }
-        list->push_back(record);
+        list->push_back(record.get());
+        record.release();
     }
     (void)header;
     out = {WM_USER_FILE_LIST, 0, reinterpret_cast<LPARAM>(list.release())};

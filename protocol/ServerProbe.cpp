@@ -59,6 +59,9 @@ void CServerProbe::Start(uint32_t address, uint16_t port, uint8_t n)
 {
     {
         std::lock_guard<std::mutex> lock(m_lock);
+        // The new round's number is taken together with the reset: an echo of the last round that
+        // arrives between the two would otherwise count in this one.
+        m_round++;
         ResetEvent(m_roundDone);
         m_active = true;
         m_finished = false;
@@ -72,16 +75,24 @@ void CServerProbe::Start(uint32_t address, uint16_t port, uint8_t n)
         m_target.sin_addr.s_addr = address;
         m_target.sin_port = htons(port);
     }
-    Send(n);
+    SendRound(n);
 }
 
 void CServerProbe::Send(uint8_t n)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_round++;
+    }
+    SendRound(n);
+}
+
+void CServerProbe::SendRound(uint8_t n)
 {
     uint8_t datagram[kProbeDatagram] = {};
     sockaddr_in target;
     {
         std::lock_guard<std::mutex> lock(m_lock);
-        m_round++;
         PacketHeader header{};
         header.type = eType_Probe;
         header.length = kFragmentPayload;

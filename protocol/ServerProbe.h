@@ -62,6 +62,8 @@ public:
 private:
     static DWORD WINAPI ThreadProc(void* self);
     void ReceiveLoop();
+    // Sends n datagrams tagged with the current round number.
+    void SendRound(uint8_t n);
     void OnEcho(const uint8_t* bytes, size_t length, const sockaddr_in& from);
     void FinishRound(); // with m_lock held
 

@@ -19,6 +19,21 @@
 namespace {
 
 const int kSendAttempts = 3;
+
+// What the user reads for the conversion failures that have no text of their own.
+CString ConvertFailureText(int32_t result)
+{
+    switch (result) {
+    case eConvert_CreateFailed: return LangText(91, L"PowerPoint could not be started.");
+    case eConvert_ZeroSize: return LangText(92, L"The slides of this presentation have no size.");
+    case eConvert_WriteFailed:
+    case eConvert_SeekFailed:
+    case eConvert_EmptyPackagePath: return LangText(93, L"The converted slides could not be written.");
+    case eConvert_FileNotOpened: return LangText(94, L"The presentation file could not be opened.");
+    case eConvert_Stopped: return LangText(95, L"The conversion was stopped.");
+    default: return LangText(96, L"The presentation could not be converted.");
+    }
+}
 const DWORD kChildStyle = 0x56000000; // child, visible, clipping siblings and children
 const float kFadeOpacity = 0.4f;
 
@@ -187,6 +202,11 @@ LRESULT CDocWnd::OnClose(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled
 void CDocWnd::OnFinalMessage(HWND hWnd)
 {
     WindowImplBase::OnFinalMessage(hWnd);
+    // A box of this window is still open down the stack: the object goes when it returns.
+    if (m_boxesOpen != 0) {
+        m_goneWhileAsking = true;
+        return;
+    }
     delete this;
 }
 
@@ -365,7 +385,6 @@ void CDocWnd::OnConvertProgress(ConvertProgress* record)
         LOG_ERROR(L"Handle PPT Failed, nError = %d", record->result);
         SetDisplayState(eDocState_ConvertFailed, 0);
         if (IDBMgr* db = Db()) db->DeletePPTStatus(m_fileMd5, RoomId());
-        CString caption = LangText(29, L"Error");
         CString text;
         switch (record->result) {
         case eConvert_NoPowerPoint:
@@ -379,11 +398,14 @@ void CDocWnd::OnConvertProgress(ConvertProgress* record)
             text.Format(L"%s\n%s", SourceFileName().GetString(), LangText(55, L"PPT NO Page!!!").GetString());
             break;
         default:
-            caption.Empty();
+            // Every other failure says what went wrong too, under the file's name.
+            text.Format(L"%s\n%s", SourceFileName().GetString(), ConvertFailureText(record->result).GetString());
             break;
         }
-        g_messageBox(nullptr, text, caption, 0);
-        break;
+        // The box runs its own loop: the window may be gone when it returns.
+        Ask(nullptr, text, LangText(29, L"Error"), 0);
+        EndIfGoneWhileAsking();
+        return;
     }
     default:
         LOG_ERROR(L"Doc Wnd, conversion progress of unknown status %d", record->status);
@@ -407,6 +429,10 @@ void CDocWnd::OnUploadResult(FileTransStatus* record)
         OnSendFailed(status);
         break;
     case FTS_SEND_DONE:
+        // A damaged package is shown in a box with its own loop: the record goes back first here too.
+        if (m_uploadSession) m_uploadSession->FreeStatus(record);
+        else CxFileTransBase::FreeOrphanStatus(record);
+        record = nullptr;
         if (status.sequence == m_uploadSequence && status.tag == 0) OnSendDone(status);
         break;
     case FTS_RECV_DONE:
@@ -436,7 +462,9 @@ void CDocWnd::OnSendFailed(const FileTransStatus& status)
         text.Format(L"%s%s", LangText(64, L"").GetString(), m_uploadRequest->fileName.GetString());
     else
         text.Format(L"File Upload Failed! [%s]", m_uploadRequest->fileName.GetString());
-    const int answer = g_messageBox(m_hWnd, text, LangText(29, L"Error"), MB_RETRYCANCEL | 0x50);
+    const int answer = Ask(m_hWnd, text, LangText(29, L"Error"), MB_RETRYCANCEL | 0x50);
+    // The class ended while the user was asked: the window is gone and nothing more is tried.
+    if (EndIfGoneWhileAsking()) return;
     if (answer == IDRETRY) {
         if (SendRequest()) {
             SetDisplayState(eDocState_Uploading, 0);
@@ -459,6 +487,17 @@ void CDocWnd::OnSendDone(const FileTransStatus& status)
     CString package = m_pptMgr.GetPackagePath();
     if (package.IsEmpty() && Db()) Db()->GetLVLInfo(m_fileMd5, package);
 
+    // The room hears of the package only once it is known to unpack: students would download it for
+    // nothing otherwise.
+    m_pages.Clear();
+    m_pages.docId = m_docId;
+    const int result = m_pptMgr.ParsePackage(&m_pages, package, CString());
+    if (result != 0 || m_pages.pageCount == 0) {
+        LOG_ERROR(L"Doc Wnd, the uploaded package [%s] cannot be unpacked, code = %d", package.GetString(), result);
+        OnDamagedPackage();
+        return;
+    }
+
     uint64_t size = 0;
     if (!package.IsEmpty() && FileExists(package) && ReadFileSize(package, &size)) {
         CCmdProtocol* channel = Channel();
@@ -468,14 +507,6 @@ void CDocWnd::OnSendDone(const FileTransStatus& status)
     } else {
         LOG_ERROR(L"Before inform LVL file can be downloaded, Getting PPT LVL File Size Failed, [%s]",
                   package.GetString());
-    }
-
-    m_pages.Clear();
-    m_pages.docId = m_docId;
-    const int result = m_pptMgr.ParsePackage(&m_pages, package, CString());
-    if (result != 0 || m_pages.pageCount == 0) {
-        LOG_ERROR(L"Doc Wnd, the uploaded package [%s] cannot be unpacked, code = %d", package.GetString(), result);
-        return;
     }
     LOG_INFO(L"Doc Wnd upload file --- ID=%I64u,Tpage=%d, CurPage=%d", m_docId, m_pages.pageCount,
              m_pages.currentPage);
@@ -487,6 +518,38 @@ void CDocWnd::OnSendDone(const FileTransStatus& status)
     SetDisplayState(eDocState_Shown, 0);
     ShowCurrentPage();
     if (m_cover) m_cover->SetDisabled(false);
+}
+
+void CDocWnd::OnDamagedPackage()
+{
+    m_pages.Clear();
+    m_docId = 0;
+    SetDisplayState(eDocState_ConvertFailed, 0);
+    // The pick is over and the damaged package forgotten: picking the file again converts it afresh.
+    if (IDBMgr* db = Db()) {
+        db->DeletePPTStatus(m_fileMd5, RoomId());
+        db->SaveLVLInfo(m_fileMd5, CString());
+    }
+    CString text;
+    text.Format(L"%s\n%s", SourceFileName().GetString(),
+                LangText(97, L"The slide package is damaged: please pick the file again.").GetString());
+    Ask(nullptr, text, LangText(29, L"Error"), 0);
+    EndIfGoneWhileAsking();
+}
+
+int CDocWnd::Ask(HWND owner, const CString& text, const CString& caption, UINT flags)
+{
+    ++m_boxesOpen;
+    const int answer = g_messageBox(owner, text, caption, flags);
+    --m_boxesOpen;
+    return answer;
+}
+
+bool CDocWnd::EndIfGoneWhileAsking()
+{
+    if (!m_goneWhileAsking || m_boxesOpen != 0) return m_goneWhileAsking;
+    delete this;
+    return true;
 }
 
 // ---- pages ----

@@ -118,6 +118,13 @@ private:
     void OnUploadResult(FileTransStatus* record);
     void OnSendFailed(const FileTransStatus& status);
     void OnSendDone(const FileTransStatus& status);
+    // An uploaded package that does not unpack: shown as failed, and the pick forgotten.
+    void OnDamagedPackage();
+    // The modal box (its own message loop); the window may be destroyed before it returns.
+    int Ask(HWND owner, const CString& text, const CString& caption, UINT flags);
+    // After a box: true when the window went meanwhile. The outermost box deletes the object then, and
+    // the caller must not touch it any more.
+    bool EndIfGoneWhileAsking();
     void OnPageButton(const CDuiString& name);
     void OnPaintObjChanged(TNotifyUI& msg);
     void OnDownloadStart(uint64_t docId);
@@ -159,6 +166,8 @@ private:
     CString m_fileMd5;
     int32_t m_displayState = eDocState_None;
     uint8_t m_retryBoxShown = 0;
+    int m_boxesOpen = 0;             // boxes of this window still running their loops
+    bool m_goneWhileAsking = false;  // the window was destroyed while one was open
 
     IDBMgr* m_db = nullptr;
     CCmdProtocol* m_channel = nullptr;

@@ -46,6 +46,19 @@ std::string BuildDownloadRequest(const CString& path, const CString& host)
     return Utf16ToUtf8(request);
 }
 
+int ParseStatusCode(const char* header, size_t length)
+{
+    std::string text(header, length);
+    if (text.compare(0, 5, "HTTP/") != 0) return 0;
+    size_t at = text.find(' ');
+    if (at == std::string::npos || at > text.find("\r\n")) return 0;
+    while (at < text.size() && text[at] == ' ') ++at;
+    int code = 0, digits = 0;
+    for (; at < text.size() && digits < 3 && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) code = code * 10 + (text[at] - '0');
+    bool ended = at == text.size() || text[at] == ' ' || text[at] == '\r';
+    return digits == 3 && ended ? code : 0;
+}
+
 uint64_t ParseContentLength(const char* header, size_t length)
 {
     std::string text(header, length);
@@ -178,6 +191,8 @@ int CHttpDownload::Download()
     std::string header;
     int headerResult = ReadHeader(connection, header);
     if (headerResult != eDownload_Ok) return headerResult;
+    // An error page with a length is no installer: it is neither saved nor run.
+    if (ParseStatusCode(header.data(), header.size()) != 200) return eDownload_NoLength;
     uint64_t length = ParseContentLength(header.data(), header.size());
     if (length == 0) return eDownload_NoLength;
 

@@ -16,7 +16,7 @@ enum DownloadResult {
     eDownload_ConnectFailed = -4,
     eDownload_SendFailed = -5,
     eDownload_NoHeader = -6,
-    eDownload_NoLength = -9,
+    eDownload_NoLength = -9, // also any answer but 200: it announces no installer
     eDownload_Short = -10,
     eDownload_InstallerFailed = -11,
 };
@@ -32,6 +32,8 @@ struct DownloadTarget {
 bool ParseDownloadUrl(const CString& address, const CString& tempFolder, DWORD ticks, DownloadTarget& target);
 // The request text the server gets.
 std::string BuildDownloadRequest(const CString& path, const CString& host);
+// The status of the response's first line ("HTTP/1.1 200 OK" gives 200); 0 when there is none.
+int ParseStatusCode(const char* header, size_t length);
 // The length announced by "Content-Length:" in a response header; 0 when missing.
 uint64_t ParseContentLength(const char* header, size_t length);
 

@@ -28,8 +28,11 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
         // The installer replaces the program folder's files, this one among them: run from a copy.
         CString copy;
         // Without a copy there is nothing to start: the command line alone would name whatever program
-        // its first word happens to be.
-        if (!CopySelfToTemp(copy)) return 1;
+        // its first word happens to be. The client has closed already, so the user must hear of it.
+        if (!CopySelfToTemp(copy)) {
+            MessageBoxW(nullptr, L"Cannot copy the updater into the temporary folder!", L"Error", MB_OK);
+            return 1;
+        }
         RunProcess(L" " + line, copy);
         return 0;
     }

@@ -121,13 +121,15 @@ bool CDSSonarel::CreateCaptureBuffer()
     m_notifyStep = TwentyMsBytes(m_format.wBitsPerSample, 1, m_format.nSamplesPerSec, m_format.nBlockAlign);
     if (m_notifyStep == 0) m_notifyStep = m_format.nBlockAlign;
     m_bufferBytes = m_notifyStep * kNotifyCount;
-    DSCBUFFERDESC1 description = {};
-    description.dwSize = sizeof description; // 28: the description without effects
+    // The full description with its (empty) effect fields: 28 bytes in the 32-bit library.
+    static_assert(sizeof(void*) != 4 || sizeof(DSCBUFFERDESC) == 28, "capture description size");
+    DSCBUFFERDESC description = {};
+    description.dwSize = sizeof description;
     description.dwFlags = 0;
     description.dwBufferBytes = m_bufferBytes;
     description.lpwfxFormat = &m_format;
-    HRESULT hr = m_capture->CreateCaptureBuffer(reinterpret_cast<DSCBUFFERDESC*>(&description), m_buffer.Receive(),
-                                                nullptr);
+    m_descriptionBytes = description.dwSize;
+    HRESULT hr = m_capture->CreateCaptureBuffer(&description, m_buffer.Receive(), nullptr);
     if (FAILED(hr)) {
         MEDIA_LOG("Err: CreateCaptureBuffer hr = %lx\r\n", hr);
         MEDIA_LOG("Err: createCaptureBuffer hr = %lx\r\n", hr);

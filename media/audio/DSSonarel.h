@@ -25,6 +25,8 @@ public:
     DWORD BlockBytes() const { return m_block ? static_cast<DWORD>(m_block->length) : 0; }
     DWORD NotifyStep() const { return m_notifyStep; }
     DWORD BufferBytes() const { return m_bufferBytes; }
+    // The size the capture buffer's description announced to DirectSound.
+    DWORD DescriptionBytes() const { return m_descriptionBytes; }
     // The size DirectSound reports for the running buffer (0 when none).
     DWORD ActualBufferBytes() const;
 
@@ -50,6 +52,7 @@ private:
     DSBPOSITIONNOTIFY m_positions[kNotifyCount] = {};
     DWORD m_notifyStep = 0;
     DWORD m_bufferBytes = 0;
+    DWORD m_descriptionBytes = 0;
     ScopedHandle m_notifyEvent;  // auto-reset
     ScopedHandle m_stopEvent;    // auto-reset
     ScopedHandle m_stoppedEvent; // manual-reset

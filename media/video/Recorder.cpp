@@ -274,11 +274,11 @@ HRESULT CxRecorder::ConfigureProfile(const BITMAPINFOHEADER& video)
     if (profile.empty())
         return E_INVALIDARG;
     std::wstring wide = AnsiToWideText(profile);
-    // A writer left without the profile would record nothing useful: the failure ends the start.
+    // A writer that refuses the profile records with its own: the recording goes on, the log keeps why.
     hr = g_writer->ApplyProfile(manager.Get(), m_writer.Get(), wide.c_str());
     if (FAILED(hr))
         VideoLog("Err: apply profile failed = %x\r\n", hr);
-    return hr;
+    return S_OK;
 }
 
 HRESULT CxRecorder::SetMetadata()

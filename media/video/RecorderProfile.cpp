@@ -1,5 +1,7 @@
 #include "media/video/RecorderProfile.h"
 
+// The pixel-aspect-ratio extension belongs to the video stream: a writer registers data unit extensions per
+// stream, so it sits in the video stream's configuration, after its media type.
 const char* const RecorderProfileTemplate =
     "<profile version=\"589824\" storageformat=\"1\" name=\"Profile\" description=\"lv wmv recorder Profile\">\r\n"
     "  <streamconfig majortype=\"{73647561-0000-0010-8000-00AA00389B71}\" streamnumber=\"1\" "
@@ -25,9 +27,9 @@ const char* const RecorderProfileTemplate =
     "biclrused=\"0\" biclrimportant=\"0\"/>\r\n"
     "      </videoinfoheader>\r\n"
     "    </wmmediatype>\r\n"
-    "  </streamconfig>\r\n"
-    "  <dataunitextension extensionsystemid=\"{1B1EE554-F9EA-4BC8-821A-376B74E4C4B8}\" "
+    "    <dataunitextension extensionsystemid=\"{1B1EE554-F9EA-4BC8-821A-376B74E4C4B8}\" "
     "extensiondatasize=\"2\" extensionsysteminfo=\"\"/>\r\n"
+    "  </streamconfig>\r\n"
     "</profile>\r\n";
 
 namespace {

@@ -627,7 +627,21 @@ bool CPaintManagerUI::RemoveMessageFilter(IMessageFilterUI* pFilter)
 
 void CPaintManagerUI::Invalidate(RECT& rcItem)
 {
-    if (m_hWndPaint) InvalidateRect(m_hWndPaint, &rcItem, FALSE);
+    if (!m_hWndPaint) return;
+    if (m_invalidateBatch > 0) {
+        if (IsRectEmpty(&m_rcInvalidBatch)) m_rcInvalidBatch = rcItem;
+        else UnionRect(&m_rcInvalidBatch, &m_rcInvalidBatch, &rcItem);
+        return;
+    }
+    InvalidateRect(m_hWndPaint, &rcItem, FALSE);
+}
+
+void CPaintManagerUI::EndInvalidateBatch()
+{
+    if (m_invalidateBatch <= 0 || --m_invalidateBatch > 0) return;
+    RECT gathered = m_rcInvalidBatch;
+    m_rcInvalidBatch = RECT{0, 0, 0, 0};
+    if (m_hWndPaint && !IsRectEmpty(&gathered)) InvalidateRect(m_hWndPaint, &gathered, FALSE);
 }
 
 void CPaintManagerUI::PostAsyncWakeup()
@@ -651,6 +665,8 @@ void CPaintManagerUI::DeliverAsync()
 
 void CPaintManagerUI::LayoutIfNeeded()
 {
+    if (!m_pRoot || !m_bUpdateNeeded) return;
+    BeginInvalidateBatch();
     // A handler of "windowinit" may resize the window; lay out again then, a few times at most.
     for (int round = 0; round < 4 && m_pRoot && m_bUpdateNeeded; ++round) {
         m_bUpdateNeeded = false;
@@ -666,6 +682,7 @@ void CPaintManagerUI::LayoutIfNeeded()
             SendNotify(m_pRoot, DUI_MSGTYPE_WINDOWINIT);
         }
     }
+    EndInvalidateBatch();
 }
 
 void CPaintManagerUI::PaintTo(HDC hDC, const RECT& rcPaint)

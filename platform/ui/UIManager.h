@@ -132,6 +132,10 @@ public:
     bool RemoveMessageFilter(IMessageFilterUI* pFilter);
 
     void Invalidate(RECT& rcItem);
+    // Invalidation while a bulk change or a layout runs is gathered and reaches the window once, at
+    // the end of the outermost batch: every control's own call would cost a round trip each.
+    void BeginInvalidateBatch() { ++m_invalidateBatch; }
+    void EndInvalidateBatch();
     void NeedUpdate() { m_bUpdateNeeded = true; }
     // Lays the tree out in this size instead of the client area (painting off screen, message-only
     // windows); {0, 0} returns to the client area.
@@ -179,6 +183,8 @@ private:
     SIZE m_szRoundCorner{0, 0};
     RECT m_rcCaption{0, 0, 0, 0};
     bool m_bUpdateNeeded = false;
+    int m_invalidateBatch = 0;
+    RECT m_rcInvalidBatch{0, 0, 0, 0};
     bool m_bFirstLayout = true;
     bool m_bMouseTracking = false;
     bool m_bMouseCapture = false;
@@ -208,4 +214,22 @@ private:
     HDC m_hDcOffscreen = nullptr;
     HBITMAP m_hbmpOffscreen = nullptr;
     SIZE m_offscreenSize{0, 0};
+};
+
+// Gathers the manager's invalidation for the scope's life (no manager: nothing).
+class CInvalidateBatchUI {
+public:
+    explicit CInvalidateBatchUI(CPaintManagerUI* manager) : m_manager(manager)
+    {
+        if (m_manager) m_manager->BeginInvalidateBatch();
+    }
+    ~CInvalidateBatchUI()
+    {
+        if (m_manager) m_manager->EndInvalidateBatch();
+    }
+    CInvalidateBatchUI(const CInvalidateBatchUI&) = delete;
+    CInvalidateBatchUI& operator=(const CInvalidateBatchUI&) = delete;
+
+private:
+    CPaintManagerUI* m_manager;
 };

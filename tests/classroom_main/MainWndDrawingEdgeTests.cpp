@@ -85,16 +85,20 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     ASSERT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 1), 1u);
     board.Clear();
 
-    // Cancelled: the page keeps its strokes.
-    answer = L"CancelBtn";
-    ASSERT_TRUE(clear(2));
-    Settle(100);
-    EXPECT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 2), 1u);
-    EXPECT_EQ(Sent818(h), sent);
-    EXPECT_EQ(board.Count(4), 0u);
+    // Cancelled, escaped or closed by the caption's button: the page keeps its strokes for everyone.
+    size_t asked = 1;
+    for (const wchar_t* notOk : {L"CancelBtn", kPressEscape, L"closebtn"}) {
+        answer = notOk;
+        ASSERT_TRUE(clear(++asked)) << Wide(notOk);
+        ASSERT_TRUE(PumpUntil([] { return FindWindowW(L"__LVMessageBox__", nullptr) == nullptr; }, 3000));
+        Settle(100);
+        EXPECT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 2), 1u) << Wide(notOk);
+        EXPECT_EQ(Sent818(h), sent) << Wide(notOk);
+        EXPECT_EQ(board.Count(4), 0u) << Wide(notOk);
+    }
 
     answer = L"OkBtn";
-    ASSERT_TRUE(clear(3));
+    ASSERT_TRUE(clear(++asked));
     ASSERT_TRUE(PumpUntil([&] { return Sent818(h) == sent + 1; }, 5000));
     EXPECT_EQ(h.room.reg.Messages(eType_PaintObject).back().payload, BuildDrawElementPayload(0x32, kOwnId, 2, 0, 0));
     EXPECT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 2), 0u);
@@ -111,7 +115,7 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     ASSERT_TRUE(PumpUntil([&] { return StrokesOn(eRemotePaint_Document, docId, 4) == 1; }, 3000));
     ASSERT_EQ(StrokesOn(eRemotePaint_Document, docId, 3), 1u);
     doc.Clear();
-    ASSERT_TRUE(clear(4));
+    ASSERT_TRUE(clear(++asked));
     ASSERT_TRUE(PumpUntil([&] { return Sent818(h) == sent + 2; }, 5000));
     EXPECT_EQ(h.room.reg.Messages(eType_PaintObject).back().payload, BuildDrawElementPayload(0x33, kOwnId, 3, 0, docId));
     EXPECT_EQ(StrokesOn(eRemotePaint_Document, docId, 3), 0u);
@@ -125,7 +129,7 @@ TEST(MainWndDrawingEdges, ClearingAsksThenClearsTheLivePageAndTellsTheRoom)
     ASSERT_TRUE(PumpUntil([&] { return StrokesOn(eRemotePaint_Document, docId, 3) == 1; }, 3000));
     ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}, kBen));
     ASSERT_TRUE(PumpUntil([&] { return (h.main->GetLiveState().flags & eLive_ScreenShare) != 0; }, 3000));
-    ASSERT_TRUE(clear(5));
+    ASSERT_TRUE(clear(++asked));
     Settle(100);
     EXPECT_EQ(Sent818(h), sent + 2);
     EXPECT_EQ(StrokesOn(eRemotePaint_Document, docId, 3), 1u);
@@ -190,7 +194,7 @@ TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenAndReloadsBothBoards)
     session->penStyle = 2;
     session->penOrderKey = 10042;
 
-    // An empty history: the store holds the own pen alone (owner 0), and both boards reload.
+    // An empty history: the store holds the own pen alone, under the own id, and both boards reload.
     const size_t boardReloads = board.Count(5), docReloads = doc.Count(5);
     ASSERT_TRUE(h.Push(eType_PaintList, Bytes()));
     ASSERT_TRUE(PumpUntil([&] { return board.Count(5) == boardReloads + 1 && doc.Count(5) == docReloads + 1; }, 3000));
@@ -198,7 +202,7 @@ TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenAndReloadsBothBoards)
     RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects);
     ASSERT_EQ(objects.size(), 1u);
     ASSERT_EQ(objects[0]->type, ePaintObject_Pen);
-    EXPECT_EQ(objects[0]->ownerKey, 0);
+    EXPECT_EQ(objects[0]->ownerKey, static_cast<int32_t>(kOwnId));
     EXPECT_EQ(objects[0]->pen->colour, PenColourFromIndex(3));
     EXPECT_EQ(objects[0]->pen->width, 6);
     EXPECT_EQ(objects[0]->pen->style, 2);

@@ -36,7 +36,8 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
     change->surfaceHeight = 100;
     change->stroke.tool = 1;
     change->stroke.orderKey = 10008;
-    change->stroke.points = {{0.5f, 0.25f}, {0.999f, 0.999f}, {0.0f, 1.0f}};
+    // The last two were dragged past the surface's edges: they go out on the edges.
+    change->stroke.points = {{0.5f, 0.25f}, {0.999f, 0.999f}, {0.0f, 1.0f}, {-0.25f, 1.5f}, {3.0f, -0.01f}};
     PostMessageW(h.window, WM_USER_PAINTOBJ_CHANGED, 0, reinterpret_cast<LPARAM>(change));
     ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 3; }, 5000));
     Packet stroke = h.room.reg.Messages(eType_PaintObject)[2];
@@ -47,7 +48,7 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
     head.surfaceWidth = 200;
     head.surfaceHeight = 100;
     std::vector<std::vector<uint8_t>> expected =
-        BuildDrawPointsPayloads(0x12, kOwnId, head, {{100, 25}, {199, 99}, {0, 100}});
+        BuildDrawPointsPayloads(0x12, kOwnId, head, {{100, 25}, {199, 99}, {0, 100}, {0, 100}, {200, 0}});
     ASSERT_EQ(expected.size(), 1u);
     EXPECT_EQ(stroke.payload, expected[0]);
     EXPECT_EQ(stroke.payload[0], 0x12);
@@ -72,10 +73,10 @@ TEST(MainWndDrawing, ReceivedStrokesAndHistoryFillTheStore)
     ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 2; }, 3000));
     std::vector<PaintObject*> objects;
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects));
-    // Every page carries the pens: the own one (owner 0) and Ben's stroke.
+    // Every page carries the pens: the own one (under the own id) and Ben's stroke.
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(objects[0]->type, ePaintObject_Pen);
-    EXPECT_EQ(objects[0]->ownerKey, 0);
+    EXPECT_EQ(objects[0]->ownerKey, static_cast<int32_t>(kOwnId));
     EXPECT_EQ(objects[1]->ownerKey, 21);
     FreePaintObjects(objects);
     // Our own stroke echoed back is stored too.

@@ -3,6 +3,8 @@
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "classroom/ControlPanelWnd.h"
+#include "classroom/FloatingBars.h"
+#include "classroom/RemotePaintStore.h"
 #include "classroom/LiveStateOps.h"
 #include "controls/PosLayouts.h"
 #include "core/WindowMessages.h"
@@ -239,38 +241,69 @@ TEST(MainWndLayoutRules, ThePanelToggleTellsTheDocumentThumbnails)
     EXPECT_EQ(Thumbnail::notices, (std::vector<LPARAM>{0, 1}));
 }
 
-TEST(MainWndFirstPen, TheTeachersDefaultPenReachesTheRoomAsItsBytes)
+TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)
 {
+    // The black pen of a first start is stored.
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->Init(static_cast<int32_t>(kOwnId)));
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->SavePenInfo(PenSetting{}));
+    {
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
+        Settle();
+        std::vector<Packet> sent = h.room.reg.Messages(eType_PaintObject);
+        ASSERT_EQ(sent.size(), 1u);
+        SessionContext* session = SessionContext::Instance();
+        // The pen tool gave it a fresh order key and kept it as the own pen.
+        uint32_t key = static_cast<uint32_t>(session->penOrderKey);
+        EXPECT_NE(key, 0u);
+        Bytes expected(31, 0);
+        expected[0] = 1;      // wire kind: pen
+        expected[1] = kOwnId; // own user id, little-endian
+        expected[5] = 5;      // black: the fifth colour of the table
+        expected[6] = 3;      // width
+        expected[7] = 0;      // style
+        for (int i = 0; i < 4; ++i) expected[8 + i] = static_cast<uint8_t>(key >> (8 * i));
+        EXPECT_EQ(sent[0].payload, expected);
+        EXPECT_EQ(sent[0].header.sender, kOwnId);
+        EXPECT_EQ(sent[0].header.destination, kRoomId);
+
+        // The teacher picks green and the widest pen but one.
+        auto* bar = dynamic_cast<CPenToolWnd*>(
+            reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(h.main->PenToolWindow(), GWLP_USERDATA)));
+        ASSERT_NE(bar, nullptr);
+        SendMessageW(h.main->PenToolWindow(), WM_USER_UI_NOTICE, 10, 0); // the lock off: tools enabled
+        static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"ColorCombo"))->SelectItem(2);
+        static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"PenSizeCombo"))->SelectItem(3);
+        ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 3; }, 5000));
+    }
+    PenSetting stored;
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPenInfo(stored));
+    EXPECT_EQ(stored.colour, 0xFF33BB44u);
+    EXPECT_EQ(stored.size, 5);
+
+    // The next class starts with that pen: the room, the session and the tool bar have it.
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
     ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
     Settle();
     std::vector<Packet> sent = h.room.reg.Messages(eType_PaintObject);
     ASSERT_EQ(sent.size(), 1u);
+    ASSERT_EQ(sent[0].payload.size(), 31u);
+    EXPECT_EQ(sent[0].payload[5], PenIndexFromColour(0xFF33BB44));
+    EXPECT_EQ(sent[0].payload[6], 5);
+    EXPECT_EQ(sent[0].payload[7], 0);
     SessionContext* session = SessionContext::Instance();
-    // The pen tool gave it a fresh order key and kept it as the own pen.
-    uint32_t key = static_cast<uint32_t>(session->penOrderKey);
-    EXPECT_NE(key, 0u);
-    Bytes expected(31, 0);
-    expected[0] = 1;                                     // wire kind: pen
-    expected[1] = kOwnId;                                // own user id, little-endian
-    expected[5] = 5;                                     // black: the fifth colour of the table
-    expected[6] = 3;                                     // width
-    expected[7] = 0;                                     // style
-    for (int i = 0; i < 4; ++i) expected[8 + i] = static_cast<uint8_t>(key >> (8 * i));
-    EXPECT_EQ(sent[0].payload, expected);
-    EXPECT_EQ(sent[0].header.sender, kOwnId);
-    EXPECT_EQ(sent[0].header.destination, kRoomId);
-    EXPECT_EQ(session->penColour, 0xFF000000u);
-    EXPECT_EQ(session->penWidth, 3);
-
-    PenSetting stored;
-    stored.colour = 0;
-    stored.size = 0;
-    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPenInfo(stored));
-    EXPECT_EQ(stored.colour, 0xFF000000u);
-    EXPECT_EQ(stored.size, 3);
-    EXPECT_EQ(stored.style, 0);
+    EXPECT_EQ(session->penColour, 0xFF33BB44u);
+    EXPECT_EQ(session->penWidth, 5);
+    EXPECT_NE(session->penOrderKey, 0);
+    auto* bar = dynamic_cast<CPenToolWnd*>(
+        reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(h.main->PenToolWindow(), GWLP_USERDATA)));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->GetPen().colour, 0xFF33BB44u);
+    EXPECT_EQ(bar->GetPen().width, 5);
+    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"ColorCombo"))->GetCurSel(), 2);
+    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"PenSizeCombo"))->GetCurSel(), 3);
 }
 
 TEST(MainWndFirstPen, AStudentSendsNoPenAtTheJoin)

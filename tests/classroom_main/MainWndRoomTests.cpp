@@ -88,6 +88,48 @@ TEST(MainWndRoom, PresenceAddsUpdatesAndRemovesRowsWithSystemLines)
     EXPECT_FALSE(roster->FindUser(21, dora));
 }
 
+TEST(MainWndRoom, AUserListWithADuplicateInTheMiddleListsEveryoneAfterIt)
+{
+    MainWndHarness h;
+    // Ben twice, then a speaker, an assistant and one more student.
+    for (const Bytes& entry : {UserEntry(21, eRole_Student, 1, "Ben again", "ben"),
+                               UserEntry(31, eRole_SpeakerVoice, 2, "Cara", "cara"),
+                               UserEntry(32, eRole_Assistant, 1, "Dan", "dan"), UserEntry(33, eRole_Student, 2, "Eve", "eve")})
+        h.users.insert(h.users.end(), entry.begin(), entry.end());
+    h.room.reg.SetReply(eType_RoomUsers, 1, h.users);
+    const size_t refusedLists = LogCount(L"Room users: some records refused");
+    const size_t refusedGus = LogCount(L"online user 35 refused by the roster (role 9)");
+    ASSERT_TRUE(h.StartAndJoin());
+    CStudentList* roster = h.main->GetRoster();
+    ASSERT_TRUE(PumpUntil([&] { return roster->GetCount() == 5; }, 5000)) << roster->GetCount();
+    Settle();
+    EXPECT_EQ(roster->GetCount(), 5);
+    EXPECT_EQ(h.Text(L"StudentCountLab"), L"5 students");
+    // Teacher on top, the assistant under her, the students in their order; the first Ben stays.
+    const uint32_t order[] = {kOwnId, 32, kBen, 31, 33};
+    for (int i = 0; i < 5; ++i) {
+        auto* row = static_cast<CStudentListElement*>(roster->GetItemAt(i)->GetInterface(L"LVStudentListElement"));
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->GetUser()->userId, order[i]) << "row " << i;
+    }
+    UserRecord ben;
+    ASSERT_TRUE(roster->FindUser(kBen, ben));
+    EXPECT_EQ(ben.nickName, L"Ben");
+    EXPECT_EQ(roster->GetSpeakerId(), 31u);
+    EXPECT_EQ(roster->GetMicUserCount(), 1);
+    EXPECT_EQ(LogCount(L"Room users: some records refused"), refusedLists + 1);
+
+    // An assistant who comes online gets a row and the online line; an unknown role gets neither.
+    ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(34, eRole_Assistant, 2, "Fay", "fay")));
+    ASSERT_TRUE(h.WaitForOutput(L"Fay Online"));
+    EXPECT_EQ(h.Text(L"StudentCountLab"), L"6 students");
+    const int lines = h.main->GetSystemLineCount();
+    ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(35, 9, 2, "Gus", "gus")));
+    ASSERT_TRUE(PumpUntil([&] { return LogCount(L"online user 35 refused by the roster (role 9)") == refusedGus + 1; }, 3000));
+    EXPECT_EQ(h.main->GetSystemLineCount(), lines);
+    EXPECT_EQ(roster->GetCount(), 6);
+}
+
 TEST(MainWndRoom, RefusedJoinShowsTheReasonInTheLoginWindowAndKeepsTheMainWindowHidden)
 {
     MainWndHarness h;
@@ -103,6 +145,18 @@ TEST(MainWndRoom, RefusedJoinShowsTheReasonInTheLoginWindowAndKeepsTheMainWindow
     PostMessageW(h.window, WM_USER_JOIN_ROOM_RESULT, 0, -7);
     ASSERT_TRUE(PumpUntil([] { return LoginStatus().Find(L"(Error : -7)") >= 0; }, 3000)) << LoginStatus().GetString();
     EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
+}
+
+TEST(MainWndRoom, AJoinReplyTooShortToReadShowsTheFailureInTheLoginWindow)
+{
+    MainWndHarness h;
+    h.room.reg.SetJoinReply(1, Bytes(20, 0));
+    ASSERT_TRUE(h.Start());
+    ASSERT_TRUE(PumpUntil([] { return LoginStatus().Find(L"(Error : 1)") >= 0; }, 15000)) << LoginStatus().GetString();
+    EXPECT_EQ(LoginStatus().Find(L"Entering the class room failed"), 0);
+    EXPECT_FALSE(h.main->IsJoined());
+    EXPECT_FALSE(IsWindowVisible(h.window));
+    EXPECT_TRUE(h.room.reg.Messages(eType_RoomUsers).empty());
 }
 
 TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)

@@ -61,23 +61,25 @@ TEST(Roster, TeachersOnTopStudentsInArrivalOrder)
     EXPECT_TRUE(r.list->AddUser(User(12, eRole_MicApplied)));
     EXPECT_TRUE(r.list->AddUser(User(13, eRole_Host)));
     EXPECT_FALSE(r.list->AddUser(User(10, eRole_Student)));  // already present
-    EXPECT_FALSE(r.list->AddUser(User(14, eRole_Assistant))); // neither side
-    ASSERT_EQ(r.list->GetCount(), 4);
+    EXPECT_TRUE(r.list->AddUser(User(14, eRole_Assistant))); // between teachers and students
+    EXPECT_FALSE(r.list->AddUser(User(15, 7)));               // no such role
+    ASSERT_EQ(r.list->GetCount(), 5);
     EXPECT_EQ(IdAt(r.list, 0), 13u);
     EXPECT_EQ(IdAt(r.list, 1), 11u);
-    EXPECT_EQ(IdAt(r.list, 2), 10u);
-    EXPECT_EQ(IdAt(r.list, 3), 12u);
+    EXPECT_EQ(IdAt(r.list, 2), 14u);
+    EXPECT_EQ(IdAt(r.list, 3), 10u);
+    EXPECT_EQ(IdAt(r.list, 4), 12u);
     EXPECT_EQ(r.list->GetMicUserCount(), 1);
     EXPECT_EQ(r.list->GetSpeakerId(), 0u);
-    EXPECT_TRUE(r.list->IsMicUserAt(3));
-    EXPECT_FALSE(r.list->IsMicUserAt(2));
+    EXPECT_TRUE(r.list->IsMicUserAt(4));
+    EXPECT_FALSE(r.list->IsMicUserAt(3));
     EXPECT_FALSE(r.list->IsMicUserAt(9));
 
     // Only roster rows are accepted.
     std::unique_ptr<CListLabelElementUI> stranger(new CListLabelElementUI);
     EXPECT_FALSE(r.list->Add(stranger.get()));
     EXPECT_FALSE(r.list->AddAt(stranger.get(), 0));
-    EXPECT_EQ(r.list->GetCount(), 4);
+    EXPECT_EQ(r.list->GetCount(), 5);
 }
 
 TEST(Roster, CountsMicrophoneUsersThroughEveryChange)

@@ -55,6 +55,21 @@ TEST_P(CrashDumps, LeaveAMinidumpAndEndTheProcess)
 
 INSTANTIATE_TEST_SUITE_P(Kinds, CrashDumps, testing::Values(L"access", L"thread", L"throw"));
 
+TEST(CrashDumps, ACrashInsideALogWriteStillEndsTheProcess)
+{
+    // The crashing thread holds the logger's lock: the filter skips its line instead of waiting.
+    TempFolder data(L"crashlog");
+    CString environment = Environment(data.Path());
+    ChildResult child = RunChild(TestProgramFolder() + L"crash_child.exe", L"logwrite", environment.GetString(), 60000);
+    ASSERT_TRUE(child.started);
+    ASSERT_TRUE(child.finished) << "the filter waited for the lock of the crashed write";
+    EXPECT_NE(3u, child.exitCode);
+    EXPECT_NE(4u, child.exitCode) << "the log's flush could not be replaced";
+    std::vector<CString> dumps = DumpsIn(data.Path());
+    ASSERT_EQ(1u, dumps.size());
+    EXPECT_EQ("MDMP", ReadFileBytes(dumps[0]).substr(0, 4));
+}
+
 TEST(Client, CarriesItsVersion)
 {
     EXPECT_STREQ(L"2.0.0.1", GetFileVersionString(TestProgramFolder() + L"Lumenvale.exe"));

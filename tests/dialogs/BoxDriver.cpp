@@ -97,7 +97,8 @@ BoxAnswerer::BoxAnswerer()
               }
               const wchar_t* prefix = answer ? answer(text) : nullptr;
               CControlUI* button = prefix ? VisibleControlWithPrefix(box, prefix) : nullptr;
-              if (button) ClickControl(box, button->GetName());
+              if (prefix && wcscmp(prefix, kPressEscape) == 0) PostMessageW(box, WM_KEYDOWN, VK_ESCAPE, 0);
+              else if (button) ClickControl(box, button->GetName());
               else PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
               for (int i = 0; i < 300 && IsWindow(box); ++i) Sleep(10);
               stillOpen = IsWindow(box) ? box : nullptr;

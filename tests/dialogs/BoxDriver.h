@@ -27,9 +27,13 @@ private:
     std::thread m_thread;
 };
 
+// The answer that presses Escape on the box instead of clicking a button.
+const wchar_t* const kPressEscape = L"<Escape>";
+
 // Answers every message box of this process on a helper thread for its lifetime and keeps their
-// texts. The answer names the button to click (by the start of its name, e.g. "NoBtn"); without an
-// answer, or when it names nothing shown, Return takes the default button.
+// texts. The answer names the button to click (by the start of its name, e.g. "NoBtn", or "closebtn"
+// for the caption's close button) or kPressEscape; without an answer, or when it names nothing shown,
+// Return takes the default button.
 class BoxAnswerer {
 public:
     using Answer = std::function<const wchar_t*(const CString& text)>;

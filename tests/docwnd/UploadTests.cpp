@@ -154,17 +154,22 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
     struct Case {
         const char* description; // empty: no PowerPoint at all
         bool language;
-        std::wstring text; // with the language table: followed by text 55
+        std::wstring text; // with the language table: followed by the text of textId
+        int textId = 55;
+        bool failCreate = false;
     };
     const Case cases[] = {
         {"", false, L"Please Install Microsoft office(2003, 2007, 2010, 2013)first!"},
         {"slides=0\n", false, L"Deck.ppt\nPPT NO Page!!!"},
         {"slides=0\n", true, L"Deck.ppt\n"},
+        {"width=0\n", false, L"Deck.ppt\nThe slides of this presentation have no size."},
+        {"width=0\n", true, L"Deck.ppt\n", 92},
+        {"slides=2\n", true, L"Deck.ppt\n", 91, true},
     };
     for (const Case& c : cases) {
         UseLanguageTable(c.language);
         if (c.language) {
-            ASSERT_FALSE(LangText(55, L"").IsEmpty());
+            ASSERT_FALSE(LangText(c.textId, L"").IsEmpty());
         }
         AskedBoxes().clear();
         CDocWnd* doc = room.MakeWindow(true);
@@ -175,6 +180,7 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
             std::unique_ptr<FakePowerPointInstall> office;
             if (*c.description) {
                 office = std::make_unique<FakePowerPointInstall>();
+                office->FailCreate(c.failCreate);
             } else {
                 FakePowerPointInstall::RemoveRegistration();
             }
@@ -183,7 +189,7 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
         }
         EXPECT_EQ(eDocState_ConvertFailed, doc->GetDisplayState());
         ASSERT_EQ(1u, AskedBoxes().size());
-        EXPECT_EQ(c.language ? c.text + LangText(55, L"").GetString() : c.text, AskedBoxes()[0].text);
+        EXPECT_EQ(c.language ? c.text + LangText(c.textId, L"").GetString() : c.text, AskedBoxes()[0].text);
         EXPECT_EQ(std::wstring(LangText(29, L"Error").GetString()), AskedBoxes()[0].caption);
         EXPECT_EQ(nullptr, AskedBoxes()[0].owner);
         int32_t status = -1;
@@ -237,6 +243,62 @@ TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox
     EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
     EXPECT_TRUE(LogHas(L"Error : File Uploading Failed, file : "));
     EXPECT_EQ(0u, wnd->GetDocId());
+    EXPECT_TRUE(room.reg.Messages(eType_FileNotice).empty());
+}
+
+TEST_F(Upload, ADamagedPackageIsShownAsFailedNeverAnnouncedAndCanBePickedAgain)
+{
+    std::string bytes = BuildPackage("Lesson", {SlideJpeg(1), SlideJpeg(2)});
+    bytes.resize(bytes.size() / 2); // cut inside the first slide
+    const CString package = packages.File(L"damaged");
+    ASSERT_TRUE(WriteFileBytes(package, bytes));
+    ASSERT_TRUE(room.db.SaveLVLInfo(kMd5, package));
+    const CString source = sources.File(L"Broken.ppt");
+    ASSERT_TRUE(WriteFileBytes(source, "x"));
+    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(PumpUntil([] { return !AskedBoxes().empty(); }, 30000));
+    PumpMessagesFor(300);
+
+    // The relay has the upload, but the room never hears of a package that does not unpack.
+    EXPECT_TRUE(room.relay.Uploaded(RelayKnobs().relayId) == bytes);
+    EXPECT_TRUE(room.reg.Messages(eType_FileNotice).empty());
+    ASSERT_EQ(1u, AskedBoxes().size());
+    EXPECT_EQ(L"Broken.ppt\nThe slide package is damaged: please pick the file again.", AskedBoxes()[0].text);
+    EXPECT_EQ(L"Error", AskedBoxes()[0].caption);
+    EXPECT_EQ(eDocState_ConvertFailed, wnd->GetDisplayState());
+    EXPECT_EQ(eDocState_ConvertFailed, wnd->GetImageView()->GetState());
+    EXPECT_EQ(0, wnd->GetPageList().pageCount);
+    EXPECT_EQ(0u, wnd->GetDocId());
+    // Nothing holds the pick any more: picking the file again converts it afresh.
+    int32_t status = -1;
+    EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
+    CString cached = L"<unchanged>";
+    ASSERT_TRUE(room.db.GetLVLInfo(kMd5, cached));
+    EXPECT_TRUE(cached.IsEmpty());
+}
+
+TEST_F(Upload, AWindowDestroyedWhileTheRetryBoxIsOpenTriesNothingMore)
+{
+    CachedPackage(1);
+    RelayKnobs cut;
+    cut.closeAfterBytes = 10;
+    room.relay.SetKnobs(cut);
+    size_t offers = 0;
+    BoxAnswer() = [&](const AskedBox&) {
+        // The class ends while the teacher reads the box, then the answer is Retry.
+        offers = room.relay.Offers().size();
+        room.relay.SetKnobs(RelayKnobs());
+        DestroyWindow(hwnd);
+        return IDRETRY;
+    };
+    const CString source = sources.File(L"Late.ppt");
+    ASSERT_TRUE(WriteFileBytes(source, "x"));
+    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(PumpUntil([] { return !AskedBoxes().empty(); }, 30000));
+    PumpMessagesFor(500);
+    EXPECT_FALSE(IsWindow(hwnd));
+    EXPECT_GE(offers, 1u);
+    EXPECT_EQ(offers, room.relay.Offers().size()) << "no upload started for a window that is gone";
     EXPECT_TRUE(room.reg.Messages(eType_FileNotice).empty());
 }
 

@@ -60,11 +60,15 @@ FileTransInfo UploadInfo()
 class TcpTransferTest : public ShortTimings {
 protected:
     // Uploads a file of these bytes; answers the records seen.
-    std::vector<FileTransStatus> Upload(FakeRelay& relay, const std::string& bytes, const wchar_t* name = L"up.bin")
+    std::vector<FileTransStatus> Upload(FakeRelay& relay, const std::string& bytes, const wchar_t* name = L"up.bin",
+                                        DWORD relayIdleMs = 20000)
     {
         CString path = m_folder.File(name);
         EXPECT_TRUE(WriteFileBytes(path, bytes));
         CxTCPFileSender sender;
+        FileTransTimings timings = FileTransTimings::Defaults();
+        timings.senderIdleMs = relayIdleMs;
+        sender.SetTimings(timings);
         MessageSink sink;
         HandBackTo(sink, kUploadMessage, &sender);
         sender.Init(sink.Handle(), kUploadMessage);
@@ -180,7 +184,8 @@ TEST_F(TcpTransferTest, UploadRelayMisbehaviourEndsInOneFailure)
     struct Case {
         const char* what;
         RelayKnobs knobs;
-    } cases[4];
+        uint16_t last = FTS_SEND_FAILED;
+    } cases[6];
     cases[0].what = "start offset past the end";
     cases[0].knobs.uploadStartOffset = 30000;
     cases[1].what = "no done after finish";
@@ -189,13 +194,22 @@ TEST_F(TcpTransferTest, UploadRelayMisbehaviourEndsInOneFailure)
     cases[2].knobs.closeAfterBytes = 5000;
     cases[3].what = "start offset at the end";
     cases[3].knobs.uploadStartOffset = 20000;
-    for (int i = 0; i < 4; ++i) {
+    cases[3].last = FTS_SEND_DONE;
+    // Connections kept open without a word: the idle time ends them.
+    cases[4].what = "silent after the offer";
+    cases[4].knobs.silentAfterBytes = 0;
+    cases[5].what = "silent mid-upload";
+    cases[5].knobs.silentAfterBytes = 5000;
+    for (const Case& c : cases) {
         FakeRelay relay;
-        relay.SetKnobs(cases[i].knobs);
-        std::vector<FileTransStatus> records = Upload(relay, RandomBytes(20000, 4));
-        ASSERT_FALSE(records.empty()) << cases[i].what;
-        EXPECT_EQ(1u, FinalCount(records)) << cases[i].what;
-        EXPECT_EQ(i == 3 ? FTS_SEND_DONE : FTS_SEND_FAILED, records.back().state) << cases[i].what;
+        relay.SetKnobs(c.knobs);
+        std::vector<FileTransStatus> records = Upload(relay, RandomBytes(20000, 4), L"up.bin", 400);
+        ASSERT_FALSE(records.empty()) << c.what;
+        EXPECT_EQ(1u, FinalCount(records)) << c.what;
+        EXPECT_EQ(c.last, records.back().state) << c.what;
+        if (c.last == FTS_SEND_FAILED) {
+            EXPECT_EQ(0, records.back().percent) << c.what;
+        }
     }
 }
 

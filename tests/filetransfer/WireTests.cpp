@@ -295,7 +295,8 @@ TEST(WireNameTest, UnsafeNamesAreRefused)
     } cases[] = {
         {L"report.pdf", true}, {L"\x4E2D\x6587.doc", true}, {L"a b.txt", true}, {L"", false},
         {L"..", false}, {L".", false}, {L"..\\boot.ini", false}, {L"a/b", false}, {L"a\\b", false},
-        {L"C:x", false}, {L"x\ty", false}, {L"x\ny", false}, {L"a..b", false},
+        {L"C:x", false}, {L"x\ty", false}, {L"x\ny", false}, {L"a..b", true}, {L"Lesson 1..pptx", true},
+        {L"..\\..", false}, {L"../x", false}, {L"...", false},
         // Devices, whatever the case or extension, and names Windows would shorten.
         {L"CON", false}, {L"nul.txt", false}, {L"Com1.doc", false}, {L"lpt9", false}, {L"aux .pdf", false},
         {L"report.", false}, {L"report ", false},

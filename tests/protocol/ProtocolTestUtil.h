@@ -1,5 +1,6 @@
 // What the protocol tests share: a main window for the session, and the room's reg server as a node.
 #pragma once
+#include "core/Logger.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
 #include "protocol/CmdProtocol.h"
@@ -8,6 +9,9 @@
 #include "tests/support/MessageSink.h"
 
 #include <gtest/gtest.h>
+#include <share.h>
+#include <cstdio>
+#include <string>
 
 // Points the session's main window at a message sink that frees every protocol record exactly once,
 // and sets the local user and room the channel stamps into its headers.
@@ -44,4 +48,25 @@ inline ChannelTimings FastChannel()
     t.receiveWaitMs = 50;
     t.stopWaitMs = 500;
     return t;
+}
+
+// The client's log as bytes from offset on (offset = its size before the part under test).
+inline std::string LogFrom(size_t offset)
+{
+    std::string bytes;
+    FILE* file = _wfsopen(Logger::Instance().Path(), L"rb", _SH_DENYNO);
+    if (!file) return bytes;
+    fseek(file, static_cast<long>(offset), SEEK_SET);
+    char chunk[4096];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, file)) > 0) bytes.append(chunk, n);
+    fclose(file);
+    return bytes;
+}
+inline size_t LogSize() { return LogFrom(0).size(); }
+inline size_t Occurrences(const std::string& text, const char* part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
 }

@@ -3,6 +3,7 @@
 #include "tests/protocol/ProtocolTestUtil.h"
 
 #include "protocol/WireFormat.h"
+#include "tests/protocol/FailingAllocations.h"
 #include <functional>
 #include <random>
 
@@ -80,7 +81,7 @@ std::vector<DispatchCase> Cases()
                      EXPECT_EQ(8, r->Living().flags);
                      EXPECT_EQ(0x3039u, r->DrawingIdBase());
                  },
-                 44});
+                 0}); // shorter than 44 bytes it is a failed join (checked below)
     c.push_back({"803 refused", eType_JoinRoom, 5, Bytes(), WM_USER_JOIN_ROOM_RESULT, 0,
                  [](LPARAM l) { EXPECT_EQ(5, l); }, 0});
     c.push_back({"803 negative status", eType_JoinRoom, 0xFFFE, Bytes(), WM_USER_JOIN_ROOM_RESULT, 0,
@@ -387,6 +388,14 @@ TEST(RoomDispatch, EveryTruncationIsDroppedOrPostsOnlyWholeEntries)
             if (c.minimum > 0) {
                 EXPECT_EQ(length >= c.minimum, posted) << "cut at " << length;
             }
+            if (c.type == eType_JoinRoom && c.status == 1) {
+                // The login window must hear of it: a failure with the reply's status.
+                EXPECT_TRUE(posted) << "cut at " << length;
+                EXPECT_EQ(length >= sizeof(JoinRoomReply) ? 1u : 0u, m.wParam) << "cut at " << length;
+                if (length < sizeof(JoinRoomReply)) {
+                    EXPECT_EQ(1, m.lParam);
+                }
+            }
             if (posted) FreeRoomMessage(m.message, m.wParam, m.lParam);
         }
     }
@@ -430,6 +439,33 @@ TEST(RoomDispatch, RandomMutationsNeverCrash)
             }
         }
     }
+}
+
+TEST(RoomDispatch, AFailedAllocationDropsThatMessageOnly)
+{
+    SessionWindow window;
+    CCmdProtocol channel(FastChannel());
+    for (const DispatchCase& c : Cases()) {
+        SCOPED_TRACE(c.name);
+        // The n-th allocation of the dispatch fails, for every n until one runs through untouched.
+        for (int n = 1;; ++n) {
+            window.sink.FreeAll();
+            PacketHeader header = Header(c.type, c.status);
+            FailAllocation(n);
+            channel.Dispatch(header, c.payload.data(), static_cast<uint32_t>(c.payload.size()));
+            bool failed = AllocationFailed();
+            FailAllocation(0);
+            window.sink.PumpFor(0);
+            if (failed) {
+                EXPECT_EQ(0u, window.sink.All().size()) << "allocation " << n;
+                continue;
+            }
+            ASSERT_EQ(1u, window.sink.All().size());
+            EXPECT_EQ(c.message, window.sink.All()[0].message);
+            break;
+        }
+    }
+    window.sink.FreeAll();
 }
 
 // The whole way from the room's bytes to the window, through the real channel: every command of the

@@ -58,4 +58,13 @@ TEST(DownloadAddress, RequestTextAndContentLength)
     EXPECT_EQ(0u, length("HTTP/1.1 200 OK\r\n\r\n"));
     EXPECT_EQ(0u, length("Content-Length: 99999999999999999999999999\r\n"));
     EXPECT_EQ(5000000000u, length("Content-Length: 5000000000\r\n"));
+    auto status = [](const std::string& h) { return ParseStatusCode(h.data(), h.size()); };
+    EXPECT_EQ(200, status("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\n"));
+    EXPECT_EQ(200, status("HTTP/1.0 200\r\n\r\n"));
+    EXPECT_EQ(404, status("HTTP/1.1 404 Not Found\r\n\r\n"));
+    EXPECT_EQ(0, status("HTTP/1.1 2000 OK\r\n\r\n"));
+    EXPECT_EQ(0, status("HTTP/1.1 20 OK\r\n\r\n"));
+    EXPECT_EQ(0, status("ICY 200 OK\r\n\r\n"));
+    EXPECT_EQ(0, status("HTTP/1.1\r\nX: 200 OK\r\n\r\n"));
+    EXPECT_EQ(0, status(""));
 }

@@ -1,3 +1,4 @@
+#include "core/Folders.h"
 #include "tests/support/MessageSink.h"
 #include "tests/support/TestFolders.h"
 #include "tests/updater/FakeHttpServer.h"
@@ -99,17 +100,31 @@ TEST_F(Download, BackslashesBecomeSlashes)
 
 TEST_F(Download, ServerFailures)
 {
+    // Answers other than 200 carry a runnable program: only the status keeps it from being run.
+    std::string program = ProbeBytes();
+    auto answer = [&](const char* status) {
+        return "HTTP/1.1 " + std::string(status) + "\r\nContent-Length: " + std::to_string(program.size()) +
+               "\r\n\r\n" + program;
+    };
     struct { std::string answer; int expected; } cases[] = {
         {"HTTP/1.1 200 OK\r\nContent-Length: 10", -6},                      // header never ends
         {"HTTP/1.1 200 OK\r\n\r\nbody", -9},                                 // no length
         {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", -9},                // zero length
         {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly a few bytes", -10},
-        {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot found", -11}, // "installed", cannot run
+        {answer("404 Not Found"), -9},
+        {answer("302 Found"), -9},
+        {answer("500 Internal Server Error"), -9},
+        {"garbage\r\nContent-Length: 3\r\n\r\nabc", -9},
     };
     for (const auto& c : cases) {
+        DeleteFileW(temp.File(L"setup.exe"));
         server.Answer(c.answer);
         sink.FreeAll();
-        EXPECT_EQ(c.expected, Run(Address(L"/setup.exe"))) << c.answer;
+        EXPECT_EQ(c.expected, Run(Address(L"/setup.exe"))) << c.answer.substr(0, 40);
+        EXPECT_FALSE(FileExists(temp.File(L"setup.exe.ran"))) << c.answer.substr(0, 40);
+        if (c.answer.compare(0, 12, "HTTP/1.1 200") != 0) {
+            EXPECT_FALSE(FileExists(temp.File(L"setup.exe"))) << "no installer, but saved: " << c.answer.substr(0, 40);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <objidl.h>
 #include <gdiplus.h>
+#include <thread>
 
 namespace {
 
@@ -35,7 +36,9 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
 {
     GdiplusSession gdiplus;
     FakeHttpServer server;
-    server.Answer("HTTP/1.1 200 OK\r\n\r\n"); // no length: -9
+    // A missing installer's error page, long enough and runnable: it must not be run.
+    std::string page = ReadFileBytes(TestProgramFolder() + L"updater_probe.exe");
+    server.Answer("HTTP/1.1 404 Not Found\r\nContent-Length: " + std::to_string(page.size()) + "\r\n\r\n" + page);
     TempFolder temp(L"wnd");
     CDownloadWnd::s_tempFolder = temp.Path();
     CString address;
@@ -45,10 +48,13 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
     ASSERT_NE(nullptr, hwnd) << "needs a display";
     window->CenterWindow();
     ShowWindow(hwnd, SW_SHOWNORMAL);
-    ASSERT_TRUE(PumpUntil([&] { return window->ErrorCode() != 0; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) || window->ErrorCode() != 0; }, 10000));
+    ASSERT_TRUE(IsWindow(hwnd)) << "the window closed as after an installation";
     EXPECT_EQ(-9, window->ErrorCode());
     UpdateWindow(hwnd);
     PumpUntil([] { return false; }, 200);
+    EXPECT_FALSE(FileExists(temp.File(L"setup.exe.ran"))) << "the error page was run";
+    EXPECT_TRUE(IsWindowVisible(hwnd));
 
     wchar_t className[64] = {};
     GetClassNameW(hwnd, className, 64);
@@ -96,8 +102,10 @@ TEST(DownloadWindow, RestartsTheClientOnlyWhenItWasStartedWithArguments)
     ASSERT_TRUE(CopyFileW(TestProgramFolder() + L"updater_probe.exe", client, FALSE));
 
     ASSERT_TRUE(RunToTheEnd(temp, client, L"Lumenvalep://abc"));
-    ASSERT_TRUE(PumpUntil([&] { return FileExists(client + L".ran"); }, 10000)) << "the client was not restarted";
-    EXPECT_NE(std::wstring::npos, ReadMarker(client + L".ran").find(L" Lumenvalep://abc"));
+    // The probe creates its marker before it writes it: wait for the line, not the file.
+    ASSERT_TRUE(PumpUntil([&] { return ReadMarker(client + L".ran").find(L" Lumenvalep://abc") != std::wstring::npos; },
+                          10000))
+        << "the client was not restarted with its arguments: " << ReadMarker(client + L".ran");
     ASSERT_TRUE(DeleteFileW(client + L".ran"));
     ASSERT_TRUE(DeleteFileW(temp.Path() + L"setup.exe.ran"));
 
@@ -130,15 +138,37 @@ TEST(UpdateProgram, RelocatesDownloadsInstallsAndRestartsTheClient)
     DeleteFileW(client + L".ran");
 }
 
-TEST(UpdateProgram, WithoutAWritableTemporaryFolderNothingIsStartedAndTheExitCodeSaysSo)
+TEST(UpdateProgram, WithoutAWritableTemporaryFolderItSaysSoAndStartsNothing)
 {
     CString probe = TestProgramFolder() + L"updater_probe.exe";
     DeleteFileW(probe + L".ran");
     CString missing = TestProgramFolder() + L"no-such-temp\\";
     std::wstring environment = L"TMP=" + std::wstring(missing.GetString()) + L'\0' + L"TEMP=" +
                                std::wstring(missing.GetString()) + L'\0' + L'\0';
-    ChildResult run = RunChild(TestProgramFolder() + L"Update.exe", L" " + probe + L" x;y;z", environment.c_str(),
-                               30000);
+    ChildResult run;
+    std::thread child([&] {
+        run = RunChild(TestProgramFolder() + L"Update.exe", L" " + probe + L" x;y;z", environment.c_str(), 30000);
+    });
+    // The client has closed by now: the updater's box is all the user gets. Read it, then press its button.
+    HWND box = nullptr;
+    std::wstring text;
+    HWND button = nullptr;
+    // The box exists before its controls are filled in: wait for its text.
+    PumpUntil([&] {
+        box = FindWindowW(L"#32770", L"Error");
+        for (HWND c = box ? GetWindow(box, GW_CHILD) : nullptr; c; c = GetWindow(c, GW_HWNDNEXT)) {
+            wchar_t className[32] = {}, words[256] = {};
+            GetClassNameW(c, className, 32);
+            GetWindowTextW(c, words, 256);
+            if (_wcsicmp(className, L"Button") == 0) button = c;
+            else if (_wcsicmp(className, L"Static") == 0 && words[0]) text = words;
+        }
+        return !text.empty() && button;
+    }, 20000);
+    if (box) PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(button));
+    child.join();
+    ASSERT_NE(nullptr, box) << "the updater ended without a word";
+    EXPECT_EQ(L"Cannot copy the updater into the temporary folder!", text);
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(1u, run.exitCode) << "no copy could be made, so nothing was started";
     Sleep(500);

@@ -1,10 +1,13 @@
-// The recorder: profile text, the platform writer's absence under Wine reported as a failure with its
-// log line, and a full graph into a stand-in two-input writer that checks pin order, contiguous time
-// stamps, repetition of the latest frame, the flipped copy and the microphone's actual format.
+// The recorder: the profile text read back as XML, a refused profile logged while the recording goes on,
+// the platform writer's absence under Wine reported as a failure with its log line, and a full graph
+// into a stand-in two-input writer that checks pin order, contiguous time stamps, repetition of the
+// latest frame, the flipped copy and the microphone's actual format.
 #include "tests/video/TestSink.h"
 #include "tests/video/VideoTestSupport.h"
 
+#include "media/common/MediaLog.h"
 #include "media/video/RecorderProfile.h"
+#include "platform/ui/UIDlgBuilder.h"
 #include "tests/fakes/camera/SynthPattern.h"
 #include "tests/support/MessageSink.h"
 #include "tests/support/TestFolders.h"
@@ -12,32 +15,103 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
-size_t Occurrences(const std::string& text, const std::string& part)
+using Attributes = std::vector<std::pair<std::wstring, std::wstring>>;
+
+struct Element {
+    std::wstring name;
+    Attributes attributes;
+    std::vector<Element> children;
+};
+
+// The profile a Windows Media writer is given, element by element, with the per-recording values.
+Element ExpectedProfile(const std::wstring& width, const std::wstring& height, const std::wstring& bitRate,
+                        const std::wstring& frameTime)
 {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
+    Element wave{L"waveformatex",
+                 {{L"wFormatTag", L"353"}, {L"nChannels", L"1"}, {L"nSamplesPerSec", L"16000"},
+                  {L"nAvgBytesPerSec", L"2000"}, {L"nBlockAlign", L"640"}, {L"wBitsPerSample", L"16"},
+                  {L"codecdata", L"002200002E0000000000"}},
+                 {}};
+    Element audio{L"streamconfig",
+                  {{L"majortype", L"{73647561-0000-0010-8000-00AA00389B71}"}, {L"streamnumber", L"1"},
+                   {L"streamname", L"Audio Stream"}, {L"inputname", L"Audio"}, {L"bitrate", L"64000"},
+                   {L"bufferwindow", L"3000"}, {L"reliabletransport", L"0"}, {L"decodercomplexity", L""},
+                   {L"rfc1766langid", L"zh-cn"}},
+                  {{L"wmmediatype",
+                    {{L"subtype", L"{00000161-0000-0010-8000-00AA00389B71}"}, {L"bfixedsizesamples", L"1"},
+                     {L"btemporalcompression", L"0"}, {L"lsamplesize", L"0"}},
+                    {wave}}}};
+    Attributes rectangle{{L"left", L"0"}, {L"top", L"0"}, {L"right", width}, {L"bottom", height}};
+    Element bitmap{L"bitmapinfoheader",
+                   {{L"biwidth", width}, {L"biheight", height}, {L"biplanes", L"1"}, {L"bibitcount", L"24"},
+                    {L"bicompression", L"WMV3"}, {L"bisizeimage", L"0"}, {L"bixpelspermeter", L"0"},
+                    {L"biypelspermeter", L"0"}, {L"biclrused", L"0"}, {L"biclrimportant", L"0"}},
+                   {}};
+    Element header{L"videoinfoheader",
+                   {{L"dwbitrate", bitRate}, {L"dwbiterrorrate", L"0"}, {L"avgtimeperframe", frameTime}},
+                   {{L"rcsource", rectangle, {}}, {L"rctarget", rectangle, {}}, bitmap}};
+    Element video{L"streamconfig",
+                  {{L"majortype", L"{73646976-0000-0010-8000-00AA00389B71}"}, {L"streamnumber", L"2"},
+                   {L"streamname", L"Video Stream"}, {L"inputname", L"Video"}, {L"bitrate", bitRate},
+                   {L"bufferwindow", L"10000"}, {L"reliabletransport", L"0"}, {L"decodercomplexity", L""},
+                   {L"rfc1766langid", L"zh-cn"}},
+                  {{L"videomediaprops", {{L"maxkeyframespacing", L"50000000"}, {L"quality", L"50"}}, {}},
+                   {L"wmmediatype",
+                    {{L"subtype", L"{33564D57-0000-0010-8000-00AA00389B71}"}, {L"bfixedsizesamples", L"0"},
+                     {L"btemporalcompression", L"1"}, {L"lsamplesize", L"0"}},
+                    {header}},
+                   // The pixel-aspect-ratio extension is registered on the video stream.
+                   {L"dataunitextension",
+                    {{L"extensionsystemid", L"{1B1EE554-F9EA-4BC8-821A-376B74E4C4B8}"},
+                     {L"extensiondatasize", L"2"}, {L"extensionsysteminfo", L""}},
+                    {}}}};
+    return Element{L"profile",
+                   {{L"version", L"589824"}, {L"storageformat", L"1"}, {L"name", L"Profile"},
+                    {L"description", L"lv wmv recorder Profile"}},
+                   {audio, video}};
 }
 
-TEST(RecorderProfile, PlaceholdersAreFilledEverywhere)
+void ExpectSameTree(const CMarkupNode& node, const Element& expected, const std::wstring& path)
 {
-    std::string profile = FillRecorderProfile(RecorderProfileTemplate, 320, 240, 256, 15);
-    EXPECT_EQ(profile.find("{_MY_"), std::string::npos);
-    EXPECT_EQ(Occurrences(profile, "avgtimeperframe=\"666600\""), 1u);
-    EXPECT_EQ(Occurrences(profile, "bitrate=\"256000\""), 2u); // the stream's and the header's dwbitrate
-    EXPECT_EQ(Occurrences(profile, "right=\"320\" bottom=\"240\""), 2u);
-    EXPECT_EQ(Occurrences(profile, "biwidth=\"320\" biheight=\"240\""), 1u);
-    // Fixed parts stay as they are.
-    EXPECT_EQ(Occurrences(profile, "bitrate=\"64000\""), 1u);
-    EXPECT_EQ(Occurrences(profile, "\r\n"), Occurrences(RecorderProfileTemplate, "\r\n"));
-    EXPECT_EQ(profile.compare(0, 26, "<profile version=\"589824\" "), 0);
+    std::wstring here = path + L"/" + expected.name;
+    EXPECT_EQ(std::wstring(node.GetName().GetString()), expected.name) << here;
+    Attributes attributes;
+    for (const auto& attribute : node.Attributes())
+        attributes.emplace_back(attribute.first.GetString(), attribute.second.GetString());
+    EXPECT_EQ(attributes, expected.attributes) << here;
+    ASSERT_EQ(node.Children().size(), expected.children.size()) << here;
+    for (size_t i = 0; i < expected.children.size(); ++i)
+        ExpectSameTree(node.Children()[i], expected.children[i], here);
+}
 
-    EXPECT_NE(FillRecorderProfile(RecorderProfileTemplate, 1, 1, 1, 7).find("avgtimeperframe=\"1428500\""),
-              std::string::npos);
+TEST(RecorderProfile, TheFilledTextIsTheWritersProfileWithTheExtensionOnTheVideoStream)
+{
+    const struct {
+        int width, height, kbps, fps;
+        const wchar_t *bitRate, *frameTime;
+    } cases[] = {{320, 240, 256, 15, L"256000", L"666600"}, {1280, 720, 1500, 7, L"1500000", L"1428500"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.width);
+        std::string profile = FillRecorderProfile(RecorderProfileTemplate, c.width, c.height, c.kbps, c.fps);
+        EXPECT_EQ(profile.find("{_MY_"), std::string::npos);
+        // Every line ends with "\r\n".
+        size_t lines = 0;
+        for (size_t at = profile.find('\n'); at != std::string::npos; at = profile.find('\n', at + 1), ++lines)
+            EXPECT_EQ(profile[at - 1], '\r') << at;
+        EXPECT_EQ(lines, 18u);
+        CMarkup markup;
+        ASSERT_TRUE(markup.Load(std::wstring(profile.begin(), profile.end()).c_str()));
+        const CMarkupNode& root = markup.GetRoot();
+        ExpectSameTree(root, ExpectedProfile(std::to_wstring(c.width), std::to_wstring(c.height), c.bitRate,
+                                             c.frameTime),
+                       L"");
+    }
     EXPECT_NE(FillRecorderProfile(RecorderProfileTemplate, 1, 1, 1, 1).find("avgtimeperframe=\"10000000\""),
               std::string::npos);
     // No frame rate, no profile: the average time per frame divides by it.
@@ -253,23 +327,43 @@ TEST_F(RecorderGraph, PinsTimesRepetitionAndTheFlippedCopy)
               -1);
 }
 
-TEST_F(RecorderGraph, ProfileFailuresAndAMissingFrameRateFailTheStart)
+// The library's log, opened in a folder of the test's own.
+class ScopedVideoLog {
+public:
+    ScopedVideoLog() { opened = TheMediaLog().Open(folder.Path(), L"Vidlatch.log", "Vidlatch", __TIME__, __DATE__); }
+    ~ScopedVideoLog() { TheMediaLog().Close(); }
+    std::string Text() const { return ReadFileBytes(folder.File(L"Vidlatch.log")); }
+
+    TempFolder folder;
+    bool opened = false;
+};
+
+TEST_F(RecorderGraph, ARefusedProfileIsLoggedAndTheRecordingGoesOn)
 {
-    writer.failProfile = true;
-    EXPECT_EQ(StartRecording(15), static_cast<HRESULT>(0xC00D002F));
+    ScopedVideoLog log;
+    ASSERT_TRUE(log.opened);
+    writer.refuseProfile = true;
+    ASSERT_EQ(StartRecording(15), S_OK);
+    // The manager was asked with the filled text and said no; the writer records with its own profile.
+    EXPECT_NE(writer.profile.find(L"biwidth=\"32\" biheight=\"16\""), std::wstring::npos);
+    EXPECT_NE(log.Text().find("Err: apply profile failed = c00d002f\r\n"), std::string::npos) << log.Text();
+    EXPECT_EQ(log.Text().find("Err: configure asf failed"), std::string::npos) << log.Text();
     std::vector<BYTE> frame = RowFrame(1);
+    EXPECT_EQ(recorder.PutContent(frame.data(), nullptr, nullptr, nullptr, nullptr, static_cast<int>(frame.size()),
+                                  kWidth, kHeight, 12, 0, 0),
+              static_cast<int>(frame.size()));
+    ASSERT_TRUE(WaitVideo(3));
+
+    // Without a profile manager, or without a frame rate, nothing can record: the start fails.
+    writer.noProfileManager = true;
+    EXPECT_EQ(StartRecording(15), REGDB_E_CLASSNOTREG);
+    EXPECT_NE(log.Text().find("Err: create pm failed = 80040154\r\n"), std::string::npos) << log.Text();
     EXPECT_EQ(recorder.PutContent(frame.data(), nullptr, nullptr, nullptr, nullptr, static_cast<int>(frame.size()),
                                   kWidth, kHeight, 12, 0, 0),
               -1);
     EXPECT_EQ(recorder.Source(), nullptr);
-    writer.failProfile = false;
-    writer.noProfileManager = true;
-    EXPECT_EQ(StartRecording(15), REGDB_E_CLASSNOTREG);
     writer.noProfileManager = false;
     EXPECT_EQ(StartRecording(0), E_INVALIDARG);
-    // The same object starts once the inputs are sound.
-    EXPECT_EQ(StartRecording(15), S_OK);
-    EXPECT_TRUE(WaitVideo(2));
 }
 
 struct Pusher {

@@ -105,18 +105,81 @@ HRESULT TestWriter::CreateWriter(IBaseFilter** writer)
     return S_OK;
 }
 
+namespace {
+
+const HRESULT kInvalidData = static_cast<HRESULT>(0xC00D002F); // NS_E_INVALID_DATA
+
+// A profile manager that keeps the text it is given and refuses it, as a writer's runtime does with a
+// profile it cannot read.
+class RefusingProfileManager final : public IWMProfileManager {
+public:
+    explicit RefusingProfileManager(std::wstring* seen) : m_seen(seen) {}
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (!out)
+            return E_POINTER;
+        *out = nullptr;
+        if (iid != IID_IUnknown && iid != __uuidof(IWMProfileManager))
+            return E_NOINTERFACE;
+        *out = static_cast<IWMProfileManager*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        LONG left = InterlockedDecrement(&m_refs);
+        if (left == 0)
+            delete this;
+        return static_cast<ULONG>(left);
+    }
+    STDMETHODIMP CreateEmptyProfile(WMT_VERSION, IWMProfile** profile) override { return Refuse(profile); }
+    STDMETHODIMP LoadProfileByID(REFGUID, IWMProfile** profile) override { return Refuse(profile); }
+    STDMETHODIMP LoadProfileByData(const WCHAR* text, IWMProfile** profile) override
+    {
+        if (text)
+            *m_seen = text;
+        return Refuse(profile);
+    }
+    STDMETHODIMP SaveProfile(IWMProfile*, WCHAR*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetSystemProfileCount(DWORD* count) override
+    {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    STDMETHODIMP LoadSystemProfile(DWORD, IWMProfile** profile) override { return Refuse(profile); }
+
+private:
+    static HRESULT Refuse(IWMProfile** profile)
+    {
+        if (profile)
+            *profile = nullptr;
+        return kInvalidData;
+    }
+
+    LONG m_refs = 1;
+    std::wstring* m_seen;
+};
+
+} // namespace
+
 HRESULT TestWriter::CreateProfileManager(IWMProfileManager** manager)
 {
     if (noProfileManager)
         return REGDB_E_CLASSNOTREG;
-    // Wine's manager is created but loads nothing; the stand-in only needs a live object.
-    return CxRecorderWriter::CreateProfileManager(manager);
+    *manager = new RefusingProfileManager(&profile);
+    return S_OK;
 }
 
-HRESULT TestWriter::ApplyProfile(IWMProfileManager*, IBaseFilter* writer, const wchar_t* text)
+HRESULT TestWriter::ApplyProfile(IWMProfileManager* manager, IBaseFilter* writer, const wchar_t* text)
 {
     if (writer != static_cast<IBaseFilter*>(sink))
         return E_UNEXPECTED;
+    // A refused profile goes the platform's way: the manager is asked to load it and says no.
+    if (refuseProfile)
+        return CxRecorderWriter::ApplyProfile(manager, writer, text);
     profile = text;
-    return failProfile ? static_cast<HRESULT>(0xC00D002F) : S_OK; // NS_E_INVALID_DATA
+    return S_OK;
 }

@@ -63,6 +63,7 @@ public:
     // The last sink handed out, with a reference of its own.
     CTestSinkFilter* sink = nullptr;
     std::wstring profile;
-    bool failProfile = false;
+    // The stand-in profile manager refuses every profile; without this the writer takes it directly.
+    bool refuseProfile = false;
     bool noProfileManager = false;
 };

@@ -226,6 +226,9 @@ void FakeRelay::ServeUpload(SOCKET s, const FileTransHeader& header, const std::
         std::string& stored = m_uploads[knobs.relayId];
         stored.resize(static_cast<size_t>(info.fileSize), '\0');
     }
+    // Held until the relay is destroyed; its destructor wakes the sleep.
+    auto fallSilent = [this] { Sleeping(INFINITE); };
+    if (knobs.silentAfterBytes == 0) return fallSilent();
     for (int i = 0; i < knobs.requestRepeats; ++i) {
         if (!SendBytes(s, Request(knobs.relayId, knobs.uploadStartOffset))) return;
     }
@@ -249,7 +252,9 @@ void FakeRelay::ServeUpload(SOCKET s, const FileTransHeader& header, const std::
         memcpy(&m_uploads[knobs.relayId][static_cast<size_t>(view.offset)], view.bytes, view.n);
         received += static_cast<int64_t>(view.n);
         if (knobs.closeAfterBytes >= 0 && received >= knobs.closeAfterBytes) return;
+        if (knobs.silentAfterBytes > 0 && received >= knobs.silentAfterBytes) break;
     }
+    if (knobs.silentAfterBytes > 0) return fallSilent();
     if (knobs.omitDone) return;
     SendBytes(s, Empty(knobs.relayId, FTM_DONE));
     DrainUntilClosed(s, 3000);
@@ -278,6 +283,9 @@ void FakeRelay::ServeDownload(SOCKET s, const FileTransHeader& header, const std
         return;
     }
     if (!Sleeping(knobs.stallMs)) return;
+    while (knobs.holdDownloads && !m_released) {
+        if (!Sleeping(5)) return;
+    }
     if (knobs.badPacket == 1) {
         std::string big;
         AppendHeader(big, header.transferId, FTM_DATA, 4000);

@@ -19,10 +19,14 @@ struct RelayKnobs {
     uint64_t uploadStartOffset = 0; // where the relay asks an upload to start
     int requestRepeats = 1;         // requests sent for one offer
     bool omitDone = false;          // upload: close after finish without done
+    // Upload: once this many data bytes arrived (0: right after the offer, with no request), the relay
+    // keeps the connection open but neither reads nor answers any more.
+    int64_t silentAfterBytes = -1;
     size_t chunkSize = 1357;        // download: file bytes per data packet
     bool sendFinish = true;         // download: finish after the last data
     int64_t closeAfterBytes = -1;   // close the connection after this many data bytes (either way)
     DWORD stallMs = 0;              // download: silence before the first data
+    bool holdDownloads = false;     // download: no data until ReleaseDownloads
     DWORD closeDelayMs = 0;         // download: keep the connection this long after the data
     bool refuse = false;            // download: answer with refuse, then close
     bool repeatFirstChunk = false;  // download: the first data packet goes out twice
@@ -44,6 +48,8 @@ public:
 
     void SetKnobs(const RelayKnobs& knobs);
     void AddFile(uint64_t id, const std::string& bytes);
+    // Lets downloads held by holdDownloads go on.
+    void ReleaseDownloads() { m_released = true; }
     std::string Uploaded(uint64_t id) const;
 
     std::vector<uint64_t> DownloadRequestOffsets() const;
@@ -71,6 +77,7 @@ private:
     SOCKET m_listen = INVALID_SOCKET;
     uint16_t m_port = 0;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_released{false};
     std::thread m_acceptThread;
     std::vector<std::thread> m_connections;
     std::vector<SOCKET> m_sockets;
@@ -119,6 +126,7 @@ private:
     uint16_t m_port = 0, m_innerPort = 0, m_receiverPort = 0;
     LossyKnobs m_knobs;
     std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_released{false};
     std::atomic<size_t> m_forwarded{0}, m_dropped{0};
     std::thread m_thread;
 };

@@ -179,6 +179,12 @@ void FakeGateway::SetServerListDelay(int ignoredQueries)
     m_listIgnore = ignoredQueries;
 }
 
+void FakeGateway::SetShortServerListReplies(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_shortListReplies = on;
+}
+
 int FakeGateway::QueryCount(uint16_t type) const
 {
     std::lock_guard<std::mutex> lock(m_lock);
@@ -216,6 +222,10 @@ void FakeGateway::OnDatagram(const Bytes& datagram, const sockaddr_in& from)
         if (payload.size() < 9) payload.resize(9, 0);
         SendTo(Fragment(eType_Gateway, payload, 1, 1, fields), from);
     } else if (query.header.type == eType_ServerList) {
+        if (m_shortListReplies) {
+            SendTo(Bytes(8, 0x5A), from);
+            return;
+        }
         if (m_listIgnore > 0) {
             --m_listIgnore;
             return;
@@ -234,6 +244,8 @@ void FakeStreamServer::SetDelay(DWORD ms) { std::lock_guard<std::mutex> l(m_lock
 void FakeStreamServer::SetLossPerRound(int lost) { std::lock_guard<std::mutex> l(m_lock); m_loss = lost; }
 void FakeStreamServer::SetEchoLength(size_t bytes) { std::lock_guard<std::mutex> l(m_lock); m_echoLength = bytes; }
 void FakeStreamServer::SetSilent(bool silent) { std::lock_guard<std::mutex> l(m_lock); m_silent = silent; }
+
+void FakeStreamServer::SetReplayEchoes(bool on) { std::lock_guard<std::mutex> l(m_lock); m_replay = on; }
 
 void FakeStreamServer::SetCapacity(uint32_t capacity, uint32_t load, uint16_t value)
 {
@@ -264,6 +276,13 @@ void FakeStreamServer::OnDatagram(const Bytes& datagram, const sockaddr_in& from
     memcpy(&echo[36], &m_value, 2);
     if (echo.size() > m_echoLength) echo.resize(m_echoLength);
     m_pending.push_back({GetTickCount() + m_delay, echo, from});
+    uint16_t round;
+    memcpy(&round, datagram.data() + 8, 2);
+    if (round != m_replayRound) {
+        m_replayRound = round;
+        m_replayEchoes.clear();
+    }
+    m_replayEchoes.push_back(m_pending.back());
 }
 
 void FakeStreamServer::OnIdle()
@@ -274,6 +293,9 @@ void FakeStreamServer::OnIdle()
         SendTo(m_pending.front().bytes, m_pending.front().to);
         m_pending.pop_front();
     }
+    if (!m_replay || static_cast<int32_t>(now - m_replayDue) < 0) return;
+    for (const Pending& echo : m_replayEchoes) SendTo(echo.bytes, echo.to);
+    m_replayDue = now + 10;
 }
 
 // ---- registration server ----
@@ -297,6 +319,7 @@ FakeRegServer::~FakeRegServer()
 {
     m_stop = true;
     if (m_thread.joinable()) m_thread.join();
+    for (SOCKET s : m_fillers) closesocket(s);
     CloseClient();
     if (m_listen != INVALID_SOCKET) closesocket(m_listen);
 }
@@ -323,6 +346,43 @@ void FakeRegServer::SetReply(uint16_t type, uint16_t status, const Bytes& payloa
 void FakeRegServer::SetReplyFragmentSize(size_t bytes) { std::lock_guard<std::mutex> l(m_lock); m_replyFragment = bytes; }
 void FakeRegServer::SetAutoReply(bool on) { std::lock_guard<std::mutex> l(m_lock); m_autoReply = on; }
 void FakeRegServer::SetMessageHook(std::function<void(const Packet&)> hook) { std::lock_guard<std::mutex> l(m_lock); m_hook = std::move(hook); }
+
+bool FakeRegServer::HoldConnects(bool on)
+{
+    std::unique_lock<std::mutex> lock(m_lock);
+    if (on == m_holding) return true;
+    m_holding = on;
+    if (!on) {
+        for (SOCKET s : m_fillers) closesocket(s);
+        m_fillers.clear();
+        return true;
+    }
+    lock.unlock();
+    Sleep(20); // the loop has left any select that still listened
+    // The loop no longer accepts: connect until one stays pending, then that queue is full.
+    std::vector<SOCKET> fillers;
+    bool full = false;
+    for (int i = 0; i < 64 && !full; ++i) {
+        SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        sockaddr_in address = Loopback(m_port);
+        connect(s, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(s, &writable);
+        timeval wait{0, 300000};
+        if (select(0, nullptr, &writable, nullptr, &wait) == 1) {
+            fillers.push_back(s);
+        } else {
+            closesocket(s);
+            full = true;
+        }
+    }
+    lock.lock();
+    m_fillers = fillers;
+    return full;
+}
 
 bool FakeRegServer::SendRaw(const Bytes& bytes)
 {
@@ -438,10 +498,19 @@ void FakeRegServer::Loop()
             m_changed.notify_all();
             continue;
         }
+        bool holding;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            holding = m_holding;
+        }
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(m_listen, &readable);
+        if (!holding) FD_SET(m_listen, &readable);
         if (client != INVALID_SOCKET) FD_SET(client, &readable);
+        if (readable.fd_count == 0) { // holding, and nobody connected: nothing to wait on
+            Sleep(5);
+            continue;
+        }
         timeval wait{0, 5000};
         if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
         if (FD_ISSET(m_listen, &readable)) {

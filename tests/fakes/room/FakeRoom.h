@@ -84,6 +84,8 @@ public:
     void SetSilent(bool silent);
     // Answers 801 only after this many queries of it were ignored.
     void SetServerListDelay(int ignoredQueries);
+    // Answers every 801 at once with 8 bytes, too short to be a reply (a hostile or broken peer).
+    void SetShortServerListReplies(bool on);
 
     int QueryCount(uint16_t type) const;
     std::vector<Packet> Queries() const;
@@ -97,6 +99,7 @@ private:
     uint16_t m_listStatus = 1;
     bool m_silent = false;
     int m_listIgnore = 0;
+    bool m_shortListReplies = false;
     std::vector<Packet> m_queries;
 };
 
@@ -113,6 +116,9 @@ public:
     // Echoes only this many bytes (a short echo is malformed).
     void SetEchoLength(size_t bytes);
     void SetSilent(bool silent);
+    // Keeps sending the echoes of the last round it saw again, every 10 ms, until the end:
+    // late echoes that arrive while the client measures later rounds.
+    void SetReplayEchoes(bool on);
     int ProbeCount() const;
 
 private:
@@ -133,6 +139,10 @@ private:
     bool m_silent = false;
     int m_probes = 0;
     std::deque<Pending> m_pending;
+    bool m_replay = false;
+    uint16_t m_replayRound = 0;
+    DWORD m_replayDue = 0;
+    std::vector<Pending> m_replayEchoes; // of the round m_replayRound
 };
 
 // The registration server: one client at a time; records every fragment it receives, answers the
@@ -155,6 +165,9 @@ public:
     void SetReplyFragmentSize(size_t bytes);
     // When off, nothing is answered.
     void SetAutoReply(bool on);
+    // While on, connects are neither accepted nor refused: the listen queue is kept full, so a
+    // client's connect stays pending. Off lets them through again.
+    bool HoldConnects(bool on);
 
     // Sends bytes to the connected client as they are; false when no client is connected.
     bool SendRaw(const Bytes& bytes);
@@ -211,6 +224,8 @@ private:
     };
     std::vector<Reply> m_replies;
     std::function<void(const Packet&)> m_hook;
+    bool m_holding = false;
+    std::vector<SOCKET> m_fillers; // our own connects that fill the listen queue while holding
 };
 
 // Gateway, registration server and stream servers wired together: the gateway's list names them.

@@ -1,0 +1,134 @@
+#include "bench/classroom/ClassWindowHost.h"
+
+#include "core/Folders.h"
+#include "core/SessionContext.h"
+#include "protocol/PacketHeader.h"
+#include "protocol/ProtocolMgr.h"
+
+#include <cstdio>
+
+using namespace fakeroom;
+
+namespace {
+
+void AppendWire(Bytes& out, const std::string& text)
+{
+    out.push_back(static_cast<uint8_t>(text.size()));
+    out.push_back(static_cast<uint8_t>(text.size() >> 8));
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+std::string Base64Text(const std::string& bytes)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
+    }
+    if (i < bytes.size()) {
+        uint32_t v = uint8_t(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
+CString ProgramFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    wchar_t* slash = wcsrchr(path, L'\\');
+    if (slash) slash[1] = 0;
+    return path;
+}
+
+} // namespace
+
+Bytes RoomUserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
+                    const std::string& userName)
+{
+    Bytes out;
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
+    out.insert(out.end(), {1, 0, role, sex, 0});
+    AppendWire(out, screenName);
+    AppendWire(out, userName);
+    return out;
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+ClassWindowHost::ClassWindowHost()
+{
+    CString program = ProgramFolder();
+    SetModuleFolderOverride(program);
+    CPaintManagerUI::SetInstance(GetModuleHandleW(nullptr));
+    CPaintManagerUI::SetResourcePath(program);
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    dataFolder.Format(L"%slvbench_%lu\\", temp, GetCurrentProcessId());
+    SetAppDataFolderOverride(dataFolder);
+
+    room.gateway.SetServerList(room.DefaultList());
+    Bytes join(44, 0);
+    join[10] = 1; // the class has not begun
+    join[21] = join[22] = 0xFF;
+    room.reg.SetJoinReply(1, join);
+    Bytes users = RoomUserEntry(kBenchOwnId, eRole_Student, 2, "Ann", "ann");
+    Bytes peer = RoomUserEntry(kBenchPeerId, eRole_Student, 1, "Ben", "ben");
+    users.insert(users.end(), peer.begin(), peer.end());
+    room.reg.SetReply(eType_RoomUsers, 1, users);
+    room.reg.SetReply(eType_PaintList, 1, Bytes());
+    room.reg.SetReply(eType_FileList, 1, Bytes());
+}
+
+ClassWindowHost::~ClassWindowHost()
+{
+    if (window && IsWindow(window)) DestroyWindow(window);
+    PumpUntil([] { return false; }, 100);
+    CProtocolMgr::Instance()->RequestStop();
+}
+
+bool ClassWindowHost::Join(DWORD timeoutMs)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return false;
+    char link[512];
+    snprintf(link, sizeof link,
+             "roomid=%u&roomname=Bench&userid=%u&username=ann&screenname=Ann&roletype=4&serverip=127.0.0.1"
+             "&serverport=%u&teacher=Dr Grey",
+             kBenchRoomId, kBenchOwnId, room.gateway.Port());
+    session->commandLine = CString(L"Lumenvalep://") + CString(Base64Text(link).c_str());
+    main = new CMainWnd;
+    if (!main->Create(nullptr, L"LumenvaleV2", 0x10CF0000, 0x00060000, 0, 0, 0, 0)) {
+        std::printf("the class window was not created (is there a display?)\n");
+        delete main;
+        main = nullptr;
+        return false;
+    }
+    window = main->GetHWND();
+    session->mainWindow = window;
+    main->StartLogin();
+    bool joined = PumpUntil([this] { return main->IsJoined() && IsWindowVisible(window) && main->GetRoster() &&
+                                            main->GetRoster()->GetCount() > 0; },
+                            timeoutMs);
+    if (!joined) std::printf("the class window did not join the loopback room\n");
+    return joined;
+}

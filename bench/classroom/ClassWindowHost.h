@@ -1,0 +1,38 @@
+// The real class window with the shipped skin, joined to a loopback room as a student, for the
+// benchmarks that measure what the user waits for. The data folder is a fresh one of the run.
+#pragma once
+#include "classroom/MainWnd.h"
+#include "controls/StudentList.h"
+#include "tests/fakes/room/FakeRoom.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+const uint32_t kBenchRoomId = 5;
+const uint32_t kBenchOwnId = 7;
+// A student beside the own user; the chat burst speaks as this one.
+const uint32_t kBenchPeerId = 21;
+
+// One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
+fakeroom::Bytes RoomUserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
+                              const std::string& userName);
+
+class ClassWindowHost {
+public:
+    ClassWindowHost();
+    ~ClassWindowHost();
+    ClassWindowHost(const ClassWindowHost&) = delete;
+    ClassWindowHost& operator=(const ClassWindowHost&) = delete;
+
+    // Shows the window and waits for the join and the first roster; false with a line on stdout.
+    bool Join(DWORD timeoutMs = 20000);
+
+    fakeroom::FakeRoom room;
+    CMainWnd* main = nullptr;
+    HWND window = nullptr;
+    CString dataFolder;
+};
+
+// Dispatches this thread's messages until done() answers true or the time is over.
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
