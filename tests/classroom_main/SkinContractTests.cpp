@@ -259,11 +259,4 @@ TEST(SkinContract, RosterRowsWearTheBadgeOfTheirRole)
         EXPECT_EQ(row->GetBadge()->GetBkColor(), r.badge) << int(r.role);
         EXPECT_EQ(row->GetFixedHeight(), 26);
     }
-    // The roster itself takes teachers and students only: an assistant's record is refused.
-    auto* roster = static_cast<CStudentList*>(pm.FindControl(L"StudentList")->GetInterface(L"LVStudentList"));
-    UserRecord assistant;
-    assistant.userId = 300;
-    assistant.role = eRole_Assistant;
-    EXPECT_FALSE(roster->AddUser(assistant));
-    EXPECT_EQ(roster->GetCount(), 0);
 }
