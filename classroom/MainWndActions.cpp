@@ -221,7 +221,7 @@ void CMainWnd::OnItemSelect(TNotifyUI& msg)
         CControlUI* chosen = combo->GetItemAt(item);
         if (chosen) m_chatFont.size = _wtoi(chosen->GetText());
         ApplyChatFont();
-    } else if (Is(msg, L"FontColor")) {
+    } else if (Is(msg, L"FontColor") && wcscmp(msg.pSender->GetClass(), L"LVListupComboUI") == 0) {
         if (item < 0 || item >= 5) return;
         m_chatFont.colour = kChatColours[item];
         ApplyChatFont();

@@ -399,10 +399,6 @@ void CMainWnd::FillFontControls()
 {
     // The selections below report themselves; they must not be taken as the user's choice.
     m_fillingFont = true;
-    // A combo selects only visible items: the font bar is opened for the fill and closed again.
-    CControlUI* bar = m_PaintManager.FindControl(L"FontSetArea");
-    bool barShown = bar && bar->IsVisible();
-    if (bar) bar->SetVisible(true);
     auto* type = Find<CComboUI>(L"FontType");
     if (type && type->GetInterface(L"Combo")) {
         type->RemoveAll();
@@ -429,7 +425,6 @@ void CMainWnd::FillFontControls()
     setCheck(L"BoldCheck", m_chatFont.bold != 0);
     setCheck(L"ItaliCheck", m_chatFont.italic != 0);
     setCheck(L"UnderLineCheck", m_chatFont.underline != 0);
-    if (bar) bar->SetVisible(barShown);
     m_fillingFont = false;
     ApplyChatFont();
 }

@@ -41,8 +41,10 @@ RECT CLVListUpComboWnd::PlaceList(CComboUI* pOwner)
     HWND paint = pOwner->GetManager()->GetPaintWindow();
     POINT origin{0, 0};
     ClientToScreen(paint, &origin);
+    // Measured against the primary monitor, wherever the window is: the list opens below only when it
+    // would rise above the primary work area's top.
     MONITORINFO mi = {sizeof(mi)};
-    GetMonitorInfoW(MonitorFromWindow(paint, MONITOR_DEFAULTTOPRIMARY), &mi);
+    GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &mi);
     return PlaceDropUpList(combo, drop, itemsHeight, origin, mi.rcWork.top);
 }
 
@@ -170,8 +172,18 @@ void CShapeElementUI::DoPaint(HDC hDC, const RECT& rcPaint)
     if (!IntersectRect(&m_rcPaint, &rcPaint, &m_rcItem)) return;
     DrawItemBk(hDC, m_rcItem);
     PaintBkImage(hDC);
+    PaintSwatch(hDC, m_rcItem);
+}
+
+void CShapeElementUI::DrawItemText(HDC hDC, const RECT& rcItem)
+{
+    PaintSwatch(hDC, rcItem);
+}
+
+void CShapeElementUI::PaintSwatch(HDC hDC, const RECT& rcItem)
+{
     if (m_nShape < eShape_Rect || m_nShape > eShape_SolidCircle) return;
-    RECT swatch = SwatchRect(m_rcItem);
+    RECT swatch = SwatchRect(rcItem);
     DWORD colour = GetAdjustColor(m_dwBackColor);
     switch (m_nShape) {
     case eShape_SolidRect:

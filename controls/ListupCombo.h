@@ -6,7 +6,8 @@
 class CLVListupComboUI;
 
 // The list rectangle in screen coordinates: above the combo (6 pixels clear), or below it when the
-// top would leave the work area. combo is in client coordinates, origin is the client origin on screen.
+// top would rise above workTop (the primary work area's). combo is in client coordinates, origin is the
+// client origin on screen.
 RECT PlaceDropUpList(const RECT& combo, SIZE dropBox, int itemsHeight, POINT origin, int workTop);
 
 class CLVListUpComboWnd : public CComboWnd {
@@ -33,6 +34,8 @@ public:
     LPVOID GetInterface(LPCTSTR pstrName) override;
     void SetAttribute(LPCTSTR pstrName, LPCTSTR pstrValue) override;
     void DoPaint(HDC hDC, const RECT& rcPaint) override;
+    // The closed combo draws its chosen item through this: the swatch, as the list shows it.
+    void DrawItemText(HDC hDC, const RECT& rcItem) override;
 
     int GetInsideShape() const { return m_nShape; }
     int GetShapeAlign() const { return m_nAlign; }
@@ -40,6 +43,8 @@ public:
     RECT SwatchRect(const RECT& item) const;
 
 private:
+    void PaintSwatch(HDC hDC, const RECT& rcItem);
+
     int m_nShape = eShape_None;
     int m_nAlign = eAlign_Center;
     int m_nInsideWidth = 0;

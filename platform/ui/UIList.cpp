@@ -609,13 +609,6 @@ void CComboWnd::EnsureVisible(int iIndex)
     m_pLayout->SetScrollPos(pos);
 }
 
-void CComboWnd::Scroll(int dx, int dy)
-{
-    if (!m_pLayout) return;
-    SIZE pos = m_pLayout->GetScrollPos();
-    m_pLayout->SetScrollPos({pos.cx + dx, pos.cy + dy});
-}
-
 LRESULT CComboWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
@@ -623,8 +616,10 @@ LRESULT CComboWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         m_pm.Init(m_hWnd);
         m_pm.UseParentResource(m_pOwner->GetManager());
         m_pLayout = new CVerticalLayoutUI;
+        if (LPCTSTR defaults = m_pm.GetDefaultAttributeList(L"VerticalLayout")) m_pLayout->ApplyAttributeList(defaults);
+        m_pLayout->SetInset({1, 1, 1, 1});
         m_pLayout->SetBkColor(0xFFFFFFFF);
-        m_pLayout->SetBorderColor(0xFF85E4FF);
+        m_pLayout->SetBorderColor(0xFFC6C7D2);
         m_pLayout->SetBorderSize(1);
         m_pLayout->SetAutoDestroy(false);
         m_pLayout->EnableScrollBar();
@@ -667,8 +662,13 @@ LRESULT CComboWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         }
         }
     case WM_MOUSEWHEEL: {
-        int delta = GET_WHEEL_DELTA_WPARAM(wParam);
-        Scroll(0, delta < 0 ? 20 : -20);
+        // The wheel moves the selection, as it does over the closed combo.
+        TEventUI event;
+        event.Type = UIEVENT_SCROLLWHEEL;
+        event.wParam = MAKEWPARAM(GET_WHEEL_DELTA_WPARAM(wParam) < 0 ? SB_LINEDOWN : SB_LINEUP, 0);
+        event.dwTimestamp = GetTickCount();
+        m_pOwner->DoEvent(event);
+        EnsureVisible(m_pOwner->GetCurSel());
         return 0;
     }
     case WM_KILLFOCUS:
@@ -744,6 +744,16 @@ void CComboUI::Reindex(int from)
     }
 }
 
+void CComboUI::SetVisible(bool bVisible)
+{
+    CControlUI::SetVisible(bVisible);
+}
+
+void CComboUI::SetInternVisible(bool bVisible)
+{
+    CControlUI::SetInternVisible(bVisible);
+}
+
 bool CComboUI::Add(CControlUI* pControl)
 {
     return AddAt(pControl, GetCount());
@@ -752,6 +762,7 @@ bool CComboUI::Add(CControlUI* pControl)
 bool CComboUI::AddAt(CControlUI* pControl, int iIndex)
 {
     if (!CContainerUI::AddAt(pControl, iIndex)) return false;
+    pControl->SetInternVisible(true); // a hidden combo does not hide its items (SetInternVisible)
     auto* item = static_cast<IListItemUI*>(pControl->GetInterface(L"ListItem"));
     if (item) item->SetOwner(this);
     Reindex(iIndex);

@@ -204,7 +204,6 @@ public:
     void OnFinalMessage(HWND hWnd) override;
     LRESULT HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam) override;
     void EnsureVisible(int iIndex);
-    void Scroll(int dx, int dy);
     CPaintManagerUI* GetManager() { return &m_pm; }
 
 private:
@@ -228,6 +227,10 @@ public:
     void SetEnabled(bool bEnable = true) override;
     bool Activate() override;
     CComboWnd* GetDropWindow() const { return m_pWindow; }
+    // The items are shown only by the drop window, so the combo's own visibility (or that of the bar
+    // holding it) is not passed on to them: a combo in a hidden bar still selects and shows its item.
+    void SetVisible(bool bVisible = true) override;
+    void SetInternVisible(bool bVisible = true) override;
 
     bool Add(CControlUI* pControl) override;
     bool AddAt(CControlUI* pControl, int iIndex) override;

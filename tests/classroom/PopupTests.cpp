@@ -214,6 +214,43 @@ TEST_F(MicQueue, RowButtonsAskTheMainWindowToGiveAndTakeTheMicrophone)
     EXPECT_EQ(got, expected);
 }
 
+TEST_F(MicQueue, TheTeacherScrollsToTheSixthQueuedUserAndGivesThemTheMicrophone)
+{
+    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(7)));
+    CPaintManagerUI& pm = *window->GetPaintManager();
+    LayOut(pm);
+    auto* list = static_cast<CMicListUI*>(pm.FindControl(L"MicSeqList00"));
+    ASSERT_NE(list, nullptr);
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    CControlUI* sixth = list->GetItemAt(5);
+    ASSERT_NE(sixth, nullptr);
+    EXPECT_GT(sixth->GetPos().bottom, client.bottom); // five rows fit; the sixth is below them
+    CScrollBarUI* bar = list->GetList()->GetVerticalScrollBar();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->IsVisible());
+
+    // The wheel over the list, notch by notch, until the sixth row is whole in the window.
+    POINT over{client.right / 2, client.bottom / 2};
+    ClientToScreen(hwnd, &over);
+    for (int notch = 0; notch < 20 && sixth->GetPos().bottom > client.bottom; ++notch) {
+        SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(over.x, over.y));
+        LayOut(pm);
+    }
+    ASSERT_LE(sixth->GetPos().bottom, client.bottom);
+    auto* row = static_cast<CMicElementUI*>(sixth->GetInterface(L"MicElement"));
+    ASSERT_NE(row, nullptr);
+    RECT button = row->GetButtonRect();
+    ASSERT_FALSE(IsRectEmpty(&button));
+    ClickClient(hwnd, (button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    // The connecting user gives way first, then the sixth user is accepted.
+    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 2));
+    std::vector<std::pair<WPARAM, LPARAM>> got;
+    for (const auto& r : parent.Received(WM_USER_MIC_REQUEST)) got.emplace_back(r.wParam, r.lParam);
+    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{2, 1002}, {1, 1005}};
+    EXPECT_EQ(got, expected);
+}
+
 TEST_F(MicQueue, AnEmptyQueueOrLostFocusClosesTheWindow)
 {
     SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(0)));

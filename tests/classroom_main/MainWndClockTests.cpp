@@ -7,6 +7,7 @@
 #include "controls/SmallControls.h"
 #include "core/WindowMessages.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
+#include "tests/ui/UiTestHost.h"
 
 #include <cstring>
 
@@ -90,6 +91,43 @@ TEST(MainWndClock, TheLevelMetersShowTheEnginesLevelsAndNothingWithoutAnEngine)
         const CastmixCall* speaker = engine.Last("GetSpeechSpeakerVolume");
         ASSERT_NE(speaker, nullptr);
         EXPECT_EQ(speaker->args, (std::vector<long long>{0}));
+
+        // As the user sees the microphone's meter: its level bar, and its thumb at rest, under the
+        // mouse and held (the shipped skin's three thumb images).
+        RECT client{};
+        GetClientRect(h.window, &client);
+        MemoryDib dib(client.right, client.bottom);
+        const RECT meter = mic->GetPos();
+        const RECT thumb = mic->GetThumbRect();
+        auto paint = [&] {
+            dib.Fill(0x000000);
+            mic->DoPaint(dib.Dc(), meter);
+        };
+        paint();
+        // The level bar: 8 pixels inside the top and bottom, up to 44 % of the width.
+        const RECT level{meter.left + 1, meter.top + 8, meter.left + (meter.right - meter.left) * 44 / 100, meter.bottom - 8};
+        ASSERT_GT(level.bottom - level.top, 0) << "the meter is too low for its level bar";
+        EXPECT_EQ(dib.CountColor(level, 0x33BB44), (level.right - level.left) * (level.bottom - level.top));
+        EXPECT_EQ(dib.CountColor(meter, 0x33BB44), (level.right - level.left) * (level.bottom - level.top));
+        const struct {
+            const char* state;
+            uint32_t fill;
+        } looks[] = {{"normal", 0xFFFFFF}, {"hot", 0xDFF5E6}, {"pushed", 0x1E7A2B}};
+        EXPECT_GE(dib.CountColor(thumb, looks[0].fill), 40) << looks[0].state;
+        const LPARAM onThumb = MAKELPARAM((thumb.left + thumb.right) / 2, (thumb.top + thumb.bottom) / 2);
+        SendMessageW(h.window, WM_MOUSEMOVE, 0, onThumb);
+        paint();
+        EXPECT_GE(dib.CountColor(thumb, looks[1].fill), 40) << looks[1].state;
+        EXPECT_EQ(dib.CountColor(thumb, looks[0].fill), 0) << looks[1].state;
+        SendMessageW(h.window, WM_LBUTTONDOWN, MK_LBUTTON, onThumb);
+        paint();
+        EXPECT_GE(dib.CountColor(thumb, looks[2].fill), 40) << looks[2].state;
+        EXPECT_GT(dib.CountColor(level, 0x33BB44), 0) << "the level stays while the thumb is held";
+        SendMessageW(h.window, WM_LBUTTONUP, 0, onThumb);
+        SendMessageW(h.window, WM_MOUSEMOVE, 0, MAKELPARAM(meter.left - 40, meter.top - 40));
+        paint();
+        EXPECT_GE(dib.CountColor(thumb, looks[0].fill), 40) << "back to rest";
+
         engine.results["GetSpeechMicVolume"] = 1;
         engine.results["GetSpeechSpeakerVolume"] = 0;
         ASSERT_TRUE(PumpUntil([&] { return mic->GetActValue() == 11 && sound->GetActValue() == 0; }, 3000));

@@ -32,9 +32,6 @@ bool SameRect(const RECT& a, const RECT& b)
 }
 
 const wchar_t kCombos[] = LR"(<VerticalLayout>
-  <LVListupCombo name="top" height="20" width="100" dropboxsize="0,200">
-    <ShapeElement name="t1" height="20" text="a"/>
-  </LVListupCombo>
   <Control/>
   <HorizontalLayout height="20">
     <Control width="50"/>
@@ -108,11 +105,16 @@ TEST(ShapeElement, SwatchesFollowAlignAndSize)
     EXPECT_NE(dib.At((r4.left + r4.right) / 2, (r4.top + r4.bottom) / 2), 0x00FFFFu);
 }
 
-TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
+TEST(DropUpCombo, ARealListOpensAboveOrBelowOnThePrimaryMonitorAndTheWheelChoosesTheItem)
 {
     ControlsHost host(true);
     if (!host.Window()) GTEST_SKIP() << "no display";
     ASSERT_TRUE(host.Load(kCombos, {0, 0, 300, 300}));
+    // The drop list takes the window's default look of a vertical layout, then its own frame.
+    host.Manager().AddDefaultAttributeList(L"VerticalLayout", L"childpadding=\"3\" bordersize=\"4\"");
+    RECT work{};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    SetWindowPos(host.Window(), nullptr, work.left + 40, work.top + 200, 300, 300, SWP_NOZORDER | SWP_NOACTIVATE);
     auto* combo = static_cast<CLVListupComboUI*>(host.Find(L"colour"));
     ASSERT_NE(combo, nullptr);
     EXPECT_STREQ(combo->GetClass(), L"LVListupComboUI");
@@ -121,6 +123,7 @@ TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
     host.PaintAll(dib, {0, 0, 300, 300});
     RECT crc = combo->GetPos();
     ASSERT_EQ(crc.top, 250);
+    combo->SelectItem(0);
 
     g_created.clear();
     HHOOK hook = SetWindowsHookExW(WH_CBT, RecordCreation, nullptr, GetCurrentThreadId());
@@ -147,24 +150,53 @@ TEST(DropUpCombo, OpensARealListAboveAndClosesWithEscape)
     EXPECT_TRUE(combo->Activate()); // already open: nothing more
     EXPECT_EQ(host.Of(DUI_MSGTYPE_DROPDOWN).size(), 1u);
 
+    // Its look: the defaults, then a white list in a 1-pixel grey-blue frame, inset by 1.
+    auto* layout = static_cast<CVerticalLayoutUI*>(combo->GetDropWindow()->GetManager()->GetRoot());
+    ASSERT_NE(layout, nullptr);
+    EXPECT_EQ(layout->GetChildPadding(), 3);
+    EXPECT_EQ(layout->GetBorderSize(), 1);
+    EXPECT_EQ(layout->GetBorderColor(), 0xFFC6C7D2u);
+    EXPECT_EQ(layout->GetBkColor(), 0xFFFFFFFFu);
+    EXPECT_TRUE(SameRect(layout->GetInset(), RECT{1, 1, 1, 1}));
+    EXPECT_NE(layout->GetVerticalScrollBar(), nullptr);
+    EXPECT_EQ(layout->GetHorizontalScrollBar(), nullptr);
+
+    // The wheel over the open list moves the selection, one item a notch, past the hidden item never.
+    auto wheel = [&](int notches) {
+        SendMessageW(list, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(notches * WHEEL_DELTA)),
+                     MAKELPARAM(wrc.left + 5, wrc.top + 5));
+    };
+    size_t selections = host.Of(DUI_MSGTYPE_ITEMSELECT).size();
+    wheel(-1);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    wheel(-1);
+    wheel(-1);
+    EXPECT_EQ(combo->GetCurSel(), 2);
+    wheel(1);
+    EXPECT_EQ(combo->GetCurSel(), 1);
+    EXPECT_EQ(host.Of(DUI_MSGTYPE_ITEMSELECT).size(), selections + 3);
+    EXPECT_TRUE(IsWindow(list)); // the wheel chooses; it does not close the list
+
+    // Escape restores the selection of the moment it opened.
     SendMessageW(list, WM_KEYDOWN, VK_ESCAPE, 0);
     host.Pump(100);
     EXPECT_EQ(combo->GetDropWindow(), nullptr);
     EXPECT_FALSE(IsWindow(list));
+    EXPECT_EQ(combo->GetCurSel(), 0);
 
-    // The combo at the top of the window opens below itself.
-    auto* top = static_cast<CLVListupComboUI*>(host.Find(L"top"));
-    RECT trc = top->GetPos();
-    RECT work{};
-    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    if (origin.y + trc.top - 6 - 30 < work.top) {
-        host.Click(trc.left + 10, trc.top + 10);
-        ASSERT_NE(top->GetDropWindow(), nullptr);
-        GetWindowRect(top->GetDropWindow()->GetHWND(), &wrc);
-        EXPECT_EQ(wrc.top - origin.y, trc.bottom);
-        SendMessageW(top->GetDropWindow()->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
-        host.Pump(100);
-    }
+    // Just under the top of the primary work area there is no room above: the list opens below,
+    // touching the combo's bottom edge.
+    SetWindowPos(host.Window(), nullptr, work.left + 40, work.top + 60 - crc.top, 300, 300,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    origin = POINT{0, 0};
+    ClientToScreen(host.Window(), &origin);
+    host.Click(crc.left + 10, crc.top + 10);
+    ASSERT_NE(combo->GetDropWindow(), nullptr);
+    GetWindowRect(combo->GetDropWindow()->GetHWND(), &wrc);
+    EXPECT_EQ(wrc.top - origin.y, crc.bottom);
+    EXPECT_EQ(wrc.bottom - wrc.top, 70);
+    SendMessageW(combo->GetDropWindow()->GetHWND(), WM_KEYDOWN, VK_ESCAPE, 0);
+    host.Pump(100);
 }
 
 TEST(DropUpCombo, KeysWalkTheSelectableItems)

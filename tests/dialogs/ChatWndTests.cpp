@@ -8,12 +8,14 @@
 #include "controls/StudentList.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
+#include "database/SqliteMgr.h"
 #include "dialogs/EmotionWnd.h"
 #include "dialogs/ChatRichEdit.h"
 #include "protocol/CmdProtocol.h"
 #include "protocol/RoomRecords.h"
 #include "tests/dialogs/DialogTestSupport.h"
 #include "tests/support/MessageSink.h"
+#include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>
@@ -307,11 +309,55 @@ TEST_F(ChatWndTest, HiddenChatContentStillSends)
     EXPECT_NE(std::string::npos, m_server.Receive(20).find("quiet"));
 }
 
-TEST_F(ChatWndTest, TheFontBarSetsTheChatFont)
+TEST_F(ChatWndTest, TheHiddenFontBarAlreadyShowsTheStoredFontAndSetsTheChatFont)
 {
+    // A stored font, its face written in other capitals than the system's.
+    auto* faces = static_cast<CComboUI*>(Find(L"FontType")->GetInterface(L"Combo"));
+    ASSERT_GT(faces->GetCount(), 1);
+    IDBMgr* db = CSqliteMgr::GetInstance();
+    ASSERT_NE(db, nullptr);
+    ASSERT_TRUE(db->Init(21)); // the local user's records
+    ChatFont before;
+    bool hadFont = db->GetFontInfo(before);
+    ChatFont stored;
+    stored.size = 16;
+    stored.colour = 0xFF0099FF;
+    CString face = faces->GetItemAt(faces->GetCount() - 1)->GetText();
+    stored.family = face;
+    stored.family.MakeUpper();
+    ASSERT_TRUE(db->SaveFontInfo(stored));
+    DestroyWindow(m_window);
+    PumpMessages(20);
+    m_chat = new CChatWnd;
+    m_chat->SetCommandChannel(&m_channel);
+    m_window = m_chat->Create(nullptr, L"ChatWnd", 0x94000000, 0, 0, 0, 0, 0);
+    db->SaveFontInfo(hadFont ? before : ChatFont());
+    ASSERT_NE(nullptr, m_window);
+    SetWindowPos(m_window, nullptr, 200, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    PumpMessages(80);
+
+    // The bar starts hidden, yet its combos hold the stored face, size and colour.
+    EXPECT_FALSE(Find(L"FontSetArea")->IsVisible());
+    faces = static_cast<CComboUI*>(Find(L"FontType")->GetInterface(L"Combo"));
+    auto* sizes = static_cast<CComboUI*>(Find(L"FontSize")->GetInterface(L"Combo"));
+    auto* colours = static_cast<CComboUI*>(Find(L"FontColor")->GetInterface(L"Combo"));
+    EXPECT_EQ(faces->GetText(), CDuiString(face));
+    EXPECT_EQ(sizes->GetText(), CDuiString(L"16"));
+    EXPECT_EQ(colours->GetCurSel(), 3);
+
+    // Opened by its switch, the bar shows them: the colour combo paints the chosen swatch.
     ASSERT_TRUE(ClickControl(m_window, Find(L"FontCheck"), 100));
     ASSERT_TRUE(Find(L"FontSetArea")->IsVisible());
     PumpMessages(30);
+    EXPECT_EQ(colours->GetCurSel(), 3);
+    {
+        MemoryDib dib(320, 480);
+        dib.Fill(0xFFFFFF);
+        colours->DoPaint(dib.Dc(), colours->GetPos());
+        EXPECT_GT(dib.CountColor(colours->GetPos(), 0x0099FF), 100);
+    }
+
+    // What the user picks there becomes the chat font.
     ASSERT_TRUE(ClickControl(m_window, Find(L"BoldCheck")));
     EXPECT_EQ(1, m_chat->GetChatFont().bold);
     static_cast<CComboUI*>(Find(L"FontSize")->GetInterface(L"Combo"))->SelectItem(5);
