@@ -26,9 +26,17 @@ bool SeeState(MainWndHarness& h, uint32_t user, uint8_t state)
     }, 5000);
 }
 
-bool StudentAccepted(MainWndHarness& h)
+// Joins and moves the window up, so the queue that opens below the teacher's area is on the screen too.
+bool Join(MainWndHarness& h)
 {
     if (!h.StartAndJoin()) return false;
+    SetWindowPos(h.window, nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return true;
+}
+
+bool StudentAccepted(MainWndHarness& h)
+{
+    if (!Join(h)) return false;
     if (!ClickControl(*h.main->GetPaintManager(), L"ApplyMicBtn")) return false;
     if (!h.room.reg.WaitForMessages(eType_SpeakState, 1)) return false;
     return SeeState(h, kOwnId, eRole_MicApplied) && SeeState(h, kOwnId, eRole_MicConnecting);
@@ -44,7 +52,7 @@ bool TeacherQueue(MainWndHarness& h)
         list.insert(list.end(), entry.begin(), entry.end());
     }
     h.room.reg.SetReply(eType_RoomUsers, 1, list);
-    if (!h.StartAndJoin()) return false;
+    if (!Join(h)) return false;
     for (uint32_t user = 31; user <= 36; ++user)
         if (!SeeState(h, user, eRole_MicApplied)) return false;
     return ClickControl(*h.main->GetPaintManager(), L"MicListBtn");
