@@ -247,36 +247,3 @@ TEST(MainWndLive, TheEnginesVideoSizeShapesTheMainScreenOnlyWhenTheCameraFillsIt
     SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, 0);
     EXPECT_EQ(screen->GetContentHeight(), 360u);
 }
-
-TEST(MainWndActions, MicrophoneApplicationsAndAnswersGoToTheRoom)
-{
-    MainWndHarness h(4);
-    h.room.reg.SetJoinReply(1, JoinReply(1, 0x0003));
-    ASSERT_TRUE(h.StartAndJoin());
-    CControlUI* apply = h.Find(L"ApplyMicBtn");
-    ASSERT_NE(apply, nullptr);
-    EXPECT_EQ(apply->GetText(), L"Apply MIc");
-    Notify(h, apply, L"click");
-    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 1));
-    Packet applied = h.room.reg.Messages(eType_SpeakState)[0];
-    EXPECT_EQ(applied.payload, BuildSpeakPayload(kRoomId, eRole_MicApplied));
-    EXPECT_EQ(applied.header.destination, kOwnId);
-    EXPECT_EQ(apply->GetText(), L"Cancel");
-    Notify(h, apply, L"click");
-    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 2));
-    EXPECT_EQ(h.room.reg.Messages(eType_SpeakState)[1].payload, BuildSpeakPayload(kRoomId, eRole_Student));
-    EXPECT_EQ(apply->GetText(), L"Apply MIc");
-
-    // The queue window's answers: 1 accepts, 2 sends back, anything else is not handled.
-    SendMessageW(h.window, WM_USER_MIC_REQUEST, 1, 21);
-    SendMessageW(h.window, WM_USER_MIC_REQUEST, 2, 22);
-    SendMessageW(h.window, WM_USER_MIC_REQUEST, 3, 23);
-    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_SpeakState, 4));
-    PumpUntil([] { return false; }, 200);
-    std::vector<Packet> sent = h.room.reg.Messages(eType_SpeakState);
-    ASSERT_EQ(sent.size(), 4u);
-    EXPECT_EQ(sent[2].header.destination, 21u);
-    EXPECT_EQ(sent[2].payload, BuildSpeakPayload(kRoomId, eRole_MicConnecting));
-    EXPECT_EQ(sent[3].header.destination, 22u);
-    EXPECT_EQ(sent[3].payload, BuildSpeakPayload(kRoomId, eRole_Student));
-}

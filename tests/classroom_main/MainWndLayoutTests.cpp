@@ -9,6 +9,7 @@
 #include "controls/PosLayouts.h"
 #include "core/WindowMessages.h"
 #include "database/SqliteMgr.h"
+#include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
 
 #include <vector>
@@ -211,6 +212,36 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     c = WindowRect(cover);
     EXPECT_EQ(c.left, main.right - 252);
     EXPECT_EQ(c.top, main.top + 59);
+
+    // Closing the right column by its button takes the cover along; opening it brings the cover back
+    // to its place.
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    ASSERT_TRUE(ClickControl(pm, L"RightCtrlBtn"));
+    EXPECT_FALSE(right->IsVisible());
+    EXPECT_FALSE(IsWindowVisible(cover));
+    SetWindowPos(h.window, nullptr, main.left - 30, main.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(ClickControl(pm, L"RightCtrlBtn"));
+    EXPECT_TRUE(right->IsVisible());
+    ASSERT_TRUE(IsWindowVisible(cover));
+    main = WindowRect(h.window);
+    c = WindowRect(cover);
+    EXPECT_EQ(c.left, main.right - 252);
+    EXPECT_EQ(c.top, main.top + 59);
+
+    // The speaker's cover sits over the left column and goes and comes back with it.
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_SpeakerVideo), kOwnId, kBen));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->VideoSpeakCoverWindow() != nullptr; }, 3000));
+    HWND speakCover = h.main->VideoSpeakCoverWindow();
+    CControlUI* speakVideo = h.Find(L"VideoSpeakContainer1");
+    ASSERT_TRUE(IsWindowVisible(speakCover));
+    ASSERT_TRUE(ClickControl(pm, L"LeftCtrlBtn"));
+    EXPECT_FALSE(speakVideo->IsVisible());
+    EXPECT_FALSE(IsWindowVisible(speakCover));
+    EXPECT_TRUE(IsWindowVisible(cover));
+    ASSERT_TRUE(ClickControl(pm, L"LeftCtrlBtn"));
+    ASSERT_TRUE(IsWindowVisible(speakCover));
+    LayOut(pm);
+    EXPECT_TRUE(SameRect(WindowRect(speakCover), ScreenRect(h.window, speakVideo->GetPos())));
 
     // The camera leaving the vice screen hides the cover with the area.
     ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x02}));

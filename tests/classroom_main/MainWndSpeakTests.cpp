@@ -1,11 +1,16 @@
-// Speaking turns as the room reports them: the speaker area's pages, the speaker's video in its
-// container with the video-speak cover, the engine calls each turn makes, and the ends a turn meets
-// (turn over, room users again, a lost connection, the class over).
+// Speaking turns: the student's and the teacher's roads by clicks on the shipped skin, then the turns as
+// the room reports them: the speaker area's pages, the speaker's video in its container with the
+// video-speak cover, the engine calls each turn makes, and the ends a turn meets (turn over, room users
+// again, a lost connection, the class over).
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "classroom/CastmixSession.h"
+#include "classroom/MicSeqWnd.h"
+#include "controls/MicList.h"
 #include "controls/PosLayouts.h"
 #include "controls/SmallControls.h"
+#include "protocol/CmdProtocol.h"
+#include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
 
 using namespace fakeroom;
@@ -55,17 +60,223 @@ struct SpeakClass {
     {
         return PumpUntil([&] { return h.room.reg.Messages(eType_SpeakState).size() >= n; }, 5000);
     }
-    // The 810 commands the client sent, as (user, state).
+    // The 810 commands the client sent, as (user, state); each must be this room's exact bytes.
     std::vector<std::pair<uint32_t, uint8_t>> SentStates() const
     {
         std::vector<std::pair<uint32_t, uint8_t>> out;
-        for (const Packet& p : h.room.reg.Messages(eType_SpeakState))
+        for (const Packet& p : h.room.reg.Messages(eType_SpeakState)) {
+            EXPECT_EQ(p.payload, BuildSpeakPayload(kRoomId, p.payload.size() == 5 ? p.payload[4] : 0));
             if (p.payload.size() == 5) out.emplace_back(p.header.destination, p.payload[4]);
+        }
         return out;
+    }
+    // A left click at the middle of a control of the class window, as the mouse gives it.
+    bool Click(const wchar_t* name) { return ClickControl(*h.main->GetPaintManager(), name); }
+    bool Usable(const wchar_t* name) const
+    {
+        CControlUI* control = h.Find(name);
+        return control && control->IsVisible() && control->IsEnabled();
     }
 };
 
+using Sent = std::vector<std::pair<uint32_t, uint8_t>>;
+
+// The queue window's paint manager and the list it shows.
+CPaintManagerUI* ManagerOf(HWND window)
+{
+    auto* wnd = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)));
+    return wnd ? wnd->GetPaintManager() : nullptr;
+}
+
+CMicListUI* ShownQueue(CPaintManagerUI& pm)
+{
+    auto* tabs = static_cast<CTabLayoutUI*>(pm.FindControl(L"mainui"));
+    CControlUI* page = tabs ? tabs->GetItemAt(tabs->GetCurSel()) : nullptr;
+    return page ? static_cast<CMicListUI*>(page->GetInterface(L"MicList")) : nullptr;
+}
+
+// Turns the wheel over the queue until the row is wholly in view; false when it never comes.
+bool WheelIntoView(HWND queue, CPaintManagerUI& pm, CControlUI* row)
+{
+    RECT client{};
+    GetClientRect(queue, &client);
+    POINT at{client.right / 2, client.bottom / 2};
+    ClientToScreen(queue, &at);
+    LayOut(pm);
+    for (int turns = 0; turns < 20 && row->GetPos().bottom > client.bottom; ++turns) {
+        SendMessageW(queue, WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), MAKELPARAM(at.x, at.y));
+        LayOut(pm);
+    }
+    return row->GetPos().bottom <= client.bottom && row->GetPos().top >= client.top;
+}
+
+// A click on a queue row's own button, where its last paint put it.
+bool ClickRowButton(HWND queue, CPaintManagerUI& pm, CMicElementUI* row)
+{
+    LayOut(pm);
+    RECT b = row->GetButtonRect();
+    if (IsRectEmpty(&b)) return false;
+    ClickClient(queue, (b.left + b.right) / 2, (b.top + b.bottom) / 2);
+    return true;
+}
+
 } // namespace
+
+TEST(MainWndSpeakRoad, AStudentAppliesIsAcceptedSpeaksAndGivesTheTurnBackByClicks)
+{
+    SpeakClass c(4);
+    ASSERT_TRUE(c.Join()); // the room's flags allow requests
+    EXPECT_EQ(c.h.Text(L"MicAllowTip"), LangText(68, L""));
+    EXPECT_EQ(c.h.Text(L"MicNumLabel"), L"0");
+
+    // Applying: 810/130 for the user itself, and the button offers to cancel.
+    ASSERT_TRUE(c.Click(L"ApplyMicBtn"));
+    ASSERT_TRUE(c.SentCount(1));
+    EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_MicApplied}}));
+    EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(66, L""));
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
+    EXPECT_EQ(c.h.Text(L"MicNumLabel"), L"1");
+
+    // Accepted: voice and video are offered beside the way back.
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
+    EXPECT_TRUE(c.Area()->IsVisible());
+    EXPECT_EQ(c.Area()->GetCurSel(), 0);
+    for (const wchar_t* name : {L"VoiceSpeak", L"VideoSpeak", L"CancelSpeak"}) EXPECT_TRUE(c.Usable(name)) << name;
+    ASSERT_TRUE(c.Click(L"VideoSpeak"));
+    ASSERT_TRUE(c.Click(L"CancelSpeak"));
+    ASSERT_TRUE(c.SentCount(3));
+    EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_MicApplied}, {kOwnId, eRole_SpeakerVideo}, {kOwnId, eRole_Student}}));
+    EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(70, L"Apply MIc"));
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_Student));
+    EXPECT_FALSE(c.Area()->IsVisible());
+    EXPECT_EQ(c.h.Text(L"MicNumLabel"), L"0");
+
+    // Again, by voice: a second press of the same button while the room answers sends nothing more.
+    c.h.room.reg.ClearReceived();
+    ASSERT_TRUE(c.Click(L"ApplyMicBtn"));
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
+    ASSERT_TRUE(c.Click(L"VoiceSpeak"));
+    c.Click(L"VoiceSpeak");
+    ASSERT_TRUE(c.SentCount(2));
+    Settle(200);
+    EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_MicApplied}, {kOwnId, eRole_SpeakerVoice}}));
+
+    // Speaking by voice: video is offered, and "End" gives the turn back as "Cancel" does.
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVoice));
+    EXPECT_EQ(c.Area()->GetCurSel(), 1);
+    ASSERT_TRUE(c.Click(L"StartVideoSpeak"));
+    ASSERT_TRUE(c.Click(L"EndSpeak"));
+    ASSERT_TRUE(c.SentCount(4));
+    EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_MicApplied}, {kOwnId, eRole_SpeakerVoice},
+                                   {kOwnId, eRole_SpeakerVideo}, {kOwnId, eRole_Student}}));
+    EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(70, L"Apply MIc"));
+    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_Student));
+    EXPECT_FALSE(c.Area()->IsVisible());
+}
+
+TEST(MainWndSpeakRoad, ATeacherSeesTheQueueFlashOpensItAtTheTeachersAreaAndAnswersTheSixth)
+{
+    SpeakClass c(2);
+    Bytes list = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
+    for (uint32_t id = 31; id <= 37; ++id) {
+        std::string name = "Student " + std::to_string(id);
+        Bytes entry = UserEntry(id, 1, 1, name, name);
+        list.insert(list.end(), entry.begin(), entry.end());
+    }
+    c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+    ASSERT_TRUE(c.Join());
+    CControlUI* control = c.h.Find(L"MicListBtn");
+    ASSERT_NE(control, nullptr);
+    auto* button = static_cast<CTextFlashBtnUI*>(control->GetInterface(L"TipFlashBtn"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(c.h.Text(L"MicListBtn"), L"0");
+    EXPECT_FALSE(button->IsEnabled());
+    EXPECT_FALSE(button->IsFlashing());
+
+    // Requests flash the count; one withdrawn stops the flashing and keeps the button.
+    for (uint32_t id = 31; id <= 37; ++id) ASSERT_TRUE(c.StateSeen(id, eRole_MicApplied));
+    EXPECT_EQ(c.h.Text(L"MicListBtn"), L"7");
+    EXPECT_TRUE(button->IsEnabled());
+    EXPECT_TRUE(button->IsFlashing());
+    ASSERT_TRUE(c.StateSeen(37, eRole_Student));
+    EXPECT_EQ(c.h.Text(L"MicListBtn"), L"6");
+    EXPECT_TRUE(button->IsEnabled());
+    EXPECT_FALSE(button->IsFlashing());
+    ASSERT_TRUE(c.StateSeen(37, eRole_MicApplied));
+    EXPECT_TRUE(button->IsFlashing());
+
+    // A click ends the flashing and opens the queue at the left-bottom corner of the teacher's area.
+    size_t anchorErrors = LogCount(L"Find TeacherModel Control Failed");
+    ASSERT_TRUE(c.Click(L"MicListBtn"));
+    EXPECT_FALSE(button->IsFlashing());
+    HWND queue = FindWindowW(L"__LumenvaleMicSeqWnd__", nullptr);
+    ASSERT_NE(queue, nullptr);
+    CPaintManagerUI* qpm = ManagerOf(queue);
+    ASSERT_NE(qpm, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return ShownQueue(*qpm) && ShownQueue(*qpm)->GetCount() == 7; }, 3000));
+    EXPECT_TRUE(IsWindowVisible(queue));
+    EXPECT_EQ(GetWindow(queue, GW_OWNER), c.h.window);
+    EXPECT_EQ(LogCount(L"Find TeacherModel Control Failed"), anchorErrors);
+    CControlUI* teacher = c.h.Find(L"TeacherModel");
+    ASSERT_NE(teacher, nullptr);
+    EXPECT_STREQ(teacher->GetClass(), L"PosHorLayoutUI");
+    RECT area = ScreenRect(c.h.window, teacher->GetPos());
+    RECT placed = WindowRect(queue);
+    EXPECT_EQ(placed.left, area.left);
+    EXPECT_EQ(placed.top, area.bottom);
+
+    // A taller window moves the teacher's area: the queue follows it.
+    RECT main = WindowRect(c.h.window);
+    SetWindowPos(c.h.window, nullptr, 0, 0, main.right - main.left, main.bottom - main.top + 40,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(*c.h.main->GetPaintManager());
+    RECT moved = ScreenRect(c.h.window, teacher->GetPos());
+    EXPECT_EQ(moved.bottom, area.bottom + 40);
+    ASSERT_TRUE(PumpUntil([&] { return WindowRect(queue).top == moved.bottom; }, 3000));
+    EXPECT_EQ(WindowRect(queue).left, moved.left);
+
+    // The cover's actions have no speaker to act on yet: nothing goes to the room.
+    c.h.room.reg.ClearReceived();
+    for (WPARAM action = 3; action <= 6; ++action) PostMessageW(c.h.window, WM_USER_VIDEO_SPEAK_ACTION, action, 0);
+    Settle(100);
+
+    // Five rows show; the wheel brings the sixth up, and its button accepts it.
+    CMicListUI* shown = ShownQueue(*qpm);
+    auto* sixth = static_cast<CMicElementUI*>(shown->GetItemAt(5)->GetInterface(L"MicElement"));
+    ASSERT_NE(sixth, nullptr);
+    uint32_t sixthId = sixth->GetUserRecord().userId;
+    EXPECT_EQ(sixthId, 36u);
+    RECT client{};
+    GetClientRect(queue, &client);
+    EXPECT_EQ(client.bottom, 5 * CMicSeqWnd::kRowHeight + 2);
+    LayOut(*qpm);
+    EXPECT_GT(sixth->GetPos().bottom, client.bottom);
+    ASSERT_TRUE(WheelIntoView(queue, *qpm, sixth));
+    ASSERT_TRUE(ClickRowButton(queue, *qpm, sixth));
+    ASSERT_TRUE(c.SentCount(1));
+    EXPECT_EQ(c.SentStates(), (Sent{{sixthId, eRole_MicConnecting}}));
+
+    // The room's answer reaches the open queue; its "Cancel" sends the user back.
+    ASSERT_TRUE(c.StateSeen(sixthId, eRole_MicConnecting));
+    CMicElementUI* connecting = nullptr;
+    ASSERT_TRUE(PumpUntil([&] {
+        CMicListUI* now = ShownQueue(*qpm);
+        connecting = now ? now->FindElement(sixthId) : nullptr;
+        return connecting && connecting->GetUserRecord().role == eRole_MicConnecting;
+    }, 3000));
+    ASSERT_TRUE(WheelIntoView(queue, *qpm, connecting));
+    ASSERT_TRUE(ClickRowButton(queue, *qpm, connecting));
+    ASSERT_TRUE(c.SentCount(2));
+    EXPECT_EQ(c.SentStates(), (Sent{{sixthId, eRole_MicConnecting}, {sixthId, eRole_Student}}));
+
+    // A speaker's turn ends by the teacher's "End".
+    ASSERT_TRUE(c.StateSeen(sixthId, eRole_SpeakerVoice));
+    EXPECT_EQ(c.Area()->GetCurSel(), 1);
+    ASSERT_TRUE(c.Click(L"EndSpeak"));
+    ASSERT_TRUE(c.SentCount(3));
+    EXPECT_EQ(c.SentStates().back(), (std::pair<uint32_t, uint8_t>{sixthId, eRole_Student}));
+}
 
 TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEnds)
 {
@@ -123,7 +334,6 @@ TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEn
     PostMessageW(c.h.window, WM_USER_VIDEO_SPEAK_ACTION, 5, 0);
     PostMessageW(c.h.window, WM_USER_VIDEO_SPEAK_ACTION, 6, 0);
     ASSERT_TRUE(c.SentCount(4));
-    using Sent = std::vector<std::pair<uint32_t, uint8_t>>;
     EXPECT_EQ(c.SentStates(), (Sent{{kBen, eRole_SpeakerVideo}, {kBen, eRole_SpeakerVideoAlt},
                                    {kBen, eRole_SpeakerVoice}, {kBen, eRole_Student}}));
 
@@ -430,7 +640,6 @@ TEST(MainWndSpeakVideo, ClassOverCancelsTheOwnTurn)
     c.h.room.reg.ClearReceived();
     ASSERT_TRUE(c.h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(c.SentCount(1));
-    using Sent = std::vector<std::pair<uint32_t, uint8_t>>;
     EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_Student}}));
     EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(70, L"Apply MIc"));
 }
@@ -446,6 +655,5 @@ TEST(MainWndSpeakVideo, ClassOverLeavesAnotherSpeakersTurnToTheRoom)
     // Queued behind anything the class end could have sent.
     PostMessageW(c.h.window, WM_USER_MIC_REQUEST, 1, kBen);
     ASSERT_TRUE(c.SentCount(1));
-    using Sent = std::vector<std::pair<uint32_t, uint8_t>>;
     EXPECT_EQ(c.SentStates(), (Sent{{kBen, eRole_MicConnecting}}));
 }
