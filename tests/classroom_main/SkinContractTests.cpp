@@ -52,7 +52,9 @@ const std::vector<SkinContract>& Contracts()
           {L"SearchStudentInput", L"EditUI"}, {L"SearchStudentTab", L"TabLayoutUI"}, {L"SearchStudentBtn", L"ButtonUI"},
           {L"StopSearchStudentBtn", L"ButtonUI"}, {L"StudentListTab", L"TabLayoutUI"}, {L"StudentList", L"CLVStudentList"},
           {L"SearchedStudentList", L"CLVStudentList"}, {L"SpeakerArea1", L"TabLayoutUI"},
-          {L"StartVideoSpeak", L"ButtonUI"}, {L"EndSpeak", L"ButtonUI"}, {L"VideoSpeakContainer1", L"WinContainerUI"},
+          {L"StartVideoSpeak", L"OneClickBtnUI"}, {L"VoiceSpeak", L"OneClickBtnUI"},
+          {L"VideoSpeak", L"OneClickBtnUI"}, {L"CancelSpeak", L"ButtonUI"}, {L"MicNumLabel", L"LabelUI"},
+          {L"MicAllowTip", L"LabelUI"}, {L"TeacherModel", L"PosHorLayoutUI"}, {L"EndSpeak", L"ButtonUI"}, {L"VideoSpeakContainer1", L"WinContainerUI"},
           {L"BulletinLabel", L"MidEllipsisLabelUI"}, {L"Switch_T_S_MicPart", L"TabLayoutUI"},
           {L"ModelChoose", L"ComboUI"}, {L"ApplyMicBtn", L"ButtonUI"}, {L"AllowDiscuss", L"CheckBoxUI"},
           {L"StuQuestionBtn", L"ButtonUI"}, {L"LeftCtrlBtn", L"ButtonUI"}, {L"CenterArea", L"PosVerLayoutUI"},
@@ -66,8 +68,7 @@ const std::vector<SkinContract>& Contracts()
           {L"BoldCheck", L"CheckBoxUI"}, {L"ItaliCheck", L"CheckBoxUI"}, {L"UnderLineCheck", L"CheckBoxUI"},
           {L"FaceCheck", L"CheckBoxUI"}, {L"FontCheck", L"CheckBoxUI"}, {L"InputEdit", L"RichEditUI"},
           {L"SendTextBtn", L"ButtonUI"},
-          // A button of the queue; the flashing kind answers as a button too.
-          {L"MicListBtn", L"Button"}}},
+          {L"MicListBtn", L"TipFlashBtnUI"}}},
         {L"ControlPanelWnd.xml", [] { return new CControlPanelWnd; },
          {{L"ControlPanel", L"ScrollHorLayoutUI"}, {L"AddCameraBtn", L"ButtonUI"}, {L"OpenFileBtn", L"ButtonUI"},
           {L"WhiteBoardCheck", L"CheckBoxUI"}, {L"ScreenShareCheck", L"CheckBoxUI"}}},
@@ -149,6 +150,7 @@ const int kLanguageIds[] = {
     65, 66, 67, 68, 69, 70, 71, 72, 73,    // microphone queue, room flags, speaking
     74, 75, 76, 77, 78,                    // bulletin, the missing-device boxes, offline speaker
     79, 80, 81, 82, 83, 84,                // recording
+    91, 92, 93, 94, 95, 96, 97,            // conversion failures, a damaged package
 };
 
 // The program's folder, with the shipped skin and language folders beside the test program.
