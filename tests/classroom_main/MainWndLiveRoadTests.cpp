@@ -162,6 +162,13 @@ TEST(MainWndLiveRoads, TheCameraTakesItsSizeWindowAndEncoderIntoEveryScreen)
                                                           Call("AdjVideoEncParam", {640, 480, kbps})}));
     EXPECT_EQ(MainScreen(h)->GetContentWidth(), 320u);
     EXPECT_EQ(MainScreen(h)->GetContentHeight(), 180u);
+    EXPECT_TRUE(MainScreen(h)->IsKeepAspect());
+    // A zero side changes no container; a null record is only logged.
+    PostVideoSize(h, 0, 200);
+    SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, 0);
+    EXPECT_EQ(MainScreen(h)->GetContentWidth(), 320u);
+    EXPECT_EQ(MainScreen(h)->GetContentHeight(), 180u);
+    PostVideoSize(h, 320, 180);
     // And back into the vice screen.
     mark = Engine().calls.size();
     SendMessageW(h.window, WM_USER_UI_NOTICE, 6, 0);
