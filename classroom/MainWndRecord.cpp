@@ -35,11 +35,6 @@ OutputSize OutputSizeOf(int32_t option)
     }
 }
 
-uint32_t HandleValue(HWND window)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
-}
-
 } // namespace
 
 _RecParam DefaultRecParam()
@@ -128,8 +123,8 @@ void CMainWnd::StartRecording(COptionUI* check)
         check->Selected(false);
         return;
     }
-    param.documentWindow = HandleValue(m_docLive);
-    param.whiteboardWindow = HandleValue(m_whiteboardLive);
+    param.documentWindow = CastmixWindowValue(m_docLive);
+    param.whiteboardWindow = CastmixWindowValue(m_whiteboardLive);
     param.two = 2;
     if (CWinContainerUI* main = ScreenContainer(kMainScreen)) {
         RECT rc = main->GetPos();

@@ -21,6 +21,10 @@ public:
     unsigned char* data = nullptr; // zeroed at creation
     int length = 0;          // bytes
 };
+#if defined(__i386__)
+// The engine reads blocks by their 32-bit offsets: vtable 0, sequence 4 ... data 20, length 24.
+static_assert(sizeof(CRA_DataBlock) == 28, "the engine reads a 28-byte block");
+#endif
 
 // Called on the library's capture or playback thread with the host's user pointer and the address of
 // the object's block pointer. The result is ignored.

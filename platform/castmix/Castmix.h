@@ -54,6 +54,11 @@ static_assert(offsetof(_RecParam, mode) == 528 && offsetof(_RecParam, two) == 57
               offsetof(_RecParam, outputWidth) == 600 && offsetof(_RecParam, five) == 612,
               "recording parameter layout");
 
+// Window handles travel in the 32-bit fields above. Windows keeps handles 32-bit significant on x64 too,
+// sign-extended, which its own conversion macros follow.
+inline uint32_t CastmixWindowValue(HWND window) { return HandleToULong(window); }
+inline HWND CastmixWindow(uint32_t value) { return static_cast<HWND>(LongToHandle(static_cast<LONG>(value))); }
+
 enum { CASTMIX_MAX_DEVICES = 10, CASTMIX_DEVICE_NAME = 128 };
 typedef wchar_t CastmixDeviceNames[CASTMIX_MAX_DEVICES][CASTMIX_DEVICE_NAME];
 

@@ -11,11 +11,6 @@ bool ValidSize(int value)
     return value >= 16 && value <= 4096 && value % 4 == 0;
 }
 
-HWND AsWindow(uint32_t value)
-{
-    return reinterpret_cast<HWND>(static_cast<uintptr_t>(value));
-}
-
 bool UsableWindow(HWND window)
 {
     return window && IsWindow(window) && IsWindowVisible(window);
@@ -122,10 +117,10 @@ CRecordingSession::~CRecordingSession()
 HWND CRecordingSession::BoardWindow() const
 {
     // The document is the board while it shows; otherwise the whiteboard.
-    HWND document = AsWindow(m_param.documentWindow);
+    HWND document = CastmixWindow(m_param.documentWindow);
     if (UsableWindow(document))
         return document;
-    HWND whiteboard = AsWindow(m_param.whiteboardWindow);
+    HWND whiteboard = CastmixWindow(m_param.whiteboardWindow);
     return UsableWindow(whiteboard) ? whiteboard : nullptr;
 }
 

@@ -12,13 +12,16 @@ TEST(SonarelBlock, LayoutIsTheOneTheEngineReads)
 {
     CRA_DataBlock block(640);
     const char* base = reinterpret_cast<const char*>(&block);
-    EXPECT_EQ(28u, sizeof block);
-    EXPECT_EQ(4, reinterpret_cast<const char*>(&block.sequence) - base);
-    EXPECT_EQ(8, reinterpret_cast<const char*>(&block.time) - base);
-    EXPECT_EQ(12, reinterpret_cast<const char*>(&block.reserved) - base);
-    EXPECT_EQ(16, reinterpret_cast<const char*>(&block.filled) - base);
-    EXPECT_EQ(20, reinterpret_cast<const char*>(&block.data) - base);
-    EXPECT_EQ(24, reinterpret_cast<const char*>(&block.length) - base);
+    // The engine's 32-bit layout (vtable, four ints, data, length: 28 bytes), or its pointer-size twin in a
+    // 64-bit test build.
+    const ptrdiff_t ptr = sizeof(void*);
+    EXPECT_EQ(ptr == 4 ? 28u : 40u, sizeof block);
+    EXPECT_EQ(ptr, reinterpret_cast<const char*>(&block.sequence) - base);
+    EXPECT_EQ(ptr + 4, reinterpret_cast<const char*>(&block.time) - base);
+    EXPECT_EQ(ptr + 8, reinterpret_cast<const char*>(&block.reserved) - base);
+    EXPECT_EQ(ptr + 12, reinterpret_cast<const char*>(&block.filled) - base);
+    EXPECT_EQ(ptr == 4 ? 20 : 24, reinterpret_cast<const char*>(&block.data) - base);
+    EXPECT_EQ(ptr == 4 ? 24 : 32, reinterpret_cast<const char*>(&block.length) - base);
     EXPECT_EQ(640, block.length);
     EXPECT_EQ(-1, block.filled);
     EXPECT_EQ(0, block.sequence);

@@ -257,7 +257,7 @@ TEST_F(DeviceTest, CloseInTheMiddleOfEverything)
         param.dataRate = 512;
         wcscpy(param.outputPath, L"C:\\lv-close-test.wmv");
         param.mode = 3;
-        param.whiteboardWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(board.Handle()));
+        param.whiteboardWindow = CastmixWindowValue(board.Handle());
         param.outputWidth = 320;
         param.outputHeight = 240;
         Castmix_StartRec(engine, 1, &param); // whatever the recorder answers, close must end it

@@ -313,7 +313,7 @@ TEST_F(EngineTest, RecordingAVisibleBoardReachesTheRecorder)
     ASSERT_NE(board.Handle(), nullptr);
     _RecParam param = CameraRecording(L"C:\\lv-rec-board.wmv");
     param.mode = kRecordBoard;
-    param.whiteboardWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(board.Handle()));
+    param.whiteboardWindow = CastmixWindowValue(board.Handle());
     long started = Castmix_StartRec(engine, 1, &param);
     // Wine has no Windows Media writer, so a recorder fails its start there (-100); a library without
     // a recorder answers unavailable. Where the writer exists the recording runs and stops cleanly.

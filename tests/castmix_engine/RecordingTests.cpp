@@ -124,8 +124,8 @@ _RecParam Recording(int mode, HWND document, HWND whiteboard)
     param.dataRate = 768;
     wcscpy(param.outputPath, L"C:\\rec\\2026-12-09_06-30-00.wmv");
     param.mode = mode;
-    param.documentWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(document));
-    param.whiteboardWindow = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(whiteboard));
+    param.documentWindow = CastmixWindowValue(document);
+    param.whiteboardWindow = CastmixWindowValue(whiteboard);
     param.two = 2;
     param.outputWidth = 320;
     param.outputHeight = 240;

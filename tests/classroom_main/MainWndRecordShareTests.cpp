@@ -161,8 +161,8 @@ TEST(MainWndRecord, CameraRecordingSendsTheParametersAndFixesTheFrame)
     EXPECT_EQ(I32At(rec, 0), 25);
     EXPECT_EQ(I32At(rec, 4), 900);
     EXPECT_EQ(I32At(rec, 528), 1);
-    EXPECT_EQ(static_cast<uint32_t>(I32At(rec, 532)), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(c.h.main->DocumentWindow())));
-    EXPECT_EQ(static_cast<uint32_t>(I32At(rec, 536)), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(c.h.main->WhiteboardWindow())));
+    EXPECT_EQ(static_cast<uint32_t>(I32At(rec, 532)), CastmixWindowValue(c.h.main->DocumentWindow()));
+    EXPECT_EQ(static_cast<uint32_t>(I32At(rec, 536)), CastmixWindowValue(c.h.main->WhiteboardWindow()));
     EXPECT_EQ(I32At(rec, 572), 2);
     RECT main = c.h.Find(L"MainScreenCtner")->GetPos();
     EXPECT_EQ(I32At(rec, 576), (main.right - main.left) / 4 * 4);

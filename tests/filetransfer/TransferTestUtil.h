@@ -57,7 +57,7 @@ protected:
     {
         m_saved = FileTransTimings::Defaults();
         FileTransTimings& t = FileTransTimings::Defaults();
-        t.receiverIdleMs = 400;
+        t.receiverIdleMs = 1500; // below the stall case, above the gaps a loaded machine leaves between sends
         t.peerSilenceMs = 2000; // above the 300 ms finish gap times the losses a test link makes
         t.senderStopSettleMs = 10;
         t.udpReceiverCheckMs = 100;
