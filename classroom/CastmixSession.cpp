@@ -122,6 +122,18 @@ bool CastmixSession::SetAudioProcess()
     return result >= 0;
 }
 
+void CastmixSession::ChangeMic(int32_t device)
+{
+    microphone = device;
+    if (engine) Castmix_ChangeMic(engine, device);
+}
+
+void CastmixSession::ChangeSpeaker(int32_t device)
+{
+    speaker = device;
+    if (engine) Castmix_ChangeSpeaker(engine, device);
+}
+
 bool CastmixSession::AdjVideoEncParam(int32_t videoWidth, int32_t videoHeight, int32_t bitrate)
 {
     return engine && Castmix_AdjVideoEncParam(engine, videoWidth, videoHeight, bitrate) > 0;

@@ -42,6 +42,9 @@ struct CastmixSession {
     bool UseConfiguredCamera();
     bool SetCameraEnabled(bool on, HWND window);
     bool SetAudioProcess();
+    // The running engine captures from, or plays on, the device of this index from now on.
+    void ChangeMic(int32_t device);
+    void ChangeSpeaker(int32_t device);
     bool AdjVideoEncParam(int32_t videoWidth, int32_t videoHeight, int32_t bitrate);
     bool ChangeRole(int32_t engineRole);
     bool AddParticipantVideo(uint32_t participant, HWND window);

@@ -409,12 +409,14 @@ bool CControlPanelWnd::CheckWhiteboard()
     return was;
 }
 
-void CControlPanelWnd::SetScreenShare(bool checked)
+bool CControlPanelWnd::SetScreenShare(bool checked)
 {
     auto* option = static_cast<COptionUI*>(m_PaintManager.FindControl(L"ScreenShareCheck"));
-    if (!option) return;
+    if (!option) return false;
+    const bool was = option->IsSelected();
     option->Selected(checked, false);
     option->SetBorderColor(checked ? kCheckedBorder : 0);
+    return was;
 }
 
 LRESULT CControlPanelWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)

@@ -40,7 +40,8 @@ public:
     void SourceOff(int32_t kind);
     // Checks the whiteboard switch; answers whether it was checked before.
     bool CheckWhiteboard();
-    void SetScreenShare(bool checked);
+    // Sets the screen-share switch; answers whether it was checked before.
+    bool SetScreenShare(bool checked);
     // A document window shown as a thumbnail, inserted before the buttons; false without the strip.
     bool AddDocumentThumbnail(const FileItemRecord& file, HWND documentWindow, CDocWnd* view = nullptr);
     // A picked presentation: refused with a box when this room has it uploaded or uploading already,

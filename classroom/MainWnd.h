@@ -149,6 +149,8 @@ private:
     void OnOffline();
     void OnReconnectTimer();
     void OnRefreshResult(WPARAM ok, LPARAM lParam);
+    // Joins the engine's room on the session's stream node (first join and every refresh).
+    void JoinMediaSession();
     void OnUpdateNotice(WPARAM wParam, const CString* strings);
     void OnRemovedFromRoom(int textId, const wchar_t* english);
     // Closes the window whatever the user is doing (thrown out, logged in elsewhere, update).
@@ -256,9 +258,16 @@ private:
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
+    // The source leaves its screen and loses its live bits; a teacher's camera stops in the engine.
+    // Nothing happens to a source shown in neither screen.
     void SwitchSourceOff(int32_t content);
+    // The teacher's own switch-off of a panel kind (1..3): as above, then the panel and the room are told.
+    void TurnSourceOff(int32_t kind);
     // The screen showing this content lets go of its window, keeping the source's live state.
     void ReleaseScreenOf(int32_t content);
+    bool InScreen(int32_t content) const;
+    // Empties the screen that shows content; false when none does.
+    bool EmptyScreenOf(int32_t content);
     CWinContainerUI* ScreenContainer(int position) const;
     bool EmbedInScreen(int position, HWND window, int32_t content);
     void ShowViceScreen(bool show);
@@ -280,6 +289,12 @@ private:
     void HideOwnedPopups();
     void ShowHiddenPopups();
     void ApplyReceivedVideoSize();
+    // The engine's encoder for the camera in the main (1) or vice (2) screen.
+    void SetCameraEncoder(int position);
+    // After a source goes on: both volumes again, the engine draws into the video window, timer 6.
+    void RefreshEngineOutput();
+    // The engine sends the inside of the share bar.
+    void EngineToShareBar();
     // A swap the teacher makes here; the room hears of it once the class runs.
     void SwapScreensAndTell();
     void OnPanelAction(bool on, const WndMsgPayload* action);

@@ -250,5 +250,10 @@ void CMainWnd::OnSwitchNetwork()
     uint32_t ip = node.address;
     Logger::Instance().Write(L"Infor : Switch Media -- ip=%d,port = %d, serverid = %d, ret = %d\r\n", static_cast<int>(ip),
                              node.port, node.id, static_cast<int>(result));
-    if (result > 0) m_castmix->SetStreamServer(node);
+    if (result <= 0) return;
+    m_castmix->SetStreamServer(node);
+    // The session's stream node is what later switches and refreshes start from.
+    session->streamServer = node;
+    if (session->configuredStreamServer.address != 0 && session->configuredStreamServer.port != 0)
+        session->configuredStreamServer = node;
 }

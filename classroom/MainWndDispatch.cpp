@@ -284,8 +284,8 @@ bool CMainWnd::OnSettingsChanged(WPARAM group)
     if (!session) return true;
     switch (group) {
     case 1: m_castmix->UseConfiguredCamera(); break;
-    case 2: m_castmix->microphone = session->options.microphoneId; break;
-    case 3: m_castmix->speaker = session->options.speakerId; break;
+    case 2: m_castmix->ChangeMic(session->options.microphoneId); break;
+    case 3: m_castmix->ChangeSpeaker(session->options.speakerId); break;
     case 4: m_castmix->SetAudioProcess(); break;
     default: break;
     }

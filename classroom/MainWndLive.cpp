@@ -31,15 +31,33 @@ void PostOwned(HWND window, UINT message, WPARAM code, Record* record)
 
 void CMainWnd::ReleaseScreenOf(int32_t content)
 {
-    if (m_mainContent != content && m_viceContent != content) return;
-    uint8_t* state = content == eScreen_Camera ? &m_liveState.cameraState
-                     : content == eScreen_Document ? &m_liveState.docState
-                     : content == eScreen_Whiteboard ? &m_liveState.whiteboardState : nullptr;
-    if (!state) return SwitchSourceOff(content);
-    // The source moves rather than ends: its live bits survive the switch-off.
-    uint8_t keep = *state;
-    SwitchSourceOff(content);
-    *state = keep;
+    // The source moves rather than ends: its live bits and the engine's camera stay as they are.
+    EmptyScreenOf(content);
+}
+
+bool CMainWnd::InScreen(int32_t content) const
+{
+    return content != eScreen_None && (m_mainContent == content || m_viceContent == content);
+}
+
+bool CMainWnd::EmptyScreenOf(int32_t content)
+{
+    if (content == eScreen_None) return false;
+    if (m_mainContent == content) {
+        if (CWinContainerUI* main = ScreenContainer(kMainScreen)) {
+            main->SetEmbedWindow(nullptr);
+            main->SetVisible(false);
+        }
+        m_mainContent = eScreen_None;
+        return true;
+    }
+    if (m_viceContent == content) {
+        ShowViceScreen(false);
+        if (CWinContainerUI* vice = ScreenContainer(kViceScreen)) vice->SetEmbedWindow(nullptr);
+        m_viceContent = eScreen_None;
+        return true;
+    }
+    return false;
 }
 
 CWinContainerUI* CMainWnd::ScreenContainer(int position) const
@@ -88,29 +106,29 @@ void CMainWnd::SwitchSourcesOff()
 
 void CMainWnd::SwitchSourceOff(int32_t content)
 {
+    if (!InScreen(content)) return; // in neither screen: nothing to do, the capture device keeps running
     SessionContext* session = SessionContext::Instance();
     if (content == eScreen_Camera && m_castmix && session && !IsStudentRole(session->role)) {
         m_castmix->useCamera = 0;
         m_castmix->SetCameraEnabled(false, nullptr);
     }
-    if (m_mainContent == content) {
-        if (CWinContainerUI* main = ScreenContainer(kMainScreen)) {
-            main->SetEmbedWindow(nullptr);
-            main->SetVisible(false);
-        }
-        m_mainContent = eScreen_None;
-    } else if (m_viceContent == content) {
-        ShowViceScreen(false);
-        if (CWinContainerUI* vice = ScreenContainer(kViceScreen)) vice->SetEmbedWindow(nullptr);
-        m_viceContent = eScreen_None;
-    } else {
-        return; // in neither screen: nothing to do
-    }
+    EmptyScreenOf(content);
     uint8_t* state = content == eScreen_Camera       ? &m_liveState.cameraState
                      : content == eScreen_Document   ? &m_liveState.docState
                      : content == eScreen_Whiteboard ? &m_liveState.whiteboardState
                                                      : nullptr;
     if (state) *state &= 0x3F; // the position stays, the live bits go
+}
+
+void CMainWnd::TurnSourceOff(int32_t kind)
+{
+    int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
+                      : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_None;
+    if (!InScreen(content)) return;
+    SwitchSourceOff(content);
+    SessionContext* session = SessionContext::Instance();
+    if (m_controlPanel && session && IsTeacherRole(session->role)) m_controlPanel->SourceOff(kind);
+    InformLiveChanged(kind);
 }
 
 void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
@@ -226,10 +244,36 @@ void CMainWnd::OnLiveCamera(const LiveCameraRecord* record)
     if (m_castmix && session && !IsStudentRole(session->role)) {
         m_castmix->useCamera = 1;
         m_castmix->UseConfiguredCamera();
-        int kbps = m_castmix->kbps;
-        if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
-        else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+        SetCameraEncoder(position);
     }
+}
+
+void CMainWnd::SetCameraEncoder(int position)
+{
+    if (!m_castmix) return;
+    // The vice screen is a quarter of the main one: a quarter of the bit rate is enough.
+    int kbps = m_castmix->kbps;
+    if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
+    else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+}
+
+void CMainWnd::RefreshEngineOutput()
+{
+    if (!m_castmix) return;
+    m_castmix->SetVolume(m_micVolume, 2);
+    m_castmix->SetVolume(m_speakerVolume, 1);
+    m_castmix->ChangeScreenWnd(m_videoLive);
+    // The engine may not have the window's final place yet: it is handed the window once more.
+    ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
+}
+
+void CMainWnd::EngineToShareBar()
+{
+    if (!m_castmix || !m_castmix->engine) return;
+    // The margins leave out the bar's frame and caption.
+    long result = Castmix_ChangeSource2Wnd(m_castmix->engine, m_shareScreen, 5, 4, 5, 27, 5, 5);
+    if (result < 0) LOG_ERROR(L"the engine cannot send the shared screen, code %ld", result);
+    RefreshEngineOutput();
 }
 
 void CMainWnd::OnSwapScreens()
@@ -247,6 +291,11 @@ void CMainWnd::OnSwapScreens()
     std::swap(m_mainContent, m_viceContent);
     main->SetVisible(viceWindow != nullptr);
     ShowViceScreen(mainWindow != nullptr);
+    if (!InScreen(eScreen_Camera)) return;
+    // The camera changed screens: its shape, the engine's window and the encoder follow it.
+    ApplyReceivedVideoSize();
+    if (m_castmix) m_castmix->ChangeScreenWnd(m_videoLive);
+    SetCameraEncoder(m_mainContent == eScreen_Camera ? kMainScreen : kViceScreen);
 }
 
 void CMainWnd::ApplyLiveSources(bool sharedBefore)
@@ -335,19 +384,8 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
     if (!action || action->kind < ePanel_Camera || action->kind > ePanel_ScreenShare) return;
     int32_t kind = action->kind;
     if (!on) {
-        int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
-                          : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_Share;
-        if (kind == ePanel_ScreenShare) {
-            if (m_liveState.flags & eLive_ScreenShare) EndScreenShare();
-            return;
-        }
-        if (m_mainContent != content && m_viceContent != content) return; // in neither screen
-        SwitchSourceOff(content);
-        if (m_controlPanel) m_controlPanel->SourceOff(kind);
-        uint8_t* state = kind == ePanel_Camera ? &m_liveState.cameraState : kind == ePanel_Document ? &m_liveState.docState
-                         : kind == ePanel_Whiteboard ? &m_liveState.whiteboardState : nullptr;
-        if (state) *state &= 0x3F;
-        InformLiveChanged(kind);
+        if (kind != ePanel_ScreenShare) TurnSourceOff(kind);
+        else if (m_liveState.flags & eLive_ScreenShare) EndScreenShare();
         return;
     }
     if (kind == ePanel_Camera) {
@@ -358,25 +396,22 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_videoLive, eScreen_Camera);
         ::UpdateWindow(m_hWnd);
+        ApplyReceivedVideoSize();
         const int32_t* index = action->Camera();
         LiveCameraRecord camera{static_cast<uint8_t>(index ? *index : 0), static_cast<uint8_t>(64 | position)};
         LiveStateSetCamera(m_liveState, camera);
-        if (m_castmix) {
+        SessionContext* session = SessionContext::Instance();
+        if (m_castmix && session && !IsStudentRole(session->role)) {
             m_castmix->useCamera = 1;
             m_castmix->UseConfiguredCamera();
-            m_castmix->SetVolume(m_micVolume, 2);
-            m_castmix->SetVolume(m_speakerVolume, 1);
-            m_castmix->ChangeScreenWnd(m_videoLive);
-            ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
-            int kbps = m_castmix->kbps;
-            if (position == kMainScreen) m_castmix->AdjVideoEncParam(640, 480, kbps);
-            else m_castmix->AdjVideoEncParam(320, 240, kbps / 4);
+            RefreshEngineOutput();
+            SetCameraEncoder(position);
         }
     } else if (kind == ePanel_Whiteboard) {
         if (!m_whiteboardLive) return;
         const uint16_t* page = action->WhiteboardPage();
         int position = BoardScreenForSwitchOn();
-        SwitchSourceOff(eScreen_Document);
+        TurnSourceOff(ePanel_Document);
         ReleaseScreenOf(eScreen_Whiteboard);
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_whiteboardLive, eScreen_Whiteboard);
@@ -395,7 +430,7 @@ void CMainWnd::OnPanelAction(bool on, const WndMsgPayload* action)
         PostOwned(m_docLive, WM_USER_UI_NOTICE, eDocNotice_DocInfo, new (std::nothrow) DocPageList(pages));
         PostToWindow(m_penTool, WM_USER_UI_NOTICE, 10, 1);
         int position = BoardScreenForSwitchOn();
-        SwitchSourceOff(eScreen_Whiteboard);
+        TurnSourceOff(ePanel_Whiteboard);
         ReleaseScreenOf(eScreen_Document);
         if (position == kMainScreen && m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
         EmbedInScreen(position, m_docLive, eScreen_Document);
@@ -419,8 +454,9 @@ void CMainWnd::OnLiveScreenShare(bool on)
         return;
     }
     if (IsTeacherRole(session->role)) {
-        // The teacher's own share is driven by the control panel's switch and the share bar.
-        if (m_controlPanel && m_shareScreen) m_controlPanel->SetScreenShare(true);
+        if (!m_controlPanel || !m_shareScreen) return;
+        // The room confirms the teacher's own share: the engine is pointed at the bar once more.
+        if (m_controlPanel->SetScreenShare(true)) EngineToShareBar();
         return;
     }
     if (!m_videoLive) return;
@@ -442,19 +478,20 @@ void CMainWnd::SwitchScreenShareOff()
 {
     m_liveState.flags &= ~eLive_ScreenShare;
     SessionContext* session = SessionContext::Instance();
+    LiveState keep = m_liveState;
     if (session && IsTeacherRole(session->role)) {
         if (m_shareScreen) ::ShowWindow(m_shareScreen, SW_HIDE);
         ShowWindow(true);
         ShowHiddenPopups();
         ApplyReceivedVideoSize();
-    } else {
-        // The shared screen came through the camera's window: the room's live sources take over again.
-        LiveState keep = m_liveState;
-        if (m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
-        m_liveState = keep;
-        ApplyLiveSources(false);
+    } else if (m_mainContent != eScreen_None) {
+        // The shared screen came through the camera's window.
+        SwitchSourceOff(m_mainContent);
         m_liveState = keep;
     }
+    // What is still live takes the screens again.
+    ApplyLiveSources(false);
+    m_liveState = keep;
     if (m_castmix && m_castmix->engine) Castmix_ChangeSourceType(m_castmix->engine, 1);
 }
 
@@ -468,15 +505,7 @@ bool CMainWnd::StartScreenShare()
     m_liveState.flags |= eLive_ScreenShare;
     ApplyReceivedVideoSize();
     SessionContext* session = SessionContext::Instance();
-    if (m_castmix && m_castmix->engine && session && !IsStudentRole(session->role)) {
-        // The margins leave out the bar's frame and caption.
-        long result = Castmix_ChangeSource2Wnd(m_castmix->engine, m_shareScreen, 5, 4, 5, 27, 5, 5);
-        if (result < 0) LOG_ERROR(L"the engine cannot send the shared screen, code %ld", result);
-        m_castmix->SetVolume(m_micVolume, 2);
-        m_castmix->SetVolume(m_speakerVolume, 1);
-        m_castmix->ChangeScreenWnd(m_videoLive);
-        ::SetTimer(m_hWnd, eTimer_VideoReattach, 5000, nullptr);
-    }
+    if (session && !IsStudentRole(session->role)) EngineToShareBar();
     LOG_INFO(L"screen share started");
     return true;
 }

@@ -191,13 +191,7 @@ void CMainWnd::OnJoinedRoom()
 
     if (!m_castmix) {
         m_castmix.reset(new (std::nothrow) CastmixSession);
-        if (m_castmix) {
-            m_castmix->SetStreamServer(session->GetStreamServer());
-            SIZE video = session->largeVideoSize;
-            bool teacher = IsTeacherRole(session->role);
-            avSession(teacher ? nullptr : m_videoLive, m_castmix.get(), teacher ? m_videoLive : nullptr, video.cx,
-                      video.cy);
-        }
+        JoinMediaSession();
     }
 
     SetText(L"ClassNameLabel", session->room.roomName);
@@ -368,9 +362,17 @@ void CMainWnd::OnRefreshResult(WPARAM ok, LPARAM lParam)
     }
     SessionContext* session = SessionContext::Instance();
     if (ok != 1 || lParam != 2 || !m_castmix || !session) return;
+    JoinMediaSession();
+}
+
+void CMainWnd::JoinMediaSession()
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!m_castmix || !session) return;
     m_castmix->SetStreamServer(session->GetStreamServer());
     SIZE video = session->largeVideoSize;
     if (IsTeacherRole(session->role)) {
+        // The teacher's own video is local; nothing goes out to the room before the class begins.
         avSession(nullptr, m_castmix.get(), m_videoLive, video.cx, video.cy);
         if (session->room.roomState != 2 && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 5);
     } else {

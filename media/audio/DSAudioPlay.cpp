@@ -18,8 +18,15 @@ CDSAudioPlay::~CDSAudioPlay()
 int CDSAudioPlay::Start(HWND window, int /*unused*/, int samplesPerSec, int bitsPerSample, int channels,
                         AudioBlockCallback callback, void* user)
 {
+    return StartOnDevice(0, window, samplesPerSec, bitsPerSample, channels, callback, user);
+}
+
+int CDSAudioPlay::StartOnDevice(int deviceIndex, HWND window, int samplesPerSec, int bitsPerSample, int channels,
+                                AudioBlockCallback callback, void* user)
+{
     Stop();
     Reset();
+    m_deviceIndex = deviceIndex;
     m_stoppedEvent.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     m_notifyEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
     m_stopEvent.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
@@ -33,7 +40,7 @@ int CDSAudioPlay::Start(HWND window, int /*unused*/, int samplesPerSec, int bits
 
     if (!InitDSound(window, samplesPerSec, bitsPerSample, channels)) {
         MEDIA_LOG("Err: initDSound\r\n{\r\n wnd = %lx\r\n devid = %d\r\n dur = %d\r\n sample = %d\r\n channel=%d\r\n bits = %d\r\r}\r\n",
-                  static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)), 0, 20, samplesPerSec, channels,
+                  static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)), m_deviceIndex, 20, samplesPerSec, channels,
                   bitsPerSample);
         Stop();
         Reset();
@@ -87,12 +94,13 @@ bool CDSAudioPlay::InitDSound(HWND window, int samplesPerSec, int bitsPerSample,
 bool CDSAudioPlay::CreateDSound()
 {
     std::vector<DSDeviceInfo> devices = EnumerateDevices(DeviceKind::Playback);
-    m_deviceId = devices.empty() ? GUID() : devices.front().id;
+    size_t chosen = m_deviceIndex > 0 && static_cast<size_t>(m_deviceIndex) < devices.size() ? m_deviceIndex : 0;
+    m_deviceId = devices.empty() ? GUID() : devices[chosen].id;
     HRESULT hr = DirectSoundCreate8(IsNullGuid(m_deviceId) ? nullptr : &m_deviceId, m_dsound.Receive(), nullptr);
     char guidText[40];
     MEDIA_LOG("Info: CreateDsound8 hr = %lx, name = %s, id = %d<%d>, guid = %s\r\n", hr,
-              devices.empty() ? "" : Utf16ToUtf8(devices.front().description.c_str()).c_str(),
-              devices.empty() ? -1 : devices.front().position, 0, GuidToRegistryText(m_deviceId, guidText));
+              devices.empty() ? "" : Utf16ToUtf8(devices[chosen].description.c_str()).c_str(),
+              devices.empty() ? -1 : devices[chosen].position, m_deviceIndex, GuidToRegistryText(m_deviceId, guidText));
     if (SUCCEEDED(hr)) return true;
 
     hr = DirectSoundCreate8(&DSDEVID_DefaultPlayback, m_dsound.Receive(), nullptr);

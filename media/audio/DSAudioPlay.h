@@ -15,6 +15,9 @@ public:
     // 1 when playback runs, -5 on failure (the object is reset and may be started again).
     int Start(HWND window, int unused, int samplesPerSec, int bitsPerSample, int channels,
               AudioBlockCallback callback, void* user);
+    // The same on the device at deviceIndex of the playback list; outside the list, the first device.
+    int StartOnDevice(int deviceIndex, HWND window, int samplesPerSec, int bitsPerSample, int channels,
+                      AudioBlockCallback callback, void* user);
     void Stop();
     void Reset();
     // Stops inside the loader lock (library unload), leaving the device objects unreleased.
@@ -59,4 +62,5 @@ private:
     ScopedHandle m_notifyEvent;  // auto-reset
     ScopedHandle m_stopEvent;    // auto-reset
     GUID m_deviceId = {};
+    int m_deviceIndex = 0; // position in the playback list of the device to open
 };

@@ -53,6 +53,10 @@ int AudioPlay_GetDevs(CDSAudioPlay* handle, wchar_t (*names)[kSonarelNameChars])
 int AudioPlay_Start(CDSAudioPlay* handle, HWND window, int unused, int samplesPerSec, int bitsPerSample,
                     int channels, AudioBlockCallback callback, void* user);
 void AudioPlay_Close(CDSAudioPlay** handle);
+// Playback on the device at deviceIndex of the playback list (AudioPlay_GetDevs' order); an index
+// outside the list plays on the first device, as AudioPlay_Start does. Same answers as AudioPlay_Start.
+int AudioPlay_StartDevice(CDSAudioPlay* handle, HWND window, int deviceIndex, int samplesPerSec, int bitsPerSample,
+                          int channels, AudioBlockCallback callback, void* user);
 
 // Loopback test: plays what the first capture device hears (mono, 32000 Hz, 16 bits) until the next call
 // or until the library is unloaded. Null callbacks select the built-in ones.
@@ -67,4 +71,5 @@ typedef CDSAudioPlay* (*AudioPlay_CreateFn)();
 typedef int (*AudioPlay_GetDevsFn)(CDSAudioPlay*, wchar_t (*)[kSonarelNameChars]);
 typedef int (*AudioPlay_StartFn)(CDSAudioPlay*, HWND, int, int, int, int, AudioBlockCallback, void*);
 typedef void (*AudioPlay_CloseFn)(CDSAudioPlay**);
+typedef int (*AudioPlay_StartDeviceFn)(CDSAudioPlay*, HWND, int, int, int, int, AudioBlockCallback, void*);
 typedef void (*DoDSoundFn)(HWND, AudioBlockCallback, AudioBlockCallback);

@@ -151,6 +151,13 @@ int AudioPlay_Start(CDSAudioPlay* handle, HWND window, int unused, int samplesPe
     return handle->Start(window, unused, samplesPerSec, bitsPerSample, channels, callback, user);
 }
 
+int AudioPlay_StartDevice(CDSAudioPlay* handle, HWND window, int deviceIndex, int samplesPerSec, int bitsPerSample,
+                          int channels, AudioBlockCallback callback, void* user)
+{
+    if (!CheckHandle(handle)) return -1;
+    return handle->StartOnDevice(deviceIndex, window, samplesPerSec, bitsPerSample, channels, callback, user);
+}
+
 void AudioPlay_Close(CDSAudioPlay** handle)
 {
     if (!handle || !*handle) return;

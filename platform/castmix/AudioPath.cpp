@@ -46,7 +46,7 @@ void CAudioPath::StopMicrophone()
     m_micMeter.Clear();
 }
 
-int CAudioPath::StartSpeaker(HWND window)
+int CAudioPath::StartSpeaker(HWND window, int device)
 {
     StopSpeaker();
     m_play = m_api.playCreate();
@@ -54,8 +54,10 @@ int CAudioPath::StartSpeaker(HWND window)
         return -1;
     m_speakerMeter.Clear();
     InterlockedExchange(&m_playedBlocks, 0);
-    int result = m_api.playStart(m_play, window, 0, kRate, kBits, kChannels, &CAudioPath::OnPlayed, this);
-    MEDIA_LOG("Info: speaker start = %d\r\n", result);
+    int result = m_api.playStartDevice
+                     ? m_api.playStartDevice(m_play, window, device, kRate, kBits, kChannels, &CAudioPath::OnPlayed, this)
+                     : m_api.playStart(m_play, window, 0, kRate, kBits, kChannels, &CAudioPath::OnPlayed, this);
+    MEDIA_LOG("Info: speaker %d start = %d\r\n", device, result);
     if (result != 1)
         m_api.playClose(&m_play);
     return result;

@@ -22,8 +22,8 @@ public:
     // 1 when capture runs, else the library's code (negative).
     int StartMicrophone(int device);
     void StopMicrophone();
-    // 1 when playback runs, else the library's code. Sonarel always plays on its first device.
-    int StartSpeaker(HWND window);
+    // 1 when playback runs, else the library's code; a library that cannot choose plays on its first device.
+    int StartSpeaker(HWND window, int device);
     void StopSpeaker();
     bool MicrophoneRunning() const { return m_capture != nullptr; }
     bool SpeakerRunning() const { return m_play != nullptr; }

@@ -139,7 +139,7 @@ long CCastmixEngine::RoomJoin(const CastmixJoin& join)
         MEDIA_LOG("Warn: Room_Join without microphone %d\r\n", join.microphone);
     else
         m_audio.SetMicVolume(m_micVolume);
-    if (m_audio.StartSpeaker(SoundWindow()) != 1)
+    if (m_audio.StartSpeaker(SoundWindow(), join.speaker) != 1)
         MEDIA_LOG("Warn: Room_Join without speaker\r\n");
     else
         m_audio.SetSpeakerVolume(m_speakerVolume);
@@ -287,10 +287,12 @@ long CCastmixEngine::ChangeSpeaker(int32_t device)
 {
     if (device < 0)
         return kCastmixBadArgument;
-    // Sonarel plays on its first device whatever is chosen; the choice is kept for a later library.
     m_join.speaker = device;
-    MEDIA_LOG("Info: ChangeSpeaker %d\r\n", device);
-    return 0;
+    if (!m_joined)
+        return 0;
+    int result = m_audio.StartSpeaker(SoundWindow(), device);
+    MEDIA_LOG("Info: ChangeSpeaker %d = %d\r\n", device, result);
+    return result == 1 ? 0 : kCastmixDeviceFailed;
 }
 
 long CCastmixEngine::AdjVideoEncParam(int32_t width, int32_t height, int32_t kbps)

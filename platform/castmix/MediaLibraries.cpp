@@ -62,6 +62,7 @@ bool BindSonarel(HMODULE module, SonarelApi& api)
     Bind(module, api.playGetDevs, "AudioPlay_GetDevs");
     Bind(module, api.playStart, "AudioPlay_Start");
     Bind(module, api.playClose, "AudioPlay_Close");
+    Bind(module, api.playStartDevice, "AudioPlay_StartDevice");
     if (!api.Complete()) {
         MEDIA_LOG("Err: Sonarel lacks capture or playback functions\r\n");
         return false;

@@ -38,6 +38,8 @@ struct SonarelApi {
     AudioPlay_GetDevsFn playGetDevs = nullptr;
     AudioPlay_StartFn playStart = nullptr;
     AudioPlay_CloseFn playClose = nullptr;
+    // Optional: without it the speaker plays on the first device.
+    AudioPlay_StartDeviceFn playStartDevice = nullptr;
 
     bool Complete() const;
 };

@@ -204,6 +204,40 @@ TEST_F(DeviceTest, SpeechLevelsFollowWhatTheMicrophoneHears)
     EXPECT_EQ(Castmix_ChangeMic(engine, 0), 0);
 }
 
+TEST_F(DeviceTest, TheMicrophoneAndSpeakerChosenDuringTheClassAreTheOnesUsed)
+{
+    if (!SoundServerPresent())
+        GTEST_SKIP() << "no sound server in this run";
+    CastmixDeviceNames capture = {}, playback = {};
+    std::vector<std::wstring> microphones = Rows(capture, Castmix_QueryAudioCapDevs(engine, capture));
+    std::vector<std::wstring> speakers = Rows(playback, Castmix_QueryAudioPlayDevs(engine, playback));
+    int first = IndexOf(microphones, L"Lumenvale-Microphone");
+    int second = IndexOf(microphones, L"Lumenvale-Microphone-2");
+    int secondSpeaker = IndexOf(speakers, L"Lumenvale-Speaker-2");
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    ASSERT_GE(secondSpeaker, 0);
+    JoinArgs join;
+    join.notify = sink.Handle();
+    join.microphone = first;
+    ASSERT_EQ(join.JoinOn(engine), 0);
+    // A tone on the second speaker, which only the second microphone records.
+    TonePlayer tone(30000, secondSpeaker);
+    ASSERT_TRUE(tone.Playing());
+    EXPECT_TRUE(PumpUntil([&] { return Castmix_GetSpeechMicVolume(engine) == 0; }, 3000));
+    ASSERT_EQ(Castmix_ChangeMic(engine, second), 0);
+    EXPECT_TRUE(PumpUntil([&] { return Castmix_GetSpeechMicVolume(engine) >= 8; }, 5000))
+        << "level " << Castmix_GetSpeechMicVolume(engine);
+    ASSERT_EQ(Castmix_ChangeMic(engine, first), 0);
+    EXPECT_TRUE(PumpUntil([&] { return Castmix_GetSpeechMicVolume(engine) == 0; }, 5000))
+        << "level " << Castmix_GetSpeechMicVolume(engine);
+    // The engine's own speaker moves to the second device and keeps playing there.
+    ASSERT_EQ(Castmix_ChangeSpeaker(engine, secondSpeaker), 0);
+    EXPECT_EQ(Castmix_GetSpeechSpeakerVolume(engine, 0), 0);
+    // A speaker index past the list plays on the first device.
+    EXPECT_EQ(Castmix_ChangeSpeaker(engine, 9), 0);
+}
+
 TEST_F(DeviceTest, CloseInTheMiddleOfEverything)
 {
     ASSERT_GE(camera, 0);

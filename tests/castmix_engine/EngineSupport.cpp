@@ -80,7 +80,7 @@ COLORREF TestWindow::ScreenPixel(int x, int y) const
     return RGB(GetBValue(value), GetGValue(value), GetRValue(value));
 }
 
-TonePlayer::TonePlayer(int peak) : m_peak(peak)
+TonePlayer::TonePlayer(int peak, int device) : m_peak(peak)
 {
     m_sonarel = LoadLibraryW(L"Sonarel.dll");
     if (!m_sonarel)
@@ -90,8 +90,14 @@ TonePlayer::TonePlayer(int peak) : m_peak(peak)
     m_close = reinterpret_cast<AudioPlay_CloseFn>(GetProcAddress(m_sonarel, "AudioPlay_Close"));
     if (!create || !start || !m_close)
         return;
+    auto startDevice = reinterpret_cast<AudioPlay_StartDeviceFn>(GetProcAddress(m_sonarel, "AudioPlay_StartDevice"));
     m_player = create();
-    if (m_player && start(m_player, GetDesktopWindow(), 0, 16000, 16, 1, &TonePlayer::OnBlock, this) != 1)
+    if (!m_player)
+        return;
+    int started = device < 0 ? start(m_player, GetDesktopWindow(), 0, 16000, 16, 1, &TonePlayer::OnBlock, this)
+                  : startDevice ? startDevice(m_player, GetDesktopWindow(), device, 16000, 16, 1, &TonePlayer::OnBlock, this)
+                                : -1;
+    if (started != 1)
         m_close(&m_player);
 }
 

@@ -29,10 +29,11 @@ private:
     HBRUSH m_brush = nullptr;
 };
 
-// A sine tone of that peak played through Sonarel's playback on the first device.
+// A sine tone of that peak played through Sonarel's playback on the first device, or on the device of
+// that index in the playback list.
 class TonePlayer {
 public:
-    explicit TonePlayer(int peak);
+    explicit TonePlayer(int peak, int device = -1);
     ~TonePlayer();
     TonePlayer(const TonePlayer&) = delete;
     TonePlayer& operator=(const TonePlayer&) = delete;

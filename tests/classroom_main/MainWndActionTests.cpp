@@ -217,33 +217,3 @@ TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
     EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera).size(), 2u);
 }
 
-TEST(MainWndLive, TheEnginesVideoSizeShapesTheMainScreenOnlyWhenTheCameraFillsIt)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    struct { uint16_t width, height; } size{320, 180};
-    auto* screen = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
-    ASSERT_NE(screen, nullptr);
-    // Nothing in the main screen: the size is kept for later, the container is left alone.
-    SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, reinterpret_cast<LPARAM>(&size));
-    EXPECT_EQ(SessionContext::Instance()->largeVideoSize.cx, 320);
-    EXPECT_EQ(screen->GetContentWidth(), 0u);
-
-    // The camera goes to the vice screen beside the board; a swap brings it to the main screen.
-    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Whiteboard, 1)));
-    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
-    PostMessageW(h.window, WM_USER_SWAP_SCREEN, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
-    size = {640, 360};
-    SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, reinterpret_cast<LPARAM>(&size));
-    EXPECT_EQ(screen->GetContentWidth(), 640u);
-    EXPECT_EQ(screen->GetContentHeight(), 360u);
-    EXPECT_TRUE(screen->IsKeepAspect());
-    // A zero side changes no container; a null record is only logged.
-    size = {0, 200};
-    SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, reinterpret_cast<LPARAM>(&size));
-    EXPECT_EQ(screen->GetContentWidth(), 640u);
-    SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, 0);
-    EXPECT_EQ(screen->GetContentHeight(), 360u);
-}

@@ -87,7 +87,7 @@ Bytes JoinReply(uint8_t roomState, uint16_t flags)
     return join;
 }
 
-MainWndHarness::MainWndHarness(int role, uint8_t roomState) : roleType(role)
+MainWndHarness::MainWndHarness(int role, uint8_t roomState, int streamServers) : room(streamServers), roleType(role)
 {
     UseProgramFolder();
     room.gateway.SetServerList(room.DefaultList());

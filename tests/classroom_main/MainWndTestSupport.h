@@ -26,8 +26,8 @@ std::string Base64Text(const std::string& bytes);
 
 class MainWndHarness {
 public:
-    // role type of the launch link: 2 teacher, 4 student.
-    explicit MainWndHarness(int roleType = 2, uint8_t roomState = 1);
+    // role type of the launch link: 2 teacher, 4 student; the room lists that many stream servers.
+    explicit MainWndHarness(int roleType = 2, uint8_t roomState = 1, int streamServers = 1);
     ~MainWndHarness();
     MainWndHarness(const MainWndHarness&) = delete;
     MainWndHarness& operator=(const MainWndHarness&) = delete;
