@@ -73,7 +73,8 @@ if(CMAKE_SIZEOF_VOID_P EQUAL 8)
   set(LV_WINE_ENV "WINEARCH=win64 WINESERVER=/usr/lib/wine/wineserver64; export WINEARCH WINESERVER")
 else()
   set(LV_WINE wine)
-  set(LV_WINE_ENV "WINEARCH=win32; export WINEARCH")
+  set(LV_WINE_ENV "WINEARCH=win32; export WINEARCH
+[ -x /usr/lib/wine/wineserver32 ] && WINESERVER=/usr/lib/wine/wineserver32 && export WINESERVER")
 endif()
 configure_file(${CMAKE_SOURCE_DIR}/cmake/wine-run.in ${CMAKE_BINARY_DIR}/wine-run @ONLY
   FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -216,4 +216,3 @@ TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
     PumpUntil([] { return false; }, 300);
     EXPECT_EQ(h.room.reg.Messages(eType_LiveCamera).size(), 2u);
 }
-
