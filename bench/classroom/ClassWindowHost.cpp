@@ -11,33 +11,6 @@ using namespace fakeroom;
 
 namespace {
 
-void AppendWire(Bytes& out, const std::string& text)
-{
-    out.push_back(static_cast<uint8_t>(text.size()));
-    out.push_back(static_cast<uint8_t>(text.size() >> 8));
-    out.insert(out.end(), text.begin(), text.end());
-}
-
-std::string Base64Text(const std::string& bytes)
-{
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
-        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
-    }
-    if (i < bytes.size()) {
-        uint32_t v = uint8_t(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
-
 CString ProgramFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -48,17 +21,6 @@ CString ProgramFolder()
 }
 
 } // namespace
-
-Bytes RoomUserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
-                    const std::string& userName)
-{
-    Bytes out;
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
-    out.insert(out.end(), {1, 0, role, sex, 0});
-    AppendWire(out, screenName);
-    AppendWire(out, userName);
-    return out;
-}
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
 {
@@ -91,8 +53,8 @@ ClassWindowHost::ClassWindowHost()
     join[10] = 1; // the class has not begun
     join[21] = join[22] = 0xFF;
     room.reg.SetJoinReply(1, join);
-    Bytes users = RoomUserEntry(kBenchOwnId, eRole_Student, 2, "Ann", "ann");
-    Bytes peer = RoomUserEntry(kBenchPeerId, eRole_Student, 1, "Ben", "ben");
+    Bytes users = UserEntry(kBenchOwnId, eRole_Student, 2, "Ann", "ann");
+    Bytes peer = UserEntry(kBenchPeerId, eRole_Student, 1, "Ben", "ben");
     users.insert(users.end(), peer.begin(), peer.end());
     room.reg.SetReply(eType_RoomUsers, 1, users);
     room.reg.SetReply(eType_PaintList, 1, Bytes());

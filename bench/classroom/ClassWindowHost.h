@@ -14,10 +14,6 @@ const uint32_t kBenchOwnId = 7;
 // A student beside the own user; the chat burst speaks as this one.
 const uint32_t kBenchPeerId = 21;
 
-// One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
-fakeroom::Bytes RoomUserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
-                              const std::string& userName);
-
 class ClassWindowHost {
 public:
     ClassWindowHost();

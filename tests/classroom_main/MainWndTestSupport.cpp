@@ -17,11 +17,6 @@ void AppendWire(Bytes& out, const std::string& text)
     out.insert(out.end(), text.begin(), text.end());
 }
 
-void AppendU32(Bytes& out, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
 void UseProgramFolder()
 {
     wchar_t path[MAX_PATH] = {};
@@ -35,16 +30,6 @@ void UseProgramFolder()
 
 } // namespace
 
-Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName)
-{
-    Bytes out;
-    AppendU32(out, id);
-    out.insert(out.end(), {1, 0, role, sex, 0});
-    AppendWire(out, screenName);
-    AppendWire(out, userName);
-    return out;
-}
-
 Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName)
 {
     Bytes out(32, 0);
@@ -55,26 +40,6 @@ Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& sc
     out[30] = sex;
     AppendWire(out, screenName);
     AppendWire(out, userName);
-    return out;
-}
-
-std::string Base64Text(const std::string& bytes)
-{
-    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
-        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
-    }
-    if (i < bytes.size()) {
-        uint32_t v = uint8_t(bytes[i]) << 16;
-        if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
-        out += kAlphabet[(v >> 18) & 63];
-        out += kAlphabet[(v >> 12) & 63];
-        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
-        out += '=';
-    }
     return out;
 }
 

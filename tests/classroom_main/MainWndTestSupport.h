@@ -16,13 +16,11 @@ const uint32_t kOwnId = 7;
 // The student most tests seat beside the own user.
 const uint32_t kBen = 21;
 
-// One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
-fakeroom::Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
-                          const std::string& userName);
+using fakeroom::Base64Text;
+using fakeroom::UserEntry;
 // The online notice (805) of one user.
 fakeroom::Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
                              const std::string& userName);
-std::string Base64Text(const std::string& bytes);
 
 class MainWndHarness {
 public:

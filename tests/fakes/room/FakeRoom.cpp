@@ -76,6 +76,39 @@ Bytes Frame(uint16_t type, const Bytes& payload, const HeaderFields& fields, siz
     return out;
 }
 
+Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName)
+{
+    Bytes out;
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(id >> (8 * i)));
+    out.insert(out.end(), {1, 0, role, sex, 0});
+    for (const std::string* name : {&screenName, &userName}) {
+        out.push_back(static_cast<uint8_t>(name->size()));
+        out.push_back(static_cast<uint8_t>(name->size() >> 8));
+        out.insert(out.end(), name->begin(), name->end());
+    }
+    return out;
+}
+
+std::string Base64Text(const std::string& bytes)
+{
+    static const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    size_t i = 0;
+    for (; i + 2 < bytes.size(); i += 3) {
+        uint32_t v = (uint8_t(bytes[i]) << 16) | (uint8_t(bytes[i + 1]) << 8) | uint8_t(bytes[i + 2]);
+        for (int k = 3; k >= 0; --k) out += kAlphabet[(v >> (6 * k)) & 63];
+    }
+    if (i < bytes.size()) {
+        uint32_t v = uint8_t(bytes[i]) << 16;
+        if (i + 1 < bytes.size()) v |= uint8_t(bytes[i + 1]) << 8;
+        out += kAlphabet[(v >> 18) & 63];
+        out += kAlphabet[(v >> 12) & 63];
+        out += i + 1 < bytes.size() ? kAlphabet[(v >> 6) & 63] : '=';
+        out += '=';
+    }
+    return out;
+}
+
 ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey, uint16_t weight, uint16_t lineFlag,
                 const char* ip)
 {

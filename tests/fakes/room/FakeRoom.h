@@ -41,6 +41,11 @@ Bytes Fragment(uint16_t type, const Bytes& slice, uint8_t number, uint8_t count,
 ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey = 1, uint16_t weight = 1,
                 uint16_t lineFlag = 0, const char* ip = "127.0.0.1");
 
+// One entry of the room-user list: u32 id, u16 server, u8 role, u8 sex, one unused byte, two names.
+Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName);
+// Base64 of bytes (RFC 4648, padded): how a web page writes a launch link.
+std::string Base64Text(const std::string& bytes);
+
 // A UDP socket bound to 127.0.0.1 on a free port, with its own receive loop.
 class UdpPeer {
 public:
