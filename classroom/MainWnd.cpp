@@ -223,6 +223,11 @@ LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     LRESULT result = 0;
     if (uMsg == WM_MOVE) result = OnMove(uMsg, wParam, lParam, handled);
     else if (uMsg == WM_TIMER) result = OnTimer(uMsg, wParam, lParam, handled);
+    else if (uMsg == WM_MAINWND_SHOW_OUTPUT) {
+        m_outputTurnPosted = false;
+        ShowPendingOutput();
+        return 0;
+    }
     if (handled) return result;
     return WindowImplBase::HandleMessage(uMsg, wParam, lParam);
 }

@@ -10,6 +10,7 @@
 #include "platform/ui/UIlib.h"
 #include "protocol/RoomRecords.h"
 
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -50,6 +51,8 @@ enum MainTimer : UINT {
 
 // The output is cleared when shown messages and system lines reach this many together.
 const int kChatOutputLimit = 300;
+// Posted to the main window itself: the next slice of queued output lines.
+const UINT WM_MAINWND_SHOW_OUTPUT = WM_APP + 0x120;
 const int kChatTextLimit = 4096;
 
 class CMainWnd : public WindowImplBase {
@@ -163,6 +166,10 @@ private:
     void SendChatText();
     void OnChatMessage(const ChatMessageRecord* record);
     void ShowChatMessage(const UserRecord& sender, const ChatFont& font, const CString& text);
+    // Writes queued output lines for one slice of time; what is left waits for the next posted turn.
+    void ShowPendingOutput();
+    void SchedulePendingOutput();
+    void WriteSystemLine(const CString& text);
     bool CountMessageOrClear();
     void ClearOutput();
     void TrimOutput(const UserRecord& sender);
@@ -371,6 +378,17 @@ private:
     bool m_muted = false;
     int m_chatCount = 0;
     int m_systemCount = 0;
+    // Lines waiting to be written into the output, in arrival order: a burst is written in slices, so
+    // the window keeps pumping, and a clearing drops what it would have cleared unwritten.
+    struct PendingOutputLine {
+        bool system = false;
+        UserRecord sender;
+        ChatFont font;
+        CString text;
+        CString time;
+    };
+    std::deque<PendingOutputLine> m_pendingOutput;
+    bool m_outputTurnPosted = false;
     std::unique_ptr<CChatRecordsTask> m_chatTask;
     bool m_closeBlocked = false;
     bool m_closeForced = false; // the next close is the room's or the updater's, not the user's

@@ -132,17 +132,28 @@ void CMainWnd::AddSystemText(const CString& line)
     // The text as written, without the full-width colon some language files already end with.
     head.TrimRight(L":\xFF1A");
     CString text = head + L"\xFF1A\n   " + line + L"\n";
-
-    {
-        OutputRedrawLock redraw(m_outputEdit);
-        m_outputEdit->SetSel(-1, -1);
-        CHARFORMAT2W cf = CharFormat(L"Microsoft YaHei", true, 180, RGB(0x39, 0x99, 0x2C));
-        m_outputEdit->SetSelectionCharFormat(cf);
-        PARAFORMAT2 pf = Paragraph(10, 300);
-        m_outputEdit->SetParaFormat(pf);
-        m_outputEdit->ReplaceSel(text);
-        m_outputEdit->EndDown();
+    if (m_pendingOutput.empty()) {
+        WriteSystemLine(text);
+        return;
     }
+    // Behind a burst of messages still being written: in its place, after them.
+    PendingOutputLine pending;
+    pending.system = true;
+    pending.text = text;
+    m_pendingOutput.push_back(std::move(pending));
+    SchedulePendingOutput();
+}
+
+void CMainWnd::WriteSystemLine(const CString& text)
+{
+    OutputRedrawLock redraw(m_outputEdit);
+    m_outputEdit->SetSel(-1, -1);
+    CHARFORMAT2W cf = CharFormat(L"Microsoft YaHei", true, 180, RGB(0x39, 0x99, 0x2C));
+    m_outputEdit->SetSelectionCharFormat(cf);
+    PARAFORMAT2 pf = Paragraph(10, 300);
+    m_outputEdit->SetParaFormat(pf);
+    m_outputEdit->ReplaceSel(text);
+    m_outputEdit->EndDown();
 }
 
 void CMainWnd::ShowSystemText(const CString& text)
@@ -192,6 +203,8 @@ void CMainWnd::SendChatText()
     }
     CountMessageOrClear();
     ShowChatMessage(self, m_chatFont, text);
+    // The own message shows at once (after whatever of a burst is still ahead of it).
+    ShowPendingOutput();
     CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
     if (!channel || !channel->SendChatMessage(m_chatFont, text)) LOG_ERROR(L"chat message not sent to the room");
     m_inputEdit->SetText(L"");
@@ -236,6 +249,7 @@ bool CMainWnd::CountMessageOrClear()
 void CMainWnd::ClearOutput()
 {
     if (m_outputEdit) m_outputEdit->SetText(L"");
+    m_pendingOutput.clear();
     m_chatCount = 0;
     m_systemCount = 0;
     ::KillTimer(m_hWnd, eTimer_RepaintChat);
@@ -264,12 +278,44 @@ void CMainWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
     QueueChatRecord(sender, font, text, time);
     SessionContext* session = SessionContext::Instance();
     if (!session || session->options.contentOption != 0 || !m_outputEdit) return;
+    PendingOutputLine pending;
+    pending.sender = sender;
+    pending.font = font;
+    pending.text = text;
+    pending.time = time;
+    m_pendingOutput.push_back(std::move(pending));
+    SchedulePendingOutput();
+}
+
+void CMainWnd::SchedulePendingOutput()
+{
+    if (m_outputTurnPosted || m_pendingOutput.empty()) return;
+    if (::PostMessageW(m_hWnd, WM_MAINWND_SHOW_OUTPUT, 0, 0)) m_outputTurnPosted = true;
+    else ShowPendingOutput();
+}
+
+void CMainWnd::ShowPendingOutput()
+{
+    if (m_pendingOutput.empty() || !m_outputEdit) return;
+    // A message costs a few milliseconds to lay out; a burst of hundreds written in one go would freeze
+    // the window for seconds. Each turn writes for about this long, at least one line.
+    const DWORD sliceMs = 20;
+    DWORD begun = ::GetTickCount();
     {
         OutputRedrawLock redraw(m_outputEdit);
-        TrimOutput(sender);
-        WriteMessageToOutput(sender, font, text, time);
+        do {
+            PendingOutputLine line = std::move(m_pendingOutput.front());
+            m_pendingOutput.pop_front();
+            if (line.system) {
+                WriteSystemLine(line.text);
+                continue;
+            }
+            TrimOutput(line.sender);
+            WriteMessageToOutput(line.sender, line.font, line.text, line.time);
+        } while (!m_pendingOutput.empty() && ::GetTickCount() - begun < sliceMs);
         m_outputEdit->EndDown();
     }
+    SchedulePendingOutput();
 }
 
 void CMainWnd::TrimOutput(const UserRecord& sender)

@@ -109,18 +109,56 @@ TEST(MainWndChat, StudentDropsMessagesOfUnknownSenders)
     EXPECT_LT(h.OutputText().Find(L"ghost text"), 0);
 }
 
-TEST(MainWndChat, TheThreeHundredthLineClearsTheOutputBeforeTheMessage)
+// A burst from the room: every message reaches the database, the output shows them in arrival order with
+// a room notice in its place, and the line that reaches the output's limit clears it first, so what was
+// cleared is never written.
+TEST(MainWndChat, ABurstShowsInOrderAndTheLimitClearsTheOutputFirst)
 {
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    while (h.main->GetChatCount() + h.main->GetSystemLineCount() < kChatOutputLimit) h.main->AddSystemText(L"filler line");
-    EXPECT_GE(h.OutputText().Find(L"filler line"), 0);
-    ChatFont font;
-    ASSERT_TRUE(h.Push(eType_ChatMsg, BuildChatPayload(font, L"after the clear"), 21));
-    ASSERT_TRUE(h.WaitForOutput(L"after the clear"));
-    EXPECT_LT(h.OutputText().Find(L"filler line"), 0);
-    EXPECT_EQ(h.main->GetChatCount(), 0);
-    EXPECT_EQ(h.main->GetSystemLineCount(), 0);
+    IDBMgr* db = CSqliteMgr::GetInstance();
+    int32_t before = 0;
+    {
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        before = db->GetMsgCount(kRoomId);
+        ChatFont font;
+        auto push = [&](int from, int to) {
+            for (int i = from; i <= to; ++i) {
+                CString text;
+                text.Format(L"burst-%03d", i);
+                if (!h.Push(eType_ChatMsg, BuildChatPayload(font, text), 21)) return false;
+            }
+            return true;
+        };
+        // 150 messages, a notice (a system line), 149 more: the 300th message finds 300 lines and clears.
+        ASSERT_TRUE(push(1, 150));
+        ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(30, 1, 2, "Dora", "dora")));
+        ASSERT_TRUE(push(151, 304));
+        ASSERT_TRUE(h.WaitForOutput(L"burst-304", 20000));
+        CString text = h.OutputText();
+        EXPECT_LT(text.Find(L"burst-299"), 0);
+        EXPECT_LT(text.Find(L"Dora"), 0);
+        int at = -1;
+        for (int i = 300; i <= 304; ++i) {
+            CString tag;
+            tag.Format(L"burst-%03d", i);
+            int next = text.Find(tag);
+            EXPECT_GT(next, at) << i;
+            at = next;
+        }
+        EXPECT_EQ(h.main->GetChatCount(), 4);
+        EXPECT_EQ(h.main->GetSystemLineCount(), 0);
+
+        // A notice between messages keeps its place, whether or not the output is still catching up.
+        ASSERT_TRUE(push(305, 340));
+        ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(31, 1, 1, "Evan", "evan")));
+        ASSERT_TRUE(push(341, 342));
+        ASSERT_TRUE(h.WaitForOutput(L"burst-342", 20000));
+        text = h.OutputText();
+        EXPECT_LT(text.Find(L"burst-340"), text.Find(L"Evan"));
+        EXPECT_LT(text.Find(L"Evan"), text.Find(L"burst-341"));
+    }
+    // The window's end stops the writer, which writes what it still holds.
+    EXPECT_EQ(db->GetMsgCount(kRoomId), before + 342);
 }
 
 TEST(MainWndChat, TextChecks)
