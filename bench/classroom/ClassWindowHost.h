@@ -4,6 +4,7 @@
 #include "classroom/MainWnd.h"
 #include "controls/StudentList.h"
 #include "tests/fakes/room/FakeRoom.h"
+#include "tests/support/Pump.h"
 
 #include <cstdint>
 #include <functional>
@@ -29,6 +30,3 @@ public:
     HWND window = nullptr;
     CString dataFolder;
 };
-
-// Dispatches this thread's messages until done() answers true or the time is over.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);

@@ -1,5 +1,7 @@
 // A message-only window that collects what worker threads post to it, for tests to wait on.
 #pragma once
+#include "tests/support/Pump.h"
+
 #include <windows.h>
 #include <condition_variable>
 #include <functional>
@@ -46,6 +48,3 @@ private:
     std::map<UINT, std::function<void(WPARAM, LPARAM)>> m_freers;
     size_t m_freed = 0;
 };
-
-// Pumps the calling thread's messages until done() is true or the time is up.
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
