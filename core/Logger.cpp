@@ -10,8 +10,13 @@
 
 Logger& Logger::Instance()
 {
-    static Logger logger(GetAppDataFolder() + L"Log\\log.txt");
-    return logger;
+    // Never freed, only closed where the at-exit destructors used to destroy it: a worker thread that
+    // a shut-down left running may still write, and its lines are then dropped.
+    static Logger* const logger = new Logger(GetAppDataFolder() + L"Log\\log.txt");
+    static const struct Closer {
+        ~Closer() { logger->Close(); }
+    } closer;
+    return *logger;
 }
 
 Logger::Logger(const CString& path) : m_path(path)
@@ -21,7 +26,14 @@ Logger::Logger(const CString& path) : m_path(path)
 
 Logger::~Logger()
 {
-    if (m_file) fclose(m_file);
+    Close();
+}
+
+void Logger::Close()
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    FILE* file = m_file.exchange(nullptr);
+    if (file) fclose(file);
 }
 
 void Logger::Open()
@@ -29,16 +41,17 @@ void Logger::Open()
     int slash = m_path.ReverseFind(L'\\');
     if (slash > 0) EnsureFolder(m_path.Left(slash));
     // The wide path: a narrow one would be read in the ANSI code page and miss non-Latin folders.
-    m_file = _wfsopen(m_path, L"at", _SH_DENYWR);
-    if (!m_file) return;
-    fseek(m_file, 0, SEEK_END);
-    if (ftell(m_file) > kRotateSize) {
+    FILE* file = _wfsopen(m_path, L"at", _SH_DENYWR);
+    if (!file) return;
+    fseek(file, 0, SEEK_END);
+    if (ftell(file) > kRotateSize) {
         CString backup = m_path.Left(slash + 1) + L"log_bak.txt";
         DeleteFileW(backup);
         CopyFileW(m_path, backup, FALSE);
-        fclose(m_file);
-        m_file = _wfsopen(m_path, L"wt", _SH_DENYWR);
+        fclose(file);
+        file = _wfsopen(m_path, L"wt", _SH_DENYWR);
     }
+    m_file = file;
 }
 
 void Logger::Write(const wchar_t* format, ...)
@@ -62,18 +75,21 @@ std::string Logger::FormatLine(const wchar_t* text)
     return line;
 }
 
-void Logger::WriteLocked(const std::string& line)
+bool Logger::WriteLocked(const std::string& line)
 {
+    FILE* file = m_file.load();
+    if (!file) return false; // closed at exit meanwhile
     m_writer = GetCurrentThreadId();
-    fseek(m_file, 0, SEEK_END);
-    fwrite(line.data(), 1, line.size(), m_file);
-    fflush(m_file);
+    fseek(file, 0, SEEK_END);
+    fwrite(line.data(), 1, line.size(), file);
+    fflush(file);
     m_writer = 0;
+    return true;
 }
 
 void Logger::WriteLine(const wchar_t* text)
 {
-    if (!m_file) return;
+    if (!m_file.load()) return;
     std::string line = FormatLine(text);
     std::lock_guard<std::mutex> hold(m_lock);
     WriteLocked(line);
@@ -81,16 +97,16 @@ void Logger::WriteLine(const wchar_t* text)
 
 bool Logger::WriteLineWithoutWaiting(const wchar_t* text)
 {
-    if (!m_file) return false;
+    if (!m_file.load()) return false;
     // A crash inside a write leaves the lock (and the stream's own lock) held by this very thread.
     if (m_writer == GetCurrentThreadId()) return false;
     std::string line = FormatLine(text);
     // Another thread's write ends soon, unless that thread is stuck: then the line is skipped.
     for (int attempt = 0; attempt < 50; ++attempt) {
         if (m_lock.try_lock()) {
-            WriteLocked(line);
+            bool written = WriteLocked(line);
             m_lock.unlock();
-            return true;
+            return written;
         }
         Sleep(2);
     }

@@ -8,7 +8,8 @@
 
 class Logger {
 public:
-    // Opens "log.txt" of the data folder on the first call; closed by the at-exit destructors.
+    // Opens "log.txt" of the data folder on the first call; closed (never freed) by the at-exit
+    // destructors, so a line written after that is dropped.
     static Logger& Instance();
 
     // Opens the log at an explicit path (tests; the instance uses the data folder).
@@ -24,7 +25,9 @@ public:
     // the crashing thread itself. Skips at once when the calling thread is inside a write, and after
     // a short while when another thread does not finish its write. True when the line was written.
     bool WriteLineWithoutWaiting(const wchar_t* text);
-    bool IsOpen() const { return m_file != nullptr; }
+    bool IsOpen() const { return m_file.load() != nullptr; }
+    // Closes the file; later lines are dropped.
+    void Close();
     const CString& Path() const { return m_path; }
 
     // A log of more than this many bytes is moved to "log_bak.txt" when it is opened.
@@ -34,10 +37,10 @@ private:
     void Open();
     // Builds the time prefix, the UTF-8 text and the line end.
     static std::string FormatLine(const wchar_t* text);
-    // Writes one formatted line; the caller holds m_lock.
-    void WriteLocked(const std::string& line);
+    // Writes one formatted line; the caller holds m_lock. False when the log is closed.
+    bool WriteLocked(const std::string& line);
 
-    FILE* m_file = nullptr;
+    std::atomic<FILE*> m_file{nullptr};
     CString m_path;
     // Each line goes out in one write under this lock, so lines of two threads never mix.
     std::mutex m_lock;

@@ -39,7 +39,8 @@ CCmdProtocol::~CCmdProtocol()
 {
     RequestStop();
     // A thread that outlived the stop wait still runs this object's loop: wait for it to see the
-    // closed socket before the members go away.
+    // closed socket before the members go away. The stop has woken it, so this ends within one
+    // receive wait; the connection manager destroys its channel only once the thread has ended.
     Join(INFINITE);
 }
 

@@ -7,7 +7,11 @@
 #include "protocol/HostAddress.h"
 #include "protocol/WireFormat.h"
 #include <ws2tcpip.h>
+#include <process.h>
+#include <atomic>
 #include <cstring>
+#include <mutex>
+#include <new>
 
 namespace {
 
@@ -50,32 +54,98 @@ void ParseVersion(CString text, uint16_t parts[4])
 
 } // namespace
 
-CProtocolMgr* CProtocolMgr::Instance()
-{
-    static CProtocolMgr manager;
-    return &manager;
-}
+// What one road needs and what the windows reach through the manager. A running road holds it as
+// well as the manager, so a manager that gives up waiting for a stuck thread frees nothing that
+// thread still uses.
+class CProtocolMgr::Road {
+public:
+    Road(const ProtocolTimings& timings, HostLookup lookup);
+    ~Road();
+    Road(const Road&) = delete;
+    Road& operator=(const Road&) = delete;
 
-CProtocolMgr::CProtocolMgr(const ProtocolTimings& timings)
-    : m_timings(timings), m_datagram(kGatewayBuffer), m_channel(new CCmdProtocol(timings.channel)),
-      m_probe(timings.probe)
+    void Run();
+    // Ends the road in progress: the abort flag, the waits it may sit in, the command channel.
+    void Stop();
+    uint32_t LookUpHost(const CString& host);
+    std::vector<ServerNode> ServerList() const;
+    int PickAlternativeStreamServer(ServerNode& node);
+
+    // The steps of the road, each on the connection thread.
+    int QueryGateway(); // 1 current, 0 update announced, -1 no answer
+    bool QueryServerList();
+    bool SelectServers();
+    bool ResolveServers();
+    bool ConnectCommandServer();
+    void ResolveGatewayHost();
+    std::vector<ProbeResult> ProbeCandidates(const std::vector<ServerNode>& nodes, uint8_t n);
+
+    bool Aborted() const { return m_abort || m_shutdown; }
+    bool EnsureSocket();
+    bool SendDatagram(const std::vector<uint8_t>& bytes);
+    // Waits for one datagram; answers its size when it is accepted, 0 when it is not, kNoDatagram
+    // when none came within the wait and kRefused when the gateway's port is closed.
+    int ReceiveDatagram();
+    static const int kNoDatagram = -1;
+    static const int kRefused = -2;
+    // Says once per road that the gateway refuses.
+    void NoteRefusal();
+    // Waits (or until a stop) for what is left of one gateway wait since passStart.
+    void WaitOutPass(DWORD passStart);
+    // False when the manager is gone, there is no main window or the post failed; lParam is then
+    // still the caller's.
+    bool Post(UINT message, WPARAM wParam, LPARAM lParam);
+
+    WinsockUser m_winsock;
+    const ProtocolTimings m_timings;
+    const HostLookup m_lookup;
+    std::atomic<bool> m_abort{false};
+    std::atomic<bool> m_shutdown{false}; // the manager is being destroyed: the road reports nothing
+    std::atomic<bool> m_running{false};
+    std::atomic<bool> m_updateAnnounced{false};
+    std::atomic<bool> m_refusalLogged{false};
+    HANDLE m_abortEvent = nullptr; // wakes a probe or gateway wait when the road is stopped
+    mutable std::mutex m_lock;     // guards the stored gateway values and the server list
+    CString m_version;
+    CString m_gatewayHost;
+    int32_t m_gatewayPort = 0;
+    std::atomic<uint32_t> m_gatewayAddress{0};
+    SOCKET m_socket = INVALID_SOCKET;
+    std::vector<uint8_t> m_datagram;
+    uint8_t m_gatewayExtra = 0;
+    std::vector<ServerNode> m_servers;
+    std::unique_ptr<CCmdProtocol> m_channel;
+    std::atomic<int> m_mode{eMode_Connect};
+    std::atomic<int> m_error{0};
+    CServerProbe m_probe;
+};
+
+CProtocolMgr::Road::Road(const ProtocolTimings& timings, HostLookup lookup)
+    : m_timings(timings), m_lookup(std::move(lookup)), m_datagram(kGatewayBuffer),
+      m_channel(new CCmdProtocol(timings.channel)), m_probe(timings.probe)
 {
     m_abortEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 }
 
-CProtocolMgr::~CProtocolMgr()
+CProtocolMgr::Road::~Road()
 {
-    m_shutdown = true;
-    RequestStop();
-    // The thread may sit in a blocking connect; it must be gone before its members are.
-    Join(INFINITE);
+    // Runs when neither the manager nor a road holds it any more; the channel's and the probe's
+    // threads have been stopped by then and end within one receive wait.
     m_channel.reset();
     if (m_socket != INVALID_SOCKET) closesocket(m_socket);
     if (m_abortEvent) CloseHandle(m_abortEvent);
 }
 
-uint32_t CProtocolMgr::LookUpHost(const CString& host)
+void CProtocolMgr::Road::Stop()
 {
+    m_abort = true;
+    if (m_abortEvent) SetEvent(m_abortEvent);
+    m_channel->RequestStop();
+}
+
+uint32_t CProtocolMgr::Road::LookUpHost(const CString& host)
+{
+    if (m_lookup) return m_lookup(host);
     uint32_t address = INADDR_NONE;
     if (!ResolveIPv4(host, address)) {
         LOG_ERROR(L"gateway host %s not resolved (%d)", host.GetString(), WSAGetLastError());
@@ -84,51 +154,129 @@ uint32_t CProtocolMgr::LookUpHost(const CString& host)
     return address;
 }
 
+CProtocolMgr* CProtocolMgr::Instance()
+{
+    static CProtocolMgr manager;
+    return &manager;
+}
+
+CProtocolMgr::CProtocolMgr(const ProtocolTimings& timings, HostLookup lookup)
+    : m_road(std::make_shared<Road>(timings, std::move(lookup)))
+{
+}
+
+CProtocolMgr::~CProtocolMgr()
+{
+    Road& road = *m_road;
+    road.m_shutdown = true;
+    road.m_probe.RequestStop();
+    road.Stop();
+    // One bound for all three threads: the stops above have woken each of them.
+    const DWORD bound = road.m_timings.stopWaitMs;
+    const DWORD start = GetTickCount();
+    auto left = [&] {
+        DWORD spent = GetTickCount() - start;
+        return spent < bound ? bound - spent : 0;
+    };
+    bool roadEnded = Join(left());
+    bool othersEnded = road.m_probe.Join(left()) && road.m_channel->Join(left());
+    if (!roadEnded) {
+        // Typically a name lookup that a silent name server holds; nothing interrupts it.
+        LOG_ERROR(L"the connection thread %u has not ended %u ms after the stop; it is left to end by itself "
+                  L"and then frees what it holds", GetThreadId(), static_cast<unsigned>(bound));
+    }
+    if (!othersEnded) {
+        LOG_ERROR(L"the probe or command-channel thread has not ended %u ms after the stop; the connection "
+                  L"state is kept for the rest of the process", static_cast<unsigned>(bound));
+        // Deliberately never freed: those loops run on it until the process ends.
+        new std::shared_ptr<Road>(m_road);
+    }
+}
+
+HANDLE CProtocolMgr::Start()
+{
+    if (m_thread) {
+        CloseHandle(m_thread);
+        m_thread = nullptr;
+    }
+    // The thread's own hold on the road; it lets go as its last act.
+    auto* hold = new (std::nothrow) std::shared_ptr<Road>(m_road);
+    if (!hold) return nullptr;
+    uintptr_t handle = _beginthreadex(nullptr, 0, &CProtocolMgr::RoadThread, hold, 0, &m_threadId);
+    if (!handle) {
+        delete hold;
+        return nullptr;
+    }
+    m_thread = reinterpret_cast<HANDLE>(handle);
+    return m_thread;
+}
+
+unsigned __stdcall CProtocolMgr::RoadThread(void* hold)
+{
+    std::unique_ptr<std::shared_ptr<Road>> road(static_cast<std::shared_ptr<Road>*>(hold));
+    (*road)->Run();
+    return 0;
+}
+
+void CProtocolMgr::Run() { m_road->Run(); }
+
 void CProtocolMgr::SetGateway(const CString& host, const CString& version, int port)
 {
+    Road& road = *m_road;
+    // Looked up before the lock is taken: a slow name server must not hold the road's sends as well.
+    uint32_t address = road.LookUpHost(host);
     {
-        std::lock_guard<std::mutex> lock(m_lock);
-        m_version = version;
-        m_gatewayExtra = 0;
-        m_gatewayPort = port;
-        m_gatewayHost = host;
-        m_gatewayAddress = LookUpHost(host);
+        std::lock_guard<std::mutex> lock(road.m_lock);
+        road.m_version = version;
+        road.m_gatewayExtra = 0;
+        road.m_gatewayPort = port;
+        road.m_gatewayHost = host;
+        road.m_gatewayAddress = address;
     }
-    m_mode = m_channel->IsConnected() ? eMode_Refresh : eMode_Connect;
+    road.m_mode = road.m_channel->IsConnected() ? eMode_Refresh : eMode_Connect;
     // After an update was announced no further connection starts in this process; a road in
     // progress only takes the new values.
-    if (m_updateAnnounced || m_running) return;
-    Join(INFINITE); // the previous road has ended; its handle is replaced
+    if (road.m_updateAnnounced || road.m_running) return;
+    // The previous road has done its last step; its thread is ending and its handle is replaced.
+    if (!Join(road.m_timings.stopWaitMs)) LOG_ERROR(L"the previous connection thread is still ending");
     // A new road forgets earlier stops here, before its thread runs: a stop that comes after this
     // line ends this road, however early it lands.
-    m_abort = false;
-    if (m_abortEvent) ResetEvent(m_abortEvent);
-    if (m_mode == eMode_Connect) m_channel->BeginAttempt();
-    m_refusalLogged = false;
-    m_running = true;
+    road.m_abort = false;
+    if (road.m_abortEvent) ResetEvent(road.m_abortEvent);
+    if (road.m_mode == eMode_Connect) road.m_channel->BeginAttempt();
+    road.m_refusalLogged = false;
+    road.m_running = true;
     if (!Start()) {
-        m_running = false;
+        road.m_running = false;
         LOG_ERROR(L"connection thread not started (%lu)", GetLastError());
     }
 }
 
 void CProtocolMgr::RequestStop()
 {
-    m_abort = true;
-    if (m_abortEvent) SetEvent(m_abortEvent);
-    m_channel->RequestStop();
-    Join(m_timings.stopWaitMs);
+    m_road->Stop();
+    Join(m_road->m_timings.stopWaitMs);
 }
 
-bool CProtocolMgr::Post(UINT message, WPARAM wParam, LPARAM lParam)
+CCmdProtocol* CProtocolMgr::Channel() { return m_road->m_channel.get(); }
+int CProtocolMgr::ErrorCode() const { return m_road->m_error; }
+int CProtocolMgr::Mode() const { return m_road->m_mode; }
+bool CProtocolMgr::IsRunning() const { return m_road->m_running; }
+std::vector<ServerNode> CProtocolMgr::ServerList() const { return m_road->ServerList(); }
+uint32_t CProtocolMgr::GatewayAddress() const { return m_road->m_gatewayAddress; }
+int CProtocolMgr::PickAlternativeStreamServer(ServerNode& node) { return m_road->PickAlternativeStreamServer(node); }
+
+bool CProtocolMgr::Road::Post(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A road left running at shut-down has no one to report to.
+    if (m_shutdown) return false;
     // Without a window PostMessage would queue on this thread, which never reads its queue.
     SessionContext* session = SessionContext::Existing();
     HWND window = session ? session->mainWindow : nullptr;
     return window && PostMessageW(window, message, wParam, lParam);
 }
 
-void CProtocolMgr::Run()
+void CProtocolMgr::Road::Run()
 {
     int mode = m_mode;
     if (mode == eMode_Connect) {
@@ -154,13 +302,13 @@ void CProtocolMgr::Run()
     m_running = false;
 }
 
-bool CProtocolMgr::EnsureSocket()
+bool CProtocolMgr::Road::EnsureSocket()
 {
     if (m_socket == INVALID_SOCKET) m_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
     return m_socket != INVALID_SOCKET;
 }
 
-bool CProtocolMgr::SendDatagram(const std::vector<uint8_t>& bytes)
+bool CProtocolMgr::Road::SendDatagram(const std::vector<uint8_t>& bytes)
 {
     if (!EnsureSocket()) return false;
     sockaddr_in to{};
@@ -175,7 +323,7 @@ bool CProtocolMgr::SendDatagram(const std::vector<uint8_t>& bytes)
     return n == static_cast<int>(bytes.size());
 }
 
-int CProtocolMgr::ReceiveDatagram()
+int CProtocolMgr::Road::ReceiveDatagram()
 {
     fd_set readable;
     FD_ZERO(&readable);
@@ -206,7 +354,7 @@ int CProtocolMgr::ReceiveDatagram()
     return n;
 }
 
-void CProtocolMgr::NoteRefusal()
+void CProtocolMgr::Road::NoteRefusal()
 {
     if (m_refusalLogged.exchange(true)) return;
     std::lock_guard<std::mutex> lock(m_lock);
@@ -214,7 +362,7 @@ void CProtocolMgr::NoteRefusal()
               DottedAddress(m_gatewayAddress).GetString(), m_gatewayPort, static_cast<unsigned>(m_timings.gatewayWaitMs));
 }
 
-void CProtocolMgr::WaitOutPass(DWORD passStart)
+void CProtocolMgr::Road::WaitOutPass(DWORD passStart)
 {
     // Whatever ended the pass early (a failed send, a refusal, a stray datagram), a miss costs the
     // whole wait: otherwise a refusing gateway turns the retries into a busy loop.
@@ -225,17 +373,21 @@ void CProtocolMgr::WaitOutPass(DWORD passStart)
     else Sleep(rest);
 }
 
-void CProtocolMgr::ResolveGatewayHost()
+void CProtocolMgr::Road::ResolveGatewayHost()
 {
     SessionContext* session = SessionContext::Existing();
     CString host = session ? session->GetSecondGatewayHost() : CString();
-    if (host.IsEmpty()) host = session ? session->GetGatewayHost() : m_gatewayHost;
+    if (host.IsEmpty() && session) host = session->GetGatewayHost();
+    if (host.IsEmpty()) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        host = m_gatewayHost;
+    }
     uint32_t address = LookUpHost(host);
     std::lock_guard<std::mutex> lock(m_lock);
     m_gatewayAddress = address;
 }
 
-int CProtocolMgr::QueryGateway()
+int CProtocolMgr::Road::QueryGateway()
 {
     DWORD start = GetTickCount();
     int misses = 0;
@@ -287,7 +439,7 @@ int CProtocolMgr::QueryGateway()
     }
 }
 
-bool CProtocolMgr::QueryServerList()
+bool CProtocolMgr::Road::QueryServerList()
 {
     SessionContext* session = SessionContext::Existing();
     ByteWriter query;
@@ -330,13 +482,13 @@ bool CProtocolMgr::QueryServerList()
     }
 }
 
-std::vector<ServerNode> CProtocolMgr::ServerList() const
+std::vector<ServerNode> CProtocolMgr::Road::ServerList() const
 {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_servers;
 }
 
-std::vector<ProbeResult> CProtocolMgr::ProbeCandidates(const std::vector<ServerNode>& nodes, uint8_t n)
+std::vector<ProbeResult> CProtocolMgr::Road::ProbeCandidates(const std::vector<ServerNode>& nodes, uint8_t n)
 {
     std::vector<ProbeResult> results;
     for (const ServerNode& node : nodes) {
@@ -355,7 +507,7 @@ std::vector<ProbeResult> CProtocolMgr::ProbeCandidates(const std::vector<ServerN
     return results;
 }
 
-bool CProtocolMgr::SelectServers()
+bool CProtocolMgr::Road::SelectServers()
 {
     std::vector<ServerNode> list = ServerList();
     int kinds = CheckServerKinds(list);
@@ -378,7 +530,7 @@ bool CProtocolMgr::SelectServers()
     return ResolveServers();
 }
 
-bool CProtocolMgr::ResolveServers()
+bool CProtocolMgr::Road::ResolveServers()
 {
     SessionContext* session = SessionContext::Existing();
     if (!session) return false;
@@ -412,7 +564,7 @@ bool CProtocolMgr::ResolveServers()
     return true;
 }
 
-bool CProtocolMgr::ConnectCommandServer()
+bool CProtocolMgr::Road::ConnectCommandServer()
 {
     SessionContext* session = SessionContext::Existing();
     m_channel->SetServer(session ? session->regServer : ServerNode{});
@@ -434,7 +586,7 @@ bool CProtocolMgr::ConnectCommandServer()
     return true;
 }
 
-int CProtocolMgr::PickAlternativeStreamServer(ServerNode& node)
+int CProtocolMgr::Road::PickAlternativeStreamServer(ServerNode& node)
 {
     SessionContext* session = SessionContext::Existing();
     if (!session) return 0;
@@ -465,38 +617,38 @@ static uint32_t SessionRoomId()
 bool CProtocolMgr::SendDrawPoints(uint8_t kind, uint32_t ownerId, const StrokeHead& head,
                                   const std::vector<StrokePoint>& points)
 {
-    return m_channel->SendDrawPoints(kind, ownerId, head, points);
+    return m_road->m_channel->SendDrawPoints(kind, ownerId, head, points);
 }
 
 bool CProtocolMgr::SendDrawElement(uint8_t kind, uint32_t ownerId, uint16_t page, uint32_t orderKey, uint64_t docId)
 {
-    return m_channel->SendDrawElement(kind, ownerId, page, orderKey, docId);
+    return m_road->m_channel->SendDrawElement(kind, ownerId, page, orderKey, docId);
 }
 
 bool CProtocolMgr::SendLiveWhiteboard(const LiveWhiteboardRecord& record)
 {
-    return m_channel->SendPacket(eType_LiveWhiteboard, &record, sizeof(record), SessionRoomId());
+    return m_road->m_channel->SendPacket(eType_LiveWhiteboard, &record, sizeof(record), SessionRoomId());
 }
 
 bool CProtocolMgr::SendLiveCamera(const LiveCameraRecord& record)
 {
-    return m_channel->SendPacket(eType_LiveCamera, &record, sizeof(record), SessionRoomId());
+    return m_road->m_channel->SendPacket(eType_LiveCamera, &record, sizeof(record), SessionRoomId());
 }
 
 bool CProtocolMgr::SendLiveScreenShare(bool on)
 {
     uint8_t value = on ? 1 : 0;
-    return m_channel->SendPacket(eType_LiveScreenShare, &value, 1, SessionRoomId());
+    return m_road->m_channel->SendPacket(eType_LiveScreenShare, &value, 1, SessionRoomId());
 }
 
 bool CProtocolMgr::SendSpeakCommand(uint32_t userId, uint8_t state)
 {
     std::vector<uint8_t> payload = BuildSpeakPayload(SessionRoomId(), state);
-    return m_channel->SendPacket(eType_SpeakState, payload.data(), static_cast<uint32_t>(payload.size()), userId);
+    return m_road->m_channel->SendPacket(eType_SpeakState, payload.data(), static_cast<uint32_t>(payload.size()), userId);
 }
 
 bool CProtocolMgr::SendKickUser(uint32_t userId)
 {
     std::vector<uint8_t> payload = BuildKickPayload(SessionRoomId());
-    return m_channel->SendPacket(eType_KickOff, payload.data(), static_cast<uint32_t>(payload.size()), userId);
+    return m_road->m_channel->SendPacket(eType_KickOff, payload.data(), static_cast<uint32_t>(payload.size()), userId);
 }

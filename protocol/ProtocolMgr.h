@@ -7,10 +7,9 @@
 #include "protocol/ServerProbe.h"
 #include <winsock2.h>
 #include <windows.h>
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 struct ProtocolTimings {
@@ -40,28 +39,40 @@ enum ConnectMode : int {
     eMode_Refresh = 2,
 };
 
+// Looks a host name or dotted address up as an IPv4 address in network order; INADDR_NONE when it
+// does not resolve. A name lookup cannot be interrupted: it may block for as long as a name server
+// keeps silent.
+using HostLookup = std::function<uint32_t(const CString& host)>;
+
 class CProtocolMgr : public CThread {
 public:
     // The one manager of the client, created on first call, destroyed at process exit.
     static CProtocolMgr* Instance();
 
-    explicit CProtocolMgr(const ProtocolTimings& timings = ProtocolTimings());
+    // lookup stands in for the system's name lookup (tests hold it, as a silent name server would).
+    explicit CProtocolMgr(const ProtocolTimings& timings = ProtocolTimings(), HostLookup lookup = HostLookup());
+    // Stops the road and waits for its threads at most the channel's and the manager's stop waits.
+    // A connection thread that has not ended by then (one stuck in a name lookup) is left running:
+    // it holds the state it reaches, posts nothing more, and frees that state when it ends.
     ~CProtocolMgr() override;
 
     // Stores gateway and version and starts the road (a refresh while the channel is connected).
     void SetGateway(const CString& host, const CString& version, int port);
+    // Starts the connection thread with its own hold on the road's state.
+    HANDLE Start() override;
     // Stops the command channel and the manager's thread.
     void RequestStop() override;
+    // One road on the calling thread (the connection thread runs the same).
     void Run() override;
     // Another stream server for the network switch: 1 and the node, else 0 (node untouched).
     int PickAlternativeStreamServer(ServerNode& node);
 
-    CCmdProtocol* Channel() { return m_channel.get(); }
-    int ErrorCode() const { return m_error; }
-    int Mode() const { return m_mode; }
-    bool IsRunning() const { return m_running; }
+    CCmdProtocol* Channel();
+    int ErrorCode() const;
+    int Mode() const;
+    bool IsRunning() const;
     std::vector<ServerNode> ServerList() const;
-    uint32_t GatewayAddress() const { return m_gatewayAddress; }
+    uint32_t GatewayAddress() const;
 
     // Sends of the windows (the channel's own operations are reached through Channel()).
     bool SendDrawPoints(uint8_t kind, uint32_t ownerId, const StrokeHead& head, const std::vector<StrokePoint>& points);
@@ -72,55 +83,11 @@ public:
     bool SendSpeakCommand(uint32_t userId, uint8_t state);
     bool SendKickUser(uint32_t userId);
 
-    // The steps of the road, each on the manager's thread.
-    int QueryGateway();  // 1 current, 0 update announced, -1 no answer
-    bool QueryServerList();
-    bool SelectServers();
-    bool ResolveServers();
-    bool ConnectCommandServer();
-    void ResolveGatewayHost();
-    std::vector<ProbeResult> ProbeCandidates(const std::vector<ServerNode>& nodes, uint8_t n);
-
-protected:
-    // A host name or dotted address as an IPv4 address (INADDR_NONE when it does not resolve). A name
-    // lookup cannot be interrupted: a stop does not wait for it (tests stand in a lookup that blocks).
-    virtual uint32_t LookUpHost(const CString& host);
-
 private:
-    bool Aborted() const { return m_abort || m_shutdown; }
-    bool EnsureSocket();
-    bool SendDatagram(const std::vector<uint8_t>& bytes);
-    // Waits for one datagram; answers its size when it is accepted, 0 when it is not, kNoDatagram
-    // when none came within the wait and kRefused when the gateway's port is closed.
-    int ReceiveDatagram();
-    static const int kNoDatagram = -1;
-    static const int kRefused = -2;
-    // Says once per road that the gateway refuses.
-    void NoteRefusal();
-    // Waits (or until a stop) for what is left of one gateway wait since passStart.
-    void WaitOutPass(DWORD passStart);
-    // False when there is no main window or the post failed; lParam is then still the caller's.
-    bool Post(UINT message, WPARAM wParam, LPARAM lParam);
+    // Everything the connection thread reaches: the gateway values, the datagram socket, the server
+    // list, the command channel and the probe engine. Shared by the manager and a running road.
+    class Road;
+    static unsigned __stdcall RoadThread(void* hold);
 
-    WinsockUser m_winsock;
-    ProtocolTimings m_timings;
-    std::atomic<bool> m_abort{false};
-    std::atomic<bool> m_shutdown{false};
-    std::atomic<bool> m_running{false};
-    std::atomic<bool> m_updateAnnounced{false};
-    std::atomic<bool> m_refusalLogged{false};
-    HANDLE m_abortEvent = nullptr; // wakes a probe wait when the manager is stopped
-    mutable std::mutex m_lock;     // guards the stored gateway values and the server list
-    CString m_version;
-    CString m_gatewayHost;
-    int32_t m_gatewayPort = 0;
-    uint32_t m_gatewayAddress = 0;
-    SOCKET m_socket = INVALID_SOCKET;
-    std::vector<uint8_t> m_datagram;
-    uint8_t m_gatewayExtra = 0;
-    std::vector<ServerNode> m_servers;
-    std::unique_ptr<CCmdProtocol> m_channel;
-    std::atomic<int> m_mode{eMode_Connect};
-    std::atomic<int> m_error{0};
-    CServerProbe m_probe;
+    std::shared_ptr<Road> m_road;
 };

@@ -36,11 +36,17 @@ CServerProbe::~CServerProbe()
 {
     m_stop = true;
     if (m_thread) {
+        // Ends within one receive wait; the connection manager frees its probe only after that.
         WaitForSingleObject(m_thread, INFINITE);
         CloseHandle(m_thread);
     }
     if (m_socket != INVALID_SOCKET) closesocket(m_socket);
     if (m_roundDone) CloseHandle(m_roundDone);
+}
+
+bool CServerProbe::Join(DWORD timeoutMs) const
+{
+    return !m_thread || WaitForSingleObject(m_thread, timeoutMs) == WAIT_OBJECT_0;
 }
 
 DWORD WINAPI CServerProbe::ThreadProc(void* self)

@@ -51,6 +51,10 @@ public:
     CServerProbe& operator=(const CServerProbe&) = delete;
 
     bool Ok() const { return m_socket != INVALID_SOCKET && m_thread; }
+    // Asks the receive thread to end (it looks at the request after each receive wait).
+    void RequestStop() { m_stop = true; }
+    // Waits for the receive thread to end; true when it has (or never ran).
+    bool Join(DWORD timeoutMs) const;
     // Begins a round of n datagrams to address (network order) and port (host order).
     void Start(uint32_t address, uint16_t port, uint8_t n);
     // Sends the next round of n datagrams to the current target.

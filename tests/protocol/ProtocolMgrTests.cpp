@@ -2,6 +2,7 @@
 // command channel and the join, with the failures the main window must hear about.
 #include "tests/protocol/ProtocolTestUtil.h"
 
+#include "protocol/HostAddress.h"
 #include "protocol/ProtocolMgr.h"
 #include "protocol/WireFormat.h"
 
@@ -390,51 +391,76 @@ TEST_F(ConnectRoad, AStopWinsOverEveryLaterStepOfItsRoad)
     EXPECT_EQ(0u, window.sink.Count(WM_USER_OFFLINE));
 }
 
-// A connection manager whose name lookups block until the test lets them go, as a slow name server
-// would hold the connection thread.
-class BlockingLookupMgr : public CProtocolMgr {
-public:
-    explicit BlockingLookupMgr(const ProtocolTimings& t) : CProtocolMgr(t) {}
-    ~BlockingLookupMgr() override
+// A name server that keeps silent about one host until the test lets it answer.
+struct HeldLookup {
+    HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ~HeldLookup()
     {
-        SetEvent(release);
-        Join(INFINITE);
         CloseHandle(entered);
         CloseHandle(release);
     }
-    HANDLE entered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-
-protected:
-    uint32_t LookUpHost(const CString& host) override
-    {
-        if (host != L"slow.gateway.test") return CProtocolMgr::LookUpHost(host);
-        SetEvent(entered);
-        WaitForSingleObject(release, INFINITE);
-        return INADDR_NONE;
-    }
 };
 
-TEST_F(ConnectRoad, ShutDownWhileTheConnectionThreadIsBlockedLeavesItAWholeContext)
+DWORD WINAPI DestroyManager(void* manager)
+{
+    delete static_cast<CProtocolMgr*>(manager);
+    return 0;
+}
+
+TEST_F(ConnectRoad, ShutDownWhileTheConnectionThreadIsStuckInANameLookupEndsAndLeavesItWhole)
 {
     room.gateway.SetSilent(true);
     SessionContext* session = SessionContext::Instance();
     session->secondGatewayHost = L"slow.gateway.test"; // looked up after the fifth miss
     ProtocolTimings t = FastRoad();
     t.gatewayGiveUpMs = 60000;
-    BlockingLookupMgr mgr(t);
-    Connect(mgr);
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(mgr.entered, 10000));
+    auto held = std::make_shared<HeldLookup>();
+    // The manager keeps the only other hold on the lookup, so the count shows when its state is freed.
+    auto* mgr = new CProtocolMgr(t, [held](const CString& host) {
+        uint32_t address = INADDR_NONE;
+        if (host != L"slow.gateway.test") return ResolveIPv4(host, address) ? address : INADDR_NONE;
+        SetEvent(held->entered);
+        WaitForSingleObject(held->release, INFINITE);
+        return address;
+    });
+    Connect(*mgr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held->entered, 10000));
+
     // The main window's teardown: the stop waits its bound and gives up, then the session ends.
-    mgr.RequestStop();
-    EXPECT_TRUE(mgr.IsRunning());
+    mgr->RequestStop();
+    EXPECT_TRUE(mgr->IsRunning());
     SessionContext::Destroy();
-    SetEvent(mgr.release);
-    ASSERT_TRUE(PumpUntil([&] { return !mgr.IsRunning(); }, 10000));
+    HANDLE road = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), mgr->GetThreadHandle(), GetCurrentProcess(), &road, 0, FALSE,
+                                DUPLICATE_SAME_ACCESS));
+
+    // The exit's destruction, on a thread of its own: a wait without end fails here instead of hanging.
+    size_t logStart = LogSize();
+    HANDLE destroyer = CreateThread(nullptr, 0, &DestroyManager, mgr, 0, nullptr);
+    ASSERT_NE(nullptr, destroyer);
+    bool destroyed = WaitForSingleObject(destroyer, 15000) == WAIT_OBJECT_0;
+    if (!destroyed) SetEvent(held->release);
+    CloseHandle(destroyer);
+    ASSERT_TRUE(destroyed) << "the destructor waits for the thread in the name lookup";
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(road, 0));
+    EXPECT_EQ(2, held.use_count()) << "the state of the thread in the lookup was freed under it";
+    std::string log = LogFrom(logStart);
+    EXPECT_NE(std::string::npos, log.find("is left to end by itself")) << log;
+
+    // The name server answers at last: the thread ends on the state it holds, reports nothing and
+    // frees that state itself.
+    SetEvent(held->release);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(road, 10000));
+    DWORD exitCode = 1;
+    EXPECT_TRUE(GetExitCodeThread(road, &exitCode));
+    EXPECT_EQ(0u, exitCode);
+    CloseHandle(road);
+    EXPECT_EQ(1, held.use_count()) << "the late thread did not free the state it held";
     window.sink.PumpFor(100);
     EXPECT_EQ(nullptr, SessionContext::Existing()) << "the late thread made a new context during the exit";
     EXPECT_EQ(0u, window.sink.Count(WM_USER_CONNECT_RESULT));
-    // The context the thread could still hold is whole: kept, without its window.
+    // The context the thread could still reach is whole: kept, without its window.
     EXPECT_EQ(nullptr, session->mainWindow);
     EXPECT_EQ(CString(L"slow.gateway.test"), session->GetSecondGatewayHost());
     EXPECT_EQ(321, session->room.maxAudience);
