@@ -80,7 +80,7 @@ void CPenToolWnd::AnnouncePen()
     if (!LocalUserTeaches()) return;
     SessionContext* session = SessionContext::Instance();
     auto copy = std::make_unique<PaintPen>(m_pen);
-    copy->orderKey = session->NextSequence();
+    copy->orderKey = session->NextDrawingKey();
     session->SetPenSettings(copy->colour, copy->style, copy->width, static_cast<int32_t>(copy->orderKey));
     if (::PostMessageW(m_parent, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(copy.get()))) copy.release();
 }

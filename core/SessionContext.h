@@ -41,6 +41,9 @@ public:
 
     // Increments under the sequence lock; the first call answers 1.
     uint32_t NextSequence();
+    // The key of the next pen the teacher announces: the counter the join set from the room's drawing id
+    // base grows by one, so the room's page paints the pens in the order they were chosen.
+    uint32_t NextDrawingKey() { return ++drawingOrderKey; }
     // Stores and saves the pen when any of the four values changed.
     void SetPenSettings(uint32_t colour, int32_t style, int32_t width, int32_t orderKey);
     // The database installs the pen store when it opens; without it pens stay in memory only.

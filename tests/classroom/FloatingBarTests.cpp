@@ -88,6 +88,8 @@ TEST_F(PenTool, ToolsStartLockedAndTheLockCheckBoxFreesThem)
 
 TEST_F(PenTool, ATeachersPenChangesAreAnnouncedWithFreshKeys)
 {
+    // The join set the drawing counter from the room's base; each pen takes the next key.
+    SessionContext::Instance()->drawingOrderKey = 80000;
     SendMessageW(hwnd, WM_USER_UI_NOTICE, 10, 0);
     Combo(L"ColorCombo")->SelectItem(3);
     Combo(L"PenSizeCombo")->SelectItem(4);
@@ -98,7 +100,8 @@ TEST_F(PenTool, ATeachersPenChangesAreAnnouncedWithFreshKeys)
     EXPECT_EQ(first->width, 3);
     EXPECT_EQ(second->colour, 0xFF0099FFu);
     EXPECT_EQ(second->width, 6);
-    EXPECT_GT(second->orderKey, first->orderKey);
+    EXPECT_EQ(first->orderKey, 80001u);
+    EXPECT_EQ(second->orderKey, 80002u);
     SessionContext* session = SessionContext::Instance();
     EXPECT_EQ(session->penColour, 0xFF0099FFu);
     EXPECT_EQ(session->penWidth, 6);
@@ -108,7 +111,7 @@ TEST_F(PenTool, ATeachersPenChangesAreAnnouncedWithFreshKeys)
     // A pen equal to the bar's own is announced again with a new key.
     SendMessageW(hwnd, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(new PaintPen(bar->GetPen())));
     ASSERT_TRUE(parent.WaitFor(WM_USER_PEN_CHANGED, 3));
-    EXPECT_GT(Announced(2)->orderKey, second->orderKey);
+    EXPECT_EQ(Announced(2)->orderKey, 80003u);
 
     // Another pen is only shown by the combos.
     PaintPen other;

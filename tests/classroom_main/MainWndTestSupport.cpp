@@ -49,6 +49,7 @@ Bytes JoinReply(uint8_t roomState, uint16_t flags)
     join[10] = roomState;
     join[21] = static_cast<uint8_t>(flags);
     join[22] = static_cast<uint8_t>(flags >> 8);
+    for (int i = 0; i < 4; ++i) join[40 + i] = static_cast<uint8_t>(kDrawingBase >> (8 * i));
     return join;
 }
 

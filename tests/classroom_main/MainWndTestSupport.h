@@ -56,7 +56,10 @@ FileNoticeRecord* Notice(uint64_t id, const wchar_t* name, uint64_t size);
 // The login window's status line, read from its skin.
 CString LoginStatus();
 
-// The room's join reply: 44 bytes with the room state at 10 and the room flags at 21.
+// The drawing id base the room gives every join: the own drawing keys count up from it + 10000.
+const uint32_t kDrawingBase = 70000;
+// The room's join reply: 44 bytes with the room state at 10, the room flags at 21 and the drawing id
+// base at 40.
 fakeroom::Bytes JoinReply(uint8_t roomState, uint16_t flags = 0xFFFF);
 
 // Pumps the window's messages for a while: posted work lands, or nothing more arrives.

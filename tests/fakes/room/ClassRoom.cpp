@@ -337,7 +337,7 @@ void ClassRegServer::OnJoin(Member& member, const Packet& message)
     member.joinOrder = ++m_nextJoin;
     HeaderFields fields;
     fields.destination = message.header.destination;
-    Send(member, Frame(eType_JoinRoom, JoinReply(), fields));
+    Send(member, Frame(eType_JoinRoom, JoinReply(member.joinOrder), fields));
     Packet online;
     online.header = message.header;
     online.header.type = eType_UserOnline_Notify;
@@ -437,13 +437,16 @@ void ClassRegServer::OnLive(uint16_t type, const Bytes& p)
     }
 }
 
-Bytes ClassRegServer::JoinReply() const
+Bytes ClassRegServer::JoinReply(uint32_t joinOrder) const
 {
     Bytes reply(44, 0);
     reply[10] = m_state;
     memcpy(&reply[21], &m_flags, 2);
     memcpy(&reply[23], m_live.data(), 17);
-    memcpy(&reply[40], &m_drawingBase, 4);
+    // The clients count their drawing keys up from here: bases far apart keep two users' keys apart,
+    // as removals name a drawing by its key alone.
+    const uint32_t drawingBase = joinOrder * 1000000;
+    memcpy(&reply[40], &drawingBase, 4);
     return reply;
 }
 

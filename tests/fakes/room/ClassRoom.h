@@ -50,7 +50,8 @@ private:
     Bytes UserList() const;
     Bytes PaintList() const;
     Bytes FileList() const;
-    Bytes JoinReply() const;
+    // The reply to one join; every join gets a drawing id base of its own.
+    Bytes JoinReply(uint32_t joinOrder) const;
 
     SOCKET m_listen = INVALID_SOCKET;
     uint16_t m_port = 0;
@@ -62,7 +63,6 @@ private:
     uint8_t m_state = 1;
     uint16_t m_flags = 3;
     std::array<uint8_t, 17> m_live{}; // the room's LiveState as the teacher's notices set it
-    uint32_t m_drawingBase = 1;
     std::vector<Bytes> m_drawings; // 819 entries in arrival order
     std::vector<Bytes> m_files;    // 825 payloads
     std::vector<uint32_t> m_queue; // applicants in the order the room took them
