@@ -221,7 +221,9 @@ private:
     void OnSpeakState(const SpeakStateRecord* record);
     void TeacherSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole);
     void StudentSpeakState(uint32_t userId, uint8_t state, uint8_t oldRole, uint8_t ownRole, bool me);
+    // The bulletin line: a language text followed by the user's screen name, or a whole sentence.
     void SetBulletin(int textId, uint32_t userId);
+    void SetBulletinLine(const CString& text);
     // Selects a page of "SpeakerArea1" (0 connecting, 1 speaking, 2 video) and shows the area.
     void ShowSpeakerPage(int page);
     void EndSpeakerArea(uint32_t userId);

@@ -284,7 +284,7 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
                 // The turn is over: no video window (nor its cover) may outlive the engine's video.
                 CloseSpeakerVideo();
                 if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);
-                SetText(L"BulletinLabel", LangText(61, L""));
+                SetBulletin(61, old.userId);
                 m_roster->ClearSpeaker(old.userId);
             }
         } else {
@@ -302,7 +302,7 @@ void CMainWnd::OnPresence(WPARAM kind, const PresenceRecord* record)
         if (IsSpeakingRole(old.role)) {
             CloseSpeakerVideo();
             m_roster->ClearSpeaker(old.userId);
-            SetText(L"BulletinLabel", LangText(61, L""));
+            SetBulletin(61, old.userId); // while the row is still there to name the user
             if (m_castmix && (old.role == 132 || old.role == 133)) m_castmix->DelParticipantVideo(old.userId);
         }
         m_roster->RemoveUser(old);
@@ -337,7 +337,7 @@ void CMainWnd::OnOffline()
         CloseSpeakerVideo();
         SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
         SetEnabled(L"ApplyMicBtn", false);
-        SetText(L"BulletinLabel", LangText(78, L""));
+        SetBulletinLine(LangText(78, L""));
         if (m_castmix) {
             m_castmix->ChangeRole(GetCastmixRole(eRole_Student));
             if (session->role == 132 || session->role == 133) {

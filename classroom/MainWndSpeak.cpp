@@ -42,6 +42,15 @@ void CMainWnd::SetBulletin(int textId, uint32_t userId)
     label->SetLabelText(user.nickName);
 }
 
+void CMainWnd::SetBulletinLine(const CString& text)
+{
+    auto* label = Find<CMidEllipsisLabelUI>(L"BulletinLabel");
+    if (!label || !label->GetInterface(L"MidEllipsisLabel")) return;
+    // A prefix left from the last turn would run into the sentence.
+    label->SetPrefix(L"");
+    label->SetLabelText(text);
+}
+
 void CMainWnd::ShowSpeakerPage(int page)
 {
     auto* area = Find<CTabLayoutUI>(L"SpeakerArea1");

@@ -3,6 +3,8 @@
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIRender.h"
 
+#include <cwctype>
+
 namespace {
 
 bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
@@ -155,6 +157,17 @@ void CMidEllipsisLabelUI::SetLabelText(LPCTSTR text)
     Invalidate();
 }
 
+CDuiString CMidEllipsisLabelUI::Lead() const
+{
+    // Language texts such as "Speaking:" end in a colon; a blank keeps the name from running into
+    // it. A prefix that ends in a blank, or in a wide (CJK) character whose own width spaces it, is
+    // used as it is.
+    if (m_sPrefix.IsEmpty() || m_sText.IsEmpty()) return m_sPrefix;
+    wchar_t last = m_sPrefix[m_sPrefix.GetLength() - 1];
+    if (iswspace(last) || last >= 0x2E80) return m_sPrefix;
+    return m_sPrefix + L" ";
+}
+
 void CMidEllipsisLabelUI::PaintText(HDC hDC)
 {
     if (m_sPrefix.IsEmpty()) {
@@ -167,7 +180,8 @@ void CMidEllipsisLabelUI::PaintText(HDC hDC)
     UINT style = m_uTextStyle | DT_SINGLELINE;
     const UINT measure = DT_SINGLELINE | DT_VCENTER;
     int available = rc.right - rc.left;
-    CDuiString whole = m_sPrefix + m_sText;
+    CDuiString lead = Lead();
+    CDuiString whole = lead + m_sText;
     SIZE wholeSize = CRenderEngine::GetTextSize(hDC, m_pManager, whole, m_iFont, measure);
     if (wholeSize.cx <= available) {
         CRenderEngine::DrawText(hDC, m_pManager, rc, whole, colour, m_iFont, style);
@@ -177,7 +191,7 @@ void CMidEllipsisLabelUI::PaintText(HDC hDC)
     if (textSize.cx <= available) {
         // The prefix gives way; the text itself stays whole on the right.
         RECT prefixRc{rc.left, rc.top, rc.right - textSize.cx - 2, rc.bottom};
-        CRenderEngine::DrawText(hDC, m_pManager, prefixRc, m_sPrefix, colour, m_iFont, style | DT_END_ELLIPSIS);
+        CRenderEngine::DrawText(hDC, m_pManager, prefixRc, lead, colour, m_iFont, style | DT_END_ELLIPSIS);
         RECT textRc{prefixRc.right + 2, rc.top, rc.right, rc.bottom};
         CRenderEngine::DrawText(hDC, m_pManager, textRc, m_sText, colour, m_iFont, style);
         return;

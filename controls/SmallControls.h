@@ -67,6 +67,9 @@ public:
     void SetLabelText(LPCTSTR text);
 
 private:
+    // The prefix as it is drawn before the text: with the blank that separates them.
+    CDuiString Lead() const;
+
     CDuiString m_sPrefix;
 };
 

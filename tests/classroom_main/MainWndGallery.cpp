@@ -1,7 +1,8 @@
 // Opens the class window against the fake room on loopback and brings it to a state worth a
-// screenshot (not a test): classroom_main_gallery student-accepted | teacher-queue
+// screenshot (not a test): classroom_main_gallery student-accepted | teacher-queue | teacher-speaking
 //   student-accepted: a student who applied by the button and whom the teacher accepted;
-//   teacher-queue:    a teacher with six requests, the queue opened by the list button.
+//   teacher-queue:    a teacher with six requests, the queue opened by the list button;
+//   teacher-speaking: a teacher whose student speaks by voice, with the chat's font row open.
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "core/Folders.h"
@@ -58,6 +59,14 @@ bool TeacherQueue(MainWndHarness& h)
     return ClickControl(*h.main->GetPaintManager(), L"MicListBtn");
 }
 
+bool TeacherSpeaking(MainWndHarness& h)
+{
+    if (!Join(h)) return false;
+    for (uint8_t state : {eRole_MicApplied, eRole_MicConnecting, eRole_SpeakerVoice})
+        if (!SeeState(h, kBen, state)) return false;
+    return ClickControl(*h.main->GetPaintManager(), L"FontCheck");
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -65,9 +74,11 @@ int wmain(int argc, wchar_t** argv)
     CoInitialize(nullptr);
     TempFolder data(L"gallery");
     SetAppDataFolderOverride(data.Path());
-    const bool teacher = argc > 1 && wcscmp(argv[1], L"teacher-queue") == 0;
-    MainWndHarness h(teacher ? 2 : 4);
-    if (!(teacher ? TeacherQueue(h) : StudentAccepted(h))) return 1;
+    const wchar_t* state = argc > 1 ? argv[1] : L"student-accepted";
+    const bool queue = wcscmp(state, L"teacher-queue") == 0;
+    const bool speaking = wcscmp(state, L"teacher-speaking") == 0;
+    MainWndHarness h(queue || speaking ? 2 : 4);
+    if (!(queue ? TeacherQueue(h) : speaking ? TeacherSpeaking(h) : StudentAccepted(h))) return 1;
     // Shown until the script has its screenshot and ends the program.
     CPaintManagerUI::MessageLoop();
     return 0;

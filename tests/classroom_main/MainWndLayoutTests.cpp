@@ -85,6 +85,63 @@ TEST(MainWndLayoutRules, TheLiveAreasBackgroundIsCentredOnlyWhenTheAreaIsLarger)
     }
 }
 
+// The chat's font row, opened by its check box, at the skin's smallest window and at its first size:
+// every control keeps its width inside the chat column without covering the next, and the size box
+// shows each of its sizes whole beside its arrow.
+TEST(MainWndLayoutRules, TheChatFontRowFitsTheChatColumnFromTheSmallestWindowUp)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    ASSERT_TRUE(ClickControl(pm, L"FontCheck"));
+    auto* row = static_cast<CContainerUI*>(h.Find(L"FontSetArea")->GetInterface(L"Container"));
+    auto* column = static_cast<CContainerUI*>(h.Find(L"RightPart")->GetInterface(L"Container"));
+    auto* sizes = static_cast<CComboUI*>(h.Find(L"FontSize")->GetInterface(L"Combo"));
+    ASSERT_TRUE(row && column && sizes);
+    ASSERT_TRUE(row->IsVisible());
+    auto inner = [](RECT rc, RECT by) {
+        return RECT{rc.left + by.left, rc.top + by.top, rc.right - by.right, rc.bottom - by.bottom};
+    };
+    const wchar_t* const names[] = {L"FontType", L"FontSize", L"FontColor", L"BoldCheck", L"ItaliCheck", L"UnderLineCheck"};
+    ASSERT_EQ(row->GetCount(), 6);
+
+    const SIZE smallest = pm.GetMinInfo();
+    ASSERT_GT(smallest.cx, 0);
+    for (int width : {static_cast<int>(smallest.cx), 1024}) {
+        SetWindowPos(h.window, nullptr, 0, 0, width, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut(pm);
+        RECT client{};
+        GetClientRect(h.window, &client);
+        ASSERT_EQ(client.right, width);
+        RECT pane = inner(column->GetPos(), column->GetInset());
+        RECT room = inner(row->GetPos(), row->GetInset());
+        EXPECT_GE(room.left, pane.left) << width;
+        EXPECT_LE(room.right, pane.right) << width;
+        int next = room.left;
+        for (int i = 0; i < 6; ++i) {
+            CControlUI* control = row->GetItemAt(i);
+            ASSERT_EQ(Wide(control->GetName()), names[i]);
+            RECT at = control->GetPos();
+            EXPECT_TRUE(control->IsVisible()) << names[i];
+            EXPECT_EQ(at.right - at.left, control->GetFixedWidth()) << names[i] << " at " << width;
+            EXPECT_GE(at.left, next) << names[i] << " at " << width;
+            EXPECT_LE(at.right, room.right) << names[i] << " at " << width;
+            EXPECT_GE(at.top, room.top) << names[i];
+            EXPECT_LE(at.bottom, room.bottom) << names[i];
+            next = at.right;
+        }
+        // Measured in the font the box draws its text with, never a width of our own.
+        RECT text = inner(inner(sizes->GetPos(), sizes->GetTextPadding()), sizes->GetListInfo()->rcTextPadding);
+        HDC dc = GetDC(h.window);
+        for (int i = 0; i < sizes->GetCount(); ++i) {
+            CDuiString item = sizes->GetItemAt(i)->GetText();
+            SIZE extent = CRenderEngine::GetTextSize(dc, &pm, item, sizes->GetListInfo()->nFont, DT_SINGLELINE);
+            EXPECT_LE(extent.cx, text.right - text.left) << Wide(item) << " at " << width;
+        }
+        ReleaseDC(h.window, dc);
+    }
+}
+
 TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)
 {
     MainWndHarness h;

@@ -12,6 +12,7 @@
 #include "protocol/CmdProtocol.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
+#include "tests/ui/UiTestHost.h"
 
 using namespace fakeroom;
 
@@ -118,6 +119,29 @@ bool ClickRowButton(HWND queue, CPaintManagerUI& pm, CMicElementUI* row)
     if (IsRectEmpty(&b)) return false;
     ClickClient(queue, (b.left + b.right) / 2, (b.top + b.bottom) / 2);
     return true;
+}
+
+// Pixels of the bulletin line that differ from the text drawn whole in the label's font and colour:
+// 0 when the user reads exactly that text.
+int BulletinDiffersFrom(MainWndHarness& h, const wchar_t* text)
+{
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    LayOut(pm);
+    auto* label = static_cast<CMidEllipsisLabelUI*>(h.Find(L"BulletinLabel"));
+    RECT at = label->GetPos();
+    if (IsRectEmpty(&at)) return -1;
+    MemoryDib shown(at.right, at.bottom), wanted(at.right, at.bottom);
+    shown.Fill(0xFFFFFF);
+    wanted.Fill(0xFFFFFF);
+    label->DoPaint(shown.Dc(), at);
+    RECT pad = label->GetTextPadding();
+    RECT rc{at.left + pad.left, at.top + pad.top, at.right - pad.right, at.bottom - pad.bottom};
+    CRenderEngine::DrawText(wanted.Dc(), &pm, rc, text, label->GetTextColor(), label->GetFont(),
+                            label->GetTextStyle() | DT_SINGLELINE);
+    int differing = 0;
+    for (int y = at.top; y < at.bottom; ++y)
+        for (int x = at.left; x < at.right; ++x) differing += shown.At(x, y) != wanted.At(x, y);
+    return differing;
 }
 
 } // namespace
@@ -276,6 +300,70 @@ TEST(MainWndSpeakRoad, ATeacherSeesTheQueueFlashOpensItAtTheTeachersAreaAndAnswe
     ASSERT_TRUE(c.Click(L"EndSpeak"));
     ASSERT_TRUE(c.SentCount(3));
     EXPECT_EQ(c.SentStates().back(), (std::pair<uint32_t, uint8_t>{sixthId, eRole_Student}));
+}
+
+// The queue button counts everyone the queue window lists: waiting, accepted and speaking students,
+// each until the turn ends or the student leaves. The bulletin names the speaker after its text.
+TEST(MainWndSpeakRoad, TheTeachersQueueCountAndBulletinFollowATurnFromRequestToLeaving)
+{
+    const uint32_t kCleo = 22;
+    SpeakClass c(2);
+    Bytes list = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
+    for (const Bytes& entry : {UserEntry(kBen, 1, 1, "Ben", "ben"), UserEntry(kCleo, 1, 2, "Cleo", "cleo")})
+        list.insert(list.end(), entry.begin(), entry.end());
+    c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+    ASSERT_TRUE(c.Join());
+    auto* button = static_cast<CTextFlashBtnUI*>(c.h.Find(L"MicListBtn")->GetInterface(L"TipFlashBtn"));
+    ASSERT_NE(button, nullptr);
+    auto count = [&] { return Wide(c.h.Text(L"MicListBtn")) + (button->IsEnabled() ? L"" : L" disabled"); };
+    const CString speaking = LangText(73, L""), stopped = LangText(61, L"");
+    ASSERT_FALSE(speaking.IsEmpty());
+
+    ASSERT_TRUE(c.StateSeen(kBen, eRole_MicApplied));
+    EXPECT_EQ(count(), L"1");
+    EXPECT_TRUE(button->IsFlashing());
+
+    // Accepted from the queue window, which stays open.
+    ASSERT_TRUE(c.Click(L"MicListBtn"));
+    HWND queue = FindWindowW(L"__LumenvaleMicSeqWnd__", nullptr);
+    ASSERT_NE(queue, nullptr);
+    CPaintManagerUI* qpm = ManagerOf(queue);
+    ASSERT_NE(qpm, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return ShownQueue(*qpm) && ShownQueue(*qpm)->FindElement(kBen); }, 3000));
+    ASSERT_TRUE(ClickRowButton(queue, *qpm, ShownQueue(*qpm)->FindElement(kBen)));
+    ASSERT_TRUE(c.SentCount(1));
+    EXPECT_EQ(c.SentStates(), (Sent{{kBen, eRole_MicConnecting}}));
+    ASSERT_TRUE(c.StateSeen(kBen, eRole_MicConnecting));
+    EXPECT_EQ(count(), L"1");
+
+    // Speaking: still one, the one the open queue lists with its "Cancel".
+    ASSERT_TRUE(c.StateSeen(kBen, eRole_SpeakerVoice));
+    EXPECT_EQ(count(), L"1");
+    ASSERT_TRUE(PumpUntil([&] {
+        CMicListUI* shown = ShownQueue(*qpm);
+        CMicElementUI* row = shown ? shown->FindElement(kBen) : nullptr;
+        return shown && shown->GetCount() == 1 && row && row->GetUserRecord().role == eRole_SpeakerVoice;
+    }, 3000));
+    EXPECT_EQ(BulletinDiffersFrom(c.h, speaking + L" Ben"), 0);
+
+    // Another request while Ben speaks, then his turn ends.
+    ASSERT_TRUE(c.StateSeen(kCleo, eRole_MicApplied));
+    EXPECT_EQ(count(), L"2");
+    EXPECT_TRUE(button->IsFlashing());
+    ASSERT_TRUE(c.StateSeen(kBen, eRole_Student));
+    EXPECT_EQ(count(), L"1");
+    EXPECT_EQ(BulletinDiffersFrom(c.h, stopped + L" Ben"), 0);
+
+    // Cleo speaks and leaves the class: nobody holds or waits for the microphone.
+    ASSERT_TRUE(c.StateSeen(kCleo, eRole_MicConnecting));
+    ASSERT_TRUE(c.StateSeen(kCleo, eRole_SpeakerVoice));
+    EXPECT_EQ(count(), L"1");
+    EXPECT_EQ(BulletinDiffersFrom(c.h, speaking + L" Cleo"), 0);
+    ASSERT_TRUE(c.h.Push(eType_UserOffline_Notify, Bytes(), kCleo));
+    ASSERT_TRUE(c.h.WaitForOutput(L"Cleo Offline"));
+    EXPECT_EQ(count(), L"0 disabled");
+    EXPECT_FALSE(button->IsFlashing());
+    EXPECT_EQ(BulletinDiffersFrom(c.h, stopped + L" Cleo"), 0);
 }
 
 TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEnds)
@@ -624,6 +712,7 @@ TEST(MainWndSpeakVideo, ALostConnectionEndsTheOwnVideoTurnOnScreen)
     EXPECT_EQ(c.Container()->GetEmbedWindow(), nullptr);
     EXPECT_FALSE(c.h.Find(L"ApplyMicBtn")->IsEnabled());
     EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(70, L"Apply MIc"));
+    EXPECT_EQ(BulletinDiffersFrom(c.h, LangText(78, L"")), 0); // the sentence alone, no speaker's prefix
     // A student in the engine again, its camera off.
     EXPECT_EQ(c.engine.Last("Room_ChangeRole")->args, (std::vector<long long>{GetCastmixRole(eRole_Student)}));
     EXPECT_EQ(c.engine.Last("ChangeSource2Camera")->args, (std::vector<long long>{-1}));
