@@ -224,7 +224,7 @@ LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     if (uMsg == WM_MOVE) result = OnMove(uMsg, wParam, lParam, handled);
     else if (uMsg == WM_TIMER) result = OnTimer(uMsg, wParam, lParam, handled);
     else if (uMsg == WM_MAINWND_SHOW_OUTPUT) {
-        m_outputTurnPosted = false;
+        m_pendingOutput.TurnArrived();
         ShowPendingOutput();
         return 0;
     }

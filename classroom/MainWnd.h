@@ -7,10 +7,10 @@
 // The message list comes before the engine header, which names one of them as a macro.
 #include "core/WindowMessages.h"
 #include "core/Records.h"
+#include "core/SlicedQueue.h"
 #include "platform/ui/UIlib.h"
 #include "protocol/RoomRecords.h"
 
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <utility>
@@ -169,6 +169,7 @@ private:
     // Writes queued output lines for one slice of time; what is left waits for the next posted turn.
     void ShowPendingOutput();
     void SchedulePendingOutput();
+    void WriteOutputSlice();
     void WriteSystemLine(const CString& text);
     bool CountMessageOrClear();
     void ClearOutput();
@@ -380,17 +381,9 @@ private:
     bool m_muted = false;
     int m_chatCount = 0;
     int m_systemCount = 0;
-    // Lines waiting to be written into the output, in arrival order: a burst is written in slices, so
-    // the window keeps pumping, and a clearing drops what it would have cleared unwritten.
-    struct PendingOutputLine {
-        bool system = false;
-        UserRecord sender;
-        ChatFont font;
-        CString text;
-        CString time;
-    };
-    std::deque<PendingOutputLine> m_pendingOutput;
-    bool m_outputTurnPosted = false;
+    // Lines waiting to be written into the output, in arrival order: a burst is written in slices, and
+    // a clearing drops what it would have cleared unwritten.
+    SlicedQueue<ChatOutputLine> m_pendingOutput{WM_MAINWND_SHOW_OUTPUT, 20};
     std::unique_ptr<CChatRecordsTask> m_chatTask;
     bool m_closeBlocked = false;
     bool m_closeForced = false; // the next close is the room's or the updater's, not the user's

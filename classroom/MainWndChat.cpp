@@ -132,15 +132,15 @@ void CMainWnd::AddSystemText(const CString& line)
     // The text as written, without the full-width colon some language files already end with.
     head.TrimRight(L":\xFF1A");
     CString text = head + L"\xFF1A\n   " + line + L"\n";
-    if (m_pendingOutput.empty()) {
+    if (m_pendingOutput.Empty()) {
         WriteSystemLine(text);
         return;
     }
     // Behind a burst of messages still being written: in its place, after them.
-    PendingOutputLine pending;
+    ChatOutputLine pending;
     pending.system = true;
     pending.text = text;
-    m_pendingOutput.push_back(std::move(pending));
+    m_pendingOutput.Push(std::move(pending));
     SchedulePendingOutput();
 }
 
@@ -249,7 +249,7 @@ bool CMainWnd::CountMessageOrClear()
 void CMainWnd::ClearOutput()
 {
     if (m_outputEdit) m_outputEdit->SetText(L"");
-    m_pendingOutput.clear();
+    m_pendingOutput.Clear();
     m_chatCount = 0;
     m_systemCount = 0;
     ::KillTimer(m_hWnd, eTimer_RepaintChat);
@@ -278,44 +278,40 @@ void CMainWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, c
     QueueChatRecord(sender, font, text, time);
     SessionContext* session = SessionContext::Instance();
     if (!session || session->options.contentOption != 0 || !m_outputEdit) return;
-    PendingOutputLine pending;
+    ChatOutputLine pending;
     pending.sender = sender;
     pending.font = font;
     pending.text = text;
     pending.time = time;
-    m_pendingOutput.push_back(std::move(pending));
+    m_pendingOutput.Push(std::move(pending));
     SchedulePendingOutput();
 }
 
 void CMainWnd::SchedulePendingOutput()
 {
-    if (m_outputTurnPosted || m_pendingOutput.empty()) return;
-    if (::PostMessageW(m_hWnd, WM_MAINWND_SHOW_OUTPUT, 0, 0)) m_outputTurnPosted = true;
-    else ShowPendingOutput();
+    // Without a posted turn the rest is written at once.
+    while (!m_pendingOutput.Schedule(m_hWnd) && m_outputEdit) WriteOutputSlice();
 }
 
 void CMainWnd::ShowPendingOutput()
 {
-    if (m_pendingOutput.empty() || !m_outputEdit) return;
-    // A message costs a few milliseconds to lay out; a burst of hundreds written in one go would freeze
-    // the window for seconds. Each turn writes for about this long, at least one line.
-    const DWORD sliceMs = 20;
-    DWORD begun = ::GetTickCount();
-    {
-        OutputRedrawLock redraw(m_outputEdit);
-        do {
-            PendingOutputLine line = std::move(m_pendingOutput.front());
-            m_pendingOutput.pop_front();
-            if (line.system) {
-                WriteSystemLine(line.text);
-                continue;
-            }
-            TrimOutput(line.sender);
-            WriteMessageToOutput(line.sender, line.font, line.text, line.time);
-        } while (!m_pendingOutput.empty() && ::GetTickCount() - begun < sliceMs);
-        m_outputEdit->EndDown();
-    }
+    WriteOutputSlice();
     SchedulePendingOutput();
+}
+
+void CMainWnd::WriteOutputSlice()
+{
+    if (m_pendingOutput.Empty() || !m_outputEdit) return;
+    OutputRedrawLock redraw(m_outputEdit);
+    m_pendingOutput.Take([this](const ChatOutputLine& line) {
+        if (line.system) {
+            WriteSystemLine(line.text);
+            return;
+        }
+        TrimOutput(line.sender);
+        WriteMessageToOutput(line.sender, line.font, line.text, line.time);
+    });
+    m_outputEdit->EndDown();
 }
 
 void CMainWnd::TrimOutput(const UserRecord& sender)

@@ -148,3 +148,12 @@ struct FileItemRecord {
     uint32_t extra = 0;
     ~FileItemRecord();
 };
+
+// A line waiting for a chat output: a message (sender, font, text, the time it arrived) or a notice.
+struct ChatOutputLine {
+    bool system = false;
+    UserRecord sender;
+    ChatFont font;
+    CString text;
+    CString time;
+};

@@ -192,7 +192,13 @@ void CChatWnd::SendChatText()
         return;
     }
     CountChatMessage();
-    ShowChatMessage(self, m_font, text);
+    // The own message shows at once, after whatever of a burst is still ahead of it.
+    ChatOutputLine own;
+    own.sender = self;
+    own.font = m_font;
+    own.text = text;
+    m_pending.Push(std::move(own));
+    ShowPending();
     CCmdProtocol* channel = m_channel ? m_channel : CProtocolMgr::Instance()->Channel();
     if (!channel || !channel->SendChatMessage(m_font, text)) LOG_ERROR(L"chat window: the message could not be sent");
     m_input->Clear();
@@ -203,6 +209,7 @@ void CChatWnd::CountChatMessage()
 {
     if (m_chatCount + m_systemCount >= kClearThreshold) {
         if (m_output) m_output = m_output->Emptied();
+        m_pending.Clear();
         m_chatCount = m_systemCount = 0;
         KillTimer(m_hWnd, kGifTimer);
     } else {
@@ -292,19 +299,54 @@ void CChatWnd::ShowSystemMessage(const CString& text)
     ++m_systemCount;
     const OptionSettings& options = SessionContext::Instance()->options;
     if (options.tipOption || options.contentOption || !m_output) return;
-    m_output->MoveToEnd();
-    CHARFORMAT2W format = MakeCharFormat(L"Microsoft YaHei", 180, 0xFF39992C, true, false, false);
-    m_output->SetSelectionCharFormat(format);
-    PARAFORMAT2 para = MakeParaFormat(10, 300);
-    m_output->SetParaFormat(para);
     CString clock = NowText(L"%H:%M:%S");
     CString line;
     if (HasLanguageTable())
         line.Format(L"%s  %s\xFF1A\n   %s\n", LangText(30, L"").GetString(), clock.GetString(), text.GetString());
     else
         line.Format(L"System Msg  %s\xFF1A\n   %s\n", clock.GetString(), text.GetString());
+    if (m_pending.Empty()) {
+        WriteSystemLine(line);
+        return;
+    }
+    // Behind a burst still being written: in its place, after it.
+    ChatOutputLine notice;
+    notice.system = true;
+    notice.text = line;
+    m_pending.Push(std::move(notice));
+    SchedulePending();
+}
+
+void CChatWnd::WriteSystemLine(const CString& line)
+{
+    m_output->MoveToEnd();
+    CHARFORMAT2W format = MakeCharFormat(L"Microsoft YaHei", 180, 0xFF39992C, true, false, false);
+    m_output->SetSelectionCharFormat(format);
+    PARAFORMAT2 para = MakeParaFormat(10, 300);
+    m_output->SetParaFormat(para);
     m_output->Append(line);
     m_output->EndDown();
+}
+
+void CChatWnd::ShowPending()
+{
+    WritePendingSlice();
+    SchedulePending();
+}
+
+void CChatWnd::SchedulePending()
+{
+    // Without a posted turn the rest is written at once.
+    while (!m_pending.Schedule(m_hWnd) && m_output) WritePendingSlice();
+}
+
+void CChatWnd::WritePendingSlice()
+{
+    if (m_pending.Empty() || !m_output) return;
+    m_pending.Take([this](const ChatOutputLine& line) {
+        if (line.system) WriteSystemLine(line.text);
+        else ShowChatMessage(line.sender, line.font, line.text);
+    });
 }
 
 void CChatWnd::OnChatMessage(ChatMessageRecord* posted)
@@ -323,7 +365,12 @@ void CChatWnd::OnChatMessage(ChatMessageRecord* posted)
     }
     if (record->kind != 1) return;
     CountChatMessage();
-    ShowChatMessage(sender, record->font, record->text);
+    ChatOutputLine line;
+    line.sender = sender;
+    line.font = record->font;
+    line.text = record->text;
+    m_pending.Push(std::move(line));
+    SchedulePending();
 }
 
 void CChatWnd::Notify(TNotifyUI& msg)
@@ -391,6 +438,10 @@ LRESULT CChatWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
     case WM_USER_CHAT_MESSAGE:
         OnChatMessage(reinterpret_cast<ChatMessageRecord*>(lParam));
         return TRUE;
+    case kShowPendingMessage:
+        m_pending.TurnArrived();
+        ShowPending();
+        return TRUE;
     case WM_SHOWWINDOW:
         // The counts stay; what was shown goes.
         if (m_input) {
@@ -398,6 +449,7 @@ LRESULT CChatWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, B
             ApplyFont();
         }
         if (m_output) m_output = m_output->Emptied();
+        m_pending.Clear();
         KillTimer(m_hWnd, kGifTimer);
         bHandled = FALSE;
         return 0;

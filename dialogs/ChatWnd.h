@@ -2,6 +2,7 @@
 // client's notices, an input with emotions, and the font bar that sets the user's chat font.
 #pragma once
 #include "core/Records.h"
+#include "core/SlicedQueue.h"
 #include "platform/ui/UIlib.h"
 
 #include <cstdint>
@@ -53,6 +54,12 @@ private:
     // Empties the output once the threshold is reached, else counts the message.
     void CountChatMessage();
     void TrimOutput(int32_t senderSex);
+    void WriteSystemLine(const CString& line);
+    // The room's messages are written in slices of the window's time, so a burst does not freeze it.
+    void ShowPending();
+    void SchedulePending();
+    void WritePendingSlice();
+    static const UINT kShowPendingMessage = WM_APP + 0x121;
 
     CStudentList* m_roster = nullptr;
     CEmotionWnd* m_picker = nullptr;
@@ -62,4 +69,5 @@ private:
     int32_t m_chatCount = 0;
     int32_t m_systemCount = 0;
     CCmdProtocol* m_channel = nullptr;
+    SlicedQueue<ChatOutputLine> m_pending{kShowPendingMessage, 20};
 };

@@ -257,6 +257,44 @@ TEST_F(ChatWndTest, ReceivedEmotionTokensShowAnimatedImages)
     EXPECT_GE(DistinctFrames(output, 1500, 100), 2);
 }
 
+// A burst of the room's messages with a notice among them: written in arrival order, and the line that
+// reaches the threshold empties the output before it, so what is emptied is never written.
+TEST_F(ChatWndTest, ABurstShowsInOrderAndTheThresholdEmptiesFirst)
+{
+    auto post = [this](int from, int to) {
+        for (int i = from; i <= to; ++i) {
+            auto* record = new ChatMessageRecord;
+            record->kind = 1;
+            record->senderId = 22;
+            record->text.Format(L"burst-%03d", i);
+            record->font.family = L"Tahoma";
+            PostMessageW(m_window, WM_USER_CHAT_MESSAGE, 0, reinterpret_cast<LPARAM>(record));
+        }
+    };
+    post(1, 150);
+    PostMessageW(m_window, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(SysAllocString(L"Dora entered")));
+    post(151, 304);
+    ASSERT_TRUE(PumpUntil([this] { return Output().Find(L"burst-304") >= 0; }, 20000));
+    CString shown = Output();
+    EXPECT_LT(shown.Find(L"burst-299"), 0);
+    EXPECT_LT(shown.Find(L"Dora entered"), 0);
+    for (int i = 300, at = -1; i <= 304; ++i) {
+        CString tag;
+        tag.Format(L"burst-%03d", i);
+        EXPECT_GT(shown.Find(tag), at) << i;
+        at = shown.Find(tag);
+    }
+    EXPECT_EQ(4, m_chat->GetChatCount());
+
+    post(305, 340);
+    PostMessageW(m_window, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(SysAllocString(L"Evan entered")));
+    post(341, 342);
+    ASSERT_TRUE(PumpUntil([this] { return Output().Find(L"burst-342") >= 0; }, 20000));
+    shown = Output();
+    EXPECT_LT(shown.Find(L"burst-340"), shown.Find(L"Evan entered"));
+    EXPECT_LT(shown.Find(L"Evan entered"), shown.Find(L"burst-341"));
+}
+
 TEST_F(ChatWndTest, TheOutputIsEmptiedWhenThreeHundredLinesWereCounted)
 {
     // Messages with images and changing paragraph formats make a page that Wine's rich edit could not
