@@ -271,10 +271,19 @@ void ClassRegServer::OnMessage(Member& member, const Packet& message)
         }
         Relay(message, &member);
         break;
-    case eType_PaintObject:
-        OnDrawing(message.payload);
-        Relay(message, &member);
+    case eType_PaintObject: {
+        // A stroke (kind 0x1n) sent without a key gets the room's next one, and goes back to its drawer
+        // as well, who keeps it for the page's next paint.
+        Packet keyed = message;
+        bool stroke = keyed.payload.size() >= 19 && (keyed.payload[0] >> 4) == 1;
+        if (stroke && ReadAt<uint32_t>(keyed.payload, 7) == 0) {
+            uint32_t key = ++m_nextStrokeKey;
+            memcpy(&keyed.payload[7], &key, 4);
+        }
+        OnDrawing(keyed.payload);
+        Relay(keyed, stroke ? nullptr : &member);
         break;
+    }
     case eType_LiveWhiteboard:
     case eType_LiveDoc:
     case eType_LiveCamera:
