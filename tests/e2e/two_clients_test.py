@@ -69,13 +69,14 @@ def run(lesson):
     wait_for("the student's clock to start", lambda: differs(student, s_places["TimeLabel"], clock), 10, 0.2)
     clock = student.grab(s_places["TimeLabel"])
     wait_for("the student's clock to go on", lambda: differs(student, s_places["TimeLabel"], clock), 5, 0.2)
+    shots(lesson, "step2")
 
     step(3, "a chat line in bold orange from the teacher, one back from the student")
     teacher.click(t_places["FontCheck"])
     time.sleep(0.3)
     t_font = teacher.places("MainWnd.xml", teacher.size, "ClassBeginBtn=hide", "ClassOverBtn=show",
                             "RecordCheck=show", "FontSetArea=show")
-    teacher.click(t_font["BoldCheck"], dx=6)  # the font row is wider than the pane: only its left edge shows
+    teacher.click(t_font["BoldCheck"], dx=6)
     time.sleep(0.3)
     pick_first_item(teacher, t_font["FontColor"], 5)  # the first colour of the skin's list, 0xFFFF5522
     teacher_line, student_line = "Good morning, class", "Good morning, Ms Ann"
@@ -97,6 +98,7 @@ def run(lesson):
         wait_for("both lines in the %s's database" % client.name,
                  lambda: [row[:2] + [row[2], str(int(row[3]) & 0xFFFFFFFF)] for row in chat_rows(client, user)] == expected,
                  20, 0.5)
+    shots(lesson, "step3")
 
     step(4, "the teacher puts the whiteboard live and draws; the student sees the stroke")
     panel, panel_origin, panel_size = teacher.find_window("ControlPanelWnd", 10)
@@ -134,6 +136,7 @@ def run(lesson):
     time.sleep(1.5)
     if differs(student, s_places["TimeLabel"], clock):
         raise Failure("the student's clock still runs after the class ended")
+    shots(lesson, "step6")
 
 
 def pick_first_item(client, combo, items):
