@@ -55,20 +55,15 @@ TEST(VidlatchExports, ChangeScreenServesBothFamiliesAndNeedsAGraph)
     ComScope com;
     VidlatchDll dll;
     ASSERT_TRUE(dll.Loaded());
-    void* capture = dll.captureCreate();
-    void* render = dll.renderCreate();
-    ASSERT_NE(capture, nullptr);
-    ASSERT_NE(render, nullptr);
-    // No graph yet: a negative status, not success.
-    EXPECT_EQ(dll.captureChangeScreen(capture, nullptr), static_cast<int>(E_POINTER));
-    EXPECT_EQ(dll.renderChangeScreen(render, nullptr), static_cast<int>(E_POINTER));
-    // Either export takes either kind of handle.
-    EXPECT_EQ(dll.renderChangeScreen(capture, nullptr), static_cast<int>(E_POINTER));
-    EXPECT_EQ(dll.captureChangeScreen(render, nullptr), static_cast<int>(E_POINTER));
-    dll.captureDestroy(&capture);
-    dll.renderDestroy(&render);
-    EXPECT_EQ(capture, nullptr);
-    EXPECT_EQ(render, nullptr);
+    void* handles[2] = {dll.captureCreate(), dll.renderCreate()};
+    // No graph yet: a negative status, not success; either export takes either kind of handle.
+    for (void* handle : handles) {
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(dll.captureChangeScreen(handle, nullptr), static_cast<int>(E_POINTER));
+        EXPECT_EQ(dll.renderChangeScreen(handle, nullptr), static_cast<int>(E_POINTER));
+    }
+    dll.captureDestroy(&handles[0]);
+    dll.renderDestroy(&handles[1]);
 }
 
 TEST(VidlatchExports, TheLogBeginsWithTheBuildLine)
