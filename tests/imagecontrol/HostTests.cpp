@@ -394,10 +394,6 @@ TEST_F(HostTest, ReleasingAnActiveControlTakesItsWindowAlong)
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
 
-}  // namespace
-
-namespace {
-
 // OleCreate, as document containers embed a control: site first (the registered misc status asks
 // for it), then a new storage, then in-place activation; OleSave writes the class and state back.
 TEST_F(HostTest, OleCreateEmbedsTheControlInAStorage)

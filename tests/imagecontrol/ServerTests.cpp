@@ -47,8 +47,15 @@ protected:
 
 TEST_F(ServerTest, RegistrationWritesClassProgIdAppIdAndTypeLibrary)
 {
+    // A stale key left under the class by an older version goes with the re-registration.
+    std::wstring stale = std::wstring(kClsidKey) + L"\\Stale";
+    HKEY staleKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, stale.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &staleKey, nullptr));
+    RegCloseKey(staleKey);
     std::string logBefore = ReadLog();
     ASSERT_EQ(S_OK, m_server.Register());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, stale));
 
     std::wstring clsid = L"{B8199D69-3069-40E9-8A43-4D32393F7C7A}";
     EXPECT_EQ(L"LVImageCtl Class", Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
@@ -161,18 +168,6 @@ TEST_F(ServerTest, UnregistrationRemovesItsKeysButKeepsTheSharedRoots)
     EXPECT_EQ(S_OK, m_server.Unregister());
 }
 
-TEST_F(ServerTest, ReRegistrationReplacesAStaleClassKey)
-{
-    std::wstring stale = std::wstring(kClsidKey) + L"\\Stale";
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, stale.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
-    RegCloseKey(key);
-    ASSERT_EQ(S_OK, m_server.Register());
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, stale));
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(kClsidKey) + L"\\InprocServer32"));
-}
-
 TEST_F(ServerTest, InstallForTheUserOnlyWithTheExactWordUser)
 {
     std::wstring userProgId = std::wstring(kUserClasses) + L"Tessellon.LVImageCtl.1";
@@ -205,24 +200,19 @@ TEST_F(ServerTest, Regsvr32RegistersInstallsPerUserAndUnregisters)
     CString quoted = CString(L"\"") + ServerPath().c_str() + L"\"";
     std::wstring userProgId = std::wstring(kUserClasses) + L"Tessellon.LVImageCtl.1";
 
-    ChildResult run = RunChild(regsvr32, L"/s " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    run = RunChild(regsvr32, L"/s /u " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-
-    run = RunChild(regsvr32, L"/s /n /i:user " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    run = RunChild(regsvr32, L"/s /u /n /i:user " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
+    // Each run: the switches, then whether the machine's and the user's ProgID keys exist after it.
+    const struct {
+        const wchar_t* switches;
+        bool machine, user;
+    } runs[] = {{L"/s ", true, false}, {L"/s /u ", false, false}, {L"/s /n /i:user ", false, true},
+                {L"/s /u /n /i:user ", false, false}};
+    for (const auto& r : runs) {
+        ChildResult run = RunChild(regsvr32, r.switches + quoted, nullptr, 30000);
+        ASSERT_TRUE(run.finished) << r.switches;
+        EXPECT_EQ(0u, run.exitCode) << r.switches;
+        EXPECT_EQ(r.machine, RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1")) << r.switches;
+        EXPECT_EQ(r.user, RegKeyExists(HKEY_CURRENT_USER, userProgId)) << r.switches;
+    }
 }
 
 TEST_F(ServerTest, ClassObjectCountsLocksAndObjectsForUnloading)
