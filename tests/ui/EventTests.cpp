@@ -53,8 +53,6 @@ public:
 
 } // namespace
 
-bool PumpUntilTicks(UiTestHost& host, TimerControl* a, TimerControl* b);
-
 TEST(UiInput, ButtonClicksOnlyWhenReleasedInside)
 {
     UiTestHost host;
@@ -234,7 +232,15 @@ TEST(UiTimers, ControlTimersTickUntilKilled)
     ASSERT_TRUE(host.Manager().SetTimer(a, 100, 20));
     ASSERT_TRUE(host.Manager().SetTimer(a, 101, 20));
     ASSERT_TRUE(host.Manager().SetTimer(b, 100, 20));
-    EXPECT_TRUE(PumpUntilTicks(host, a, b));
+    // Both of a's timers and b's tick.
+    bool ticked = false;
+    for (int i = 0; i < 100 && !ticked; ++i) {
+        host.Pump(10);
+        bool a100 = false, a101 = false;
+        for (UINT id : a->ticks) (id == 100 ? a100 : a101) = true;
+        ticked = a100 && a101 && !b->ticks.empty();
+    }
+    EXPECT_TRUE(ticked);
     EXPECT_TRUE(host.Manager().KillTimer(b, 100));
     EXPECT_FALSE(host.Manager().KillTimer(b, 100));
     host.Manager().KillTimer(a);
@@ -245,17 +251,6 @@ TEST(UiTimers, ControlTimersTickUntilKilled)
     EXPECT_EQ(b->ticks.size(), bTicks);
     for (UINT id : a->ticks) EXPECT_TRUE(id == 100 || id == 101);
     for (UINT id : b->ticks) EXPECT_EQ(id, 100u);
-}
-
-bool PumpUntilTicks(UiTestHost& host, TimerControl* a, TimerControl* b)
-{
-    for (int i = 0; i < 100; ++i) {
-        host.Pump(10);
-        bool a100 = false, a101 = false;
-        for (UINT id : a->ticks) (id == 100 ? a100 : a101) = true;
-        if (a100 && a101 && !b->ticks.empty()) return true;
-    }
-    return false;
 }
 
 TEST(UiEdit, NativeBoxReportsTextAndReturn)
