@@ -1,6 +1,4 @@
-// The control in a container, as an OLE host uses it: in-place activation in a real window under
-// the X server, its child window painting the picture, moving, UI activation and deactivation, the
-// windowless road, quick activation, and the site released at the end.
+// The control in a container, as an OLE host uses it, windowed under the X server and windowless.
 #include "tests/imagecontrol/ControlTestSupport.h"
 
 #include <ocidl.h>

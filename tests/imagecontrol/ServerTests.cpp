@@ -1,5 +1,4 @@
-// The server as regsvr32 and a host meet it: registration keys, the log, creation by ProgID,
-// IDispatch by name and DISPID, the merged proxy, unload rules and unregistration.
+// The server as regsvr32 and a host meet it: registration, creation, IDispatch, the proxy, unloading.
 #include "tests/imagecontrol/ControlTestSupport.h"
 #include "tests/support/Process.h"
 

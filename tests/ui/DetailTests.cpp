@@ -1,5 +1,4 @@
-// Smaller contracts of the layer: delegates, container bookkeeping, the name index, option groups,
-// focus rules, the image cache and the state pictures of buttons, options and progress bars.
+// Smaller contracts of the layer: delegates, containers, the name index, option groups, images, state pictures.
 #include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"
 

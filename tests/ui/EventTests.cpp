@@ -1,5 +1,4 @@
-// Injected mouse and key input producing notifications in order; delayed notifications and control
-// timers delivered from the loop; a destroyed control's pending notification dropped.
+// Injected mouse and key input, notifications and timers delivered from the loop, native edit boxes.
 #include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"
 

@@ -1,6 +1,4 @@
-// Our DirectShow base classes against the COM contract: media type copies and checks, aggregation,
-// enumerators (positions, clones, out-of-sync), pin connection rules and allocator negotiation, and
-// reference counts that return to where they started.
+// Our DirectShow base classes against the COM contract, reference counts included.
 #include "tests/video/TestSink.h"
 #include "tests/video/VideoTestSupport.h"
 

@@ -1,6 +1,4 @@
-// Camera capture through the exports, against the synthetic cameras: device list, frames of the
-// requested size with the known pattern, the size fall-back, delivery switched off and on, restart,
-// and no callback once the handle is destroyed.
+// Camera capture through the exports, against the synthetic cameras.
 #include "tests/video/VideoTestSupport.h"
 
 #include "tests/fakes/camera/SynthPattern.h"

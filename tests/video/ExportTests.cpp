@@ -1,5 +1,4 @@
-// Every export with a null handle answers its family's failure value and touches nothing; Destroy
-// of a null handle only leaves it null; the library's log starts with its build line.
+// Every export with a null handle answers its family's failure value and touches nothing.
 #include "tests/video/VideoTestSupport.h"
 
 #include "tests/support/TestFolders.h"

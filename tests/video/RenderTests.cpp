@@ -1,6 +1,4 @@
-// Pushed frames: RGB32 through the graph's own renderer into a real window (pixels read back from
-// the screen), I420 byte-exact through the sample grabber into the null renderer, and the frames and
-// formats the push source must refuse.
+// Pushed frames: RGB32 into a real window, I420 byte-exact through the sample grabber, refused formats.
 #include "tests/video/VideoTestSupport.h"
 
 #include "media/video/VideoRender.h"
