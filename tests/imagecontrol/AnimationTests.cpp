@@ -26,7 +26,7 @@ void RunSteps(const std::vector<UINT>& delays, const std::vector<Step>& steps)
     }
 }
 
-TEST(Animation, FramesAdvanceByTheirDelays)
+TEST(Animation, FramesAdvanceByTheirDelaysOfAtLeastFifteenMilliseconds)
 {
     // 100, 200 and 300 ms.
     RunSteps({10, 20, 30}, {
@@ -44,10 +44,7 @@ TEST(Animation, FramesAdvanceByTheirDelays)
         {0, 1000, 1701, 1, 1701},
         {0, 1000, 999, 0, 1000},       // a clock that went back changes nothing
     });
-}
-
-TEST(Animation, ShortDelaysLastFifteenMilliseconds)
-{
+    // Shorter delays last 15 ms.
     RunSteps({0, 0, 0}, {
         {0, 1000, 1010, 0, 1000},
         {0, 1000, 1015, 0, 1000},
@@ -57,18 +54,12 @@ TEST(Animation, ShortDelaysLastFifteenMilliseconds)
         {1, 1000, 1047, 1, 1000},       // a whole cycle and a bit: the same frame, tick kept
     });
     RunSteps({1, 2, 0}, {{0, 1000, 1016, 1, 1016}, {0, 1000, 1036, 2, 1036}});
-}
-
-TEST(Animation, TickCountWrapCountsForward)
-{
+    // The tick count's wrap counts forward.
     RunSteps({1, 1}, {
         {0, 0xFFFFFFF0u, 0x00000010u, 0, 0xFFFFFFF0u},  // 32 ms over two 15 ms frames
         {0, 0xFFFFFFF0u, 0x00000000u, 1, 0x00000000u},
     });
-}
-
-TEST(Animation, StillPicturesAndBadFrameIndexes)
-{
+    // Still pictures never move.
     RunSteps({10}, {{0, 1000, 5000, 0, 1000}, {0, 0, 5000, 0, 0}});
     RunSteps({}, {{0, 1000, 5000, 0, 1000}});
     // A frame index beyond the picture restarts at the first frame.
@@ -113,36 +104,26 @@ protected:
     ImageCache m_cache;
 };
 
-TEST_F(CacheTest, AnimatedGifKeepsItsFrameCountAndDelays)
+TEST_F(CacheTest, PicturesKeepTheirFramesAndDelays)
 {
     ASSERT_TRUE(m_cache.Started());
-    const ImageRecord* record = m_cache.Get(PictureFile(L"anim.gif"));
-    ASSERT_NE(nullptr, record);
-    EXPECT_EQ(3u, record->FrameCount());
-    EXPECT_TRUE(record->Animated());
-    EXPECT_EQ(10u, record->Delay(0));
-    EXPECT_EQ(20u, record->Delay(1));
-    EXPECT_EQ(30u, record->Delay(2));
-    EXPECT_EQ(0u, record->Delay(3));
-    EXPECT_EQ(0u, record->Delay(0xFFFFFFFFu));
-    EXPECT_EQ(20u, record->Width());
-    EXPECT_EQ(10u, record->Height());
-
-    const ImageRecord* zero = m_cache.Get(PictureFile(L"zerodelay.gif"));
-    ASSERT_NE(nullptr, zero);
-    EXPECT_EQ(3u, zero->FrameCount());
-    EXPECT_EQ(0u, zero->Delay(1));
-}
-
-TEST_F(CacheTest, StillPicturesHaveOneFrameAndNoDelays)
-{
-    for (const wchar_t* name : {L"red.png", L"green.jpg", L"still.gif"}) {
-        const ImageRecord* record = m_cache.Get(PictureFile(name));
-        ASSERT_NE(nullptr, record) << name;
-        EXPECT_EQ(1u, record->FrameCount()) << name;
-        EXPECT_FALSE(record->Animated()) << name;
-        EXPECT_EQ(0u, record->Delay(0)) << name;
+    const struct {
+        const wchar_t* name;
+        std::vector<UINT> delays;  // one per frame; past the last frame the delay is 0
+    } cases[] = {{L"anim.gif", {10, 20, 30}}, {L"zerodelay.gif", {0, 0, 0}}, {L"red.png", {0}},
+                 {L"green.jpg", {0}}, {L"still.gif", {0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ImageRecord* record = m_cache.Get(PictureFile(c.name));
+        ASSERT_NE(nullptr, record);
+        ASSERT_EQ(c.delays.size(), record->FrameCount());
+        EXPECT_EQ(c.delays.size() > 1, record->Animated());
+        for (UINT i = 0; i < c.delays.size(); ++i) EXPECT_EQ(c.delays[i], record->Delay(i)) << i;
+        EXPECT_EQ(0u, record->Delay(static_cast<UINT>(c.delays.size())));
+        EXPECT_EQ(0u, record->Delay(0xFFFFFFFFu));
     }
+    EXPECT_EQ(20u, m_cache.Get(PictureFile(L"anim.gif"))->Width());
+    EXPECT_EQ(10u, m_cache.Get(PictureFile(L"anim.gif"))->Height());
 }
 
 TEST_F(CacheTest, EachPathIsDecodedOnceAndFailuresAreNotCached)

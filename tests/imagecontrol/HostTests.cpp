@@ -1,6 +1,4 @@
-// The control in a container, as an OLE host uses it: in-place activation in a real window under
-// the X server, its child window painting the picture, moving, UI activation and deactivation, the
-// windowless road, quick activation, and the site released at the end.
+// The control in a container, as an OLE host uses it, windowed under the X server and windowless.
 #include "tests/imagecontrol/ControlTestSupport.h"
 
 #include <ocidl.h>
@@ -393,10 +391,6 @@ TEST_F(HostTest, ReleasingAnActiveControlTakesItsWindowAlong)
     EXPECT_EQ(0, site.refs);
     EXPECT_EQ(S_OK, m_server.CanUnloadNow());
 }
-
-}  // namespace
-
-namespace {
 
 // OleCreate, as document containers embed a control: site first (the registered misc status asks
 // for it), then a new storage, then in-place activation; OleSave writes the class and state back.

@@ -74,38 +74,30 @@ TEST_F(ScriptTest, RegisterWritesKeysDefaultsValuesAndReplacements)
     EXPECT_EQ(0x20191u, flags);
 }
 
-TEST_F(ScriptTest, UnregisterKeepsNoRemoveKeysAndForeignSubkeys)
+TEST_F(ScriptTest, ForceRemoveReplacesOldKeysAndUnregisterKeepsNoRemoveAndForeignKeys)
 {
+    const std::wstring cls = L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}";
+    for (const std::wstring& below : {cls + L"\\Old", std::wstring(L"\\Plain.Key.1\\Foreign")}) {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path(below.c_str()).c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS, nullptr, &key, nullptr));
+        RegCloseKey(key);
+    }
     ASSERT_EQ(S_OK, m_script.Register(kScript));
+    EXPECT_FALSE(Exists((cls + L"\\Old").c_str()));
+    EXPECT_TRUE(Exists((cls + L"\\InprocServer32").c_str()));
     // Another program's key below a normal key keeps that key; ForceRemove takes everything.
     HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path(L"\\Plain.Key.1\\Foreign").c_str(), 0, nullptr,
-                                             0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER,
-                                             Path(L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}\\Foreign").c_str(), 0,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, Path((cls + L"\\Foreign").c_str()).c_str(), 0,
                                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
     RegCloseKey(key);
     ASSERT_EQ(S_OK, m_script.Unregister(kScript));
     EXPECT_TRUE(Exists(L""));
     EXPECT_TRUE(Exists(L"\\Plain.Key.1\\Foreign"));
     EXPECT_FALSE(Exists(L"\\Plain.Key.1\\CLSID"));
-    EXPECT_FALSE(Exists(L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}"));
+    EXPECT_FALSE(Exists(cls.c_str()));
     // Unregistering what is gone is no error.
     EXPECT_EQ(S_OK, m_script.Unregister(kScript));
-}
-
-TEST_F(ScriptTest, ForceRemoveReplacesAnOldKeyOnRegistration)
-{
-    ASSERT_EQ(S_OK, m_script.Register(kScript));
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER,
-                                             Path(L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}\\Old").c_str(), 0,
-                                             nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr));
-    RegCloseKey(key);
-    ASSERT_EQ(S_OK, m_script.Register(kScript));
-    EXPECT_FALSE(Exists(L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}\\Old"));
-    EXPECT_TRUE(Exists(L"\\{B8199D69-3069-40E9-8A43-4D32393F7C7A}\\InprocServer32"));
 }
 
 TEST_F(ScriptTest, PerUserSendsClassesRootToTheUsersClasses)

@@ -1,5 +1,4 @@
-// The server as regsvr32 and a host meet it: registration keys, the log, creation by ProgID,
-// IDispatch by name and DISPID, the merged proxy, unload rules and unregistration.
+// The server as regsvr32 and a host meet it: registration, creation, IDispatch, the proxy, unloading.
 #include "tests/imagecontrol/ControlTestSupport.h"
 #include "tests/support/Process.h"
 
@@ -30,6 +29,42 @@ std::wstring Value(HKEY root, const std::wstring& path, const wchar_t* name = nu
     return value;
 }
 
+struct RegEntry {
+    std::wstring path;
+    const wchar_t* name;
+    std::wstring value;
+    bool anyCase = false;  // a module path is spelled as the loader found it
+};
+
+// What registration writes below HKEY_CLASSES_ROOT; unregistration removes every one of these keys.
+std::vector<RegEntry> RegisteredEntries()
+{
+    const std::wstring clsid = L"{B8199D69-3069-40E9-8A43-4D32393F7C7A}", key = kClsidKey;
+    const std::wstring appId = L"{C78C96F1-F639-41D4-81C6-A2B3CFFBDD27}";
+    return {
+        {L"Tessellon.LVImageCtl.1", nullptr, L"LVImageCtl Class"},
+        {L"Tessellon.LVImageCtl.1\\CLSID", nullptr, clsid},
+        {L"Tessellon.LVImageCtl", nullptr, L"LVImageCtl Class"},
+        {L"Tessellon.LVImageCtl\\CLSID", nullptr, clsid},
+        {L"Tessellon.LVImageCtl\\CurVer", nullptr, L"Tessellon.LVImageCtl.1"},
+        {key, nullptr, L"LVImageCtl Class"},
+        {key, L"AppID", appId},
+        {key + L"\\ProgID", nullptr, L"Tessellon.LVImageCtl.1"},
+        {key + L"\\VersionIndependentProgID", nullptr, L"Tessellon.LVImageCtl"},
+        {key + L"\\InprocServer32", nullptr, ServerPath(), true},
+        {key + L"\\InprocServer32", L"ThreadingModel", L"Apartment"},
+        {key + L"\\ToolboxBitmap32", nullptr, ServerPath() + L", 102", true},
+        {key + L"\\MiscStatus", nullptr, L"0"},
+        {key + L"\\MiscStatus\\1", nullptr, L"131473"},
+        {key + L"\\TypeLib", nullptr, L"{CE4A54DA-2E22-45B0-AEDD-3B49749939F4}"},
+        {key + L"\\Version", nullptr, L"1.0"},
+        {kAppIdKey, nullptr, L"Tessellon"},
+        {L"AppID\\Tessellon.DLL", L"AppID", appId},
+        // The merged proxy serves the interface across apartments.
+        {std::wstring(kInterfaceKey) + L"\\ProxyStubClsid32", nullptr, L"{3613429B-14BA-46AC-BDF2-D265E27C46AD}"},
+    };
+}
+
 class ServerTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -47,39 +82,26 @@ protected:
 
 TEST_F(ServerTest, RegistrationWritesClassProgIdAppIdAndTypeLibrary)
 {
+    // A stale key left under the class by an older version goes with the re-registration.
+    std::wstring stale = std::wstring(kClsidKey) + L"\\Stale";
+    HKEY staleKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, stale.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                             nullptr, &staleKey, nullptr));
+    RegCloseKey(staleKey);
     std::string logBefore = ReadLog();
     ASSERT_EQ(S_OK, m_server.Register());
+    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, stale));
 
-    std::wstring clsid = L"{B8199D69-3069-40E9-8A43-4D32393F7C7A}";
-    EXPECT_EQ(L"LVImageCtl Class", Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    EXPECT_EQ(clsid, Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1\\CLSID"));
-    EXPECT_EQ(L"LVImageCtl Class", Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl"));
-    EXPECT_EQ(clsid, Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl\\CLSID"));
-    EXPECT_EQ(L"Tessellon.LVImageCtl.1", Value(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl\\CurVer"));
-
-    std::wstring key = kClsidKey;
-    EXPECT_EQ(L"LVImageCtl Class", Value(HKEY_CLASSES_ROOT, key));
-    EXPECT_EQ(L"Tessellon.LVImageCtl.1", Value(HKEY_CLASSES_ROOT, key + L"\\ProgID"));
-    EXPECT_EQ(L"Tessellon.LVImageCtl", Value(HKEY_CLASSES_ROOT, key + L"\\VersionIndependentProgID"));
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, key + L"\\Programmable"));
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, key + L"\\Control"));
-    EXPECT_EQ(0, _wcsicmp(ServerPath().c_str(), Value(HKEY_CLASSES_ROOT, key + L"\\InprocServer32").c_str()));
-    EXPECT_EQ(L"Apartment", Value(HKEY_CLASSES_ROOT, key + L"\\InprocServer32", L"ThreadingModel"));
-    EXPECT_EQ(L"{C78C96F1-F639-41D4-81C6-A2B3CFFBDD27}", Value(HKEY_CLASSES_ROOT, key, L"AppID"));
-    EXPECT_EQ(0, _wcsicmp((ServerPath() + L", 102").c_str(),
-                          Value(HKEY_CLASSES_ROOT, key + L"\\ToolboxBitmap32").c_str()));
-    EXPECT_EQ(L"0", Value(HKEY_CLASSES_ROOT, key + L"\\MiscStatus"));
-    EXPECT_EQ(L"131473", Value(HKEY_CLASSES_ROOT, key + L"\\MiscStatus\\1"));
-    EXPECT_EQ(L"{CE4A54DA-2E22-45B0-AEDD-3B49749939F4}", Value(HKEY_CLASSES_ROOT, key + L"\\TypeLib"));
-    EXPECT_EQ(L"1.0", Value(HKEY_CLASSES_ROOT, key + L"\\Version"));
-
-    EXPECT_EQ(L"Tessellon", Value(HKEY_CLASSES_ROOT, kAppIdKey));
-    EXPECT_EQ(L"{C78C96F1-F639-41D4-81C6-A2B3CFFBDD27}",
-              Value(HKEY_CLASSES_ROOT, L"AppID\\Tessellon.DLL", L"AppID"));
-
-    // The merged proxy serves the interface across apartments.
-    EXPECT_EQ(L"{3613429B-14BA-46AC-BDF2-D265E27C46AD}",
-              Value(HKEY_CLASSES_ROOT, std::wstring(kInterfaceKey) + L"\\ProxyStubClsid32"));
+    for (const RegEntry& entry : RegisteredEntries()) {
+        std::wstring value = Value(HKEY_CLASSES_ROOT, entry.path, entry.name);
+        if (entry.anyCase) {
+            EXPECT_EQ(0, _wcsicmp(entry.value.c_str(), value.c_str())) << value.c_str();
+        } else {
+            EXPECT_EQ(entry.value, value) << entry.path.c_str();
+        }
+    }
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(kClsidKey) + L"\\Programmable"));
+    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(kClsidKey) + L"\\Control"));
 
     CComPtr<ITypeLib> typeLib;
     ASSERT_EQ(S_OK, LoadRegTypeLib(LIBID_TessellonLib, 1, 0, 0x409, &typeLib));
@@ -140,11 +162,8 @@ TEST_F(ServerTest, UnregistrationRemovesItsKeysButKeepsTheSharedRoots)
 {
     ASSERT_EQ(S_OK, m_server.Register());
     ASSERT_EQ(S_OK, m_server.Unregister());
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl"));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kClsidKey));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kAppIdKey));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"AppID\\Tessellon.DLL"));
+    for (const RegEntry& entry : RegisteredEntries())
+        EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, entry.path)) << entry.path.c_str();
     EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, kInterfaceKey));
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"CLSID"));
     EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"AppID"));
@@ -159,18 +178,6 @@ TEST_F(ServerTest, UnregistrationRemovesItsKeysButKeepsTheSharedRoots)
 
     // Twice in a row is no error, as for a server that was never registered.
     EXPECT_EQ(S_OK, m_server.Unregister());
-}
-
-TEST_F(ServerTest, ReRegistrationReplacesAStaleClassKey)
-{
-    std::wstring stale = std::wstring(kClsidKey) + L"\\Stale";
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, stale.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
-                                             nullptr, &key, nullptr));
-    RegCloseKey(key);
-    ASSERT_EQ(S_OK, m_server.Register());
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, stale));
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, std::wstring(kClsidKey) + L"\\InprocServer32"));
 }
 
 TEST_F(ServerTest, InstallForTheUserOnlyWithTheExactWordUser)
@@ -205,24 +212,19 @@ TEST_F(ServerTest, Regsvr32RegistersInstallsPerUserAndUnregisters)
     CString quoted = CString(L"\"") + ServerPath().c_str() + L"\"";
     std::wstring userProgId = std::wstring(kUserClasses) + L"Tessellon.LVImageCtl.1";
 
-    ChildResult run = RunChild(regsvr32, L"/s " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    run = RunChild(regsvr32, L"/s /u " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-
-    run = RunChild(regsvr32, L"/s /n /i:user " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_TRUE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
-    EXPECT_FALSE(RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1"));
-    run = RunChild(regsvr32, L"/s /u /n /i:user " + quoted, nullptr, 30000);
-    ASSERT_TRUE(run.finished);
-    EXPECT_EQ(0u, run.exitCode);
-    EXPECT_FALSE(RegKeyExists(HKEY_CURRENT_USER, userProgId));
+    // Each run: the switches, then whether the machine's and the user's ProgID keys exist after it.
+    const struct {
+        const wchar_t* switches;
+        bool machine, user;
+    } runs[] = {{L"/s ", true, false}, {L"/s /u ", false, false}, {L"/s /n /i:user ", false, true},
+                {L"/s /u /n /i:user ", false, false}};
+    for (const auto& r : runs) {
+        ChildResult run = RunChild(regsvr32, r.switches + quoted, nullptr, 30000);
+        ASSERT_TRUE(run.finished) << r.switches;
+        EXPECT_EQ(0u, run.exitCode) << r.switches;
+        EXPECT_EQ(r.machine, RegKeyExists(HKEY_CLASSES_ROOT, L"Tessellon.LVImageCtl.1")) << r.switches;
+        EXPECT_EQ(r.user, RegKeyExists(HKEY_CURRENT_USER, userProgId)) << r.switches;
+    }
 }
 
 TEST_F(ServerTest, ClassObjectCountsLocksAndObjectsForUnloading)

@@ -1,5 +1,4 @@
-// Smaller contracts of the layer: delegates, container bookkeeping, the name index, option groups,
-// focus rules, the image cache and the state pictures of buttons, options and progress bars.
+// Smaller contracts of the layer: delegates, containers, the name index, option groups, images, state pictures.
 #include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"
 
@@ -56,7 +55,9 @@ TEST(UiContainers, ItemBookkeepingAndTabSelection)
 {
     UiTestHost host;
     ASSERT_TRUE(host.Load(LR"(<VerticalLayout name="root">
-      <TabLayout name="tab" height="20"><Control name="t0"/><Control name="t1"/><Control name="t2"/></TabLayout>
+      <TabLayout name="tab" height="20" selectedid="1">
+        <Control name="t0" bkcolor="#FFFF0000"/><Control name="t1" bkcolor="#FF00FF00"/><Control name="t2" bkcolor="#FF0000FF"/>
+      </TabLayout>
       <HorizontalLayout name="row" height="20"><Control name="r0"/><Control name="r1"/></HorizontalLayout>
     </VerticalLayout>)",
                           {0, 0, 100, 100}));
@@ -82,8 +83,15 @@ TEST(UiContainers, ItemBookkeepingAndTabSelection)
     EXPECT_FALSE(row->Remove(r0));
 
     auto* tab = static_cast<CTabLayoutUI*>(host.Find(L"tab"));
-    EXPECT_EQ(tab->GetCurSel(), 0);
+    EXPECT_EQ(tab->GetCurSel(), 1);
+    EXPECT_FALSE(host.Find(L"t0")->IsVisible());
+    EXPECT_TRUE(host.Find(L"t1")->IsVisible());
     EXPECT_TRUE(tab->SelectItem(2));
+    EXPECT_FALSE(tab->SelectItem(3));
+    EXPECT_EQ(host.log, std::vector<std::wstring>{L"tabselect:tab"});
+    MemoryDib dib(100, 100);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 100});
+    EXPECT_EQ(dib.At(50, 10), 0x0000FFu);
     // Inserting before the current page keeps the same page shown.
     auto* page = new CControlUI;
     EXPECT_TRUE(tab->AddAt(page, 0));
@@ -251,19 +259,12 @@ TEST(UiLayout, AZeroMaximumHeightTakesNoRoomButPlacesItsChildren)
       <Control name="fixed" height="20"/>
     </VerticalLayout>)",
                           {0, 0, 100, 100}));
-    RECT strip = host.Find(L"strip")->GetPos();
-    RECT fill = host.Find(L"fill")->GetPos();
-    EXPECT_EQ(strip.top, 0);
-    EXPECT_EQ(strip.bottom, 0);
-    EXPECT_EQ(strip.right, 100);
+    EXPECT_EQ(RectText(host.Find(L"strip")->GetPos()), L"0,0,100,0");
     // No padding is spent on it either: the stretching sibling starts at the top.
-    EXPECT_EQ(fill.top, 0);
-    EXPECT_EQ(fill.bottom, 76);
-    RECT a = host.Find(L"a")->GetPos();
-    RECT b = host.Find(L"b")->GetPos();
-    EXPECT_EQ(a.right, 30);
-    EXPECT_EQ(b.left, 30);
-    EXPECT_EQ(b.right, 100);
+    EXPECT_EQ(RectText(host.Find(L"fill")->GetPos()), L"0,0,100,76");
+    EXPECT_EQ(host.Find(L"a")->GetPos().right, 30);
+    EXPECT_EQ(host.Find(L"b")->GetPos().left, 30);
+    EXPECT_EQ(host.Find(L"b")->GetPos().right, 100);
     MemoryDib dib(100, 100);
     dib.Fill(0xFFFFFF);
     host.Manager().PaintTo(dib.Dc(), {0, 0, 100, 100});
@@ -287,9 +288,14 @@ TEST(UiList, HeaderColumnsContainerElementsAndScrollingIntoView)
       <HorizontalLayout name="strip" height="20" hscrollbar="true">
         <Control width="60"/><Control name="far" width="60"/>
       </HorizontalLayout>
+      <List name="plain" height="100"><ListContainerElement name="p0" height="20"/></List>
+      <List name="columns" height="100">
+        <ListHeaderItem name="c0" width="40" height="20" text="A"/>
+        <ListContainerElement name="q0" height="20"/>
+      </List>
       <Control/>
     </VerticalLayout>)",
-                          {0, 0, 100, 200}));
+                          {0, 0, 100, 400}));
     auto* list = static_cast<CListUI*>(host.Find(L"list"));
     ASSERT_EQ(list->GetCount(), 4);
     TListInfoUI* info = list->GetListInfo();
@@ -326,23 +332,12 @@ TEST(UiList, HeaderColumnsContainerElementsAndScrollingIntoView)
     EXPECT_EQ(host.Find(L"far")->GetPos().right, 100);
     strip->HomeLeft();
     EXPECT_EQ(host.Find(L"far")->GetPos().left, 60);
-}
 
-TEST(UiList, WithoutColumnsTheRowsStartAtTheTopAndColumnsBringTheHeader)
-{
-    UiTestHost host;
-    ASSERT_TRUE(host.Load(LR"(<VerticalLayout>
-      <List name="plain" height="100"><ListContainerElement name="p0" height="20"/></List>
-      <List name="columns" height="100">
-        <ListHeaderItem name="c0" width="40" height="20" text="A"/>
-        <ListContainerElement name="q0" height="20"/>
-      </List>
-    </VerticalLayout>)",
-                          {0, 0, 100, 200}));
-    // An empty header would have taken half the list's height.
-    EXPECT_EQ(host.Find(L"p0")->GetPos().top, 0);
+    // Without columns the rows start at the top (an empty header would take half the list); a header item
+    // placed straight in a list brings the header.
+    EXPECT_EQ(host.Find(L"p0")->GetPos().top, 120);
     auto* columns = static_cast<CListUI*>(host.Find(L"columns"));
     EXPECT_TRUE(columns->GetHeader()->IsVisible());
     EXPECT_EQ(columns->GetListInfo()->nColumns, 1);
-    EXPECT_EQ(host.Find(L"q0")->GetPos().top, 120);
+    EXPECT_EQ(host.Find(L"q0")->GetPos().top, 240);
 }

@@ -1,5 +1,4 @@
-// Tab and Shift+Tab walk the focus through a window's focusable controls in tree order, skipping
-// what is hidden, disabled or not a tab stop, and the focus notifications arrive in order.
+// Tab and Shift+Tab walk the focus through the tab stops in tree order.
 #include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>

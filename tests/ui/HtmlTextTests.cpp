@@ -1,5 +1,4 @@
-// Marked-up text painted into memory DIBs: colours, weights, links with their rectangles, breaks,
-// spacing, alignment, wrapping, and markup that is broken, unclosed, over-long or nested too deep.
+// Marked-up text painted into memory DIBs, including broken, over-long and deeply nested markup.
 #include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,10 @@
 namespace {
 
 const int kW = 300, kH = 120;
+
+// Pixels whose colour leans clearly to one primary (text may be smoothed).
+bool IsRed(uint32_t c) { return (c >> 16) > 140 && ((c >> 8) & 0xFF) < 90 && (c & 0xFF) < 90; }
+bool IsBlue(uint32_t c) { return (c & 0xFF) > 140 && (c >> 16) < 90 && ((c >> 8) & 0xFF) < 90; }
 
 struct Canvas {
     UiTestHost host;
@@ -31,9 +34,8 @@ struct Canvas {
         CRenderEngine::DrawHtmlText(dib.Dc(), &host.Manager(), rc, text, 0xFF000000, -1, style | DT_CALCRECT);
         return rc;
     }
-    // Pixels whose colour leans clearly to one primary (text may be smoothed).
-    int Reddish(const RECT& rc) const { return Count(rc, [](int r, int g, int b) { return r > 140 && g < 90 && b < 90; }); }
-    int Bluish(const RECT& rc) const { return Count(rc, [](int r, int g, int b) { return b > 140 && r < 90 && g < 90; }); }
+    int Reddish(const RECT& rc) const { return Count(rc, IsRed); }
+    int Bluish(const RECT& rc) const { return Count(rc, IsBlue); }
     int Ink(const RECT& rc) const { return dib.CountOther(rc, 0xFFFFFF); }
     // The bounding box of everything drawn.
     RECT InkBox() const
@@ -55,10 +57,7 @@ private:
     {
         int n = 0;
         for (int y = rc.top; y < rc.bottom; ++y)
-            for (int x = rc.left; x < rc.right; ++x) {
-                uint32_t c = dib.At(x, y);
-                if (pred(static_cast<int>(c >> 16), static_cast<int>((c >> 8) & 0xFF), static_cast<int>(c & 0xFF))) ++n;
-            }
+            for (int x = rc.left; x < rc.right; ++x) n += pred(dib.At(x, y));
         return n;
     }
 };
@@ -246,14 +245,13 @@ TEST(HtmlText, LabelsAndListItemsDrawTheirMarkup)
     host.Manager().PaintTo(dib.Dc(), {0, 0, 200, 200});
     RECT label = host.Find(L"label")->GetPos();
     RECT item = host.Find(L"item")->GetPos();
+    // Red only inside the label, blue only inside the item.
     int red = 0, blue = 0;
     for (int y = 0; y < 200; ++y)
         for (int x = 0; x < 200; ++x) {
-            uint32_t px = dib.At(x, y);
-            int r = px >> 16, g = (px >> 8) & 0xFF, b = px & 0xFF;
             POINT pt{x, y};
-            if (r > 140 && g < 90 && b < 90) red += PtInRect(&label, pt) ? 1 : -1000;
-            if (b > 140 && r < 90 && g < 90) blue += PtInRect(&item, pt) ? 1 : -1000;
+            if (IsRed(dib.At(x, y))) red += PtInRect(&label, pt) ? 1 : -1000;
+            if (IsBlue(dib.At(x, y))) blue += PtInRect(&item, pt) ? 1 : -1000;
         }
     EXPECT_GT(red, 10);
     EXPECT_GT(blue, 10);

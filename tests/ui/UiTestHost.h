@@ -61,5 +61,12 @@ private:
     int m_width, m_height;
 };
 
+// "left,top,right,bottom", to compare a whole rectangle in one readable check.
+inline std::wstring RectText(const RECT& rc)
+{
+    return std::to_wstring(rc.left) + L"," + std::to_wstring(rc.top) + L"," + std::to_wstring(rc.right) + L"," +
+           std::to_wstring(rc.bottom);
+}
+
 // Writes a 24-bit bottom-up BMP whose pixel (x, y) is colour(x, y) as 0xRRGGBB.
 bool WriteTestBmp(const wchar_t* path, int width, int height, uint32_t (*colour)(int, int));

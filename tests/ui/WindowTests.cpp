@@ -1,5 +1,4 @@
-// A skinned window under Xvfb: created from a skin file, sized by it, "windowinit" after the first
-// layout, caption and size-box hit tests, Escape and the close button, the combo's drop-down list.
+// A skinned window under Xvfb: sized by its skin file, hit tests, Escape, the close button, the combo list.
 #include "tests/support/MessageSink.h"
 #include "tests/support/TestFolders.h"
 #include "tests/ui/UiTestHost.h"

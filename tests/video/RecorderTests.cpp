@@ -1,7 +1,4 @@
-// The recorder: the profile text read back as XML, a refused profile logged while the recording goes on,
-// the platform writer's absence under Wine reported as a failure with its log line, and a full graph
-// into a stand-in two-input writer that checks pin order, contiguous time stamps, repetition of the
-// latest frame, the flipped copy and the microphone's actual format.
+// The recorder: its profile text, the writer's absence under Wine, and a full graph into a stand-in writer.
 #include "tests/video/TestSink.h"
 #include "tests/video/VideoTestSupport.h"
 
