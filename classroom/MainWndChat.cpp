@@ -203,7 +203,7 @@ void CMainWnd::SendChatText()
     }
     CountMessageOrClear();
     ShowChatMessage(self, m_chatFont, text);
-    // The own message shows at once (after whatever of a burst is still ahead of it).
+    // The own message is written now when nothing is waiting, else after the lines ahead of it.
     ShowPendingOutput();
     CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
     if (!channel || !channel->SendChatMessage(m_chatFont, text)) LOG_ERROR(L"chat message not sent to the room");

@@ -192,8 +192,9 @@ void CChatWnd::SendChatText()
         return;
     }
     CountChatMessage();
-    // The own message shows at once, after whatever of a burst is still ahead of it.
+    // The own message is written now when nothing is waiting, else after the lines ahead of it.
     ChatOutputLine own;
+    own.time = NowText(L"%Y-%m-%d %H:%M:%S");
     own.sender = self;
     own.font = m_font;
     own.text = text;
@@ -238,8 +239,13 @@ void CChatWnd::TrimOutput(int32_t senderSex)
 
 void CChatWnd::ShowChatMessage(const UserRecord& sender, const ChatFont& font, const CString& text)
 {
+    WriteChatMessage(sender, font, text, NowText(L"%Y-%m-%d %H:%M:%S"));
+}
+
+void CChatWnd::WriteChatMessage(const UserRecord& sender, const ChatFont& font, const CString& text,
+                                const CString& timeText)
+{
     if (!m_output) return;
-    CString timeText = NowText(L"%Y-%m-%d %H:%M:%S");
     SessionContext* session = SessionContext::Instance();
     if (session->options.contentOption) return;
     TrimOutput(sender.sex);
@@ -345,7 +351,7 @@ void CChatWnd::WritePendingSlice()
     if (m_pending.Empty() || !m_output) return;
     m_pending.Take([this](const ChatOutputLine& line) {
         if (line.system) WriteSystemLine(line.text);
-        else ShowChatMessage(line.sender, line.font, line.text);
+        else WriteChatMessage(line.sender, line.font, line.text, line.time);
     });
 }
 
@@ -366,6 +372,7 @@ void CChatWnd::OnChatMessage(ChatMessageRecord* posted)
     if (record->kind != 1) return;
     CountChatMessage();
     ChatOutputLine line;
+    line.time = NowText(L"%Y-%m-%d %H:%M:%S");
     line.sender = sender;
     line.font = record->font;
     line.text = record->text;

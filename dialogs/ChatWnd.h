@@ -54,6 +54,8 @@ private:
     // Empties the output once the threshold is reached, else counts the message.
     void CountChatMessage();
     void TrimOutput(int32_t senderSex);
+    // A message as it arrived at timeText ("%Y-%m-%d %H:%M:%S").
+    void WriteChatMessage(const UserRecord& sender, const ChatFont& font, const CString& text, const CString& timeText);
     void WriteSystemLine(const CString& line);
     // The room's messages are written in slices of the window's time, so a burst does not freeze it.
     void ShowPending();

@@ -433,6 +433,8 @@ int CProtocolMgr::Road::QueryGateway()
             }
         }
         WaitOutPass(passStart);
+        // A stop must not pay for one more lookup, which nothing can interrupt.
+        if (Aborted()) return -1;
         if (misses > 3) ResolveGatewayHost();
         ++misses;
         if (GetTickCount() - start > m_timings.gatewayGiveUpMs || Aborted()) return -1;
@@ -473,7 +475,7 @@ bool CProtocolMgr::Road::QueryServerList()
                     return true;
                 }
             }
-            if (attempts > 3) ResolveGatewayHost();
+            if (attempts > 3 && !Aborted()) ResolveGatewayHost();
             ++attempts;
         }
         if (Aborted()) return false;
