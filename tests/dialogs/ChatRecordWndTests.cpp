@@ -13,11 +13,15 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <functional>
+
 namespace {
 const int32_t kUser = 4242;
 const int32_t kCurrentRoom = 7000;
 
-void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int messages)
+// Stores a room and its messages; fill may change each numbered record before it is stored.
+void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int messages,
+             const std::function<void(int, ChatRecord&)>& fill = nullptr)
 {
     RoomInfoRecord room;
     room.roomId = static_cast<uint32_t>(roomId);
@@ -34,6 +38,7 @@ void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int mess
         record.msg.Format(L"message %d of %s", i, name);
         record.time.Format(L"2014-11-29 10:%02d:%02d", (i / 60) % 60, i % 60);
         record.roomId = roomId;
+        if (fill) fill(i, record);
         records.push_back(record);
     }
     if (messages > 0) {
@@ -172,13 +177,11 @@ TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)
     EXPECT_EQ(2, Count(text, L"of Chemistry lab"));
     EXPECT_GE(text.Find(L"\r" + CString(L'.', 113) + L"\r"), 0);
     EXPECT_LT(text.Find(CString(L'.', 114)), 0);
-
-    // Back to the current class and again: the history keeps its selection.
     ASSERT_TRUE(Click(L"CurClassOpt"));
     EXPECT_EQ(0, TabPage(L"MainAreaTab"));
 }
 
-TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
+TEST_F(ChatRecordWndTest, SearchesIgnoreCaseListOnlyTheirOwnMatchesAndAnEmptyBoxReturnsToTheFullList)
 {
     AddRoom(1001, L"Algebra", L"20141101080000", 1);
     AddRoom(1002, L"Linear ALGEBRA II", L"20141102080000", 1);
@@ -205,25 +208,26 @@ TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
     EXPECT_GE(Display(L"SearchedSelRecordDisplayREdt")->GetData().Find(L"message 1 of Linear ALGEBRA II"), 0);
     EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
 
+    // The next search lists only its own matches; once something was found, one without matches
+    // still says so.
+    Type(L"SearchClassInput", L"chem");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    ASSERT_EQ(1, found->GetCount());
+    EXPECT_EQ(CDuiString(L"Chemistry"), found->GetItemAt(0)->GetText());
+    EXPECT_EQ(1u, m_browser->GetSearchResults().count(1003));
+    EXPECT_EQ(1u, m_browser->GetSearchResults().size());
+    EXPECT_EQ(0, TabPage(L"SearchedClassListTab"));
+    Type(L"SearchClassInput", L"geometry");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
+    EXPECT_TRUE(m_browser->GetSearchResults().empty());
+    EXPECT_EQ(0, found->GetCount());
+
     Type(L"SearchClassInput", L"");
     EXPECT_EQ(0, TabPage(L"SearchClassTab"));
     EXPECT_EQ(0, TabPage(L"ClassListTab"));
     EXPECT_EQ(0, TabPage(L"HisCenterAreaTab"));
     EXPECT_EQ(3, List(L"ClassNameLst")->GetCount());
-}
-
-TEST_F(ChatRecordWndTest, NothingFoundShowsTheEmptyPage)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 1);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    Type(L"SearchClassInput", L"geometry");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
-    EXPECT_TRUE(m_browser->GetSearchResults().empty());
-    ASSERT_TRUE(Click(L"StopSearchClassBtn"));
-    EXPECT_EQ(0, TabPage(L"SearchClassTab"));
-    EXPECT_EQ(CDuiString(L""), Find(L"SearchClassInput")->GetText());
 }
 
 TEST_F(ChatRecordWndTest, DeletingAsksFirstAndCancelKeepsEverything)
@@ -259,24 +263,14 @@ TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
 {
     // Pages whose bodies change paragraph spacing (emotion tokens) once made the display hang when
     // it was emptied for the next page.
-    RoomInfoRecord room;
-    room.roomId = kCurrentRoom;
-    room.roomName = L"Physics today";
-    room.startTime = L"20141129093000";
-    CSqliteMgr::GetInstance()->InsertRoomInfo(room);
-    ChatRecordList records;
-    for (int i = 0; i < 130; ++i) {
-        ChatRecord record;
+    AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 130, [](int n, ChatRecord& record) {
+        int i = n - 1;
         record.sender.nickName = i % 2 ? L"Alice" : L"Teacher Tom";
-        record.font.family = L"Tahoma";
         record.font.size = 10 + i % 3;
         record.font.colour = i % 2 ? 0xFF0099FF : 0xFF000000;
         record.msg = i % 4 == 3 ? L"Thanks [\\smile]" : L"Sure: the area is pi times r squared.";
         record.time = L"2014-11-29 09:30:00";
-        record.roomId = kCurrentRoom;
-        records.push_back(record);
-    }
-    ASSERT_TRUE(CSqliteMgr::GetInstance()->InsertMsgInfoBatch(records));
+    });
     // A picker window of the process is where the browser looks its emotions up.
     auto* picker = new CEmotionWnd(nullptr);
     HWND pickerWindow = picker->Create(nullptr, L"EmotionWnd", 0x96C80000, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
@@ -347,6 +341,8 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1002));
 
     ASSERT_TRUE(Click(L"StopSearchClassBtn"));
+    EXPECT_EQ(0, TabPage(L"SearchClassTab"));
+    EXPECT_EQ(CDuiString(L""), Find(L"SearchClassInput")->GetText());
     EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
     EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
     CListUI* list = List(L"ClassNameLst");
@@ -373,32 +369,4 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1004));
     EXPECT_EQ(2, list->GetCount());
     EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
-}
-
-TEST_F(ChatRecordWndTest, EachSearchListsOnlyItsOwnMatches)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 1);
-    AddRoom(1002, L"Linear ALGEBRA II", L"20141102080000", 1);
-    AddRoom(1003, L"Chemistry", L"20141103080000", 1);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    Type(L"SearchClassInput", L"algebra");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(2u, m_browser->GetSearchResults().size());
-
-    Type(L"SearchClassInput", L"chem");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    CListUI* found = List(L"SearchedClassNameLst");
-    ASSERT_EQ(1, found->GetCount());
-    EXPECT_EQ(CDuiString(L"Chemistry"), found->GetItemAt(0)->GetText());
-    EXPECT_EQ(1u, m_browser->GetSearchResults().count(1003));
-    EXPECT_EQ(1u, m_browser->GetSearchResults().size());
-    EXPECT_EQ(0, TabPage(L"SearchedClassListTab"));
-
-    // Once something was found, a search without matches still says so.
-    Type(L"SearchClassInput", L"geometry");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
-    EXPECT_TRUE(m_browser->GetSearchResults().empty());
-    EXPECT_EQ(0, found->GetCount());
 }

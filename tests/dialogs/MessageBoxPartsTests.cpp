@@ -1,7 +1,8 @@
-// The message box's own controls and its behaviour with an incomplete or missing skin.
+// The message box's text control and its behaviour with an incomplete or missing skin.
 #include "dialogs/MessageBox.h"
 #include "tests/dialogs/BoxDriver.h"
 #include "tests/support/TestFolders.h"
+#include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -31,18 +32,6 @@ private:
 };
 
 } // namespace
-
-TEST(MessageBoxParts, IconKeepsItsEightImagesAndPassesAttributesOn)
-{
-    CLVMBIcon icon;
-    for (const wchar_t* attribute : CLVMBIcon::kAttributes) icon.SetAttribute(attribute, attribute);
-    for (const wchar_t* attribute : CLVMBIcon::kAttributes) EXPECT_EQ(icon.GetIconImage(attribute), attribute);
-    EXPECT_TRUE(icon.GetIconImage(L"iconnone").IsEmpty());
-    icon.SetAttribute(L"bkcolor", L"#FF010203");
-    EXPECT_EQ(icon.GetBkColor(), 0xFF010203u);
-    EXPECT_STREQ(icon.GetClass(), L"LVMBIconUI");
-    EXPECT_NE(icon.GetInterface(L"LVMBIcon"), nullptr);
-}
 
 TEST(MessageBoxParts, TextIsReadOnlyAndMeasuresAsABlockOfItsRatio)
 {
@@ -91,24 +80,11 @@ TEST(MessageBoxParts, TextEstimateBeforeLayoutAndPaintInTheNormalColour)
 
     TextHost host(L"textcolor=\"#FF0000FF\" disabledtextcolor=\"#FFFF0000\" bkcolor=\"#FFFFFFFF\"");
     host.Text()->SetText(L"MMMMMMMM");
-    HDC dc = CreateCompatibleDC(nullptr);
-    BITMAPINFO bmi{};
-    bmi.bmiHeader = {sizeof(BITMAPINFOHEADER), 300, -200, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bmp = CreateDIBSection(dc, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, bmp);
-    host.Manager().PaintTo(dc, {0, 0, 300, 200});
-    int blue = 0, red = 0;
-    auto* px = static_cast<uint32_t*>(bits);
-    for (int i = 0; i < 300 * 200; ++i) {
-        blue += (px[i] & 0xFFFFFF) == 0x0000FF;
-        red += (px[i] & 0xFFFFFF) == 0xFF0000;
-    }
-    SelectObject(dc, old);
-    DeleteObject(bmp);
-    DeleteDC(dc);
-    EXPECT_GT(blue, 10);
-    EXPECT_EQ(red, 0);
+    MemoryDib dib(300, 200);
+    host.Manager().PaintTo(dib.Dc(), {0, 0, 300, 200});
+    // The control is disabled, yet its text is not in the disabled colour.
+    EXPECT_GT(dib.CountColor({0, 0, 300, 200}, 0x0000FF), 10);
+    EXPECT_EQ(dib.CountColor({0, 0, 300, 200}, 0xFF0000), 0);
 }
 
 TEST(MessageBoxParts, IncompleteSkinShowsAsItIsAndMissingSkinAnswersZero)
