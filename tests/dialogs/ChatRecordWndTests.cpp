@@ -230,35 +230,6 @@ TEST_F(ChatRecordWndTest, SearchesIgnoreCaseListOnlyTheirOwnMatchesAndAnEmptyBox
     EXPECT_EQ(3, List(L"ClassNameLst")->GetCount());
 }
 
-TEST_F(ChatRecordWndTest, DeletingAsksFirstAndCancelKeepsEverything)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 4);
-    AddRoom(1003, L"Chemistry", L"20141103080000", 2);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    CListUI* list = List(L"ClassNameLst");
-    ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
-
-    MessageBoxAnswer seen;
-    AnswerNextMessageBox({L"CancelBtn2_2", L"CancelBtn2_2D"}, &seen);
-    ASSERT_TRUE(Click(L"DelRecordBtn"));
-    ASSERT_TRUE(seen.answered);
-    EXPECT_EQ(L"Do you want to continue?", seen.text);
-    EXPECT_EQ(L"Prompt", seen.caption);
-    EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1001));
-    EXPECT_EQ(2, list->GetCount());
-
-    MessageBoxAnswer confirmed;
-    AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &confirmed);
-    ASSERT_TRUE(Click(L"DelRecordBtn"));
-    ASSERT_TRUE(confirmed.answered);
-    EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1001));
-    EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1003));
-    ASSERT_EQ(1, list->GetCount());
-    EXPECT_EQ(CDuiString(L"Chemistry"), list->GetItemAt(0)->GetText());
-    EXPECT_EQ(0u, m_browser->GetRooms().count(1001));
-}
-
 TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
 {
     // Pages whose bodies change paragraph spacing (emotion tokens) once made the display hang when
@@ -305,7 +276,7 @@ TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
     delete picker;
 }
 
-TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
+TEST_F(ChatRecordWndTest, DeletingAsksFirstAndKeepsEachListOnItsOwnRoomsWhileSearching)
 {
     AddRoom(1001, L"Algebra", L"20141101080000", 1);
     AddRoom(1002, L"Biology", L"20141102080000", 2);
@@ -360,6 +331,15 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(2)));
     EXPECT_EQ(4, Count(Display(L"SelRecordDisplayREdt")->GetData(), L"of Linear algebra"));
     ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
+    // Deleting asks first; Cancel keeps everything.
+    MessageBoxAnswer cancelled;
+    AnswerNextMessageBox({L"CancelBtn2_2", L"CancelBtn2_2D"}, &cancelled);
+    ASSERT_TRUE(Click(L"DelRecordBtn"));
+    ASSERT_TRUE(cancelled.answered);
+    EXPECT_EQ(L"Do you want to continue?", cancelled.text);
+    EXPECT_EQ(L"Prompt", cancelled.caption);
+    EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1002));
+    EXPECT_EQ(3, list->GetCount());
     MessageBoxAnswer again;
     AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &again);
     ASSERT_TRUE(Click(L"DelRecordBtn"));
@@ -367,6 +347,8 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1002));
     EXPECT_EQ(3, CSqliteMgr::GetInstance()->GetMsgCount(1003));
     EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1004));
-    EXPECT_EQ(2, list->GetCount());
+    ASSERT_EQ(2, list->GetCount());
+    EXPECT_EQ(CDuiString(L"Chemistry"), list->GetItemAt(0)->GetText());
+    EXPECT_EQ(0u, m_browser->GetRooms().count(1002));
     EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
 }

@@ -75,7 +75,7 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunning)
+TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunningOrItsNotice)
 {
     ASSERT_NE(nullptr, Open());
     auto* tab = As<CTabLayoutUI>(L"ItemTab", L"TabLayout");
@@ -117,6 +117,15 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunning)
     EXPECT_FALSE(IsWindow(previewWindow));
     EXPECT_EQ(1u, engine.CountOf("Close"));
     EXPECT_EQ(0, engine.badHandleCalls);
+
+    // A preview the engine refuses hides the container and shows the notice instead.
+    engine.Reset();
+    engine.results["VideoPreview"] = -2;
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(1u, engine.CountOf("VideoPreview"));
+    EXPECT_FALSE(m_dialog->IsPreviewRunning());
+    EXPECT_FALSE(Find(L"VedioContainer")->IsVisible());
+    EXPECT_TRUE(Find(L"LoadVedioFailedLab")->IsVisible());
 }
 
 TEST_F(SettingWndTest, PagesAreFilledOnceWhenFirstShown)
@@ -238,21 +247,7 @@ TEST_F(SettingWndTest, OkPostsOneMessagePerChangedDeviceGroupInOrder)
     ASSERT_TRUE(Click(L"AudioSettingBtn"));
     As<CComboUI>(L"SelectAudioOutputCmb", L"Combo")->SelectItem(2);
     EXPECT_EQ(CDuiString(L"Speaker 2"), Find(L"SelectAudioOutputLab")->GetText());
-    ASSERT_TRUE(Click(L"OkBtn"));
-    ASSERT_TRUE(Closed());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 2, 1000));
-    m_main.PumpFor(50);
-    EXPECT_EQ((std::vector<WPARAM>{1, 3}), ChangedGroups());
-    OptionSettings stored;
-    ASSERT_TRUE(StoredOptions(stored));
-    EXPECT_EQ(0, stored.cameraId);
-    EXPECT_EQ(0, stored.microphoneId);
-    EXPECT_EQ(2, stored.speakerId);
-}
 
-TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
-{
-    ASSERT_NE(nullptr, Open());
     ASSERT_TRUE(Click(L"AudioAdoptingBtn"));
     auto* ns = As<CCheckBoxUI>(L"MicNs", L"CheckBox");
     auto* nsLevel = As<CComboUI>(L"MicNsValue", L"Combo");
@@ -266,7 +261,6 @@ TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
     EXPECT_FALSE(agc->GetCheck());
     EXPECT_FALSE(agcLevel->IsEnabled());
     EXPECT_EQ(2, As<CComboUI>(L"MicAECValue", L"Combo")->GetCurSel());
-
     ASSERT_TRUE(ClickControl(m_window, ns, 30));
     EXPECT_FALSE(ns->GetCheck());
     EXPECT_FALSE(nsLevel->IsEnabled());
@@ -276,11 +270,14 @@ TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
 
     ASSERT_TRUE(Click(L"OkBtn"));
     ASSERT_TRUE(Closed());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 1, 1000));
+    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 3, 1000));
     m_main.PumpFor(50);
-    EXPECT_EQ((std::vector<WPARAM>{4}), ChangedGroups());
+    EXPECT_EQ((std::vector<WPARAM>{1, 3, 4}), ChangedGroups());
     OptionSettings stored;
     ASSERT_TRUE(StoredOptions(stored));
+    EXPECT_EQ(0, stored.cameraId);
+    EXPECT_EQ(0, stored.microphoneId);
+    EXPECT_EQ(2, stored.speakerId);
     EXPECT_EQ(0u, stored.audio.nearNoiseSuppression.enabled);
     EXPECT_EQ(2, stored.audio.nearNoiseSuppression.level) << "switching off keeps the level";
     EXPECT_EQ(1u, stored.audio.nearGainControl.enabled);
@@ -333,16 +330,6 @@ TEST_F(SettingWndTest, EngineFailuresLeaveListsEmptyAndAreLogged)
               LogSince(mark, "Error : Setting Window Query Audio Capture"));
     EXPECT_EQ("Error : Setting Window Query Audio Play Devices, ret = -3",
               LogSince(mark, "Error : Setting Window Query Audio Play"));
-}
-
-TEST_F(SettingWndTest, AFailedPreviewHidesTheContainerAndShowsTheNotice)
-{
-    CastmixDouble::Instance().results["VideoPreview"] = -2;
-    ASSERT_NE(nullptr, Open());
-    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoPreview"));
-    EXPECT_FALSE(m_dialog->IsPreviewRunning());
-    EXPECT_FALSE(Find(L"VedioContainer")->IsVisible());
-    EXPECT_TRUE(Find(L"LoadVedioFailedLab")->IsVisible());
 }
 
 TEST_F(SettingWndTest, ThePropertyPageIsBracketedByCloseConfirmations)
