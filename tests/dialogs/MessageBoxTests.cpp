@@ -29,6 +29,19 @@ int CurSel(HWND box, const wchar_t* name)
     return tab ? tab->GetCurSel() : -2;
 }
 
+// The caption background's changes of page, sampled for a while.
+std::vector<int> CaptionFlashes(HWND box, DWORD ms)
+{
+    std::vector<int> seen;
+    int last = 0;
+    for (DWORD end = GetTickCount() + ms; static_cast<int>(end - GetTickCount()) > 0; Sleep(3)) {
+        int now = CurSel(box, L"CaptionBkTab");
+        if (now != last) seen.push_back(now);
+        last = now;
+    }
+    return seen;
+}
+
 } // namespace
 
 TEST(MessageBoxFlags, PagesIconsAndDefaultButtons)
@@ -128,14 +141,7 @@ TEST(MessageBoxWindow, ClickOutsideFlashesTheCaptionFiveTimes)
             GetWindowRect(box, &rc);
             SetCursorPos(rc.right + 50, rc.bottom + 50);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCLBUTTONDOWN, 0);
-            int last = 0;
-            DWORD end = GetTickCount() + 800;
-            while (static_cast<int>(end - GetTickCount()) > 0) {
-                int now = CurSel(box, L"CaptionBkTab");
-                if (now != last) seen.push_back(now);
-                last = now;
-                Sleep(3);
-            }
+            seen = CaptionFlashes(box, 800);
             // A click inside the box does not flash.
             SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCLBUTTONDOWN, 0);
@@ -212,13 +218,7 @@ TEST(MessageBoxWindow, BoxOpenedWhileAnotherRunsKeepsBothWorking)
             GetWindowRect(inner, &rc);
             SetCursorPos(rc.right + 60, rc.bottom + 60);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCRBUTTONDOWN, 0);
-            int last = 0;
-            for (int i = 0; i < 100; ++i) {
-                int now = CurSel(inner, L"CaptionBkTab");
-                if (now != last) flashes.push_back(now);
-                last = now;
-                Sleep(5);
-            }
+            flashes = CaptionFlashes(inner, 800);
             EXPECT_EQ(CurSel(outer, L"CaptionBkTab"), 0);
             ClickControl(inner, L"NoBtn");
             for (int i = 0; i < 200 && IsWindow(inner); ++i) Sleep(10);

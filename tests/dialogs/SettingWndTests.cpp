@@ -332,27 +332,6 @@ TEST_F(SettingWndTest, EngineFailuresLeaveListsEmptyAndAreLogged)
               LogSince(mark, "Error : Setting Window Query Audio Play"));
 }
 
-TEST_F(SettingWndTest, ThePropertyPageIsBracketedByCloseConfirmations)
-{
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
-    const CastmixCall* page = CastmixDouble::Instance().Last("VideoShowPropertyPage");
-    ASSERT_NE(nullptr, page);
-    EXPECT_EQ(0, page->args[0]);
-    EXPECT_FALSE(m_dialog->IsPropertyPageOpen());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_CLOSE_CONFIRM, 2, 1000));
-    std::vector<PostedMessage> confirms = m_main.Received(WM_USER_CLOSE_CONFIRM);
-    ASSERT_EQ(2u, confirms.size());
-    EXPECT_EQ(0u, confirms[0].wParam);
-    EXPECT_EQ(1, confirms[0].lParam);
-    EXPECT_EQ(0, confirms[1].lParam);
-
-    // Without a camera there is no page to open.
-    As<CComboUI>(L"SelectVideoDeviceCmb", L"Combo")->SelectItem(-1);
-    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
-    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
-}
-
 TEST_F(SettingWndTest, WithoutALanguageTableTheSliderLabelsKeepTheSkinText)
 {
     UseEnglishTexts(false);
@@ -365,7 +344,7 @@ TEST_F(SettingWndTest, WithoutALanguageTableTheSliderLabelsKeepTheSkinText)
     EXPECT_EQ(CDuiString(L"fps"), Find(L"FrameRateLabel")->GetText());
 }
 
-TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
+TEST_F(SettingWndTest, ThePropertyPageIsBracketedByCloseConfirmationsAndMeanwhileOkCancelAndCloseOnlyWarn)
 {
     ASSERT_NE(nullptr, Open());
     auto* tab = As<CTabLayoutUI>(L"ItemTab", L"TabLayout");
@@ -394,6 +373,15 @@ TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
     };
     ASSERT_TRUE(Click(L"AdoptPictureBtn"));
     ASSERT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
+    EXPECT_EQ(0, CastmixDouble::Instance().Last("VideoShowPropertyPage")->args[0]);
+    EXPECT_FALSE(m_dialog->IsPropertyPageOpen());
+    // The main window is told not to close while the page is open, and then that it may again.
+    ASSERT_TRUE(m_main.WaitFor(WM_USER_CLOSE_CONFIRM, 2, 1000));
+    std::vector<PostedMessage> confirms = m_main.Received(WM_USER_CLOSE_CONFIRM);
+    ASSERT_EQ(2u, confirms.size());
+    EXPECT_EQ(0u, confirms[0].wParam);
+    EXPECT_EQ(1, confirms[0].lParam);
+    EXPECT_EQ(0, confirms[1].lParam);
     for (const Attempt& a : attempts) {
         EXPECT_TRUE(a.pageOpen) << a.button;
         ASSERT_TRUE(a.seen.answered) << a.button;
@@ -406,8 +394,11 @@ TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
     m_main.PumpFor(50);
     EXPECT_TRUE(ChangedGroups().empty());
 
-    // With the page closed, OK stores and closes as always.
+    // Without a camera there is no page to open; with the page closed, OK stores and closes as always.
     CastmixDouble::Instance().whilePropertyPageOpen = nullptr;
+    As<CComboUI>(L"SelectVideoDeviceCmb", L"Combo")->SelectItem(-1);
+    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
+    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
     ASSERT_TRUE(Click(L"OkBtn"));
     ASSERT_TRUE(Closed());
     EXPECT_EQ(1, SessionContext::Instance()->options.contentOption);
