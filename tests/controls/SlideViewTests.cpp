@@ -129,7 +129,7 @@ TEST(SlideView, DrawsTheFittedSlideAndCrossFades)
     EXPECT_EQ(squareDib.CountOther({0, 2, 600, 598}, 0xFF0000), 0);
 }
 
-TEST(SlideView, StatesChooseBetweenTextAndStrokes)
+TEST(SlideView, StatesChooseBetweenStrokesAndTheCentredStatusText)
 {
     // No language file where the client looks, so the session comes back without a table.
     ScopedModuleFolder program;
@@ -152,7 +152,6 @@ TEST(SlideView, StatesChooseBetweenTextAndStrokes)
     v.view->SetState(1, 42.9f);
     v.Paint(dib);
     EXPECT_EQ(dib.CountOther({0, 0, 400, 300}, 0x000000), 0);
-
     EXPECT_EQ(v.view->StateText(), L"42%");
     v.view->SetState(9, 7.5f);
     EXPECT_EQ(v.view->StateText(), L"(7%)");
@@ -160,11 +159,8 @@ TEST(SlideView, StatesChooseBetweenTextAndStrokes)
     EXPECT_EQ(v.view->StateText(), L"");
     v.view->SetState(10, 0);
     EXPECT_EQ(v.view->StateText(), L"");
-}
 
-TEST(SlideView, StatusTextIsCentredWhiteFromTheLanguageTable)
-{
-    ScopedModuleFolder program;
+    // With the table its trimmed texts lead, painted white in a band around the centre.
     EnsureFolder(program.Path() + L"Language\\");
     ASSERT_TRUE(WriteFileBytes(program.Path() + L"Language\\English", "4 = Converting \n38 = Upload\n"));
     LanguageTable table(1);
@@ -172,21 +168,15 @@ TEST(SlideView, StatusTextIsCentredWhiteFromTheLanguageTable)
     SessionContext* session = SessionContext::Instance();
     LanguageTable* saved = session->languageTable;
     session->languageTable = &table;
-
-    View v(400, 300);
-    ASSERT_NE(v.view, nullptr);
     v.view->SetState(1, 42.9f);
-    EXPECT_EQ(std::wstring(v.view->StateText().GetString()), L"Converting42%"); // the table trims its texts
+    EXPECT_EQ(std::wstring(v.view->StateText().GetString()), L"Converting42%");
     v.view->SetState(9, 100.0f);
     EXPECT_EQ(std::wstring(v.view->StateText().GetString()), L"Upload(100%)");
-    MemoryDib dib(400, 300);
     v.Paint(dib);
     int white = dib.CountColor({0, 0, 400, 300}, 0xFFFFFF);
     EXPECT_GT(white, 20);
-    // All of it in a band around the centre.
     EXPECT_EQ(dib.CountColor({100, 120, 300, 180}, 0xFFFFFF), white);
     EXPECT_GT(dib.CountColor({100, 120, 200, 180}, 0xFFFFFF), 0);
     EXPECT_GT(dib.CountColor({200, 120, 300, 180}, 0xFFFFFF), 0);
-
     session->languageTable = saved;
 }
