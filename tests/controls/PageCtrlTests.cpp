@@ -44,7 +44,7 @@ struct Pager {
 
 } // namespace
 
-TEST(PageBar, StartsWithEverySlotAndFewPagesHideSlots)
+TEST(PageBar, FewPagesHideSlotsAndClicksMoveTheWindowOfPages)
 {
     Pager p;
     ASSERT_NE(p.pager, nullptr);
@@ -71,12 +71,8 @@ TEST(PageBar, StartsWithEverySlotAndFewPagesHideSlots)
     RECT next = p.pager->GetNextButton()->GetPos();
     EXPECT_EQ(next.right - prev.left, 30 + 7 * 20 + 30);
     EXPECT_EQ(prev.left, (400 - 200) / 2);
-}
 
-TEST(PageBar, ClicksMoveTheWindowOfPages)
-{
-    Pager p;
-    ASSERT_NE(p.pager, nullptr);
+    // Clicks move the window of pages.
     ASSERT_TRUE(p.pager->SetPageCount(20));
     EXPECT_EQ(p.Shown(), L"1* 2 3 4 5 . 20");
     size_t clicks = p.Clicks();
