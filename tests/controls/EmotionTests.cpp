@@ -9,65 +9,40 @@
 
 namespace {
 
-// An animated GIF of solid frames, each delay hundredths of a second. The pixel codes are written
-// with a clear code before each, so the code width stays 3 bits.
-std::string MakeGif(int w, int h, const std::vector<uint32_t>& frames, int delay)
+// An animated GIF of 10 x 10 solid frames of the given colours (four at most), 100 ms each. Each
+// pixel's code follows a clear code, so the code width stays 3 bits and a frame fits one sub-block.
+std::string MakeGif(const std::vector<uint32_t>& frames)
 {
-    std::string out = "GIF89a";
-    auto u16 = [&](int v) {
-        out += static_cast<char>(v & 0xFF);
-        out += static_cast<char>((v >> 8) & 0xFF);
+    std::string out;
+    auto put = [&](std::initializer_list<int> bytes) {
+        for (int b : bytes) out += static_cast<char>(b);
     };
-    u16(w);
-    u16(h);
-    out += static_cast<char>(0x81); // global table of 4 entries
-    out += '\0';
-    out += '\0';
-    for (int i = 0; i < 4; ++i) {
-        uint32_t c = i < static_cast<int>(frames.size()) ? frames[i] : 0;
-        out += static_cast<char>((c >> 16) & 0xFF);
-        out += static_cast<char>((c >> 8) & 0xFF);
-        out += static_cast<char>(c & 0xFF);
+    put({'G', 'I', 'F', '8', '9', 'a', 10, 0, 10, 0, 0x81, 0, 0}); // a global table of 4 entries
+    for (size_t i = 0; i < 4; ++i) {
+        uint32_t c = i < frames.size() ? frames[i] : 0;
+        put({static_cast<int>(c >> 16 & 0xFF), static_cast<int>(c >> 8 & 0xFF), static_cast<int>(c & 0xFF)});
     }
     for (size_t f = 0; f < frames.size(); ++f) {
-        out += "\x21\xF9\x04";
-        out += static_cast<char>(0x04);
-        u16(delay);
-        out += '\0';
-        out += '\0';
-        out += '\x2C';
-        u16(0);
-        u16(0);
-        u16(w);
-        u16(h);
-        out += '\0';
-        out += '\x02';
+        put({0x21, 0xF9, 4, 4, 10, 0, 0, 0});        // the delay in hundredths
+        put({0x2C, 0, 0, 0, 0, 10, 0, 10, 0, 0, 2}); // the whole image; minimum code size 2
         std::string data;
         uint32_t bits = 0;
         int count = 0;
-        auto put = [&](uint32_t code) {
-            bits |= code << count;
-            count += 3;
-            while (count >= 8) {
-                data += static_cast<char>(bits & 0xFF);
-                bits >>= 8;
-                count -= 8;
-            }
+        auto code = [&](uint32_t c) {
+            bits |= c << count;
+            for (count += 3; count >= 8; count -= 8, bits >>= 8) data += static_cast<char>(bits & 0xFF);
         };
-        for (int p = 0; p < w * h; ++p) {
-            put(4);
-            put(static_cast<uint32_t>(f));
+        for (int p = 0; p < 100; ++p) {
+            code(4);
+            code(static_cast<uint32_t>(f));
         }
-        put(5);
+        code(5);
         if (count > 0) data += static_cast<char>(bits & 0xFF);
-        for (size_t at = 0; at < data.size(); at += 255) {
-            size_t n = std::min<size_t>(255, data.size() - at);
-            out += static_cast<char>(n);
-            out += data.substr(at, n);
-        }
-        out += '\0';
+        put({static_cast<int>(data.size())});
+        out += data;
+        put({0});
     }
-    out += '\x3B';
+    put({0x3B});
     return out;
 }
 
@@ -89,7 +64,7 @@ struct Grid {
             name.Format(L"e%02d.gif", i);
             std::vector<uint32_t> frames = {0xFF0000, 0x00FF00, 0x0000FF};
             if (i == 1) frames = {0xFFFF00}; // one frame only
-            WriteFileBytes(folder + name, MakeGif(10, 10, frames, 10));
+            WriteFileBytes(folder + name, MakeGif(frames));
         }
     }
     bool Load()
