@@ -37,8 +37,37 @@ void ControlsHost::PaintAll(MemoryDib& dib, RECT rc)
     Manager().PaintTo(dib.Dc(), rc);
 }
 
+void ControlsHost::Repaint(MemoryDib& dib, RECT rc, uint32_t background)
+{
+    dib.Fill(background);
+    Manager().NeedUpdate();
+    Manager().PaintTo(dib.Dc(), rc);
+}
+
 void SetLocalUser(uint32_t userId, uint8_t role)
 {
     SessionContext::Instance()->userId = userId;
     SessionContext::Instance()->role = role;
+}
+
+void SendKey(CControlUI* control, wchar_t vk)
+{
+    TEventUI e;
+    e.Type = UIEVENT_KEYDOWN;
+    e.chKey = vk;
+    control->DoEvent(e);
+}
+
+void SendTick(CControlUI* control, UINT timerId)
+{
+    TEventUI e;
+    e.Type = UIEVENT_TIMER;
+    e.wParam = timerId;
+    e.pSender = control;
+    control->DoEvent(e);
+}
+
+bool SameRect(const RECT& a, const RECT& b)
+{
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
 }

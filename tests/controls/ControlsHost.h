@@ -29,7 +29,13 @@ public:
     std::vector<NotifyEntry> Of(const wchar_t* type) const;
     void Leave();
     void PaintAll(MemoryDib& dib, RECT rc);
+    // Fills the DIB with a background colour and paints the whole tree over it.
+    void Repaint(MemoryDib& dib, RECT rc, uint32_t background = 0xFFFFFF);
 };
 
 // The local user the surfaces draw as.
 void SetLocalUser(uint32_t userId, uint8_t role);
+// A key as the focused control gets it, and a tick of one of its timers.
+void SendKey(CControlUI* control, wchar_t vk);
+void SendTick(CControlUI* control, UINT timerId);
+bool SameRect(const RECT& a, const RECT& b);

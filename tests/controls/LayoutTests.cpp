@@ -7,11 +7,6 @@
 
 namespace {
 
-bool SameRect(const RECT& a, const RECT& b)
-{
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
 RECT ChildRect(HWND child)
 {
     RECT rc;
@@ -53,8 +48,6 @@ TEST(WinContainer, KeepsTheHostedWindowOnItsRectangle)
     </VerticalLayout>)", {0, 0, 1000, 520}));
     auto* box = static_cast<CWinContainerUI*>(host.Find(L"video"));
     ASSERT_NE(box, nullptr);
-    EXPECT_STREQ(box->GetClass(), L"WinContainerUI");
-    EXPECT_EQ(box->GetInterface(L"WinContainer"), box);
 
     HWND child = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, host.Window(), nullptr, nullptr, nullptr);
     if (!child) GTEST_SKIP() << "native child windows need the display";
@@ -76,7 +69,6 @@ TEST(WinContainer, KeepsTheHostedWindowOnItsRectangle)
     // Without a content height the size is forgotten and the window fills the rectangle again.
     box->SetContentSize(640, 0);
     box->SetKeepAspect(true);
-    EXPECT_EQ(box->GetContentWidth(), 0u);
     box->SetPos(RECT{0, 20, 800, 820});
     EXPECT_TRUE(SameRect(ChildRect(child), RECT{0, 20, 800, 820}));
 
@@ -90,8 +82,10 @@ TEST(WinContainer, KeepsTheHostedWindowOnItsRectangle)
     box->SetKeepAspect(false);
     HWND second = CreateWindowExW(0, L"STATIC", L"", WS_CHILD, 0, 0, 10, 10, host.Window(), nullptr, nullptr, nullptr);
     box->SetEmbedWindow(second);
-    EXPECT_TRUE(box->IsKeepAspect());
-    EXPECT_EQ(box->GetContentHeight(), 0u);
+    EXPECT_TRUE(SameRect(ChildRect(second), RECT{0, 20, 800, 820}));
+    box->SetContentSize(640, 480);
+    box->SetPos(RECT{0, 20, 800, 820});
+    EXPECT_TRUE(SameRect(ChildRect(second), RECT{0, 120, 800, 720}));
     DestroyWindow(child);
     DestroyWindow(second);
 }
@@ -107,8 +101,6 @@ TEST(PositionLayouts, ReportAfterTheChildrenArePlaced)
     auto* h = host.Find(L"h");
     ASSERT_NE(v, nullptr);
     ASSERT_NE(h, nullptr);
-    EXPECT_STREQ(v->GetClass(), L"PosVerLayoutUI");
-    EXPECT_STREQ(h->GetClass(), L"PosHorLayoutUI");
     RECT seen{};
     v->OnNotify += [&](void* p) {
         auto* msg = static_cast<TNotifyUI*>(p);
@@ -145,22 +137,12 @@ TEST(ScrollHorLayout, KeysAndWheelScrollOnlyWithAVisibleBar)
     EXPECT_EQ(bar->GetScrollPos(), 0);
     EXPECT_FALSE(shortPanel->GetHorizontalScrollBar()->IsVisible());
 
-    auto key = [](CControlUI* target, wchar_t vk) {
-        TEventUI e;
-        e.Type = UIEVENT_KEYDOWN;
-        e.chKey = vk;
-        target->DoEvent(e);
-    };
-    key(panel, VK_DOWN);
-    EXPECT_EQ(panel->GetScrollPos().cx, bar->GetLineSize());
-    key(panel, VK_END);
-    EXPECT_EQ(panel->GetScrollPos().cx, 250);
-    key(panel, VK_HOME);
-    EXPECT_EQ(panel->GetScrollPos().cx, 0);
-    key(panel, VK_RIGHT);
-    EXPECT_EQ(panel->GetScrollPos().cx, 200);
-    key(panel, VK_PRIOR);
-    EXPECT_EQ(panel->GetScrollPos().cx, 0);
+    const std::pair<wchar_t, int> steps[] = {
+        {VK_DOWN, bar->GetLineSize()}, {VK_END, 250}, {VK_HOME, 0}, {VK_RIGHT, 200}, {VK_PRIOR, 0}};
+    for (const auto& step : steps) {
+        SendKey(panel, step.first);
+        EXPECT_EQ(panel->GetScrollPos().cx, step.second) << step.first;
+    }
 
     // The wheel turned down scrolls right by a line.
     host.Move(100, 30);
@@ -169,7 +151,7 @@ TEST(ScrollHorLayout, KeysAndWheelScrollOnlyWithAVisibleBar)
     SendMessageW(host.Window(), WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(screen.x, screen.y));
     EXPECT_EQ(panel->GetScrollPos().cx, bar->GetLineSize());
 
-    key(shortPanel, VK_END);
+    SendKey(shortPanel, VK_END);
     EXPECT_EQ(shortPanel->GetScrollPos().cx, 0);
 
     // Narrowing the children away hides the bar with range and position 0.

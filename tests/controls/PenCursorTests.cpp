@@ -12,8 +12,6 @@ const wchar_t kSurface[] = LR"(<HorizontalLayout>
   <Control name="rest"/>
 </HorizontalLayout>)";
 
-HCURSOR PenCursor() { return LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LV_PEN_CURSOR)); }
-
 // The cursor the window sets with the mouse at (x, y) of its client area.
 HCURSOR CursorAt(ControlsHost& host, int x, int y)
 {
@@ -27,11 +25,16 @@ HCURSOR CursorAt(ControlsHost& host, int x, int y)
 
 } // namespace
 
-TEST(PenCursor, IsAMonochromeCursorWithItsHotSpotAtThePencilTip)
+TEST(PenCursor, ThePenShowsWhileDrawingIsOnAndTheArrowWhileItIsOff)
 {
-    HCURSOR pen = PenCursor();
+    SetLocalUser(42, eRole_Teacher);
+    ControlsHost host(true);
+    ASSERT_TRUE(host.Load(kSurface, {0, 0, 300, 100}));
+    auto* wb = static_cast<CPaintControlUI*>(host.Find(L"wb"));
+    ASSERT_NE(wb, nullptr);
+    HCURSOR pen = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDC_LV_PEN_CURSOR));
     ASSERT_NE(pen, nullptr) << "cursor resource " << IDC_LV_PEN_CURSOR << " is missing";
-    EXPECT_NE(pen, LoadCursorW(nullptr, IDC_ARROW));
+    // A monochrome cursor (AND and XOR masks one above the other) with its hot spot at the pencil tip.
     ICONINFO info{};
     ASSERT_TRUE(GetIconInfo(pen, &info));
     EXPECT_FALSE(info.fIcon);
@@ -41,27 +44,17 @@ TEST(PenCursor, IsAMonochromeCursorWithItsHotSpotAtThePencilTip)
     BITMAP mask{};
     ASSERT_EQ(GetObjectW(info.hbmMask, sizeof(mask), &mask), static_cast<int>(sizeof(mask)));
     EXPECT_EQ(mask.bmWidth, 32);
-    EXPECT_EQ(mask.bmHeight, 64) << "the AND and XOR masks of a monochrome cursor, one above the other";
+    EXPECT_EQ(mask.bmHeight, 64);
     DeleteObject(info.hbmMask);
-}
 
-TEST(PenCursor, ThePenShowsWhileDrawingIsOnAndTheArrowWhileItIsOff)
-{
-    SetLocalUser(42, eRole_Teacher);
-    ControlsHost host(true);
-    ASSERT_TRUE(host.Load(kSurface, {0, 0, 300, 100}));
-    auto* wb = static_cast<CPaintControlUI*>(host.Find(L"wb"));
-    ASSERT_NE(wb, nullptr);
-    ASSERT_NE(PenCursor(), nullptr);
     HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
-
     EXPECT_TRUE(wb->IsPenEnabled());
-    EXPECT_EQ(CursorAt(host, 50, 50), PenCursor());
+    EXPECT_EQ(CursorAt(host, 50, 50), pen);
     wb->SetPenEnabled(false);
     EXPECT_EQ(CursorAt(host, 50, 50), arrow);
     wb->SetPenEnabled(true);
-    EXPECT_EQ(CursorAt(host, 150, 20), PenCursor());
+    EXPECT_EQ(CursorAt(host, 150, 20), pen);
     // A disabled surface leaves the cursor to the window.
     wb->SetEnabled(false);
-    EXPECT_NE(CursorAt(host, 50, 50), PenCursor());
+    EXPECT_NE(CursorAt(host, 50, 50), pen);
 }

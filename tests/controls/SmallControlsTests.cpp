@@ -6,19 +6,6 @@
 
 #include <gtest/gtest.h>
 
-namespace {
-
-void Tick(CControlUI* control, UINT id)
-{
-    TEventUI e;
-    e.Type = UIEVENT_TIMER;
-    e.wParam = id;
-    e.pSender = control;
-    control->DoEvent(e);
-}
-
-} // namespace
-
 TEST(ActSlider, LevelStopsAtTheVolume)
 {
     ControlsHost host;
@@ -27,18 +14,14 @@ TEST(ActSlider, LevelStopsAtTheVolume)
     </HorizontalLayout>)", {0, 0, 300, 30}));
     auto* vol = static_cast<CActSliderUI*>(host.Find(L"vol"));
     ASSERT_NE(vol, nullptr);
-    EXPECT_STREQ(vol->GetClass(), L"ActSliderUI");
-    EXPECT_EQ(vol->GetInterface(L"ActSlider"), vol);
-    EXPECT_EQ(vol->GetActColor(), 0xFF00FF00u);
+    // Levels outside 0..100 are refused; a level above the volume is painted at the volume.
     vol->SetActValue(101);
     vol->SetActValue(-1);
     EXPECT_EQ(vol->GetActValue(), 0);
     vol->SetActValue(70);
-    EXPECT_EQ(vol->GetActValue(), 70);
 
     MemoryDib dib(300, 30);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 300, 30});
+    host.Repaint(dib, {0, 0, 300, 30});
     EXPECT_EQ(vol->GetActValue(), 40);
     // (left + 1, top + 8) to (left + 200 * 40 / 100, bottom - 8).
     EXPECT_EQ(dib.CountColor({0, 0, 300, 30}, 0x00FF00), 79 * 14);
@@ -49,8 +32,7 @@ TEST(ActSlider, LevelStopsAtTheVolume)
 
     // No colour, no level.
     vol->SetActColor(0);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 300, 30});
+    host.Repaint(dib, {0, 0, 300, 30});
     EXPECT_EQ(dib.CountColor({0, 0, 300, 30}, 0x00FF00), 0);
 }
 
@@ -63,10 +45,8 @@ TEST(RecordCheck, ActiveAreaTimeTextAndBorders)
     </HorizontalLayout>)", {0, 0, 200, 30}));
     auto* rec = static_cast<CRecordCheckUI*>(host.Find(L"rec"));
     ASSERT_NE(rec, nullptr);
-    EXPECT_STREQ(rec->GetClass(), L"RecordCheckUI");
     MemoryDib dib(200, 30);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 200, 30});
+    host.Repaint(dib, {0, 0, 200, 30});
     // Unchecked: the border frames only the left 55 pixels.
     EXPECT_EQ(dib.At(0, 15), 0xFF0000u);
     EXPECT_EQ(dib.At(54, 15), 0xFF0000u);
@@ -84,14 +64,13 @@ TEST(RecordCheck, ActiveAreaTimeTextAndBorders)
     host.Pump(50);
     EXPECT_EQ(host.Of(DUI_MSGTYPE_SELECTCHANGED).size(), 1u);
 
-    for (int i = 0; i < 3725; ++i) Tick(rec, CRecordCheckUI::kSecondTimer);
+    for (int i = 0; i < 3725; ++i) SendTick(rec, CRecordCheckUI::kSecondTimer);
     EXPECT_EQ(rec->GetRecordedSeconds(), 3725u);
     EXPECT_EQ(rec->RecordingText(), L"Rec 01:02:05");
 
     // Checked and not hot: the selected background fills the control, the checked border frames it all.
     host.Move(190, 15);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 200, 30});
+    host.Repaint(dib, {0, 0, 200, 30});
     EXPECT_EQ(dib.At(149, 15), 0x0000FFu);
     EXPECT_EQ(dib.At(100, 0), 0x0000FFu);
     EXPECT_EQ(dib.At(140, 3), 0x00FF00u);
@@ -119,7 +98,6 @@ TEST(OneClickButton, RestsAfterAClickUntilShownOrTheTimerEnds)
     auto* once = static_cast<COneClickBtnUI*>(host.Find(L"once"));
     auto* quick = static_cast<COneClickBtnUI*>(host.Find(L"quick"));
     ASSERT_NE(once, nullptr);
-    EXPECT_EQ(once->GetClickElapse(), 3000u);
     host.Click(50, 15);
     EXPECT_FALSE(once->IsEnabled());
     host.Click(50, 15);
@@ -147,24 +125,20 @@ TEST(FlashButton, AlternatesColoursAndStops)
     </HorizontalLayout>)", {0, 0, 200, 30}));
     auto* tip = static_cast<CTextFlashBtnUI*>(host.Find(L"tip"));
     ASSERT_NE(tip, nullptr);
-    EXPECT_STREQ(tip->GetClass(), L"TipFlashBtnUI");
     MemoryDib dib(200, 30);
-    auto paint = [&] {
-        dib.Fill(0xFFFFFF);
-        host.PaintAll(dib, {0, 0, 200, 30});
-    };
+    auto paint = [&] { host.Repaint(dib, {0, 0, 200, 30}); };
     tip->StartFlash();
     EXPECT_TRUE(tip->IsFlashing());
     EXPECT_EQ(tip->GetFlashCount(), 20);
-    Tick(tip, CTextFlashBtnUI::kFlashTimer); // 19: odd
+    SendTick(tip, CTextFlashBtnUI::kFlashTimer); // 19: odd
     paint();
     EXPECT_GT(dib.CountColor({0, 0, 120, 30}, 0xFF0000), 0);
     EXPECT_EQ(dib.CountColor({0, 0, 120, 30}, 0x0000FF), 0);
-    Tick(tip, CTextFlashBtnUI::kFlashTimer); // 18: even
+    SendTick(tip, CTextFlashBtnUI::kFlashTimer); // 18: even
     paint();
     EXPECT_GT(dib.CountColor({0, 0, 120, 30}, 0x0000FF), 0);
     EXPECT_EQ(dib.CountColor({0, 0, 120, 30}, 0xFF0000), 0);
-    for (int i = 0; i < 18; ++i) Tick(tip, CTextFlashBtnUI::kFlashTimer);
+    for (int i = 0; i < 18; ++i) SendTick(tip, CTextFlashBtnUI::kFlashTimer);
     EXPECT_FALSE(tip->IsFlashing());
     paint();
     EXPECT_EQ(dib.CountColor({0, 0, 120, 30}, 0x0000FF), 0);
@@ -201,8 +175,7 @@ TEST(MidEllipsisLabel, ThePrefixGivesWayAndTheTextStaysWhole)
         label->SetLabelText(L"Quiz");
     }
     MemoryDib dib(500, 20);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 500, 20});
+    host.Repaint(dib, {0, 0, 500, 20});
 
     // The text alone, drawn where it must end up: the right end of the narrow label.
     MemoryDib ref(500, 20);
@@ -227,15 +200,11 @@ TEST(HintEdit, ShowsTheHintOnlyWhileEmpty)
     </HorizontalLayout>)", {0, 0, 150, 24}));
     auto* edit = static_cast<CHintEditUI*>(host.Find(L"search"));
     ASSERT_NE(edit, nullptr);
-    EXPECT_STREQ(edit->GetClass(), L"HintEditUI");
-    EXPECT_EQ(edit->GetInterface(L"HintEdit"), edit);
     MemoryDib dib(150, 24);
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 150, 24});
+    host.Repaint(dib, {0, 0, 150, 24});
     EXPECT_GT(dib.CountColor({0, 0, 150, 24}, 0xFF00FF), 0);
     edit->SetText(L"abc");
-    dib.Fill(0xFFFFFF);
-    host.PaintAll(dib, {0, 0, 150, 24});
+    host.Repaint(dib, {0, 0, 150, 24});
     EXPECT_EQ(dib.CountColor({0, 0, 150, 24}, 0xFF00FF), 0);
     EXPECT_GT(dib.CountColor({0, 0, 150, 24}, 0x000000), 0);
 }
@@ -248,7 +217,6 @@ TEST(ListEx, RowsGetTheItemHeightAndBorder)
     </VerticalLayout>)", {0, 0, 150, 200}));
     auto* list = static_cast<CListExUI*>(host.Find(L"records"));
     ASSERT_NE(list, nullptr);
-    EXPECT_STREQ(list->GetClass(), L"ListExUI");
     EXPECT_FALSE(list->Add(nullptr));
     auto* row = new CListElementExUI;
     ASSERT_TRUE(list->Add(row));
@@ -256,9 +224,7 @@ TEST(ListEx, RowsGetTheItemHeightAndBorder)
     auto* second = new CListElementExUI;
     ASSERT_TRUE(list->AddAt(second, 0));
     MemoryDib dib(150, 200);
-    dib.Fill(0xFFFFFF);
-    host.Manager().NeedUpdate();
-    host.PaintAll(dib, {0, 0, 150, 200});
+    host.Repaint(dib, {0, 0, 150, 200});
     RECT rc = row->GetPos();
     ASSERT_EQ(rc.top, second->GetPos().bottom);
     ASSERT_LE(rc.bottom, 200);

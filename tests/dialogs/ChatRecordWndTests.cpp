@@ -13,11 +13,15 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
+#include <functional>
+
 namespace {
 const int32_t kUser = 4242;
 const int32_t kCurrentRoom = 7000;
 
-void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int messages)
+// Stores a room and its messages; fill may change each numbered record before it is stored.
+void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int messages,
+             const std::function<void(int, ChatRecord&)>& fill = nullptr)
 {
     RoomInfoRecord room;
     room.roomId = static_cast<uint32_t>(roomId);
@@ -34,6 +38,7 @@ void AddRoom(int32_t roomId, const wchar_t* name, const wchar_t* start, int mess
         record.msg.Format(L"message %d of %s", i, name);
         record.time.Format(L"2014-11-29 10:%02d:%02d", (i / 60) % 60, i % 60);
         record.roomId = roomId;
+        if (fill) fill(i, record);
         records.push_back(record);
     }
     if (messages > 0) {
@@ -135,18 +140,10 @@ TEST_F(ChatRecordWndTest, TheCurrentClassIsShownOneHundredMessagesAPage)
     EXPECT_GE(second.Find(L"Alice  10:01:41\rmessage 101 of Physics today\r"), 0);
 }
 
-TEST_F(ChatRecordWndTest, AHundredMessagesMakeOnePage)
-{
-    AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 100);
-    ASSERT_NE(nullptr, Open());
-    EXPECT_EQ(1, Pager(L"CurRecordPgCtrl")->GetPageCount());
-    EXPECT_EQ(100, Count(Display(L"CurRecordDisplayREdt")->GetData(), L"message "));
-}
-
 TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)
 {
     AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 2);
-    AddRoom(1003, L"Chemistry lab", L"20141120140000", 2);
+    AddRoom(1003, L"Chemistry lab", L"20141120140000", 100);
     AddRoom(1001, L"Algebra", L"20141101080000", 3);
     AddRoom(1002, L"Biology", L"20141110080000", 0);
     ASSERT_NE(nullptr, Open());
@@ -163,22 +160,20 @@ TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)
     ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(1)));
     EXPECT_EQ(1, list->GetCurSel());
     EXPECT_TRUE(Pager(L"SelRecordPgCtrl")->IsVisible());
-    EXPECT_EQ(1, Pager(L"SelRecordPgCtrl")->GetPageCount());
+    EXPECT_EQ(1, Pager(L"SelRecordPgCtrl")->GetPageCount()) << "a hundred messages make one page";
     EXPECT_EQ(CDuiString(L"Chemistry lab"), Find(L"SelClassNameLab")->GetText());
     EXPECT_EQ(CDuiString(L"Chemistry lab(1003)"), Find(L"SelClassNameLab")->GetToolTip());
     EXPECT_EQ(CDuiString(L"2014-11-20"), Find(L"SelClassDateLab")->GetText());
     EXPECT_TRUE(Find(L"DelRecordBtn")->IsVisible());
     CDuiString text = Display(L"SelRecordDisplayREdt")->GetData();
-    EXPECT_EQ(2, Count(text, L"of Chemistry lab"));
+    EXPECT_EQ(100, Count(text, L"of Chemistry lab"));
     EXPECT_GE(text.Find(L"\r" + CString(L'.', 113) + L"\r"), 0);
     EXPECT_LT(text.Find(CString(L'.', 114)), 0);
-
-    // Back to the current class and again: the history keeps its selection.
     ASSERT_TRUE(Click(L"CurClassOpt"));
     EXPECT_EQ(0, TabPage(L"MainAreaTab"));
 }
 
-TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
+TEST_F(ChatRecordWndTest, SearchesIgnoreCaseListOnlyTheirOwnMatchesAndAnEmptyBoxReturnsToTheFullList)
 {
     AddRoom(1001, L"Algebra", L"20141101080000", 1);
     AddRoom(1002, L"Linear ALGEBRA II", L"20141102080000", 1);
@@ -205,6 +200,21 @@ TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
     EXPECT_GE(Display(L"SearchedSelRecordDisplayREdt")->GetData().Find(L"message 1 of Linear ALGEBRA II"), 0);
     EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
 
+    // The next search lists only its own matches; once something was found, one without matches
+    // still says so.
+    Type(L"SearchClassInput", L"chem");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    ASSERT_EQ(1, found->GetCount());
+    EXPECT_EQ(CDuiString(L"Chemistry"), found->GetItemAt(0)->GetText());
+    EXPECT_EQ(1u, m_browser->GetSearchResults().count(1003));
+    EXPECT_EQ(1u, m_browser->GetSearchResults().size());
+    EXPECT_EQ(0, TabPage(L"SearchedClassListTab"));
+    Type(L"SearchClassInput", L"geometry");
+    ASSERT_TRUE(Click(L"SearchClassBtn"));
+    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
+    EXPECT_TRUE(m_browser->GetSearchResults().empty());
+    EXPECT_EQ(0, found->GetCount());
+
     Type(L"SearchClassInput", L"");
     EXPECT_EQ(0, TabPage(L"SearchClassTab"));
     EXPECT_EQ(0, TabPage(L"ClassListTab"));
@@ -212,71 +222,18 @@ TEST_F(ChatRecordWndTest, SearchIgnoresCaseAndAnEmptyBoxReturnsToTheFullList)
     EXPECT_EQ(3, List(L"ClassNameLst")->GetCount());
 }
 
-TEST_F(ChatRecordWndTest, NothingFoundShowsTheEmptyPage)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 1);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    Type(L"SearchClassInput", L"geometry");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
-    EXPECT_TRUE(m_browser->GetSearchResults().empty());
-    ASSERT_TRUE(Click(L"StopSearchClassBtn"));
-    EXPECT_EQ(0, TabPage(L"SearchClassTab"));
-    EXPECT_EQ(CDuiString(L""), Find(L"SearchClassInput")->GetText());
-}
-
-TEST_F(ChatRecordWndTest, DeletingAsksFirstAndCancelKeepsEverything)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 4);
-    AddRoom(1003, L"Chemistry", L"20141103080000", 2);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    CListUI* list = List(L"ClassNameLst");
-    ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
-
-    MessageBoxAnswer seen;
-    AnswerNextMessageBox({L"CancelBtn2_2", L"CancelBtn2_2D"}, &seen);
-    ASSERT_TRUE(Click(L"DelRecordBtn"));
-    ASSERT_TRUE(seen.answered);
-    EXPECT_EQ(L"Do you want to continue?", seen.text);
-    EXPECT_EQ(L"Prompt", seen.caption);
-    EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1001));
-    EXPECT_EQ(2, list->GetCount());
-
-    MessageBoxAnswer confirmed;
-    AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &confirmed);
-    ASSERT_TRUE(Click(L"DelRecordBtn"));
-    ASSERT_TRUE(confirmed.answered);
-    EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1001));
-    EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1003));
-    ASSERT_EQ(1, list->GetCount());
-    EXPECT_EQ(CDuiString(L"Chemistry"), list->GetItemAt(0)->GetText());
-    EXPECT_EQ(0u, m_browser->GetRooms().count(1001));
-}
-
 TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
 {
     // Pages whose bodies change paragraph spacing (emotion tokens) once made the display hang when
     // it was emptied for the next page.
-    RoomInfoRecord room;
-    room.roomId = kCurrentRoom;
-    room.roomName = L"Physics today";
-    room.startTime = L"20141129093000";
-    CSqliteMgr::GetInstance()->InsertRoomInfo(room);
-    ChatRecordList records;
-    for (int i = 0; i < 130; ++i) {
-        ChatRecord record;
+    AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 130, [](int n, ChatRecord& record) {
+        int i = n - 1;
         record.sender.nickName = i % 2 ? L"Alice" : L"Teacher Tom";
-        record.font.family = L"Tahoma";
         record.font.size = 10 + i % 3;
         record.font.colour = i % 2 ? 0xFF0099FF : 0xFF000000;
         record.msg = i % 4 == 3 ? L"Thanks [\\smile]" : L"Sure: the area is pi times r squared.";
         record.time = L"2014-11-29 09:30:00";
-        record.roomId = kCurrentRoom;
-        records.push_back(record);
-    }
-    ASSERT_TRUE(CSqliteMgr::GetInstance()->InsertMsgInfoBatch(records));
+    });
     // A picker window of the process is where the browser looks its emotions up.
     auto* picker = new CEmotionWnd(nullptr);
     HWND pickerWindow = picker->Create(nullptr, L"EmotionWnd", 0x96C80000, WS_EX_TOOLWINDOW, 0, 0, 0, 0);
@@ -311,7 +268,7 @@ TEST_F(ChatRecordWndTest, FullPagesOfMixedMessagesReplaceEachOther)
     delete picker;
 }
 
-TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
+TEST_F(ChatRecordWndTest, DeletingAsksFirstAndKeepsEachListOnItsOwnRoomsWhileSearching)
 {
     AddRoom(1001, L"Algebra", L"20141101080000", 1);
     AddRoom(1002, L"Biology", L"20141102080000", 2);
@@ -347,6 +304,8 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1002));
 
     ASSERT_TRUE(Click(L"StopSearchClassBtn"));
+    EXPECT_EQ(0, TabPage(L"SearchClassTab"));
+    EXPECT_EQ(CDuiString(L""), Find(L"SearchClassInput")->GetText());
     EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
     EXPECT_EQ(0, Display(L"SelRecordDisplayREdt")->GetTextLength());
     CListUI* list = List(L"ClassNameLst");
@@ -364,6 +323,15 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(2)));
     EXPECT_EQ(4, Count(Display(L"SelRecordDisplayREdt")->GetData(), L"of Linear algebra"));
     ASSERT_TRUE(ClickControl(m_window, list->GetItemAt(0)));
+    // Deleting asks first; Cancel keeps everything.
+    MessageBoxAnswer cancelled;
+    AnswerNextMessageBox({L"CancelBtn2_2", L"CancelBtn2_2D"}, &cancelled);
+    ASSERT_TRUE(Click(L"DelRecordBtn"));
+    ASSERT_TRUE(cancelled.answered);
+    EXPECT_EQ(L"Do you want to continue?", cancelled.text);
+    EXPECT_EQ(L"Prompt", cancelled.caption);
+    EXPECT_EQ(2, CSqliteMgr::GetInstance()->GetMsgCount(1002));
+    EXPECT_EQ(3, list->GetCount());
     MessageBoxAnswer again;
     AnswerNextMessageBox({L"OkBtn2_1", L"OkBtn2_1D"}, &again);
     ASSERT_TRUE(Click(L"DelRecordBtn"));
@@ -371,34 +339,8 @@ TEST_F(ChatRecordWndTest, DeletingWhileSearchingKeepsEachListOnItsOwnRooms)
     EXPECT_EQ(0, CSqliteMgr::GetInstance()->GetMsgCount(1002));
     EXPECT_EQ(3, CSqliteMgr::GetInstance()->GetMsgCount(1003));
     EXPECT_EQ(4, CSqliteMgr::GetInstance()->GetMsgCount(1004));
-    EXPECT_EQ(2, list->GetCount());
+    ASSERT_EQ(2, list->GetCount());
+    EXPECT_EQ(CDuiString(L"Chemistry"), list->GetItemAt(0)->GetText());
+    EXPECT_EQ(0u, m_browser->GetRooms().count(1002));
     EXPECT_EQ(CDuiString(L""), Find(L"SelClassNameLab")->GetText());
-}
-
-TEST_F(ChatRecordWndTest, EachSearchListsOnlyItsOwnMatches)
-{
-    AddRoom(1001, L"Algebra", L"20141101080000", 1);
-    AddRoom(1002, L"Linear ALGEBRA II", L"20141102080000", 1);
-    AddRoom(1003, L"Chemistry", L"20141103080000", 1);
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"HisClassOpt"));
-    Type(L"SearchClassInput", L"algebra");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(2u, m_browser->GetSearchResults().size());
-
-    Type(L"SearchClassInput", L"chem");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    CListUI* found = List(L"SearchedClassNameLst");
-    ASSERT_EQ(1, found->GetCount());
-    EXPECT_EQ(CDuiString(L"Chemistry"), found->GetItemAt(0)->GetText());
-    EXPECT_EQ(1u, m_browser->GetSearchResults().count(1003));
-    EXPECT_EQ(1u, m_browser->GetSearchResults().size());
-    EXPECT_EQ(0, TabPage(L"SearchedClassListTab"));
-
-    // Once something was found, a search without matches still says so.
-    Type(L"SearchClassInput", L"geometry");
-    ASSERT_TRUE(Click(L"SearchClassBtn"));
-    EXPECT_EQ(1, TabPage(L"SearchedClassListTab"));
-    EXPECT_TRUE(m_browser->GetSearchResults().empty());
-    EXPECT_EQ(0, found->GetCount());
 }

@@ -14,6 +14,7 @@
 #include "protocol/CmdProtocol.h"
 #include "protocol/RoomRecords.h"
 #include "tests/dialogs/DialogTestSupport.h"
+#include "tests/fakes/room/FakeRoom.h"
 #include "tests/support/MessageSink.h"
 #include "tests/ui/UiTestHost.h"
 
@@ -21,54 +22,7 @@
 #include <oleauto.h>
 
 namespace {
-// A room server on 127.0.0.1 that keeps every byte the client sends.
-class LoopbackRoomServer {
-public:
-    LoopbackRoomServer()
-    {
-        WSADATA data;
-        WSAStartup(MAKEWORD(2, 2), &data);
-        m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-        sockaddr_in at{};
-        at.sin_family = AF_INET;
-        at.sin_addr.s_addr = inet_addr("127.0.0.1");
-        bind(m_listen, reinterpret_cast<sockaddr*>(&at), sizeof(at));
-        int length = sizeof(at);
-        getsockname(m_listen, reinterpret_cast<sockaddr*>(&at), &length);
-        m_port = ntohs(at.sin_port);
-        listen(m_listen, 1);
-    }
-    ~LoopbackRoomServer()
-    {
-        if (m_peer != INVALID_SOCKET) closesocket(m_peer);
-        closesocket(m_listen);
-    }
-    uint16_t Port() const { return m_port; }
-    // Reads until at least count bytes arrived or the time is up.
-    const std::string& Receive(size_t count, DWORD timeoutMs = 2000)
-    {
-        if (m_peer == INVALID_SOCKET) m_peer = accept(m_listen, nullptr, nullptr);
-        DWORD end = GetTickCount() + timeoutMs;
-        while (m_bytes.size() < count && static_cast<LONG>(end - GetTickCount()) > 0) {
-            fd_set readable;
-            FD_ZERO(&readable);
-            FD_SET(m_peer, &readable);
-            timeval wait{0, 50000};
-            if (select(0, &readable, nullptr, nullptr, &wait) <= 0) continue;
-            char buffer[8192];
-            int got = recv(m_peer, buffer, sizeof(buffer), 0);
-            if (got <= 0) break;
-            m_bytes.append(buffer, static_cast<size_t>(got));
-        }
-        return m_bytes;
-    }
-
-private:
-    SOCKET m_listen = INVALID_SOCKET;
-    SOCKET m_peer = INVALID_SOCKET;
-    uint16_t m_port = 0;
-    std::string m_bytes;
-};
+using fakeroom::FakeRegServer;
 
 UserRecord User(uint32_t id, const wchar_t* name, int32_t sex, uint8_t role)
 {
@@ -100,10 +54,14 @@ protected:
 
         ServerNode node{};
         node.address = inet_addr("127.0.0.1");
-        node.port = m_server.Port();
+        node.port = m_room.Port();
         m_channel.SetServer(node);
         ASSERT_TRUE(m_channel.Connect());
-
+        OpenPane();
+    }
+    // Creates the pane as the main window does, talking to the room through the channel.
+    void OpenPane()
+    {
         m_chat = new CChatWnd;
         m_chat->SetCommandChannel(&m_channel);
         size_t mark = LogMark();
@@ -142,14 +100,17 @@ protected:
         PostMessageW(m_window, WM_USER_CHAT_MESSAGE, 0, reinterpret_cast<LPARAM>(record));
         PumpMessages(30);
     }
-    static std::string Utf8(const wchar_t* text)
+    void Send() { ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn"))); }
+    // The payloads of the chat messages the room received, once count of them arrived.
+    std::vector<fakeroom::Bytes> Sent(size_t count)
     {
-        char bytes[256] = {};
-        WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes, sizeof(bytes), nullptr, nullptr);
-        return bytes;
+        EXPECT_TRUE(m_room.WaitForMessages(eType_ChatMsg, count, 2000));
+        std::vector<fakeroom::Bytes> payloads;
+        for (const fakeroom::Packet& message : m_room.Messages(eType_ChatMsg)) payloads.push_back(message.payload);
+        return payloads;
     }
 
-    LoopbackRoomServer m_server;
+    FakeRegServer m_room;
     CCmdProtocol m_channel;
     CStudentList m_roster;
     CChatWnd* m_chat = nullptr;
@@ -160,7 +121,7 @@ protected:
 TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
 {
     TypeInput(L"  hello [\\smile] there ");
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     CString shown = Output();
     EXPECT_EQ(0, shown.Find(L"\x2642 Teacher Tom  ")) << shown.GetString();
     EXPECT_GE(shown.Find(L"\r  ...................................................\r"), 0);
@@ -170,18 +131,14 @@ TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
     EXPECT_LT(CString(OutputEdit()->GetText()).Find(L"[\\smile]"), 0);
     EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(1, m_chat->GetChatCount());
+    EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there"), Sent(1).at(0));
 
-    std::vector<uint8_t> payload = BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there");
-    const std::string& wire = m_server.Receive(payload.size() + 8);
-    EXPECT_NE(std::string::npos, wire.find(std::string(payload.begin(), payload.end())));
-}
-
-TEST_F(ChatWndTest, ReturnInTheInputSendsAndEscapeDoesNotClose)
-{
+    // Return in the input sends too; Escape does not close the pane.
     TypeInput(L"by return");
     PressKey(Input()->GetNativeWindow(), VK_RETURN);
     EXPECT_GE(Output().Find(L"by return\r"), 0);
     EXPECT_EQ(0, Input()->GetTextLength());
+    EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"by return"), Sent(2).at(1));
     PressKey(m_window, VK_ESCAPE);
     PumpMessages(30);
     EXPECT_TRUE(IsWindow(m_window));
@@ -190,30 +147,32 @@ TEST_F(ChatWndTest, ReturnInTheInputSendsAndEscapeDoesNotClose)
 TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
 {
     TypeInput(L" \t  ");
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     EXPECT_GE(Output().Find(L"   Cann't send empty message, please re-input\r"), 0);
     EXPECT_EQ(0, m_chat->GetChatCount());
     EXPECT_EQ(1, m_chat->GetSystemCount());
 
     std::wstring longest(4097, L'x');
     SetWindowTextW(Input()->GetNativeWindow(), longest.c_str());
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     EXPECT_GE(Output().Find(L"   The message is too long to send\r"), 0);
     EXPECT_EQ(0, m_chat->GetChatCount());
     longest.resize(4096);
     SetWindowTextW(Input()->GetNativeWindow(), longest.c_str());
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     EXPECT_EQ(1, m_chat->GetChatCount());
-    EXPECT_GT(m_server.Receive(4096 + 20).size(), 4096u);
+    EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), longest.c_str()), Sent(1).at(0));
 
     SessionContext::Instance()->userId = 99;
     TypeInput(L"who am I");
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     EXPECT_GE(Output().Find(L"The sender doesn't exist. userid = 99, username is : tom\r"), 0);
     EXPECT_EQ(CString(L"who am I"), CString(Input()->GetData())) << "the input keeps its text";
+    m_room.WaitForMessages(eType_ChatMsg, 2, 200);
+    EXPECT_EQ(1u, m_room.Messages(eType_ChatMsg).size()) << "only the 4096 characters went out";
 }
 
-TEST_F(ChatWndTest, ReceivedMessagesAndNotices)
+TEST_F(ChatWndTest, ReceivedMessagesNoticesAndEmotionImages)
 {
     PostChat(1, 22, L"from Alice");
     CString shown = Output();
@@ -235,10 +194,7 @@ TEST_F(ChatWndTest, ReceivedMessagesAndNotices)
     EXPECT_GE(Output().Find(L"System Msg  "), 0);
     EXPECT_GE(Output().Find(L"\xFF1A\r   The class has begun\r"), 0);
     EXPECT_EQ(1, m_chat->GetSystemCount());
-}
 
-TEST_F(ChatWndTest, ReceivedEmotionTokensShowAnimatedImages)
-{
     HWND output = OutputEdit()->GetNativeWindow();
     PostChat(1, 22, L"plain [\\nosuch] words");
     PumpMessages(150);
@@ -340,11 +296,11 @@ TEST_F(ChatWndTest, HiddenChatContentStillSends)
 {
     SessionContext::Instance()->options.contentOption = 1;
     TypeInput(L"quiet");
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
+    Send();
     m_chat->ShowSystemMessage(L"a notice");
     PostChat(1, 22, L"received");
     EXPECT_EQ(0, OutputEdit()->GetTextLength());
-    EXPECT_NE(std::string::npos, m_server.Receive(20).find("quiet"));
+    EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"quiet"), Sent(1).at(0));
 }
 
 TEST_F(ChatWndTest, TheHiddenFontBarAlreadyShowsTheStoredFontAndSetsTheChatFont)
@@ -366,13 +322,9 @@ TEST_F(ChatWndTest, TheHiddenFontBarAlreadyShowsTheStoredFontAndSetsTheChatFont)
     ASSERT_TRUE(db->SaveFontInfo(stored));
     DestroyWindow(m_window);
     PumpMessages(20);
-    m_chat = new CChatWnd;
-    m_chat->SetCommandChannel(&m_channel);
-    m_window = m_chat->Create(nullptr, L"ChatWnd", 0x94000000, 0, 0, 0, 0, 0);
+    OpenPane();
     db->SaveFontInfo(hadFont ? before : ChatFont());
-    ASSERT_NE(nullptr, m_window);
-    SetWindowPos(m_window, nullptr, 200, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    PumpMessages(80);
+    ASSERT_FALSE(HasFatalFailure());
 
     // The bar starts hidden, yet its combos hold the stored face, size and colour.
     EXPECT_FALSE(Find(L"FontSetArea")->IsVisible());
@@ -410,12 +362,10 @@ TEST_F(ChatWndTest, TheHiddenFontBarAlreadyShowsTheStoredFontAndSetsTheChatFont)
     EXPECT_NE(0u, format.dwEffects & CFE_BOLD);
     EXPECT_EQ(RGB(0x33, 0xBB, 0x44), format.crTextColor);
 
-    // The message goes out and is shown in the chosen font.
+    // The message goes out in the chosen font.
     TypeInput(L"bold words");
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
-    std::string wire = m_server.Receive(20);
-    ASSERT_GT(wire.size(), 0u);
-    EXPECT_NE(std::string::npos, wire.find("bold words"));
+    Send();
+    EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"bold words"), Sent(1).at(0));
 }
 
 TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
@@ -470,10 +420,8 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected());
 
     // Sent, the image goes to the room as its token and comes back as the image in the output.
-    ASSERT_TRUE(ClickControl(m_window, Find(L"SendTextBtn")));
-    std::vector<uint8_t> payload = BuildChatPayload(font, L"[\\" + name + L"]");
-    const std::string& wire = m_server.Receive(payload.size() + 8);
-    EXPECT_NE(std::string::npos, wire.find(std::string(payload.begin(), payload.end())));
+    Send();
+    EXPECT_EQ(BuildChatPayload(font, L"[\\" + name + L"]"), Sent(1).at(0));
     EXPECT_EQ(1, OutputEdit()->GetImageCount());
     EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(0, Input()->GetImageCount());

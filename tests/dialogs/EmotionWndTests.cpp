@@ -1,5 +1,5 @@
-// The emotion picker from its skin and the skin's GIF folder: choosing an image, losing the focus,
-// animating only under the cursor, and the token lookups the chat windows make.
+// The emotion picker from its skin and the skin's GIF folder: losing the focus, animating only under
+// the cursor, and the token lookups the chat windows make (choosing an image: the chat pane's tests).
 #include "dialogs/EmotionWnd.h"
 
 #include "controls/EmotionList.h"
@@ -73,26 +73,6 @@ TEST_F(EmotionWndTest, TheGridHoldsTheSkinsGifsAndAnswersTokens)
     EXPECT_EQ(smile, lookup(L"\\smile"));
     DestroyWindow(m_window);
     EXPECT_FALSE(static_cast<bool>(FindEmotionLookup()));
-}
-
-TEST_F(EmotionWndTest, ChoosingAnImageTellsTheTargetOnceAndHides)
-{
-    ShowAt(100, 100);
-    ASSERT_TRUE(IsWindowVisible(m_window));
-    POINT cell = CellCentre(3);
-    SetCursorPos(cell.x, cell.y);
-    // The picker's timer finds the image under the cursor.
-    ASSERT_TRUE(PumpUntil([&] { return !m_picker->GetSelectedImagePath().IsEmpty(); }, 2000));
-    EXPECT_GE(m_picker->GetSelectedImagePath().Find(L"\\skin\\emotion\\"), 0);
-    CDuiString expected = m_picker->GetSelectedImagePath();
-
-    POINT client = cell;
-    ScreenToClient(m_window, &client);
-    SendMessageW(m_window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(client.x, client.y));
-    SendMessageW(m_window, WM_LBUTTONUP, 0, MAKELPARAM(client.x, client.y));
-    EXPECT_EQ(1u, m_target.Count(WM_USER_EMOTION_SELECTED));
-    EXPECT_FALSE(IsWindowVisible(m_window));
-    EXPECT_EQ(expected, m_picker->GetSelectedImagePath());
 }
 
 TEST_F(EmotionWndTest, LosingTheFocusHidesAndTellsTheTarget)

@@ -98,19 +98,3 @@ TEST(LoginWindow, StatusMessagesDriveTextAndDots)
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) && g_closeCount == 1; }, 3000));
     DestroyWindow(fakeMain);
 }
-
-TEST(LoginWindow, StatusWithoutInformationControlChangesNothing)
-{
-    // The text control missing: SetStatusText does nothing, and the timer keeps its dots.
-    auto* login = new CLoginWnd(nullptr);
-    ASSERT_NE(login->Create(nullptr, L"LoginWnd", 0x10CF0000, WS_EX_APPWINDOW), nullptr);
-    HWND hwnd = login->GetHWND();
-    CControlUI* info = login->GetPaintManager()->FindControl(L"Information");
-    ASSERT_NE(info, nullptr);
-    info->SetName(L"Renamed");
-    SendMessageW(hwnd, WM_TIMER, 1, 0);
-    Post(hwnd, 0, L"ignored");
-    EXPECT_EQ(login->GetDotCount(), 1);
-    EXPECT_NE(info->GetText(), L"ignored");
-    DestroyWindow(hwnd);
-}

@@ -16,9 +16,12 @@ struct Expectation {
     int page;
     const wchar_t* icon; // expected image, null for no icon
     const wchar_t* defaultTab;
-    const wchar_t* press;
+    const wchar_t* press; // a button's name, or kPressReturn
     int answer;
 };
+
+// Return takes the default button.
+const wchar_t* const kPressReturn = L"<Return>";
 
 int CurSel(HWND box, const wchar_t* name)
 {
@@ -26,31 +29,33 @@ int CurSel(HWND box, const wchar_t* name)
     return tab ? tab->GetCurSel() : -2;
 }
 
+// The caption background's changes of page, sampled for a while.
+std::vector<int> CaptionFlashes(HWND box, DWORD ms)
+{
+    std::vector<int> seen;
+    int last = 0;
+    for (DWORD end = GetTickCount() + ms; static_cast<int>(end - GetTickCount()) > 0; Sleep(3)) {
+        int now = CurSel(box, L"CaptionBkTab");
+        if (now != last) seen.push_back(now);
+        last = now;
+    }
+    return seen;
+}
+
 } // namespace
 
 TEST(MessageBoxFlags, PagesIconsAndDefaultButtons)
 {
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_OK), 1);
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_OKCANCEL), 2);
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_ABORTRETRYIGNORE), 0);
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_YESNOCANCEL), 5);
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_YESNO), 4);
-    EXPECT_EQ(CLVMessageBox::ButtonPageOf(MB_RETRYCANCEL), 3);
-    for (UINT low = 6; low <= 15; ++low) EXPECT_EQ(CLVMessageBox::ButtonPageOf(low), 1);
+    // MB_OK to MB_RETRYCANCEL, then the OK page for every unknown button set.
+    const int pages[] = {1, 2, 0, 5, 4, 3};
+    for (UINT low = 0; low <= 15; ++low) EXPECT_EQ(CLVMessageBox::ButtonPageOf(low), low < 6 ? pages[low] : 1) << low;
     const wchar_t* icons[16] = {nullptr, L"iconstop", L"iconquestion", L"iconexclamation", L"iconinformation",
                                 L"iconerror", L"iconhand", L"iconwarning", L"iconasterisk"};
     for (UINT i = 0; i < 16; ++i) {
         const wchar_t* got = CLVMessageBox::IconAttributeOf(i << 4);
-        if (icons[i]) {
-            EXPECT_STREQ(got, icons[i]);
-        } else {
-            EXPECT_EQ(got, nullptr) << i;
-        }
+        EXPECT_STREQ(got ? got : L"(none)", icons[i] ? icons[i] : L"(none)") << i;
     }
-    EXPECT_EQ(CLVMessageBox::DefaultButtonOf(0), 1);
-    EXPECT_EQ(CLVMessageBox::DefaultButtonOf(MB_DEFBUTTON2), 2);
-    EXPECT_EQ(CLVMessageBox::DefaultButtonOf(MB_DEFBUTTON3), 3);
-    EXPECT_EQ(CLVMessageBox::DefaultButtonOf(MB_DEFBUTTON4), 4);
+    for (UINT button = 0; button < 4; ++button) EXPECT_EQ(CLVMessageBox::DefaultButtonOf(button << 8), int(button) + 1);
 }
 
 TEST(MessageBoxWindow, EachPageAnswersItsButtons)
@@ -68,6 +73,7 @@ TEST(MessageBoxWindow, EachPageAnswersItsButtons)
         {MB_YESNOCANCEL | MB_DEFBUTTON2 | 0x20, 5, L"mb_question.png", L"DefBtnTab6_2", L"CancelBtn", IDCANCEL},
         {0x08, 1, nullptr, L"DefBtnTab2_1", L"OkBtn", IDOK}, // low nibble above 5: OK page
         {0x40, 1, L"mb_info.png", L"DefBtnTab2_1", L"OkBtn", IDOK},
+        {MB_YESNO | MB_DEFBUTTON2, 4, nullptr, L"DefBtnTab5_2", kPressReturn, IDNO},
     };
     for (const Expectation& c : cases) {
         SCOPED_TRACE(c.press);
@@ -92,26 +98,17 @@ TEST(MessageBoxWindow, EachPageAnswersItsButtons)
                 EXPECT_EQ(pm->FindControl(L"CaptionTitle")->GetText(), L"Caption");
                 EXPECT_EQ(pm->FindControl(L"MessageText")->GetText(), L"Some text");
                 checked = true;
-                EXPECT_TRUE(ClickControl(box, c.press));
+                if (c.press == kPressReturn) {
+                    PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+                } else {
+                    EXPECT_TRUE(ClickControl(box, c.press));
+                }
             });
             result = ShowMessageBox(nullptr, L"Some text", L"Caption", c.flags);
         }
         EXPECT_TRUE(checked);
         EXPECT_EQ(result, c.answer);
     }
-}
-
-TEST(MessageBoxWindow, ReturnPressesTheDefaultButton)
-{
-    int result;
-    {
-        Helper helper([] {
-            HWND box = WaitForBox();
-            if (box) PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-        });
-        result = ShowMessageBox(nullptr, L"Text", L"Caption", MB_YESNO | MB_DEFBUTTON2);
-    }
-    EXPECT_EQ(result, IDNO);
 }
 
 TEST(MessageBoxWindow, QuitEndsTheBoxAndIsPostedAgain)
@@ -144,14 +141,7 @@ TEST(MessageBoxWindow, ClickOutsideFlashesTheCaptionFiveTimes)
             GetWindowRect(box, &rc);
             SetCursorPos(rc.right + 50, rc.bottom + 50);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCLBUTTONDOWN, 0);
-            int last = 0;
-            DWORD end = GetTickCount() + 800;
-            while (static_cast<int>(end - GetTickCount()) > 0) {
-                int now = CurSel(box, L"CaptionBkTab");
-                if (now != last) seen.push_back(now);
-                last = now;
-                Sleep(3);
-            }
+            seen = CaptionFlashes(box, 800);
             // A click inside the box does not flash.
             SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCLBUTTONDOWN, 0);
@@ -228,13 +218,7 @@ TEST(MessageBoxWindow, BoxOpenedWhileAnotherRunsKeepsBothWorking)
             GetWindowRect(inner, &rc);
             SetCursorPos(rc.right + 60, rc.bottom + 60);
             MessageBoxMouseHookProc(HC_ACTION, WM_NCRBUTTONDOWN, 0);
-            int last = 0;
-            for (int i = 0; i < 100; ++i) {
-                int now = CurSel(inner, L"CaptionBkTab");
-                if (now != last) flashes.push_back(now);
-                last = now;
-                Sleep(5);
-            }
+            flashes = CaptionFlashes(inner, 800);
             EXPECT_EQ(CurSel(outer, L"CaptionBkTab"), 0);
             ClickControl(inner, L"NoBtn");
             for (int i = 0; i < 200 && IsWindow(inner); ++i) Sleep(10);

@@ -75,7 +75,7 @@ protected:
 };
 } // namespace
 
-TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunning)
+TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunningOrItsNotice)
 {
     ASSERT_NE(nullptr, Open());
     auto* tab = As<CTabLayoutUI>(L"ItemTab", L"TabLayout");
@@ -98,10 +98,7 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunning)
     HWND previewWindow = reinterpret_cast<HWND>(static_cast<intptr_t>(preview->args[1]));
     ASSERT_TRUE(IsWindow(previewWindow));
     EXPECT_EQ(m_window, GetParent(previewWindow));
-    wchar_t title[64] = {};
-    GetWindowTextW(previewWindow, title, 64);
-    EXPECT_STREQ(L"LocalPreviewWnd", title);
-    EXPECT_EQ(0x56000000u, static_cast<DWORD>(GetWindowLongW(previewWindow, GWL_STYLE)) & 0x56000000u);
+    EXPECT_TRUE(IsWindowVisible(previewWindow));
     EXPECT_TRUE(m_dialog->IsPreviewRunning());
     EXPECT_TRUE(Find(L"VedioContainer")->IsVisible());
     EXPECT_FALSE(Find(L"LoadVedioFailedLab")->IsVisible());
@@ -120,6 +117,15 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunning)
     EXPECT_FALSE(IsWindow(previewWindow));
     EXPECT_EQ(1u, engine.CountOf("Close"));
     EXPECT_EQ(0, engine.badHandleCalls);
+
+    // A preview the engine refuses hides the container and shows the notice instead.
+    engine.Reset();
+    engine.results["VideoPreview"] = -2;
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(1u, engine.CountOf("VideoPreview"));
+    EXPECT_FALSE(m_dialog->IsPreviewRunning());
+    EXPECT_FALSE(Find(L"VedioContainer")->IsVisible());
+    EXPECT_TRUE(Find(L"LoadVedioFailedLab")->IsVisible());
 }
 
 TEST_F(SettingWndTest, PagesAreFilledOnceWhenFirstShown)
@@ -241,21 +247,7 @@ TEST_F(SettingWndTest, OkPostsOneMessagePerChangedDeviceGroupInOrder)
     ASSERT_TRUE(Click(L"AudioSettingBtn"));
     As<CComboUI>(L"SelectAudioOutputCmb", L"Combo")->SelectItem(2);
     EXPECT_EQ(CDuiString(L"Speaker 2"), Find(L"SelectAudioOutputLab")->GetText());
-    ASSERT_TRUE(Click(L"OkBtn"));
-    ASSERT_TRUE(Closed());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 2, 1000));
-    m_main.PumpFor(50);
-    EXPECT_EQ((std::vector<WPARAM>{1, 3}), ChangedGroups());
-    OptionSettings stored;
-    ASSERT_TRUE(StoredOptions(stored));
-    EXPECT_EQ(0, stored.cameraId);
-    EXPECT_EQ(0, stored.microphoneId);
-    EXPECT_EQ(2, stored.speakerId);
-}
 
-TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
-{
-    ASSERT_NE(nullptr, Open());
     ASSERT_TRUE(Click(L"AudioAdoptingBtn"));
     auto* ns = As<CCheckBoxUI>(L"MicNs", L"CheckBox");
     auto* nsLevel = As<CComboUI>(L"MicNsValue", L"Combo");
@@ -269,7 +261,6 @@ TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
     EXPECT_FALSE(agc->GetCheck());
     EXPECT_FALSE(agcLevel->IsEnabled());
     EXPECT_EQ(2, As<CComboUI>(L"MicAECValue", L"Combo")->GetCurSel());
-
     ASSERT_TRUE(ClickControl(m_window, ns, 30));
     EXPECT_FALSE(ns->GetCheck());
     EXPECT_FALSE(nsLevel->IsEnabled());
@@ -279,11 +270,14 @@ TEST_F(SettingWndTest, AudioProcessingSwitchesAndLevels)
 
     ASSERT_TRUE(Click(L"OkBtn"));
     ASSERT_TRUE(Closed());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 1, 1000));
+    ASSERT_TRUE(m_main.WaitFor(WM_USER_SETTINGS_CHANGED, 3, 1000));
     m_main.PumpFor(50);
-    EXPECT_EQ((std::vector<WPARAM>{4}), ChangedGroups());
+    EXPECT_EQ((std::vector<WPARAM>{1, 3, 4}), ChangedGroups());
     OptionSettings stored;
     ASSERT_TRUE(StoredOptions(stored));
+    EXPECT_EQ(0, stored.cameraId);
+    EXPECT_EQ(0, stored.microphoneId);
+    EXPECT_EQ(2, stored.speakerId);
     EXPECT_EQ(0u, stored.audio.nearNoiseSuppression.enabled);
     EXPECT_EQ(2, stored.audio.nearNoiseSuppression.level) << "switching off keeps the level";
     EXPECT_EQ(1u, stored.audio.nearGainControl.enabled);
@@ -338,37 +332,6 @@ TEST_F(SettingWndTest, EngineFailuresLeaveListsEmptyAndAreLogged)
               LogSince(mark, "Error : Setting Window Query Audio Play"));
 }
 
-TEST_F(SettingWndTest, AFailedPreviewHidesTheContainerAndShowsTheNotice)
-{
-    CastmixDouble::Instance().results["VideoPreview"] = -2;
-    ASSERT_NE(nullptr, Open());
-    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoPreview"));
-    EXPECT_FALSE(m_dialog->IsPreviewRunning());
-    EXPECT_FALSE(Find(L"VedioContainer")->IsVisible());
-    EXPECT_TRUE(Find(L"LoadVedioFailedLab")->IsVisible());
-}
-
-TEST_F(SettingWndTest, ThePropertyPageIsBracketedByCloseConfirmations)
-{
-    ASSERT_NE(nullptr, Open());
-    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
-    const CastmixCall* page = CastmixDouble::Instance().Last("VideoShowPropertyPage");
-    ASSERT_NE(nullptr, page);
-    EXPECT_EQ(0, page->args[0]);
-    EXPECT_FALSE(m_dialog->IsPropertyPageOpen());
-    ASSERT_TRUE(m_main.WaitFor(WM_USER_CLOSE_CONFIRM, 2, 1000));
-    std::vector<PostedMessage> confirms = m_main.Received(WM_USER_CLOSE_CONFIRM);
-    ASSERT_EQ(2u, confirms.size());
-    EXPECT_EQ(0u, confirms[0].wParam);
-    EXPECT_EQ(1, confirms[0].lParam);
-    EXPECT_EQ(0, confirms[1].lParam);
-
-    // Without a camera there is no page to open.
-    As<CComboUI>(L"SelectVideoDeviceCmb", L"Combo")->SelectItem(-1);
-    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
-    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
-}
-
 TEST_F(SettingWndTest, WithoutALanguageTableTheSliderLabelsKeepTheSkinText)
 {
     UseEnglishTexts(false);
@@ -381,7 +344,7 @@ TEST_F(SettingWndTest, WithoutALanguageTableTheSliderLabelsKeepTheSkinText)
     EXPECT_EQ(CDuiString(L"fps"), Find(L"FrameRateLabel")->GetText());
 }
 
-TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
+TEST_F(SettingWndTest, ThePropertyPageIsBracketedByCloseConfirmationsAndMeanwhileOkCancelAndCloseOnlyWarn)
 {
     ASSERT_NE(nullptr, Open());
     auto* tab = As<CTabLayoutUI>(L"ItemTab", L"TabLayout");
@@ -410,6 +373,15 @@ TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
     };
     ASSERT_TRUE(Click(L"AdoptPictureBtn"));
     ASSERT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
+    EXPECT_EQ(0, CastmixDouble::Instance().Last("VideoShowPropertyPage")->args[0]);
+    EXPECT_FALSE(m_dialog->IsPropertyPageOpen());
+    // The main window is told not to close while the page is open, and then that it may again.
+    ASSERT_TRUE(m_main.WaitFor(WM_USER_CLOSE_CONFIRM, 2, 1000));
+    std::vector<PostedMessage> confirms = m_main.Received(WM_USER_CLOSE_CONFIRM);
+    ASSERT_EQ(2u, confirms.size());
+    EXPECT_EQ(0u, confirms[0].wParam);
+    EXPECT_EQ(1, confirms[0].lParam);
+    EXPECT_EQ(0, confirms[1].lParam);
     for (const Attempt& a : attempts) {
         EXPECT_TRUE(a.pageOpen) << a.button;
         ASSERT_TRUE(a.seen.answered) << a.button;
@@ -422,8 +394,11 @@ TEST_F(SettingWndTest, WhileThePropertyPageIsOpenOkCancelAndCloseOnlyWarn)
     m_main.PumpFor(50);
     EXPECT_TRUE(ChangedGroups().empty());
 
-    // With the page closed, OK stores and closes as always.
+    // Without a camera there is no page to open; with the page closed, OK stores and closes as always.
     CastmixDouble::Instance().whilePropertyPageOpen = nullptr;
+    As<CComboUI>(L"SelectVideoDeviceCmb", L"Combo")->SelectItem(-1);
+    ASSERT_TRUE(Click(L"AdoptPictureBtn"));
+    EXPECT_EQ(1u, CastmixDouble::Instance().CountOf("VideoShowPropertyPage"));
     ASSERT_TRUE(Click(L"OkBtn"));
     ASSERT_TRUE(Closed());
     EXPECT_EQ(1, SessionContext::Instance()->options.contentOption);
