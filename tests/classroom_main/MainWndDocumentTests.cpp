@@ -413,14 +413,3 @@ TEST(MainWndLiveNotices, AReceivedLiveWhiteboardChecksTheTeachersSwitchAndIsPlac
     PumpUntil([] { return false; }, 200);
     EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
 }
-
-TEST(MainWndLiveNotices, AStudentsPanelSwitchIsLeftAlone)
-{
-    MainWndHarness h(4, 2);
-    ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{2, 0, 0x41}, 21));
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
-    COptionUI* board = PanelSwitch(h, L"WhiteBoardCheck");
-    ASSERT_NE(board, nullptr);
-    EXPECT_FALSE(board->IsSelected());
-}

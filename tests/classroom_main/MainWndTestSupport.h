@@ -9,6 +9,7 @@
 #include "tests/support/MessageSink.h"
 
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
 
 const uint32_t kRoomId = 5;
@@ -18,6 +19,8 @@ const uint32_t kBen = 21;
 
 using fakeroom::Base64Text;
 using fakeroom::UserEntry;
+// A room user list (802): the entries one after another.
+fakeroom::Bytes UserList(std::initializer_list<fakeroom::Bytes> entries);
 // The online notice (805) of one user.
 fakeroom::Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
                              const std::string& userName);
@@ -35,6 +38,8 @@ public:
     bool Start();
     // Closes the window as the user would and waits for its end.
     void Close();
+    // The window closed itself: waits for its end and drains the quit message that end posts.
+    bool WaitForEnd(DWORD timeoutMs = 10000);
 
     CControlUI* Find(const wchar_t* name) const;
     CString Text(const wchar_t* name) const;
