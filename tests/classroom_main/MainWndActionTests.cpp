@@ -134,7 +134,7 @@ TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
     EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
 
-    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    BeginClass(h);
     PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
     ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 1; }, 5000));
     EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera); // the board keeps the main screen

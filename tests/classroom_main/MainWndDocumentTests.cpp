@@ -43,19 +43,6 @@ struct ScopedPick {
     ~ScopedPick() { CControlPanelWnd::SetFileChooser(nullptr); }
 };
 
-CControlPanelWnd* PanelOf(MainWndHarness& h)
-{
-    HWND window = h.main->ControlPanelWindow();
-    auto* base = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return dynamic_cast<CControlPanelWnd*>(base);
-}
-
-COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name)
-{
-    CControlPanelWnd* panel = PanelOf(h);
-    return panel ? static_cast<COptionUI*>(panel->GetPaintManager()->FindControl(name)) : nullptr;
-}
-
 std::vector<CDocWnd*> Thumbnails(MainWndHarness& h) { return PanelThumbnails(PanelOf(h)); }
 
 void ClickOpenFile(MainWndHarness& h)
@@ -90,12 +77,6 @@ DocPageList* PageList(uint64_t id, uint16_t count, uint16_t current)
     list->currentPage = current;
     for (uint16_t i = 0; i < count; ++i) list->values.push_back(L"page.jpg");
     return list;
-}
-
-void BeginClass(MainWndHarness& h)
-{
-    h.main->GetPaintManager()->SendNotify(h.Find(L"ClassBeginBtn"), L"click");
-    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->room.roomState == 2; }, 5000));
 }
 
 } // namespace

@@ -146,18 +146,29 @@ TEST(MainWndEntry, AConnectFailureAfterTheJoinReconnectsAndTheRefreshJoinsTheEng
     EXPECT_EQ(engine.CountOf("Room_Join"), 2u);
 }
 
-TEST(MainWndEntry, ALoginElsewhereWarnsAndEndsTheClient)
+// Thrown out by the teacher or logged in elsewhere: one box tells the user, then the client ends.
+TEST(MainWndEntry, BeingThrownOutOrALoginElsewhereWarnsAndEndsTheClient)
 {
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    BoxAnswerer boxes;
-    ASSERT_TRUE(h.Push(eType_LoggedInElsewhere_Notify, Bytes(4, 0)));
-    ASSERT_TRUE(h.WaitForEnd());
-    std::vector<CString> texts = boxes.Texts();
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], L"Your account has been logged in, please ensure account security");
-    // The class-over state stopped the connection before the box.
-    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
+    const struct {
+        uint16_t type;
+        int role;
+        const wchar_t* text;
+    } kEnds[] = {{eType_KickOff, 2, nullptr},
+                 {eType_LoggedInElsewhere_Notify, 4, L"Your account has been logged in, please ensure account security"}};
+    for (const auto& end : kEnds) {
+        MainWndHarness h(end.role);
+        ASSERT_TRUE(h.StartAndJoin());
+        BoxAnswerer boxes;
+        ASSERT_TRUE(h.Push(end.type, Bytes(4, 0)));
+        ASSERT_TRUE(h.WaitForEnd()) << end.type;
+        std::vector<CString> texts = boxes.Texts();
+        ASSERT_EQ(texts.size(), 1u) << end.type;
+        if (end.text) {
+            EXPECT_EQ(texts[0], end.text);
+        }
+        // The class-over state stopped the connection before the box.
+        EXPECT_TRUE(h.room.reg.WaitForClientGone(5000)) << end.type;
+    }
 }
 
 TEST(MainWndEntry, AStartedUpdaterClosesTheLoginWindowAndEndsTheClient)

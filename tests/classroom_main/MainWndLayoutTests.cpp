@@ -318,7 +318,7 @@ TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaAndTheToggleTe
     EXPECT_TRUE(IsWindowVisible(panel));
     EXPECT_TRUE(IsWindowVisible(button));
     EXPECT_EQ(GetWindow(panel, GW_OWNER), h.window);
-    auto* panelWnd = dynamic_cast<CControlPanelWnd*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(panel, GWLP_USERDATA)));
+    CControlPanelWnd* panelWnd = PanelOf(h);
     ASSERT_NE(panelWnd, nullptr);
     Thumbnail thumbnail;
     ASSERT_NE(thumbnail.window, nullptr);

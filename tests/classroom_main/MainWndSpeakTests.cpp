@@ -52,6 +52,11 @@ struct SpeakClass {
             return h.main->GetRoster()->FindUser(user, row) && row.role == state;
         }, 3000);
     }
+    // The room takes the own request, accepts it and gives the own user the turn in this state.
+    bool OwnTurn(uint8_t state)
+    {
+        return StateSeen(kOwnId, eRole_MicApplied) && StateSeen(kOwnId, eRole_MicConnecting) && StateSeen(kOwnId, state);
+    }
     CTabLayoutUI* Area() const { return static_cast<CTabLayoutUI*>(h.Find(L"SpeakerArea1")); }
     CWinContainerUI* Container() const { return static_cast<CWinContainerUI*>(h.Find(L"VideoSpeakContainer1")); }
     CMidEllipsisLabelUI* Bulletin() const { return static_cast<CMidEllipsisLabelUI*>(h.Find(L"BulletinLabel")); }
@@ -602,9 +607,7 @@ TEST(MainWndSpeakVideo, AStateForAUserNotInTheRosterOpensNothing)
         c.h.room.reg.SetReply(eType_RoomUsers, 1, UserEntry(kBen, 1, 1, "Ben", "ben"));
         ASSERT_TRUE(c.Join());
         size_t roles = c.Count("Room_ChangeRole");
-        ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-        ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-        ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVideo));
+        ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVideo));
         EXPECT_FALSE(c.Area()->IsVisible());
         EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
         EXPECT_EQ(c.Count("Room_ChangeRole"), roles);
@@ -685,9 +688,7 @@ TEST(MainWndSpeakVideo, ALostConnectionEndsTheOwnVideoTurnOnScreen)
 {
     SpeakClass c(4);
     ASSERT_TRUE(c.Join());
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVideo));
+    ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVideo));
     HWND video = c.h.main->SpeakerVideoWindow();
     HWND cover = c.h.main->VideoSpeakCoverWindow();
     ASSERT_NE(video, nullptr);
@@ -713,9 +714,7 @@ TEST(MainWndSpeakVideo, ClassOverCancelsTheOwnTurn)
 {
     SpeakClass c(4);
     ASSERT_TRUE(c.Join());
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVoice));
+    ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVoice));
     c.h.room.reg.ClearReceived();
     ASSERT_TRUE(c.h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(c.SentCount(1));

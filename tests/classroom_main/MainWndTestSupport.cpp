@@ -239,6 +239,25 @@ WndMsgPayload* Action(int32_t kind, uint16_t page)
     return action;
 }
 
+CControlPanelWnd* PanelOf(MainWndHarness& h)
+{
+    HWND window = h.main ? h.main->ControlPanelWindow() : nullptr;
+    return window ? dynamic_cast<CControlPanelWnd*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+                  : nullptr;
+}
+
+COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name)
+{
+    CControlPanelWnd* panel = PanelOf(h);
+    return panel ? static_cast<COptionUI*>(panel->GetPaintManager()->FindControl(name)) : nullptr;
+}
+
+void BeginClass(MainWndHarness& h)
+{
+    h.main->GetPaintManager()->SendNotify(h.Find(L"ClassBeginBtn"), L"click");
+    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->room.roomState == 2; }, 5000));
+}
+
 CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId)
 {
     CStudentList* roster = h.main->GetRoster();

@@ -1,6 +1,7 @@
 // The whole class window in the test process against a fake room on loopback: the launch link points
 // at the room's gateway, the window goes through login and join as the client does.
 #pragma once
+#include "classroom/ControlPanelWnd.h"
 #include "classroom/MainWnd.h"
 #include "controls/StudentList.h"
 #include "core/SessionContext.h"
@@ -81,6 +82,12 @@ fakeroom::Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state);
 
 // A heap panel action as the control panel posts it: camera 0, a whiteboard page, or the bare kind.
 WndMsgPayload* Action(int32_t kind, uint16_t page = 1);
+
+// The teacher's control panel of the window, and one of its switches.
+CControlPanelWnd* PanelOf(MainWndHarness& h);
+COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name);
+// The teacher's class-begin button, clicked: the class runs.
+void BeginClass(MainWndHarness& h);
 
 // The roster row of one user, or null.
 CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId);
