@@ -93,6 +93,10 @@ TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
     ASSERT_TRUE(PumpUntil([&] { return h.main->IsClassOver(); }, 3000));
     EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"Class Over -- 00:00");
     EXPECT_TRUE(h.Find(L"ClassOverLayout")->IsVisible());
+    // Shown, it follows the centre area.
+    CControlUI* center = h.Find(L"CenterArea");
+    h.main->GetPaintManager()->SendNotify(center, L"poschange");
+    EXPECT_TRUE(SameRect(h.Find(L"ClassOverLayout")->GetPos(), center->GetPos()));
     EXPECT_FALSE(h.Input()->IsEnabled());
     EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
     // The connection was stopped; a later failure or loss shows nothing and starts nothing.

@@ -171,24 +171,6 @@ TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)
     }
 }
 
-TEST(MainWndLayoutRules, TheClassOverLayoutFollowsTheCentreAreaOnlyWhileShown)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    CControlUI* over = h.Find(L"ClassOverLayout");
-    CControlUI* center = h.Find(L"CenterArea");
-    ASSERT_NE(over, nullptr);
-    ASSERT_NE(center, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return center->GetPos().right > center->GetPos().left; }, 2000));
-    ASSERT_FALSE(over->IsVisible());
-    over->SetPos(RECT{1, 2, 3, 4});
-    PosChange(h, center);
-    EXPECT_TRUE(SameRect(over->GetPos(), RECT{1, 2, 3, 4}));
-    over->SetVisible(true);
-    PosChange(h, center);
-    EXPECT_TRUE(SameRect(over->GetPos(), center->GetPos()));
-}
-
 TEST(MainWndLayoutRules, TheLiveAreaAppliesTheVideoSizeAgainWhileTheCameraIsLive)
 {
     CastmixDouble& engine = CastmixDouble::Instance();
