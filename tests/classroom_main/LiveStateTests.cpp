@@ -17,17 +17,6 @@ LiveState State(uint8_t doc, uint8_t board, uint8_t camera, uint8_t flags = 0)
 
 } // namespace
 
-TEST(LiveStateOps, StateBytesReadAsPositionAndLive)
-{
-    EXPECT_EQ(LivePosition(0x41), 1);
-    EXPECT_TRUE(IsLiveByte(0x41));
-    EXPECT_EQ(LivePosition(0x02), 2);
-    EXPECT_FALSE(IsLiveByte(0x02));
-    EXPECT_EQ(OtherPosition(1), 2);
-    EXPECT_EQ(OtherPosition(2), 1);
-    EXPECT_EQ(OtherPosition(0), 1);
-}
-
 TEST(LiveStateOps, SettingABoardMovesTheOtherBoardAndTheCamera)
 {
     struct Case {

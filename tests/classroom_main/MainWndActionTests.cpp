@@ -107,7 +107,7 @@ TEST(MainWndActions, TheTeachersRoomControlsShowTheFlagsAndSendOnlyTheUsersChoic
     EXPECT_EQ(h.room.reg.Messages(eType_ClassState).size(), 1u);
 }
 
-TEST(MainWndActions, SidePartsToggle)
+TEST(MainWndActions, SidePartsToggleAndTheWindowsEndStopsTheConnectionAndEndsTheSession)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
@@ -117,74 +117,12 @@ TEST(MainWndActions, SidePartsToggle)
     EXPECT_TRUE(h.Find(L"LeftPart")->IsVisible());
     Notify(h, h.Find(L"RightCtrlBtn"), L"click");
     EXPECT_FALSE(h.Find(L"RightPart")->IsVisible());
-}
 
-TEST(MainWndActions, TheWindowsEndStopsTheConnectionAndEndsTheSession)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    HWND window = h.window;
-    PostMessageW(window, WM_CLOSE, 0, 0);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 5000));
-    h.window = nullptr;
-    h.main = nullptr;
+    PostMessageW(h.window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(h.WaitForEnd(5000));
     EXPECT_EQ(SessionContext::Existing(), nullptr);
     EXPECT_FALSE(CProtocolMgr::Instance()->Channel()->IsConnected());
     EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
-}
-
-TEST(MainWndLayout, TeachersPanelAndButtonSitOnTheLiveAreaAndToggle)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    HWND panel = h.main->ControlPanelWindow();
-    HWND button = h.main->ControlPanelButton();
-    ASSERT_NE(panel, nullptr);
-    ASSERT_NE(button, nullptr);
-    EXPECT_TRUE(IsWindowVisible(panel));
-    EXPECT_TRUE(IsWindowVisible(button));
-    EXPECT_EQ(GetWindow(panel, GW_OWNER), h.window);
-
-    CControlUI* live = h.Find(L"LiveArea");
-    ASSERT_NE(live, nullptr);
-    PumpUntil([&] { return live->GetPos().right > live->GetPos().left; }, 2000);
-    Notify(h, live, L"poschange");
-    RECT area = ScreenRect(h.window, live->GetPos());
-    RECT p{}, b{};
-    GetWindowRect(panel, &p);
-    GetWindowRect(button, &b);
-    EXPECT_EQ(p.left, area.left + 1);
-    EXPECT_EQ(p.top, area.bottom - 120);
-    EXPECT_EQ(p.right, area.right - 1);
-    EXPECT_EQ(p.bottom, area.bottom - 1);
-    EXPECT_EQ(b.bottom, area.bottom - 120);
-    EXPECT_EQ(b.left, area.left + (area.right - area.left - (b.right - b.left)) / 2);
-
-    // The button's notice hides the panel; the button drops to one pixel above the area's bottom.
-    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_FALSE(IsWindowVisible(panel));
-    GetWindowRect(button, &b);
-    EXPECT_EQ(b.bottom, area.bottom - 1);
-    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_TRUE(IsWindowVisible(panel));
-    GetWindowRect(button, &b);
-    EXPECT_EQ(b.bottom, area.bottom - 120);
-}
-
-TEST(MainWndLayout, StudentsHaveNoPanelAndTheShareBarGoesWithTheWindow)
-{
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_NE(h.main->ControlPanelWindow(), nullptr);
-    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelWindow()));
-    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelButton()));
-    HWND share = h.main->ShareScreenWindow();
-    ASSERT_NE(share, nullptr);
-    EXPECT_EQ(GetWindow(share, GW_OWNER), nullptr);
-    EXPECT_NE(h.main->VideoLiveWindow(), nullptr);
-    EXPECT_EQ(GetParent(h.main->VideoLiveWindow()), h.window);
-    h.Close();
-    EXPECT_FALSE(IsWindow(share));
 }
 
 TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
@@ -196,7 +134,7 @@ TEST(MainWndLive, TeachersSwitchesPlaceTheSourcesAndTellTheRoomOnceTheClassRuns)
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
     EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
 
-    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    BeginClass(h);
     PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
     ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_LiveCamera).size() == 1; }, 5000));
     EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera); // the board keeps the main screen

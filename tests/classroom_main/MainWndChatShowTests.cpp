@@ -83,9 +83,7 @@ bool AnyTextWith(const wchar_t* part)
 
 void PostShareSwitch(MainWndHarness& h, bool on)
 {
-    auto* action = new WndMsgPayload;
-    action->kind = ePanel_ScreenShare;
-    PostMessageW(h.window, WM_USER_PANEL_ACTION, on ? 1 : 0, reinterpret_cast<LPARAM>(action));
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, on ? 1 : 0, reinterpret_cast<LPARAM>(Action(ePanel_ScreenShare)));
 }
 
 } // namespace
@@ -204,11 +202,7 @@ TEST(MainWndChatShow, SystemTextsReachTheShareBarOnlyWhileSharing)
     session->options.tipOption = 0;
 
     // The class ends while sharing: its text reaches the bar once.
-    Bytes over(23, 0);
-    over[0] = kRoomId;
-    over[10] = 4;
-    over[21] = over[22] = 0xFF;
-    ASSERT_TRUE(h.Push(eType_ClassState, over));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(PumpUntil([&] { return AnyTextWith(L"Class Is Over!"); }, 3000));
     Settle();
     size_t shown = ShareBarWatch::s_texts.size();

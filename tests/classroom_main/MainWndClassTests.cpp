@@ -1,9 +1,9 @@
-// Class begin and end from the room, the clock and the count-down labels, the chat mute, and the ends
-// the room forces on the client.
+// Class begin and end from the room, the clock and the count-down labels, the chat mute, and what
+// the room puts live on a student's screens.
 #include "tests/classroom_main/MainWndTestSupport.h"
 
-#include <atomic>
-#include <thread>
+#include "controls/PosLayouts.h"
+#include "tests/fakes/castmix/CastmixDouble.h"
 
 using namespace fakeroom;
 
@@ -19,61 +19,60 @@ Bytes Mute(uint32_t roomId, uint32_t userId, int16_t seconds)
     return out;
 }
 
-// Answers every message box of this process with Return until stopped.
-class BoxAnswerer {
-public:
-    BoxAnswerer()
-        : m_thread([this] {
-              while (!m_stop) {
-                  if (HWND box = FindWindowW(L"__LVMessageBox__", nullptr)) {
-                      Sleep(200);
-                      PostMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
-                      ++answered;
-                  }
-                  Sleep(50);
-              }
-          })
-    {
-    }
-    ~BoxAnswerer()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-    std::atomic<int> answered{0};
-
-private:
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
+// The join reply of a room in this state with this live state at 23.
+void JoinWithLive(MainWndHarness& h, uint8_t roomState, const LiveState& live)
+{
+    Bytes join = JoinReply(roomState);
+    memcpy(&join[23], &live, sizeof live);
+    h.room.reg.SetJoinReply(1, join);
+}
 
 } // namespace
 
-TEST(MainWndClass, ClassBeginStartsTheClockOnceAndAnotherRoomChangesNothing)
+TEST(MainWndClass, ClassBeginStartsTheClockOnceEveryStateAppliesItsFlagsAndAnotherRoomChangesNothing)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
+    SessionContext* session = SessionContext::Instance();
+    auto* discuss = static_cast<COptionUI*>(h.Find(L"AllowDiscuss"));
+    ASSERT_NE(discuss, nullptr);
     ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 0xFFFF, kRoomId + 1)));
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2)));
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 2)));
     ASSERT_TRUE(h.WaitForOutput(L"Class Is Begain!"));
-    EXPECT_EQ(SessionContext::Instance()->room.roomState, 2u);
+    EXPECT_EQ(session->room.roomState, 2u);
+    EXPECT_EQ(session->room.roomFlags, 2u);
+    EXPECT_TRUE(discuss->IsSelected());
     EXPECT_TRUE(h.Find(L"SwitchNetworkBtn")->IsVisible());
-    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2)));
     ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeLabel") == L"00:00:01"; }, 3000)) << h.Text(L"TimeLabel").GetString();
+    // The same state again: its flags still count, each time, and it shows no second text.
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 0)));
+    ASSERT_TRUE(PumpUntil([&] { return session->room.roomFlags == 0u; }, 3000));
+    EXPECT_FALSE(discuss->IsSelected());
+    ASSERT_TRUE(h.Push(eType_ClassState, ClassState(2, 2)));
+    ASSERT_TRUE(PumpUntil([&] { return session->room.roomFlags == 2u; }, 3000));
+    EXPECT_TRUE(discuss->IsSelected());
     EXPECT_EQ(Occurrences(h.OutputText(), L"Class Is Begain!"), 1);
+    // The flags set by the room are not sent back to it.
+    Settle();
+    EXPECT_TRUE(h.room.reg.Messages(eType_ClassState).empty());
 
     ASSERT_TRUE(h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(h.WaitForOutput(L"Class Is Over!"));
     EXPECT_FALSE(h.Find(L"SwitchNetworkBtn")->IsVisible());
     uint32_t stopped = h.main->GetClassClock();
-    PumpUntil([] { return false; }, 1300);
+    Settle(1300);
     EXPECT_EQ(h.main->GetClassClock(), stopped);
 }
 
+// Joining a class that runs already: the clock runs and the engine sends from the start.
 TEST(MainWndClass, JoinWhileTheClassRunsStartsTheClock)
 {
+    CastmixDouble& engine = CastmixDouble::Instance();
+    engine.Reset();
     MainWndHarness h(2, 2);
     ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_EQ(engine.CountOf("Room_Join"), 1u);
+    EXPECT_EQ(engine.CountOf("SetSendState"), 0u);
     EXPECT_TRUE(h.Find(L"ClassOverBtn")->IsVisible());
     EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassClock() >= 1; }, 3000));
@@ -94,6 +93,10 @@ TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
     ASSERT_TRUE(PumpUntil([&] { return h.main->IsClassOver(); }, 3000));
     EXPECT_EQ(h.Text(L"TimeCountDownLabel"), L"Class Over -- 00:00");
     EXPECT_TRUE(h.Find(L"ClassOverLayout")->IsVisible());
+    // Shown, it follows the centre area.
+    CControlUI* center = h.Find(L"CenterArea");
+    h.main->GetPaintManager()->SendNotify(center, L"poschange");
+    EXPECT_TRUE(SameRect(h.Find(L"ClassOverLayout")->GetPos(), center->GetPos()));
     EXPECT_FALSE(h.Input()->IsEnabled());
     EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
     // The connection was stopped; a later failure or loss shows nothing and starts nothing.
@@ -106,10 +109,25 @@ TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
     EXPECT_EQ(h.room.reg.Accepted(), 1);
 }
 
-TEST(MainWndClass, MuteDisablesTheChatUntilReleased)
+// A student has none of the teacher's controls and sends no pen at the join; a mute is the student's alone.
+TEST(MainWndClass, AStudentHasNoTeacherControlsAndAMuteDisablesTheChatUntilReleased)
 {
     MainWndHarness h(4);
     ASSERT_TRUE(h.StartAndJoin());
+    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
+    EXPECT_FALSE(h.Find(L"AllowDiscuss")->IsVisible());
+    auto* tab = static_cast<CTabLayoutUI*>(h.Find(L"Switch_T_S_MicPart"));
+    ASSERT_NE(tab, nullptr);
+    EXPECT_EQ(tab->GetCurSel(), 1);
+    ASSERT_NE(h.main->ControlPanelWindow(), nullptr);
+    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelWindow()));
+    EXPECT_FALSE(IsWindowVisible(h.main->ControlPanelButton()));
+    EXPECT_NE(h.main->VideoLiveWindow(), nullptr);
+    EXPECT_EQ(GetParent(h.main->VideoLiveWindow()), h.window);
+    Settle(600);
+    EXPECT_TRUE(h.room.reg.Messages(eType_PaintObject).empty());
+
     ASSERT_TRUE(h.Push(eType_ForbidSpeaking_Notify, Mute(kRoomId, 21, 30))); // someone else
     ASSERT_TRUE(h.Push(eType_ForbidSpeaking_Notify, Mute(kRoomId, kOwnId, 30)));
     ASSERT_TRUE(PumpUntil([&] { return h.main->IsMuted(); }, 3000));
@@ -120,64 +138,14 @@ TEST(MainWndClass, MuteDisablesTheChatUntilReleased)
     ASSERT_TRUE(PumpUntil([&] { return !h.main->IsMuted(); }, 3000));
     EXPECT_TRUE(h.Input()->IsEnabled());
     EXPECT_TRUE(h.Find(L"SendTextBtn")->IsEnabled());
+
+    // The share bar has no owner: it goes with the window all the same.
+    HWND share = h.main->ShareScreenWindow();
+    ASSERT_NE(share, nullptr);
+    EXPECT_EQ(GetWindow(share, GW_OWNER), nullptr);
+    h.Close();
+    EXPECT_FALSE(IsWindow(share));
 }
-
-TEST(MainWndClass, KickedOffTellsTheUserAndEndsTheWindow)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    HWND window = h.window;
-    BoxAnswerer answerer;
-    ASSERT_TRUE(h.Push(eType_KickOff, Bytes(4, 0)));
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 10000));
-    EXPECT_GE(answerer.answered.load(), 1);
-    h.window = nullptr;
-    h.main = nullptr;
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
-}
-
-TEST(MainWndSpeak, TeacherSeesAStudentsTurnBeginAndEnd)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    CStudentList* roster = h.main->GetRoster();
-    // 810 names the user in the header's destination.
-    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_SpeakerVoice), kOwnId, 21));
-    ASSERT_TRUE(PumpUntil([&] { return roster->GetSpeakerId() == 21; }, 3000));
-    UserRecord ben;
-    ASSERT_TRUE(roster->FindUser(21, ben));
-    EXPECT_EQ(ben.role, eRole_SpeakerVoice);
-    EXPECT_TRUE(h.Find(L"SpeakerArea1")->IsVisible());
-    EXPECT_FALSE(h.Find(L"StartVideoSpeak")->IsVisible());
-
-    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_Student), kOwnId, 21));
-    ASSERT_TRUE(PumpUntil([&] { return roster->GetSpeakerId() == 0; }, 3000));
-    EXPECT_FALSE(h.Find(L"SpeakerArea1")->IsVisible());
-    ASSERT_TRUE(roster->FindUser(21, ben));
-    EXPECT_EQ(ben.role, eRole_Student);
-    EXPECT_EQ(SessionContext::Instance()->role, eRole_Teacher);
-}
-
-TEST(MainWndSpeak, OwnStateBecomesTheOwnRole)
-{
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicApplied), 21, kOwnId));
-    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->role == eRole_MicApplied; }, 3000));
-    UserRecord self;
-    ASSERT_TRUE(h.main->GetRoster()->FindUser(kOwnId, self));
-    EXPECT_EQ(self.role, eRole_MicApplied);
-    EXPECT_EQ(h.main->GetRoster()->GetMicUserCount(), 1);
-    // Another user's state leaves the own role alone.
-    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicApplied), kOwnId, 21));
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetRoster()->GetMicUserCount() == 2; }, 3000));
-    EXPECT_EQ(SessionContext::Instance()->role, eRole_MicApplied);
-}
-
-#include "controls/PosLayouts.h"
 
 TEST(MainWndLive, ReceivedWhiteboardAndCameraTakeTheirScreensAndSwap)
 {
@@ -193,6 +161,10 @@ TEST(MainWndLive, ReceivedWhiteboardAndCameraTakeTheirScreensAndSwap)
     ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{2, 0, 0x41}));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
     EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
+    // A student's own panel switch is left alone.
+    COptionUI* board = PanelSwitch(h, L"WhiteBoardCheck");
+    ASSERT_NE(board, nullptr);
+    EXPECT_FALSE(board->IsSelected());
     EXPECT_TRUE(main->IsVisible());
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 2);
 
@@ -223,12 +195,17 @@ TEST(MainWndLive, JoinAndLivingStateShowWhatTheRoomHasLive)
     live.flags = 2;
     live.whiteboardTab = 3;
     live.whiteboardState = 0x41;
-    Bytes join = JoinReply(2);
-    memcpy(&join[23], &live, sizeof live);
-    h.room.reg.SetJoinReply(1, join);
+    JoinWithLive(h, 2, live);
     ASSERT_TRUE(h.StartAndJoin());
     EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 3);
+    // A student never gets the pen tool, not even over the board in the main screen.
+    HWND pen = h.main->PenToolWindow();
+    ASSERT_NE(pen, nullptr);
+    Settle();
+    EXPECT_FALSE(IsWindowVisible(pen));
+    SendMessageW(h.window, WM_USER_UI_NOTICE, 6, 0);
+    EXPECT_FALSE(IsWindowVisible(pen));
 
     LiveState next{};
     next.flags = 8;
@@ -249,9 +226,7 @@ TEST(MainWndLive, StudentBeforeTheClassShowsNothingLive)
     LiveState live{};
     live.flags = 2;
     live.whiteboardState = 0x41;
-    Bytes join = JoinReply(1);
-    memcpy(&join[23], &live, sizeof live);
-    h.room.reg.SetJoinReply(1, join);
+    JoinWithLive(h, 1, live);
     ASSERT_TRUE(h.StartAndJoin());
     EXPECT_EQ(h.main->GetMainContent(), eScreen_None);
     EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1); // tab 0 reads as 1
@@ -273,32 +248,4 @@ TEST(MainWndLive, AStudentSeesTheSharedScreenInTheMainScreenAndTheBoardAfterIt)
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
     EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
     EXPECT_EQ(h.main->GetLiveState().flags & 4, 0);
-}
-
-TEST(MainWndSpeak, ParticipantVideoOpensAndClosesTheSpeakerVideo)
-{
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    auto videoSpeak = [](int16_t a, int16_t b) {
-        Bytes out(8, 0);
-        uint32_t second = (static_cast<uint32_t>(static_cast<uint16_t>(a)) << 16) | static_cast<uint16_t>(b);
-        for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>(second >> (8 * i));
-        return out;
-    };
-    // Sent by the user itself: ignored.
-    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(1, 0), kOwnId, 21));
-    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(1, 0), 30, 21));
-    ASSERT_TRUE(PumpUntil([&] { return h.main->SpeakerVideoWindow() != nullptr; }, 3000));
-    HWND video = h.main->SpeakerVideoWindow();
-    EXPECT_TRUE(h.Find(L"SpeakerArea1")->IsVisible());
-    auto* area = static_cast<CTabLayoutUI*>(h.Find(L"SpeakerArea1"));
-    EXPECT_EQ(area->GetCurSel(), 2);
-    auto* container = static_cast<CWinContainerUI*>(h.Find(L"VideoSpeakContainer1"));
-    EXPECT_EQ(container->GetEmbedWindow(), video);
-    EXPECT_EQ(GetParent(video), h.window);
-
-    ASSERT_TRUE(h.Push(eType_VideoSpeak, videoSpeak(0, 0), 30, 21));
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(video); }, 3000));
-    EXPECT_EQ(h.main->SpeakerVideoWindow(), nullptr);
-    EXPECT_FALSE(h.Find(L"SpeakerArea1")->IsVisible());
 }

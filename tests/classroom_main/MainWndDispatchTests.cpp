@@ -1,5 +1,5 @@
 // Every record posted to the class window is freed, whether the window uses it or ignores it; the
-// small handlers keep their state.
+// option menu's dialogs open once each.
 #include "tests/classroom_main/AllocationWatch.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
@@ -103,29 +103,6 @@ TEST(MainWndDispatch, EveryPostedRecordIsFreedUsedOrIgnored)
     EXPECT_EQ(h.main->GetClassLeftSeconds(), 500u);
     EXPECT_EQ(SessionContext::Instance()->room.roomState, 1u);
     EXPECT_FALSE(h.main->IsMuted());
-}
-
-TEST(MainWndDispatch, SmallHandlersKeepTheirState)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    HWND w = h.window;
-    SendMessageW(w, WM_USER_CLOSE_CONFIRM, 0, 1);
-    EXPECT_TRUE(h.main->IsCloseBlocked());
-    SendMessageW(w, WM_USER_CLOSE_CONFIRM, 0, 2);
-    EXPECT_FALSE(h.main->IsCloseBlocked());
-    SendMessageW(w, WM_USER_VOLUME, 1, 30);
-    SendMessageW(w, WM_USER_VOLUME, 2, 70);
-    SendMessageW(w, WM_USER_VOLUME, 3, 10);
-    EXPECT_EQ(h.main->GetSpeakerVolume(), 30);
-    EXPECT_EQ(h.main->GetMicVolume(), 70);
-    // A screen-share notice sets and clears its live bit.
-    SendMessageW(w, WM_USER_LIVE_SCREEN_SHARE, 0, 1);
-    EXPECT_EQ(h.main->GetLiveState().flags & 4, 4);
-    SendMessageW(w, WM_USER_LIVE_SCREEN_SHARE, 0, 0);
-    EXPECT_EQ(h.main->GetLiveState().flags & 4, 0);
-    // The join reply's living state was taken, with whiteboard tab 0 read as 1.
-    EXPECT_EQ(h.main->GetLiveState().whiteboardTab, 1);
 }
 
 TEST(MainWndDispatch, OptionMenuOpensEachDialogOnceOwnedByTheWindow)

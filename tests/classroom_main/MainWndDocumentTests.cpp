@@ -43,19 +43,6 @@ struct ScopedPick {
     ~ScopedPick() { CControlPanelWnd::SetFileChooser(nullptr); }
 };
 
-CControlPanelWnd* PanelOf(MainWndHarness& h)
-{
-    HWND window = h.main->ControlPanelWindow();
-    auto* base = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    return dynamic_cast<CControlPanelWnd*>(base);
-}
-
-COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name)
-{
-    CControlPanelWnd* panel = PanelOf(h);
-    return panel ? static_cast<COptionUI*>(panel->GetPaintManager()->FindControl(name)) : nullptr;
-}
-
 std::vector<CDocWnd*> Thumbnails(MainWndHarness& h) { return PanelThumbnails(PanelOf(h)); }
 
 void ClickOpenFile(MainWndHarness& h)
@@ -90,12 +77,6 @@ DocPageList* PageList(uint64_t id, uint16_t count, uint16_t current)
     list->currentPage = current;
     for (uint16_t i = 0; i < count; ++i) list->values.push_back(L"page.jpg");
     return list;
-}
-
-void BeginClass(MainWndHarness& h)
-{
-    h.main->GetPaintManager()->SendNotify(h.Find(L"ClassBeginBtn"), L"click");
-    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->room.roomState == 2; }, 5000));
 }
 
 } // namespace
@@ -412,15 +393,4 @@ TEST(MainWndLiveNotices, AReceivedLiveWhiteboardChecksTheTeachersSwitchAndIsPlac
     // Nothing of it goes back to the room.
     PumpUntil([] { return false; }, 200);
     EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
-}
-
-TEST(MainWndLiveNotices, AStudentsPanelSwitchIsLeftAlone)
-{
-    MainWndHarness h(4, 2);
-    ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{2, 0, 0x41}, 21));
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
-    COptionUI* board = PanelSwitch(h, L"WhiteBoardCheck");
-    ASSERT_NE(board, nullptr);
-    EXPECT_FALSE(board->IsSelected());
 }

@@ -181,7 +181,7 @@ TEST(MainWndDrawingEdges, OnlyOthersStrokesWhileTheClassRunsAskForARepaint)
     EXPECT_EQ(StrokesOn(eRemotePaint_Document, docId, 2), 0u);
 }
 
-TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenAndReloadsBothBoards)
+TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenReloadsBothBoardsAndAPageClearLeavesThePen)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
@@ -208,6 +208,14 @@ TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenAndReloadsBothBoards)
     EXPECT_EQ(objects[0]->pen->style, 2);
     EXPECT_EQ(objects[0]->pen->orderKey, 10042u);
     FreePaintObjects(objects);
+
+    // Ben's stroke joins the own pen on its page; the room's clear of that page leaves the pen alone.
+    ASSERT_TRUE(h.Push(eType_PaintObject, Stroke(0x12, kBen, 1, 5), kBen));
+    ASSERT_TRUE(PumpUntil([] { return StrokesOn(eRemotePaint_Whiteboard, 0, 1) == 1; }, 3000));
+    EXPECT_EQ(RemotePaintStore::Count(), 2u);
+    ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawElementPayload(0x32, kBen, 1, 0, 0), kBen));
+    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
+    EXPECT_EQ(StrokesOn(eRemotePaint_Whiteboard, 0, 1), 0u);
 
     // Without an own pen key the history is taken as it is.
     session->penOrderKey = 0;

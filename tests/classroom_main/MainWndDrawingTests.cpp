@@ -1,9 +1,7 @@
-// Drawings through the class window: the pen and stroke bytes the room receives, and received drawings
-// kept in the drawing store.
+// Drawings through the class window: the pen and stroke bytes the room receives.
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "classroom/PaintChangeRecord.h"
-#include "classroom/RemotePaintStore.h"
 #include "controls/PaintObjects.h"
 #include "core/WindowMessages.h"
 #include "protocol/CmdProtocol.h"
@@ -52,38 +50,4 @@ TEST(MainWndDrawing, PenAndStrokeGoToTheRoomAsTheirBytes)
     ASSERT_EQ(expected.size(), 1u);
     EXPECT_EQ(stroke.payload, expected[0]);
     EXPECT_EQ(stroke.payload[0], 0x12);
-}
-
-TEST(MainWndDrawing, ReceivedStrokesAndHistoryFillTheStore)
-{
-    MainWndHarness h;
-    // The history holds one whiteboard stroke of Ben on tab 1.
-    StrokeHead head{};
-    head.page = 1;
-    head.orderKey = 5;
-    head.surfaceWidth = 100;
-    head.surfaceHeight = 100;
-    std::vector<uint8_t> stroke = BuildDrawPointsPayloads(0x12, 21, head, {{1, 1}, {50, 50}})[0];
-    ASSERT_TRUE(h.StartAndJoin());
-    // Once the teacher's first pen has its order key, a history also holds that own pen.
-    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
-    ASSERT_TRUE(h.Push(eType_PaintList, Bytes()));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
-    ASSERT_TRUE(h.Push(eType_PaintObject, stroke, 21));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 2; }, 3000));
-    std::vector<PaintObject*> objects;
-    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects));
-    // Every page carries the pens: the own one (under the own id) and Ben's stroke.
-    ASSERT_EQ(objects.size(), 2u);
-    EXPECT_EQ(objects[0]->type, ePaintObject_Pen);
-    EXPECT_EQ(objects[0]->ownerKey, static_cast<int32_t>(kOwnId));
-    EXPECT_EQ(objects[1]->ownerKey, 21);
-    FreePaintObjects(objects);
-    // Our own stroke echoed back is stored too.
-    head.orderKey = 6;
-    ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawPointsPayloads(0x12, kOwnId, head, {{2, 2}})[0], kOwnId));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 3; }, 3000));
-    // Clearing the page from the room empties it; the pen stays.
-    ASSERT_TRUE(h.Push(eType_PaintObject, BuildDrawElementPayload(0x32, 21, 1, 0, 0), 21));
-    ASSERT_TRUE(PumpUntil([] { return RemotePaintStore::Count() == 1; }, 3000));
 }

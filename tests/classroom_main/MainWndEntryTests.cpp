@@ -19,21 +19,6 @@ using namespace fakeroom;
 
 namespace {
 
-// The window closed itself: waits for its end and drains the quit message that end posts.
-bool WaitForEnd(MainWndHarness& h, DWORD timeoutMs = 10000)
-{
-    HWND window = h.window;
-    bool ended = PumpUntil([&] { return !IsWindow(window); }, timeoutMs);
-    if (ended) {
-        h.window = nullptr;
-        h.main = nullptr;
-    }
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
-    }
-    return ended;
-}
-
 // The class window started as the harness starts it, with this command line in place of its link.
 bool StartWithCommandLine(MainWndHarness& h, const CString& commandLine)
 {
@@ -161,18 +146,29 @@ TEST(MainWndEntry, AConnectFailureAfterTheJoinReconnectsAndTheRefreshJoinsTheEng
     EXPECT_EQ(engine.CountOf("Room_Join"), 2u);
 }
 
-TEST(MainWndEntry, ALoginElsewhereWarnsAndEndsTheClient)
+// Thrown out by the teacher or logged in elsewhere: one box tells the user, then the client ends.
+TEST(MainWndEntry, BeingThrownOutOrALoginElsewhereWarnsAndEndsTheClient)
 {
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    BoxAnswerer boxes;
-    ASSERT_TRUE(h.Push(eType_LoggedInElsewhere_Notify, Bytes(4, 0)));
-    ASSERT_TRUE(WaitForEnd(h));
-    std::vector<CString> texts = boxes.Texts();
-    ASSERT_EQ(texts.size(), 1u);
-    EXPECT_EQ(texts[0], L"Your account has been logged in, please ensure account security");
-    // The class-over state stopped the connection before the box.
-    EXPECT_TRUE(h.room.reg.WaitForClientGone(5000));
+    const struct {
+        uint16_t type;
+        int role;
+        const wchar_t* text;
+    } kEnds[] = {{eType_KickOff, 2, nullptr},
+                 {eType_LoggedInElsewhere_Notify, 4, L"Your account has been logged in, please ensure account security"}};
+    for (const auto& end : kEnds) {
+        MainWndHarness h(end.role);
+        ASSERT_TRUE(h.StartAndJoin());
+        BoxAnswerer boxes;
+        ASSERT_TRUE(h.Push(end.type, Bytes(4, 0)));
+        ASSERT_TRUE(h.WaitForEnd()) << end.type;
+        std::vector<CString> texts = boxes.Texts();
+        ASSERT_EQ(texts.size(), 1u) << end.type;
+        if (end.text) {
+            EXPECT_EQ(texts[0], end.text);
+        }
+        // The class-over state stopped the connection before the box.
+        EXPECT_TRUE(h.room.reg.WaitForClientGone(5000)) << end.type;
+    }
 }
 
 TEST(MainWndEntry, AStartedUpdaterClosesTheLoginWindowAndEndsTheClient)
@@ -196,7 +192,7 @@ TEST(MainWndEntry, AStartedUpdaterClosesTheLoginWindowAndEndsTheClient)
 
     PostMessageW(h.window, WM_USER_UPDATE_NOTICE, 0,
                  reinterpret_cast<LPARAM>(new CString[3]{L"http://127.0.0.1:1/setup.exe", L"2.0.0.9", L"x"}));
-    ASSERT_TRUE(WaitForEnd(h));
+    ASSERT_TRUE(h.WaitForEnd());
     EXPECT_EQ(CMainWnd::FindLoginWindow(), nullptr);
     CString ran = (program.Path() + L"Update.exe.ran");
     ASSERT_TRUE(PumpUntil([&] { return GetFileAttributesW(ran) != INVALID_FILE_ATTRIBUTES && !ReadFileBytes(ran).empty(); },
@@ -243,7 +239,8 @@ TEST(MainWndEntry, NumbersWithoutARowAndUnknownKindsGoToTheWindowBase)
     for (const auto& message : kLeft) SendMessageW(h.window, message.first, message.second, 0);
     // Numbers with a row are the window's own, whatever they then do.
     const std::pair<UINT, WPARAM> kHandled[] = {{WM_USER_CLOSE_CONFIRM, 0}, {WM_USER_UI_NOTICE, 19},
-                                                {WM_USER_VOLUME, 1},        {WM_USER_QUESTION, 0},
+                                                {WM_USER_VOLUME, 1},        {WM_USER_VOLUME, 2},
+                                                {WM_USER_QUESTION, 0},
                                                 {WM_USER_CLEAR_PAGE, 0},    {WM_USER_FILE_NOTICE, 3},
                                                 {WM_USER_SWAP_SCREEN, 0}};
     for (const auto& message : kHandled)
@@ -253,6 +250,7 @@ TEST(MainWndEntry, NumbersWithoutARowAndUnknownKindsGoToTheWindowBase)
         EXPECT_TRUE(watch.Saw(message.first, message.second)) << message.first << " / " << message.second;
     EXPECT_EQ(watch.seen.size(), sizeof kLeft / sizeof kLeft[0]);
     EXPECT_EQ(h.main->GetSpeakerVolume(), 40);
+    EXPECT_EQ(h.main->GetMicVolume(), 40);
     EXPECT_TRUE(IsWindow(h.window));
 }
 

@@ -171,24 +171,6 @@ TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)
     }
 }
 
-TEST(MainWndLayoutRules, TheClassOverLayoutFollowsTheCentreAreaOnlyWhileShown)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    CControlUI* over = h.Find(L"ClassOverLayout");
-    CControlUI* center = h.Find(L"CenterArea");
-    ASSERT_NE(over, nullptr);
-    ASSERT_NE(center, nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return center->GetPos().right > center->GetPos().left; }, 2000));
-    ASSERT_FALSE(over->IsVisible());
-    over->SetPos(RECT{1, 2, 3, 4});
-    PosChange(h, center);
-    EXPECT_TRUE(SameRect(over->GetPos(), RECT{1, 2, 3, 4}));
-    over->SetVisible(true);
-    PosChange(h, center);
-    EXPECT_TRUE(SameRect(over->GetPos(), center->GetPos()));
-}
-
 TEST(MainWndLayoutRules, TheLiveAreaAppliesTheVideoSizeAgainWhileTheCameraIsLive)
 {
     CastmixDouble& engine = CastmixDouble::Instance();
@@ -307,25 +289,45 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     EXPECT_TRUE(h.Find(L"TeacherInfo")->IsVisible());
 }
 
-TEST(MainWndLayoutRules, ThePanelToggleTellsTheDocumentThumbnails)
+TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaAndTheToggleTellsTheThumbnails)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
-    HWND panelWindow = h.main->ControlPanelWindow();
-    ASSERT_NE(panelWindow, nullptr);
-    auto* panel = dynamic_cast<CControlPanelWnd*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(panelWindow, GWLP_USERDATA)));
+    HWND panel = h.main->ControlPanelWindow();
+    HWND button = h.main->ControlPanelButton();
     ASSERT_NE(panel, nullptr);
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(IsWindowVisible(panel));
+    EXPECT_TRUE(IsWindowVisible(button));
+    EXPECT_EQ(GetWindow(panel, GW_OWNER), h.window);
+    CControlPanelWnd* panelWnd = PanelOf(h);
+    ASSERT_NE(panelWnd, nullptr);
     Thumbnail thumbnail;
     ASSERT_NE(thumbnail.window, nullptr);
     FileItemRecord file;
     file.fileId = 77;
-    ASSERT_TRUE(panel->AddDocumentThumbnail(file, thumbnail.window));
-    ASSERT_TRUE(IsWindowVisible(panelWindow));
+    ASSERT_TRUE(panelWnd->AddDocumentThumbnail(file, thumbnail.window));
 
+    CControlUI* live = h.Find(L"LiveArea");
+    ASSERT_NE(live, nullptr);
+    PumpUntil([&] { return live->GetPos().right > live->GetPos().left; }, 2000);
+    PosChange(h, live);
+    RECT area = ScreenRect(h.window, live->GetPos());
+    RECT p = WindowRect(panel), b = WindowRect(button);
+    EXPECT_EQ(p.left, area.left + 1);
+    EXPECT_EQ(p.top, area.bottom - 120);
+    EXPECT_EQ(p.right, area.right - 1);
+    EXPECT_EQ(p.bottom, area.bottom - 1);
+    EXPECT_EQ(b.bottom, area.bottom - 120);
+    EXPECT_EQ(b.left, area.left + (area.right - area.left - (b.right - b.left)) / 2);
+
+    // The button's notice hides the panel; the button drops to one pixel above the area's bottom.
     SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_FALSE(IsWindowVisible(panelWindow));
+    EXPECT_FALSE(IsWindowVisible(panel));
+    EXPECT_EQ(WindowRect(button).bottom, area.bottom - 1);
     SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_TRUE(IsWindowVisible(panelWindow));
+    EXPECT_TRUE(IsWindowVisible(panel));
+    EXPECT_EQ(WindowRect(button).bottom, area.bottom - 120);
     EXPECT_EQ(Thumbnail::notices, (std::vector<LPARAM>{0, 1}));
 }
 
@@ -392,12 +394,4 @@ TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)
     EXPECT_EQ(bar->GetPen().width, 5);
     EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"ColorCombo"))->GetCurSel(), 2);
     EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"PenSizeCombo"))->GetCurSel(), 3);
-}
-
-TEST(MainWndFirstPen, AStudentSendsNoPenAtTheJoin)
-{
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    Settle(600);
-    EXPECT_TRUE(h.room.reg.Messages(eType_PaintObject).empty());
 }

@@ -47,18 +47,6 @@ TEST(MainWndRoom, JoinShowsTheRoomTheRosterAndSendsTheFirstQueriesInOrder)
     ASSERT_EQ(h.room.reg.Messages(eType_JoinRoom).size(), 1u);
 }
 
-TEST(MainWndRoom, StudentSeesNoTeacherButtons)
-{
-    MainWndHarness h(4);
-    ASSERT_TRUE(h.StartAndJoin());
-    EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
-    EXPECT_FALSE(h.Find(L"ClassOverBtn")->IsVisible());
-    EXPECT_FALSE(h.Find(L"AllowDiscuss")->IsVisible());
-    auto* tab = static_cast<CTabLayoutUI*>(h.Find(L"Switch_T_S_MicPart"));
-    ASSERT_NE(tab, nullptr);
-    EXPECT_EQ(tab->GetCurSel(), 1);
-}
-
 TEST(MainWndRoom, PresenceAddsUpdatesAndRemovesRowsWithSystemLines)
 {
     MainWndHarness h;
@@ -169,7 +157,6 @@ TEST(MainWndRoom, LostConnectionEmptiesTheRosterDisablesChatAndReconnects)
     EXPECT_FALSE(h.Input()->IsEnabled());
     EXPECT_FALSE(h.Find(L"SendTextBtn")->IsEnabled());
     // Five seconds later the road runs again and the second join re-enables the chat.
-    ASSERT_TRUE(h.room.reg.WaitForClient(1000) || true);
     ASSERT_TRUE(h.WaitForOutput(L"Reconnection server successfully!", 15000));
     EXPECT_TRUE(h.Input()->IsEnabled());
     EXPECT_TRUE(h.Find(L"SendTextBtn")->IsEnabled());

@@ -52,54 +52,20 @@ bool Seated(MainWndHarness& h)
 
 } // namespace
 
-TEST(MainWndRosterMenu, ATeachersRightClickOpensTheMenuAndThrowOutReachesTheRoom)
+TEST(MainWndRosterMenu, ATeachersRightClickOpensTheMenuOnOthersRowsAndOnlyThrowOutReachesTheRoom)
 {
     MainWndHarness h;
-    ASSERT_TRUE(Seated(h));
-    CStudentListElement* ben = RowOf(h, 21);
-    ASSERT_EQ(OpenMenu(), nullptr);
-
-    RightClick(h, ben);
-    HWND menu = OpenMenu();
-    ASSERT_NE(menu, nullptr) << "the right click opened no menu";
-    EXPECT_EQ(ben->GetMenuWindow(), menu);
-    EXPECT_EQ(GetWindow(menu, GW_OWNER), h.window);
-    EXPECT_TRUE(IsWindowVisible(menu));
-    // Under the row: its top edge is the row's bottom in the window.
-    RECT owner, placed;
-    GetWindowRect(h.window, &owner);
-    GetWindowRect(menu, &placed);
-    EXPECT_EQ(placed.top, owner.top + ben->GetPos().bottom);
-
-    ASSERT_TRUE(ClickInMenu(menu, L"ThrowOutBtn"));
-    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_KickOff, 1));
-    std::vector<Packet> kicks = h.room.reg.Messages(eType_KickOff);
-    ASSERT_EQ(kicks.size(), 1u);
-    EXPECT_EQ(kicks[0].header.destination, 21u);
-    EXPECT_EQ(kicks[0].payload, BuildKickPayload(kRoomId));
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(menu); }, 2000)) << "a choice closes the menu";
-}
-
-TEST(MainWndRosterMenu, OtherChoicesAreTakenWithoutACommand)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(Seated(h));
-    RightClick(h, RowOf(h, 21));
-    HWND menu = OpenMenu();
-    ASSERT_NE(menu, nullptr);
-    ASSERT_TRUE(ClickInMenu(menu, L"SetAssistantBtn"));
-    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(menu); }, 2000));
-    PumpUntil([] { return false; }, 200);
-    EXPECT_TRUE(h.room.reg.Messages(eType_KickOff).empty());
-}
-
-TEST(MainWndRosterMenu, AnotherTeachersRowShowsOnlyTheHandOver)
-{
-    MainWndHarness h;
-    Bytes other = UserEntry(25, 3, 1, "Mr Grey", "grey");
-    h.users.insert(h.users.end(), other.begin(), other.end());
+    h.users = UserList({h.users, UserEntry(25, 3, 1, "Mr Grey", "grey")});
     h.room.reg.SetReply(eType_RoomUsers, 1, h.users);
     ASSERT_TRUE(Seated(h));
+    ASSERT_EQ(OpenMenu(), nullptr);
+    CStudentListElement* own = RowOf(h, kOwnId);
+    ASSERT_NE(own, nullptr);
+    RightClick(h, own);
+    EXPECT_EQ(OpenMenu(), nullptr) << "no menu on the own row";
+    EXPECT_EQ(own->GetMenuWindow(), nullptr);
+
+    // Another teacher's row shows only the hand-over; the window shrinks by the difference of the pages' heights.
     CStudentListElement* grey = RowOf(h, 25);
     ASSERT_NE(grey, nullptr);
     RightClick(h, grey);
@@ -110,24 +76,43 @@ TEST(MainWndRosterMenu, AnotherTeachersRowShowsOnlyTheHandOver)
     auto* pages = static_cast<CTabLayoutUI*>(pm->FindControl(L"MenuPages"));
     ASSERT_NE(pages, nullptr);
     EXPECT_EQ(pages->GetCurSel(), 3);
-    // The window shrinks by the difference of the pages' heights.
     RECT client;
     GetClientRect(menu, &client);
     EXPECT_EQ(client.bottom, pm->GetInitSize().cy + 30 - 106);
     DestroyWindow(menu);
+
+    // A student's row: the menu opens under the row, owned by the window.
+    CStudentListElement* ben = RowOf(h, 21);
+    RightClick(h, ben);
+    menu = OpenMenu();
+    ASSERT_NE(menu, nullptr) << "the right click opened no menu";
+    EXPECT_EQ(ben->GetMenuWindow(), menu);
+    EXPECT_EQ(GetWindow(menu, GW_OWNER), h.window);
+    EXPECT_TRUE(IsWindowVisible(menu));
+    RECT owner, placed;
+    GetWindowRect(h.window, &owner);
+    GetWindowRect(menu, &placed);
+    EXPECT_EQ(placed.top, owner.top + ben->GetPos().bottom);
+    // Other choices close the menu without a command.
+    ASSERT_TRUE(ClickInMenu(menu, L"SetAssistantBtn"));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(menu); }, 2000)) << "a choice closes the menu";
+    Settle(200);
+    EXPECT_TRUE(h.room.reg.Messages(eType_KickOff).empty());
+
+    RightClick(h, ben);
+    menu = OpenMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(ClickInMenu(menu, L"ThrowOutBtn"));
+    ASSERT_TRUE(h.room.reg.WaitForMessages(eType_KickOff, 1));
+    std::vector<Packet> kicks = h.room.reg.Messages(eType_KickOff);
+    ASSERT_EQ(kicks.size(), 1u);
+    EXPECT_EQ(kicks[0].header.destination, 21u);
+    EXPECT_EQ(kicks[0].payload, BuildKickPayload(kRoomId));
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindow(menu); }, 2000));
 }
 
-TEST(MainWndRosterMenu, NoMenuOnTheOwnRowNorForAStudent)
+TEST(MainWndRosterMenu, NoMenuForAStudent)
 {
-    {
-        MainWndHarness h;
-        ASSERT_TRUE(Seated(h));
-        CStudentListElement* own = RowOf(h, kOwnId);
-        ASSERT_NE(own, nullptr);
-        RightClick(h, own);
-        EXPECT_EQ(OpenMenu(), nullptr);
-        EXPECT_EQ(own->GetMenuWindow(), nullptr);
-    }
     MainWndHarness student(4);
     ASSERT_TRUE(Seated(student));
     RightClick(student, RowOf(student, 21));

@@ -52,6 +52,11 @@ struct SpeakClass {
             return h.main->GetRoster()->FindUser(user, row) && row.role == state;
         }, 3000);
     }
+    // The room takes the own request, accepts it and gives the own user the turn in this state.
+    bool OwnTurn(uint8_t state)
+    {
+        return StateSeen(kOwnId, eRole_MicApplied) && StateSeen(kOwnId, eRole_MicConnecting) && StateSeen(kOwnId, state);
+    }
     CTabLayoutUI* Area() const { return static_cast<CTabLayoutUI*>(h.Find(L"SpeakerArea1")); }
     CWinContainerUI* Container() const { return static_cast<CWinContainerUI*>(h.Find(L"VideoSpeakContainer1")); }
     CMidEllipsisLabelUI* Bulletin() const { return static_cast<CMidEllipsisLabelUI*>(h.Find(L"BulletinLabel")); }
@@ -79,6 +84,12 @@ struct SpeakClass {
         return control && control->IsVisible() && control->IsEnabled();
     }
 };
+
+// The room's users: Ann, the own user, and Ben, each in a role.
+Bytes AnnAndBen(uint8_t annRole, uint8_t benRole)
+{
+    return UserList({UserEntry(kOwnId, annRole, 2, "Ms Ann", "ann"), UserEntry(kBen, benRole, 1, "Ben", "ben")});
+}
 
 using Sent = std::vector<std::pair<uint32_t, uint8_t>>;
 
@@ -308,10 +319,9 @@ TEST(MainWndSpeakRoad, TheTeachersQueueCountAndBulletinFollowATurnFromRequestToL
 {
     const uint32_t kCleo = 22;
     SpeakClass c(2);
-    Bytes list = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
-    for (const Bytes& entry : {UserEntry(kBen, 1, 1, "Ben", "ben"), UserEntry(kCleo, 1, 2, "Cleo", "cleo")})
-        list.insert(list.end(), entry.begin(), entry.end());
-    c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+    c.h.room.reg.SetReply(eType_RoomUsers, 1,
+                          UserList({UserEntry(kOwnId, 3, 2, "Ms Ann", "ann"), UserEntry(kBen, 1, 1, "Ben", "ben"),
+                                    UserEntry(kCleo, 1, 2, "Cleo", "cleo")}));
     ASSERT_TRUE(c.Join());
     auto* button = static_cast<CTextFlashBtnUI*>(c.h.Find(L"MicListBtn")->GetInterface(L"TipFlashBtn"));
     ASSERT_NE(button, nullptr);
@@ -366,7 +376,7 @@ TEST(MainWndSpeakRoad, TheTeachersQueueCountAndBulletinFollowATurnFromRequestToL
     EXPECT_EQ(BulletinDiffersFrom(c.h, stopped + L" Cleo"), 0);
 }
 
-TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEnds)
+TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverThenByVoiceUntilItEnds)
 {
     SpeakClass c(2);
     ASSERT_TRUE(c.Join());
@@ -425,7 +435,25 @@ TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEn
     EXPECT_EQ(c.SentStates(), (Sent{{kBen, eRole_SpeakerVideo}, {kBen, eRole_SpeakerVideoAlt},
                                    {kBen, eRole_SpeakerVoice}, {kBen, eRole_Student}}));
 
-    // The turn ends: video and cover go, the engine drops the video, the bulletin says so.
+    // The same state again gives old role 0: only the queue count moves.
+    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVideoAlt));
+    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVoice)); // a marker behind it
+    ASSERT_TRUE(PumpUntil([&] { return c.Area()->GetCurSel() == 1; }, 3000));
+    EXPECT_EQ(c.Count("AddParticipantVideo"), addsBefore);
+    // By voice: page 1 without the video button, and no video left behind.
+    EXPECT_TRUE(c.Area()->IsVisible());
+    EXPECT_FALSE(c.h.Find(L"StartVideoSpeak")->IsVisible());
+    EXPECT_EQ(c.Area()->GetFixedHeight(), 30); // the skin's height again
+    EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
+    EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
+    EXPECT_EQ(c.engine.Last("DelParticipantVideo")->args, (std::vector<long long>{kBen}));
+    // 2 again: nothing on screen changes.
+    c.Area()->SelectItem(0);
+    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVoice));
+    ASSERT_TRUE(c.StateSeen(kBen, eRole_MicConnecting)); // a marker: teachers ignore it on screen
+    EXPECT_EQ(c.Area()->GetCurSel(), 0);
+
+    // The turn ends: video and cover are gone and the engine dropped the video.
     ASSERT_TRUE(c.StateSeen(kBen, eRole_Student));
     EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
     EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
@@ -436,38 +464,7 @@ TEST(MainWndSpeakVideo, TeacherSeesAVideoTurnInItsContainerWithTheCoverUntilItEn
     const CastmixCall* removed = c.engine.Last("DelParticipantVideo");
     ASSERT_NE(removed, nullptr);
     EXPECT_EQ(removed->args, (std::vector<long long>{kBen}));
-    EXPECT_EQ(CString(c.Bulletin()->GetPrefix().GetData()), LangText(61, L""));
     EXPECT_EQ(c.engine.badHandleCalls, 0);
-}
-
-TEST(MainWndSpeakVideo, TeacherVoiceTurnAfterVideoClosesTheVideoAndRepeatedStatesChangeNothing)
-{
-    SpeakClass c(2);
-    ASSERT_TRUE(c.Join());
-    ASSERT_TRUE(c.StateSeen(kBen, eRole_SpeakerVideo));
-    HWND video = c.h.main->SpeakerVideoWindow();
-    ASSERT_NE(video, nullptr);
-
-    // The same state again gives old role 0: only the queue count moves.
-    size_t addsBefore = c.Count("AddParticipantVideo");
-    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVideo));
-    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVoice)); // a marker behind it
-    ASSERT_TRUE(PumpUntil([&] { return c.Area()->GetCurSel() == 1; }, 3000));
-    EXPECT_EQ(c.Count("AddParticipantVideo"), addsBefore);
-    // By voice: page 1 without the video button, and no video left behind.
-    EXPECT_TRUE(c.Area()->IsVisible());
-    EXPECT_FALSE(c.h.Find(L"StartVideoSpeak")->IsVisible());
-    EXPECT_EQ(c.Area()->GetFixedHeight(), 30); // the skin's height again
-    EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
-    EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
-    ASSERT_TRUE(PumpUntil([&] { return !IsWindow(video); }, 3000));
-    EXPECT_EQ(c.engine.Last("DelParticipantVideo")->args, (std::vector<long long>{kBen}));
-
-    // 2 again: nothing on screen changes.
-    c.Area()->SelectItem(0);
-    ASSERT_TRUE(c.State(kBen, eRole_SpeakerVoice));
-    ASSERT_TRUE(c.StateSeen(kBen, eRole_MicConnecting)); // a marker: teachers ignore it on screen
-    EXPECT_EQ(c.Area()->GetCurSel(), 0);
 }
 
 TEST(MainWndSpeakVideo, StudentsOwnVideoTurnDrivesTheEngineRoleCameraAndStreamcastModel)
@@ -589,34 +586,32 @@ TEST(MainWndSpeakVideo, ParticipantVideoNoticesShowAndRemoveAVideo)
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(video); }, 3000));
 }
 
-TEST(MainWndSpeakVideo, AStateForAUserNotInTheRosterOnlyChangesTheOwnRole)
+// A state for a user the roster does not list changes only the own role: no video, no engine call.
+TEST(MainWndSpeakVideo, AStateForAUserNotInTheRosterOpensNothing)
 {
-    SpeakClass c(4);
-    // The room's list leaves the user out.
-    c.h.room.reg.SetReply(eType_RoomUsers, 1, UserEntry(kBen, 1, 1, "Ben", "ben"));
-    ASSERT_TRUE(c.Join());
-    size_t roles = c.Count("Room_ChangeRole");
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVideo));
-    EXPECT_FALSE(c.Area()->IsVisible());
-    EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
-    EXPECT_EQ(c.Count("Room_ChangeRole"), roles);
-    EXPECT_EQ(c.Count("AddParticipantVideo"), 0u);
-    EXPECT_EQ(c.h.main->GetRoster()->GetSpeakerId(), 0u);
-}
-
-TEST(MainWndSpeakVideo, TeacherOpensNothingForAStrangersVideoTurn)
-{
-    SpeakClass t(2);
-    t.h.room.reg.SetReply(eType_RoomUsers, 1, UserEntry(kOwnId, 3, 2, "Ms Ann", "ann"));
-    ASSERT_TRUE(t.Join());
-    ASSERT_TRUE(t.State(kBen, eRole_SpeakerVideo));
-    ASSERT_TRUE(t.StateSeen(kOwnId, eRole_MicApplied)); // a marker behind it
-    EXPECT_EQ(t.h.main->SpeakerVideoWindow(), nullptr);
-    EXPECT_FALSE(t.Area()->IsVisible());
-    EXPECT_EQ(t.Count("AddParticipantVideo"), 0u);
-    EXPECT_EQ(t.h.main->GetRoster()->GetSpeakerId(), 0u);
+    {
+        SpeakClass c(4); // the room's list leaves the own user out
+        c.h.room.reg.SetReply(eType_RoomUsers, 1, UserEntry(kBen, 1, 1, "Ben", "ben"));
+        ASSERT_TRUE(c.Join());
+        size_t roles = c.Count("Room_ChangeRole");
+        ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVideo));
+        EXPECT_FALSE(c.Area()->IsVisible());
+        EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
+        EXPECT_EQ(c.Count("Room_ChangeRole"), roles);
+        EXPECT_EQ(c.Count("AddParticipantVideo"), 0u);
+        EXPECT_EQ(c.h.main->GetRoster()->GetSpeakerId(), 0u);
+    }
+    {
+        SpeakClass t(2); // a teacher alone: Ben is a stranger
+        t.h.room.reg.SetReply(eType_RoomUsers, 1, UserEntry(kOwnId, 3, 2, "Ms Ann", "ann"));
+        ASSERT_TRUE(t.Join());
+        ASSERT_TRUE(t.State(kBen, eRole_SpeakerVideo));
+        ASSERT_TRUE(t.StateSeen(kOwnId, eRole_MicApplied)); // a marker behind it
+        EXPECT_EQ(t.h.main->SpeakerVideoWindow(), nullptr);
+        EXPECT_FALSE(t.Area()->IsVisible());
+        EXPECT_EQ(t.Count("AddParticipantVideo"), 0u);
+        EXPECT_EQ(t.h.main->GetRoster()->GetSpeakerId(), 0u);
+    }
 }
 
 TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
@@ -624,10 +619,7 @@ TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
     // A teacher entering while a student speaks in the other mode: video, cover offering the way back.
     {
         SpeakClass c(2);
-        Bytes list = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
-        Bytes ben = UserEntry(kBen, eRole_SpeakerVideoAlt, 1, "Ben", "ben");
-        list.insert(list.end(), ben.begin(), ben.end());
-        c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+        c.h.room.reg.SetReply(eType_RoomUsers, 1, AnnAndBen(3, eRole_SpeakerVideoAlt));
         ASSERT_TRUE(c.Join());
         ASSERT_TRUE(PumpUntil([&] { return c.h.main->SpeakerVideoWindow() != nullptr; }, 3000));
         HWND video = c.h.main->SpeakerVideoWindow();
@@ -643,10 +635,7 @@ TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
         HWND cover = c.h.main->VideoSpeakCoverWindow();
 
         // The list again (as after a reconnection) with Ben by voice: hidden, the old video gone.
-        Bytes again = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
-        Bytes voice = UserEntry(kBen, eRole_SpeakerVoice, 1, "Ben", "ben");
-        again.insert(again.end(), voice.begin(), voice.end());
-        ASSERT_TRUE(c.h.Push(eType_RoomUsers, again));
+        ASSERT_TRUE(c.h.Push(eType_RoomUsers, AnnAndBen(3, eRole_SpeakerVoice)));
         ASSERT_TRUE(PumpUntil([&] { return !c.Area()->IsVisible(); }, 3000));
         EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
         EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
@@ -654,10 +643,7 @@ TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
         EXPECT_EQ(c.h.main->GetRoster()->GetSpeakerId(), kBen);
 
         // With video again: a new video and cover.
-        Bytes video2 = UserEntry(kOwnId, 3, 2, "Ms Ann", "ann");
-        Bytes ben2 = UserEntry(kBen, eRole_SpeakerVideo, 1, "Ben", "ben");
-        video2.insert(video2.end(), ben2.begin(), ben2.end());
-        ASSERT_TRUE(c.h.Push(eType_RoomUsers, video2));
+        ASSERT_TRUE(c.h.Push(eType_RoomUsers, AnnAndBen(3, eRole_SpeakerVideo)));
         ASSERT_TRUE(PumpUntil([&] { return c.Area()->IsVisible(); }, 3000));
         ASSERT_NE(c.h.main->SpeakerVideoWindow(), nullptr);
         EXPECT_NE(c.h.main->VideoSpeakCoverWindow(), nullptr);
@@ -666,10 +652,7 @@ TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
     // A student sees another's video only in the other mode, and nothing with the microphone mode off.
     {
         SpeakClass c(4);
-        Bytes list = UserEntry(kOwnId, 1, 2, "Ms Ann", "ann");
-        Bytes ben = UserEntry(kBen, eRole_SpeakerVideoAlt, 1, "Ben", "ben");
-        list.insert(list.end(), ben.begin(), ben.end());
-        c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+        c.h.room.reg.SetReply(eType_RoomUsers, 1, AnnAndBen(1, eRole_SpeakerVideoAlt));
         ASSERT_TRUE(c.Join());
         ASSERT_TRUE(PumpUntil([&] { return c.h.main->SpeakerVideoWindow() != nullptr; }, 3000));
         EXPECT_EQ(c.h.main->VideoSpeakCoverWindow(), nullptr);
@@ -680,10 +663,7 @@ TEST(MainWndSpeakVideo, RoomUsersRebuildTheSpeakerArea)
     {
         SpeakClass c(4);
         c.h.room.reg.SetJoinReply(1, JoinReply(1, 0x0000));
-        Bytes list = UserEntry(kOwnId, 1, 2, "Ms Ann", "ann");
-        Bytes ben = UserEntry(kBen, eRole_SpeakerVideoAlt, 1, "Ben", "ben");
-        list.insert(list.end(), ben.begin(), ben.end());
-        c.h.room.reg.SetReply(eType_RoomUsers, 1, list);
+        c.h.room.reg.SetReply(eType_RoomUsers, 1, AnnAndBen(1, eRole_SpeakerVideoAlt));
         ASSERT_TRUE(c.Join());
         EXPECT_EQ(c.h.main->SpeakerVideoWindow(), nullptr);
         EXPECT_FALSE(c.Area()->IsVisible());
@@ -695,9 +675,7 @@ TEST(MainWndSpeakVideo, ALostConnectionEndsTheOwnVideoTurnOnScreen)
 {
     SpeakClass c(4);
     ASSERT_TRUE(c.Join());
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVideo));
+    ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVideo));
     HWND video = c.h.main->SpeakerVideoWindow();
     HWND cover = c.h.main->VideoSpeakCoverWindow();
     ASSERT_NE(video, nullptr);
@@ -723,9 +701,7 @@ TEST(MainWndSpeakVideo, ClassOverCancelsTheOwnTurn)
 {
     SpeakClass c(4);
     ASSERT_TRUE(c.Join());
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
-    ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVoice));
+    ASSERT_TRUE(c.OwnTurn(eRole_SpeakerVoice));
     c.h.room.reg.ClearReceived();
     ASSERT_TRUE(c.h.Push(eType_ClassState, ClassState(4)));
     ASSERT_TRUE(c.SentCount(1));

@@ -43,6 +43,13 @@ Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& sc
     return out;
 }
 
+Bytes UserList(std::initializer_list<Bytes> entries)
+{
+    Bytes out;
+    for (const Bytes& entry : entries) out.insert(out.end(), entry.begin(), entry.end());
+    return out;
+}
+
 Bytes JoinReply(uint8_t roomState, uint16_t flags)
 {
     Bytes join(44, 0);
@@ -58,10 +65,7 @@ MainWndHarness::MainWndHarness(int role, uint8_t roomState, int streamServers) :
     UseProgramFolder();
     room.gateway.SetServerList(room.DefaultList());
     room.reg.SetJoinReply(1, JoinReply(roomState));
-    Bytes list = UserEntry(kOwnId, role == 2 ? 3 : 1, 2, "Ms Ann", "ann");
-    Bytes ben = UserEntry(21, 1, 1, "Ben", "ben");
-    list.insert(list.end(), ben.begin(), ben.end());
-    users = list;
+    users = UserList({UserEntry(kOwnId, role == 2 ? 3 : 1, 2, "Ms Ann", "ann"), UserEntry(kBen, 1, 1, "Ben", "ben")});
     room.reg.SetReply(eType_RoomUsers, 1, users);
     room.reg.SetReply(eType_PaintList, 1, Bytes());
     room.reg.SetReply(eType_FileList, 1, Bytes());
@@ -117,6 +121,20 @@ void MainWndHarness::Close()
     PumpUntil([] { return false; }, 100);
     while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
     }
+}
+
+bool MainWndHarness::WaitForEnd(DWORD timeoutMs)
+{
+    HWND ending = window;
+    bool ended = PumpUntil([&] { return !IsWindow(ending); }, timeoutMs);
+    if (ended) {
+        window = nullptr;
+        main = nullptr;
+    }
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
+    return ended;
 }
 
 CControlUI* MainWndHarness::Find(const wchar_t* name) const
@@ -219,6 +237,25 @@ WndMsgPayload* Action(int32_t kind, uint16_t page)
     else if (kind == ePanel_Whiteboard) action->SetWhiteboard(nullptr, page);
     else action->kind = kind;
     return action;
+}
+
+CControlPanelWnd* PanelOf(MainWndHarness& h)
+{
+    HWND window = h.main ? h.main->ControlPanelWindow() : nullptr;
+    return window ? dynamic_cast<CControlPanelWnd*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA)))
+                  : nullptr;
+}
+
+COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name)
+{
+    CControlPanelWnd* panel = PanelOf(h);
+    return panel ? static_cast<COptionUI*>(panel->GetPaintManager()->FindControl(name)) : nullptr;
+}
+
+void BeginClass(MainWndHarness& h)
+{
+    h.main->GetPaintManager()->SendNotify(h.Find(L"ClassBeginBtn"), L"click");
+    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->room.roomState == 2; }, 5000));
 }
 
 CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId)

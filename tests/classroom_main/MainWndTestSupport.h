@@ -1,6 +1,7 @@
 // The whole class window in the test process against a fake room on loopback: the launch link points
 // at the room's gateway, the window goes through login and join as the client does.
 #pragma once
+#include "classroom/ControlPanelWnd.h"
 #include "classroom/MainWnd.h"
 #include "controls/StudentList.h"
 #include "core/SessionContext.h"
@@ -9,6 +10,7 @@
 #include "tests/support/MessageSink.h"
 
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <string>
 
 const uint32_t kRoomId = 5;
@@ -18,6 +20,8 @@ const uint32_t kBen = 21;
 
 using fakeroom::Base64Text;
 using fakeroom::UserEntry;
+// A room user list (802): the entries one after another.
+fakeroom::Bytes UserList(std::initializer_list<fakeroom::Bytes> entries);
 // The online notice (805) of one user.
 fakeroom::Bytes OnlineNotice(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName,
                              const std::string& userName);
@@ -35,6 +39,8 @@ public:
     bool Start();
     // Closes the window as the user would and waits for its end.
     void Close();
+    // The window closed itself: waits for its end and drains the quit message that end posts.
+    bool WaitForEnd(DWORD timeoutMs = 10000);
 
     CControlUI* Find(const wchar_t* name) const;
     CString Text(const wchar_t* name) const;
@@ -76,6 +82,12 @@ fakeroom::Bytes DocBytes(uint64_t id, uint16_t page, uint8_t state);
 
 // A heap panel action as the control panel posts it: camera 0, a whiteboard page, or the bare kind.
 WndMsgPayload* Action(int32_t kind, uint16_t page = 1);
+
+// The teacher's control panel of the window, and one of its switches.
+CControlPanelWnd* PanelOf(MainWndHarness& h);
+COptionUI* PanelSwitch(MainWndHarness& h, const wchar_t* name);
+// The teacher's class-begin button, clicked: the class runs.
+void BeginClass(MainWndHarness& h);
 
 // The roster row of one user, or null.
 CStudentListElement* RowOf(MainWndHarness& h, uint32_t userId);

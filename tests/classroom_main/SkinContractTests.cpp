@@ -163,20 +163,25 @@ std::wstring ProgramFolder()
     return path;
 }
 
+// Builds the shipped skin file into pm for window, as the window builds itself; false when it cannot.
+bool Build(const wchar_t* file, WindowImplBase* window, CPaintManagerUI& pm)
+{
+    static const std::wstring skins = ProgramFolder() + L"skin\\";
+    pm.SetWindowResourcePath(skins.c_str());
+    CDialogBuilder builder;
+    CControlUI* root = builder.Create(file, nullptr, window, &pm);
+    return root && pm.AttachDialog(root);
+}
+
 } // namespace
 
 TEST(SkinContract, EveryControlTheWindowsLookUpIsInTheirShippedSkin)
 {
-    const std::wstring skins = ProgramFolder() + L"skin\\";
     for (const SkinContract& contract : Contracts()) {
         SCOPED_TRACE(std::wstring(contract.file));
         std::unique_ptr<WindowImplBase> window(contract.window());
         CPaintManagerUI pm;
-        pm.SetWindowResourcePath(skins.c_str());
-        CDialogBuilder builder;
-        CControlUI* root = builder.Create(contract.file, nullptr, window.get(), &pm);
-        ASSERT_NE(root, nullptr);
-        ASSERT_TRUE(pm.AttachDialog(root));
+        ASSERT_TRUE(Build(contract.file, window.get(), pm));
         for (const Named& named : contract.controls) {
             CControlUI* control = pm.FindControl(named.name);
             if (!control) {
@@ -191,7 +196,6 @@ TEST(SkinContract, EveryControlTheWindowsLookUpIsInTheirShippedSkin)
 
 TEST(SkinContract, ContentThatCanOverflowScrolls)
 {
-    const std::wstring skins = ProgramFolder() + L"skin\\";
     struct Scroller {
         const wchar_t* file;
         std::function<WindowImplBase*()> window;
@@ -210,11 +214,7 @@ TEST(SkinContract, ContentThatCanOverflowScrolls)
         SCOPED_TRACE(std::wstring(s.name));
         std::unique_ptr<WindowImplBase> window(s.window());
         CPaintManagerUI pm;
-        pm.SetWindowResourcePath(skins.c_str());
-        CDialogBuilder builder;
-        CControlUI* root = builder.Create(s.file, nullptr, window.get(), &pm);
-        ASSERT_NE(root, nullptr);
-        ASSERT_TRUE(pm.AttachDialog(root));
+        ASSERT_TRUE(Build(s.file, window.get(), pm));
         CControlUI* control = pm.FindControl(s.name);
         ASSERT_NE(control, nullptr);
         CContainerUI* scrolled = static_cast<CContainerUI*>(control->GetInterface(L"Container"));
@@ -236,14 +236,9 @@ TEST(SkinContract, EveryLanguageTextTheClientShowsIsInTheEnglishFile)
 
 TEST(SkinContract, RosterRowsWearTheBadgeOfTheirRole)
 {
-    const std::wstring skins = ProgramFolder() + L"skin\\";
     CMainWnd window;
     CPaintManagerUI pm;
-    pm.SetWindowResourcePath(skins.c_str());
-    CDialogBuilder builder;
-    CControlUI* root = builder.Create(L"MainWnd.xml", nullptr, &window, &pm);
-    ASSERT_NE(root, nullptr);
-    ASSERT_TRUE(pm.AttachDialog(root));
+    ASSERT_TRUE(Build(L"MainWnd.xml", &window, pm));
     // The search results are rows of their own, made from the roster's records, whatever the role.
     auto* list = static_cast<CStudentList*>(pm.FindControl(L"SearchedStudentList")->GetInterface(L"LVStudentList"));
     ASSERT_NE(list, nullptr);
