@@ -57,12 +57,7 @@ bool ClassWindowHost::Join(DWORD timeoutMs)
 {
     SessionContext* session = SessionContext::Instance();
     if (!session) return false;
-    char link[512];
-    snprintf(link, sizeof link,
-             "roomid=%u&roomname=Bench&userid=%u&username=ann&screenname=Ann&roletype=4&serverip=127.0.0.1"
-             "&serverport=%u&teacher=Dr Grey",
-             kBenchRoomId, kBenchOwnId, room.gateway.Port());
-    session->commandLine = CString(L"Lumenvalep://") + CString(Base64Text(link).c_str());
+    session->commandLine = CString(LaunchLink(kBenchRoomId, "Bench", kBenchOwnId, "Ann", 4, room.gateway.Port()).c_str());
     main = new CMainWnd;
     if (!main->Create(nullptr, L"LumenvaleV2", 0x10CF0000, 0x00060000, 0, 0, 0, 0)) {
         std::printf("the class window was not created (is there a display?)\n");

@@ -81,12 +81,7 @@ bool MainWndHarness::Start()
 {
     SessionContext* session = SessionContext::Instance();
     if (!session) return false;
-    char link[512];
-    snprintf(link, sizeof link,
-             "roomid=%u&roomname=Physics 7B&userid=%u&username=ann&screenname=Ms Ann&roletype=%d&serverip=127.0.0.1"
-             "&serverport=%u&teacher=Dr Grey",
-             kRoomId, kOwnId, roleType, room.gateway.Port());
-    session->commandLine = CString(L"Lumenvalep://") + CString(Base64Text(link).c_str());
+    session->commandLine = CString(LaunchLink(kRoomId, "Physics 7B", kOwnId, "Ms Ann", roleType, room.gateway.Port()).c_str());
     main = new CMainWnd;
     if (!main->Create(nullptr, L"LumenvaleV2", 0x10CF0000, 0x00060000, 0, 0, 0, 0)) {
         delete main;

@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <map>
 
@@ -107,6 +108,18 @@ std::string Base64Text(const std::string& bytes)
         out += '=';
     }
     return out;
+}
+
+std::string LaunchLink(uint32_t roomId, const char* roomName, uint32_t userId, const char* screenName, int roleType,
+                       uint16_t gatewayPort)
+{
+    char items[512];
+    snprintf(items, sizeof items,
+             "roomid=%u&roomname=%s&userid=%u&username=ann&screenname=%s&roletype=%d&serverip=127.0.0.1"
+             "&serverport=%u&teacher=Dr Grey",
+             static_cast<unsigned>(roomId), roomName, static_cast<unsigned>(userId), screenName, roleType,
+             static_cast<unsigned>(gatewayPort));
+    return "Lumenvalep://" + Base64Text(items);
 }
 
 ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey, uint16_t weight, uint16_t lineFlag,

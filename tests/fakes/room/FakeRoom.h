@@ -45,6 +45,10 @@ ServerNode Node(uint16_t id, uint8_t kind, uint16_t port, uint16_t lineKey = 1, 
 Bytes UserEntry(uint32_t id, uint8_t role, uint8_t sex, const std::string& screenName, const std::string& userName);
 // Base64 of bytes (RFC 4648, padded): how a web page writes a launch link.
 std::string Base64Text(const std::string& bytes);
+// The launch link that joins this room's gateway on 127.0.0.1 ("Lumenvalep://" and the Base64 of its
+// items), as a class page would hand it to the client.
+std::string LaunchLink(uint32_t roomId, const char* roomName, uint32_t userId, const char* screenName, int roleType,
+                       uint16_t gatewayPort);
 
 // A UDP socket bound to 127.0.0.1 on a free port, with its own receive loop.
 class UdpPeer {
