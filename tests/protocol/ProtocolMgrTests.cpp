@@ -5,6 +5,7 @@
 #include "protocol/HostAddress.h"
 #include "protocol/ProtocolMgr.h"
 #include "protocol/WireFormat.h"
+#include <functional>
 
 using namespace fakeroom;
 
@@ -48,6 +49,21 @@ protected:
     }
     void Connect(CProtocolMgr& mgr) { mgr.SetGateway(L"127.0.0.1", L"2.0.0.1", room.gateway.Port()); }
     std::vector<PostedMessage> Results() { return window.sink.Received(WM_USER_CONNECT_RESULT); }
+    // Starts a road, stops it once it has reached a step: it ends within the stop's bound, as a failure.
+    void StopOnceReached(const ProtocolTimings& t, const std::function<bool()>& reached)
+    {
+        window.sink.FreeAll();
+        CProtocolMgr mgr(t);
+        Connect(mgr);
+        ASSERT_TRUE(PumpUntil(reached));
+        DWORD start = GetTickCount();
+        mgr.RequestStop();
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        EXPECT_FALSE(mgr.IsRunning());
+        ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+        EXPECT_EQ(0u, Results()[0].wParam);
+        EXPECT_EQ(-8, Results()[0].lParam);
+    }
 
     SessionWindow window;
     FakeRoom room{2};
@@ -111,16 +127,6 @@ TEST_F(ConnectRoad, FromGatewayToJoinedRoom)
     mgr.RequestStop();
 }
 
-TEST_F(ConnectRoad, GatewayStatusF830CountsAsCurrent)
-{
-    room.gateway.SetVersionReply(0xF830);
-    CProtocolMgr mgr(FastRoad());
-    Connect(mgr);
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
-    EXPECT_EQ(1u, Results()[0].wParam);
-    mgr.RequestStop();
-}
-
 TEST_F(ConnectRoad, UpdateNoticeEndsTheRoadForGood)
 {
     room.gateway.SetVersionReply(2, "http://127.0.0.1/setup.exe");
@@ -174,12 +180,15 @@ TEST_F(ConnectRoad, IncompleteOrRefusedServerLists)
 {
     ServerNode reg = Node(1, eServer_Reg, room.reg.Port()), file = Node(3, eServer_File, 9);
     ServerNode stream = Node(2, eServer_Stream, room.streams[0]->Port());
+    std::vector<ServerNode> refusing = room.DefaultList();
+    refusing[0].port = 9; // the registration server's: nothing listens on loopback's discard port
     struct Case {
         std::vector<ServerNode> list;
         uint16_t status;
         int code;
     } cases[] = {
         {{reg, file}, 1, -3}, {{reg, stream}, 1, -2}, {{stream, file}, 1, -4}, {{}, 1, -1}, {{reg, stream, file}, 0, -999},
+        {refusing, 1, -4},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -195,63 +204,22 @@ TEST_F(ConnectRoad, IncompleteOrRefusedServerLists)
     }
 }
 
-TEST_F(ConnectRoad, RegistrationServerThatRefusesTheConnection)
+TEST_F(ConnectRoad, AStopEndsTheRoadQuicklyWhereverItWaits)
 {
-    std::vector<ServerNode> list = room.DefaultList();
-    list[0].port = 9; // discard port: nothing listens on loopback
-    room.gateway.SetServerList(list);
-    CProtocolMgr mgr(FastRoad());
-    Connect(mgr);
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
-    EXPECT_EQ(-4, Results()[0].lParam);
-}
-
-TEST_F(ConnectRoad, JoinRefusedByTheRoom)
-{
-    room.reg.SetJoinReply(5, Bytes());
-    CProtocolMgr mgr(FastRoad());
-    Connect(mgr);
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_JOIN_ROOM_RESULT, 1));
-    PostedMessage join = window.sink.Received(WM_USER_JOIN_ROOM_RESULT)[0];
-    EXPECT_EQ(0u, join.wParam);
-    EXPECT_EQ(5, join.lParam);
-    mgr.RequestStop();
-}
-
-TEST_F(ConnectRoad, StopWhileTheServerListNeverComes)
-{
+    // Until the server list comes, then while every stream server keeps silent about its probes.
     room.gateway.SetServerListDelay(1000000);
-    CProtocolMgr mgr(FastRoad());
-    Connect(mgr);
-    ASSERT_TRUE(PumpUntil([&] { return room.gateway.QueryCount(eType_ServerList) >= 3; }));
-    DWORD start = GetTickCount();
-    mgr.RequestStop();
-    EXPECT_LT(GetTickCount() - start, 2000u);
-    EXPECT_FALSE(mgr.IsRunning());
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
-    EXPECT_EQ(-8, Results()[0].lParam);
-}
-
-TEST_F(ConnectRoad, StopWhileProbingSilentStreamServers)
-{
+    StopOnceReached(FastRoad(), [&] { return room.gateway.QueryCount(eType_ServerList) >= 3; });
+    room.gateway.SetServerListDelay(0);
     for (FakeStreamServer* stream : room.streams) stream->SetSilent(true);
     ProtocolTimings t = FastRoad();
     t.probe.resultWaitMs = 10000;
-    CProtocolMgr mgr(t);
-    Connect(mgr);
-    ASSERT_TRUE(PumpUntil([&] { return room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount() > 0; }));
-    DWORD start = GetTickCount();
-    mgr.RequestStop();
-    EXPECT_LT(GetTickCount() - start, 2000u);
-    EXPECT_FALSE(mgr.IsRunning());
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
-    EXPECT_EQ(0u, Results()[0].wParam);
-    EXPECT_EQ(-8, Results()[0].lParam);
+    StopOnceReached(t, [&] { return room.streams[0]->ProbeCount() + room.streams[1]->ProbeCount() > 0; });
     EXPECT_EQ(0, room.reg.Accepted());
 }
 
 TEST_F(ConnectRoad, LostChannelThenReconnectWithTheSameChannel)
 {
+    room.gateway.SetVersionReply(0xF830); // counts as the current version
     CProtocolMgr mgr(FastRoad());
     Connect(mgr);
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
@@ -270,11 +238,18 @@ TEST_F(ConnectRoad, LostChannelThenReconnectWithTheSameChannel)
     EXPECT_EQ(1u, window.sink.Count(WM_USER_OFFLINE));
 }
 
-TEST_F(ConnectRoad, SendsOfTheWindowsReachTheRoom)
+TEST_F(ConnectRoad, SendsOfTheWindowsAndTheChannelReachTheRoom)
 {
     CProtocolMgr mgr(FastRoad());
     Connect(mgr);
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1));
+    CCmdProtocol* channel = mgr.Channel();
+    ASSERT_TRUE(channel->SendChatMessage(ChatFont(), CString(L"hello")));
+    ASSERT_TRUE(channel->SendClassState(SessionContext::Instance()->room));
+    ASSERT_TRUE(channel->SendLiveDocument(LiveDocRecord{5, 2, 0x41}));
+    ASSERT_TRUE(channel->SendFileNotice(CString(L"a.lvl"), CString(L"00"), 1, 2, 3));
+    ASSERT_TRUE(channel->SendDrawPoints(0x12, 4242, StrokeHead{}, std::vector<StrokePoint>(677)));
+    ASSERT_TRUE(channel->SendDrawElement(0x22, 4242, 1, 2, 3));
     ASSERT_TRUE(mgr.SendLiveWhiteboard(LiveWhiteboardRecord{3, 0x41}));
     ASSERT_TRUE(mgr.SendLiveCamera(LiveCameraRecord{1, 0x42}));
     ASSERT_TRUE(mgr.SendLiveScreenShare(true));
@@ -282,29 +257,23 @@ TEST_F(ConnectRoad, SendsOfTheWindowsReachTheRoom)
     ASSERT_TRUE(mgr.SendKickUser(78));
     ASSERT_TRUE(room.reg.WaitForMessages(eType_KickOff, 1));
     std::vector<Packet> m = room.reg.Messages();
-    ASSERT_EQ(6u, m.size());
-    EXPECT_EQ(Bytes({3, 0, 0x41}), m[1].payload);
-    EXPECT_EQ(Bytes({1, 0x42}), m[2].payload);
-    EXPECT_EQ(Bytes({1}), m[3].payload);
-    EXPECT_EQ(BuildSpeakPayload(20141129, 131), m[4].payload);
-    EXPECT_EQ(77u, m[4].header.destination);
-    EXPECT_EQ(BuildKickPayload(20141129), m[5].payload);
-    EXPECT_EQ(78u, m[5].header.destination);
+    std::vector<uint16_t> types;
+    for (const Packet& p : m) {
+        types.push_back(p.header.type);
+        EXPECT_EQ(1, p.header.serverId);
+        EXPECT_EQ(4242u, p.header.sender);
+    }
+    ASSERT_EQ((std::vector<uint16_t>{803, 808, 811, 821, 825, 818, 818, 818, 818, 820, 822, 823, 810, 824}), types);
+    for (size_t i = 0; i < 12; ++i) EXPECT_EQ(20141129u, m[i].header.destination) << i;
+    EXPECT_EQ(Bytes({5, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x41}), m[3].payload);
+    EXPECT_EQ(Bytes({3, 0, 0x41}), m[9].payload);
+    EXPECT_EQ(Bytes({1, 0x42}), m[10].payload);
+    EXPECT_EQ(Bytes({1}), m[11].payload);
+    EXPECT_EQ(BuildSpeakPayload(20141129, 131), m[12].payload);
+    EXPECT_EQ(77u, m[12].header.destination);
+    EXPECT_EQ(BuildKickPayload(20141129), m[13].payload);
+    EXPECT_EQ(78u, m[13].header.destination);
     mgr.RequestStop();
-}
-
-// A UDP port on loopback where nothing listens (it was free a moment ago).
-uint16_t ClosedUdpPort()
-{
-    SOCKET s = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    int size = sizeof(a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
-    closesocket(s);
-    return ntohs(a.sin_port);
 }
 
 TEST_F(ConnectRoad, AClosedOrHostileGatewayCostsEveryMissTheWholeWait)
@@ -316,7 +285,7 @@ TEST_F(ConnectRoad, AClosedOrHostileGatewayCostsEveryMissTheWholeWait)
     size_t logStart = LogSize();
     {
         CProtocolMgr mgr(t);
-        mgr.SetGateway(L"127.0.0.1", L"2.0.0.1", ClosedUdpPort());
+        mgr.SetGateway(L"127.0.0.1", L"2.0.0.1", ClosedLoopbackPort(SOCK_DGRAM));
         ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1, 60000));
         EXPECT_EQ(0u, Results()[0].wParam);
         EXPECT_EQ(-8, Results()[0].lParam);
@@ -343,16 +312,23 @@ TEST_F(ConnectRoad, AClosedOrHostileGatewayCostsEveryMissTheWholeWait)
     EXPECT_LE(Occurrences(log, "\n"), 20u) << log.substr(0, 3000);
 }
 
-TEST_F(ConnectRoad, AJoinReplyTooShortToReadIsAFailedJoin)
+TEST_F(ConnectRoad, AJoinRefusedOrTooShortToReadIsAFailedJoin)
 {
-    room.reg.SetJoinReply(1, Bytes(20, 0));
-    CProtocolMgr mgr(FastRoad());
-    Connect(mgr);
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_JOIN_ROOM_RESULT, 1));
-    PostedMessage join = window.sink.Received(WM_USER_JOIN_ROOM_RESULT)[0];
-    EXPECT_EQ(0u, join.wParam);
-    EXPECT_EQ(1, join.lParam); // the reply's status: no record travels with a failure
-    mgr.RequestStop();
+    struct Case {
+        uint16_t status;
+        Bytes reply;
+    } cases[] = {{5, Bytes()}, {1, Bytes(20, 0)}};
+    for (const Case& c : cases) {
+        window.sink.FreeAll();
+        room.reg.SetJoinReply(c.status, c.reply);
+        CProtocolMgr mgr(FastRoad());
+        Connect(mgr);
+        ASSERT_TRUE(window.sink.WaitFor(WM_USER_JOIN_ROOM_RESULT, 1));
+        PostedMessage join = window.sink.Received(WM_USER_JOIN_ROOM_RESULT)[0];
+        EXPECT_EQ(0u, join.wParam);
+        EXPECT_EQ(c.status, join.lParam); // the reply's status: no record travels with a failure
+        mgr.RequestStop();
+    }
 }
 
 TEST_F(ConnectRoad, AStopWinsOverEveryLaterStepOfItsRoad)

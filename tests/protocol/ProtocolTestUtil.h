@@ -64,6 +64,26 @@ inline std::string LogFrom(size_t offset)
     return bytes;
 }
 inline size_t LogSize() { return LogFrom(0).size(); }
+
+inline fakeroom::Bytes Concat(fakeroom::Bytes a, const fakeroom::Bytes& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A loopback port of that socket type where nothing listens (it was free a moment ago).
+inline uint16_t ClosedLoopbackPort(int type)
+{
+    SOCKET s = socket(AF_INET, type, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
+    int size = sizeof(a);
+    getsockname(s, reinterpret_cast<sockaddr*>(&a), &size);
+    closesocket(s);
+    return ntohs(a.sin_port);
+}
 inline size_t Occurrences(const std::string& text, const char* part)
 {
     size_t n = 0;

@@ -1,4 +1,4 @@
-// The outgoing commands: payload bytes against their layouts, and what goes out on the channel.
+// The outgoing commands: payload bytes against their layouts (what goes out is checked on the connect road).
 #include "tests/protocol/ProtocolTestUtil.h"
 
 #include "protocol/WireFormat.h"
@@ -6,12 +6,6 @@
 using namespace fakeroom;
 
 namespace {
-
-Bytes Concat(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
 
 TEST(RoomCommandBytes, Layouts)
 {
@@ -104,61 +98,6 @@ TEST(RoomCommandBytes, StrokesGoOutIn338PointMessagesWithTheSamePrefix)
         }
         EXPECT_EQ(c.points, next);
     }
-}
-
-class RoomCommandsOnTheWire : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        channel.SetServer(RegNode(reg, 31));
-        ASSERT_TRUE(channel.Connect());
-        channel.Start();
-        ASSERT_TRUE(reg.WaitForClient());
-    }
-    void TearDown() override { channel.RequestStop(); }
-    SessionWindow window;
-    FakeRegServer reg;
-    CCmdProtocol channel{FastChannel()};
-};
-
-TEST_F(RoomCommandsOnTheWire, EachOperationSendsItsCommandToTheRoom)
-{
-    SessionContext* s = SessionContext::Instance();
-    s->screenName = L"Screen";
-    s->userName = L"user";
-    s->role = eRole_Student;
-    s->userSex = 0;
-    ASSERT_TRUE(channel.SendLogin());
-    ASSERT_TRUE(channel.SendChatMessage(ChatFont(), CString(L"hello")));
-    ASSERT_TRUE(channel.SendClassState(s->room));
-    LiveDocRecord doc{5, 2, 0x41};
-    ASSERT_TRUE(channel.SendLiveDocument(doc));
-    ASSERT_TRUE(channel.SendFileNotice(CString(L"a.lvl"), CString(L"00"), 1, 2, 3));
-    std::vector<StrokePoint> points(677);
-    ASSERT_TRUE(channel.SendDrawPoints(0x12, 4242, StrokeHead{}, points));
-    ASSERT_TRUE(channel.SendDrawElement(0x22, 4242, 1, 2, 3));
-    ASSERT_TRUE(reg.WaitForMessages(eType_PaintObject, 4));
-    std::vector<Packet> all = reg.Messages();
-    std::vector<uint16_t> types;
-    for (const Packet& p : all) {
-        types.push_back(p.header.type);
-        EXPECT_EQ(s->room.roomId, p.header.destination);
-        EXPECT_EQ(31, p.header.serverId);
-        EXPECT_EQ(4242u, p.header.sender);
-    }
-    EXPECT_EQ((std::vector<uint16_t>{803, 808, 811, 821, 825, 818, 818, 818, 818}), types);
-    EXPECT_EQ(BuildLoginPayload(s->room, 4242, eRole_Student, 0, CString(L"Screen"), CString(L"user"), 31),
-              all[0].payload);
-    EXPECT_EQ(Bytes({5, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x41}), all[3].payload);
-}
-
-TEST_F(RoomCommandsOnTheWire, DrawPointsAnswersFalseWhenAMessageCouldNotBeSent)
-{
-    reg.Drop();
-    ASSERT_TRUE(window.sink.WaitFor(WM_USER_OFFLINE, 1));
-    std::vector<StrokePoint> points(700);
-    EXPECT_FALSE(channel.SendDrawPoints(0x12, 1, StrokeHead{}, points));
-    EXPECT_FALSE(channel.SendChatMessage(ChatFont(), CString(L"x")));
 }
 
 } // namespace

@@ -60,12 +60,6 @@ Bytes FileEntry(uint64_t id, const char* name)
     return w.Take();
 }
 
-Bytes Concat(Bytes a, const Bytes& b)
-{
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 std::vector<DispatchCase> Cases()
 {
     std::vector<DispatchCase> c;
@@ -404,7 +398,6 @@ TEST(RoomDispatch, EveryTruncationIsDroppedOrPostsOnlyWholeEntries)
 TEST(RoomDispatch, ListsKeepTheirWholeEntriesWhenCut)
 {
     Bytes list = Concat(FileEntry(1, "first"), FileEntry(2, "second"));
-    size_t firstSize = FileEntry(1, "first").size();
     RoomMessage m;
     ASSERT_TRUE(ParseRoomCommand(Header(eType_FileList, 1), list.data(), static_cast<uint32_t>(list.size() - 1), m));
     auto* files = reinterpret_cast<FileNoticeList*>(m.lParam);
@@ -418,7 +411,6 @@ TEST(RoomDispatch, ListsKeepTheirWholeEntriesWhenCut)
     ASSERT_TRUE(ParseRoomCommand(Header(eType_PaintList, 1), history.data(), static_cast<uint32_t>(history.size()), m));
     EXPECT_EQ(1u, reinterpret_cast<PaintObjectList*>(m.lParam)->size());
     FreeRoomMessage(m.message, m.wParam, m.lParam);
-    (void)firstSize;
 }
 
 TEST(RoomDispatch, RandomMutationsNeverCrash)

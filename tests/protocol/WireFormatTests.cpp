@@ -14,7 +14,7 @@ std::vector<uint8_t> BytesOf(const void* data, size_t size)
     return std::vector<uint8_t>(p, p + size);
 }
 
-TEST(PacketHeaderLayout, FieldsSitAtTheirOffsetsLittleEndian)
+TEST(PacketHeaderLayout, FieldsSitAtTheirOffsetsLittleEndianAndMakeHeaderFillsTheMarker)
 {
     PacketHeader h{};
     h.type = 0x0323;
@@ -31,14 +31,11 @@ TEST(PacketHeaderLayout, FieldsSitAtTheirOffsetsLittleEndian)
     const std::vector<uint8_t> expected = {0x23, 0x03, 0xFF, 0xFF, 0x60, 0x05, 0x30, 0xF8, 0x34, 0x12, 2, 3,
                                            1,    2,    3,    4,    5,    6,    7,    8,    9,    10,   0, 0};
     EXPECT_EQ(expected, BytesOf(&h, sizeof(h)));
-}
 
-TEST(PacketHeaderLayout, MakeHeaderIsOneFragmentWithMarker)
-{
-    PacketHeader h = MakeHeader(eType_ServerList, 6);
-    const std::vector<uint8_t> expected = {0x21, 0x03, 0xFF, 0xFF, 6, 0, 0, 0, 0, 0, 1, 1,
-                                           0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0};
-    EXPECT_EQ(expected, BytesOf(&h, sizeof(h)));
+    h = MakeHeader(eType_ServerList, 6); // one fragment, with the marker
+    const std::vector<uint8_t> made = {0x21, 0x03, 0xFF, 0xFF, 6, 0, 0, 0, 0, 0, 1, 1,
+                                       0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0};
+    EXPECT_EQ(made, BytesOf(&h, sizeof(h)));
 }
 
 TEST(ServerNodeLayout, SeventeenPackedBytes)
