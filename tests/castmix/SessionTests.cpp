@@ -75,63 +75,57 @@ TEST_F(Session, JoinCallsTheEngineInOrderWithSixteenArguments)
 TEST_F(Session, TeacherJoinsWithTheLocalWindowAndConfiguredBitrate)
 {
     context->role = eRole_Host;
-    context->bitrate = 512;
-    CastmixSession session;
-    session.useCamera = 1;
-    engine.results["Room_Join"] = -3;
-    EXPECT_FALSE(avSession(nullptr, &session, local, 640, 480));
-    const CastmixCall* join = engine.Last("Room_Join");
-    EXPECT_EQ(2, join->args[1]);       // engine role of a teacher
-    EXPECT_EQ(3, join->args[8]);       // the configured camera, since it is in use
-    EXPECT_EQ(0x222, join->args[9]);   // local video window
-    EXPECT_EQ(0, join->args[10]);      // no notify window
-    EXPECT_EQ(512, join->args[14]);
-}
-
-TEST_F(Session, UnconfiguredOrZeroBitrateUsesTheDefault)
-{
-    for (int configured : {-1, 0}) {
+    // Unconfigured (-1) or 0 takes the default.
+    for (int configured : {512, -1, 0}) {
         engine.Reset();
         context->bitrate = configured;
         CastmixSession session;
-        avSession(notify, &session, nullptr, 320, 240);
-        EXPECT_EQ(240, engine.Last("Room_Join")->args[14]) << configured;
+        session.useCamera = 1;
+        engine.results["Room_Join"] = -3;
+        EXPECT_FALSE(avSession(nullptr, &session, local, 640, 480));
+        const CastmixCall* join = engine.Last("Room_Join");
+        EXPECT_EQ(2, join->args[1]);     // engine role of a teacher
+        EXPECT_EQ(3, join->args[8]);     // the configured camera, since it is in use
+        EXPECT_EQ(0x222, join->args[9]); // local video window
+        EXPECT_EQ(0, join->args[10]);    // no notify window
+        EXPECT_EQ(configured > 0 ? configured : 240, join->args[14]) << configured;
     }
 }
 
-TEST_F(Session, CreateFailureAndNotifyFailure)
+TEST_F(Session, CreateFailureLeavesEveryWrapperIdleAndNotifyFailureIsNoFailure)
 {
     engine.createFails = true;
-    CastmixSession session;
-    EXPECT_FALSE(avSession(notify, &session, nullptr, 640, 480));
+    {
+        CastmixSession session;
+        EXPECT_FALSE(avSession(notify, &session, nullptr, 640, 480));
+        EXPECT_FALSE(session.SetVolume(50, 2));
+        EXPECT_FALSE(session.ChangeScreenWnd(local));
+        EXPECT_FALSE(session.UseConfiguredCamera());
+        EXPECT_FALSE(session.SetCameraEnabled(true, local));
+        EXPECT_FALSE(session.SetAudioProcess());
+        EXPECT_FALSE(session.AdjVideoEncParam(1, 2, 3));
+        EXPECT_FALSE(session.ChangeRole(2));
+        EXPECT_FALSE(session.AddParticipantVideo(1, local));
+        EXPECT_FALSE(session.DelParticipantVideo(1));
+        EXPECT_EQ(0, session.QueryAudioDevs());
+        session.ChangeStreamcastModel(1, 1);
+        EXPECT_EQ(-1000, session.StartRec(_RecParam{}));
+        EXPECT_EQ(-1000, session.StopRec());
+    }
     EXPECT_EQ(std::vector<std::string>{"Create"}, engine.Names());
 
     engine.Reset();
     engine.results["SetNotify"] = -1; // logged, and the join goes on
-    EXPECT_TRUE(avSession(notify, &session, nullptr, 640, 480));
-    EXPECT_EQ(1u, engine.CountOf("Room_Join"));
-    // A second join (after a server refresh) reuses the engine.
-    EXPECT_TRUE(avSession(notify, &session, nullptr, 640, 480));
-    EXPECT_EQ(1u, engine.CountOf("Create"));
-}
-
-TEST_F(Session, WrappersWithoutAnEngineDoNothing)
-{
-    CastmixSession session;
-    EXPECT_FALSE(session.SetVolume(50, 2));
-    EXPECT_FALSE(session.ChangeScreenWnd(local));
-    EXPECT_FALSE(session.UseConfiguredCamera());
-    EXPECT_FALSE(session.SetCameraEnabled(true, local));
-    EXPECT_FALSE(session.SetAudioProcess());
-    EXPECT_FALSE(session.AdjVideoEncParam(1, 2, 3));
-    EXPECT_FALSE(session.ChangeRole(2));
-    EXPECT_FALSE(session.AddParticipantVideo(1, local));
-    EXPECT_FALSE(session.DelParticipantVideo(1));
-    EXPECT_EQ(0, session.QueryAudioDevs());
-    session.ChangeStreamcastModel(1, 1);
-    EXPECT_EQ(-1000, session.StartRec(_RecParam{}));
-    EXPECT_EQ(-1000, session.StopRec());
-    EXPECT_TRUE(engine.calls.empty());
+    {
+        CastmixSession session;
+        EXPECT_TRUE(avSession(notify, &session, nullptr, 640, 480));
+        EXPECT_EQ(1u, engine.CountOf("Room_Join"));
+        // A second join (after a server refresh) reuses the engine.
+        EXPECT_TRUE(avSession(notify, &session, nullptr, 640, 480));
+        EXPECT_EQ(1u, engine.CountOf("Create"));
+    }
+    EXPECT_EQ(1u, engine.CountOf("Close")) << "the destructor closes the engine";
+    EXPECT_EQ(0, engine.badHandleCalls);
 }
 
 TEST_F(Session, VolumesAreClampedAndDoubled)
@@ -238,14 +232,4 @@ TEST_F(Session, RecordingParameters)
     EXPECT_EQ(64, stop->rec.sixtyFour);
     EXPECT_EQ(5, stop->rec.five);
     EXPECT_EQ(L'\0', stop->rec.outputPath[0]);
-}
-
-TEST_F(Session, DestructorClosesTheEngine)
-{
-    {
-        CastmixSession session;
-        avSession(notify, &session, nullptr, 640, 480);
-    }
-    EXPECT_EQ(1u, engine.CountOf("Close"));
-    EXPECT_EQ(0, engine.badHandleCalls);
 }
