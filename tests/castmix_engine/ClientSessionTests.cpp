@@ -79,13 +79,7 @@ TEST_F(ClientSession, ATeacherJoinsWithTheCameraInItsVideoWindow)
     session.ChangeStreamcastModel(1, 0);
     // Nothing to stop, and a recording of an invisible board has no source.
     EXPECT_EQ(session.StopRec(), kRecNotRecording);
-    _RecParam board = {};
-    board.frameRate = 20;
-    board.dataRate = 1024;
-    wcscpy(board.outputPath, L"C:\\LVRecord\\x.wmv");
-    board.mode = kRecordBoard;
-    board.outputWidth = 640;
-    board.outputHeight = 480;
+    _RecParam board = RecordingParam(kRecordBoard);
     EXPECT_EQ(session.StartRec(board), kRecNoSource);
     if (SoundServerPresent()) {
         EXPECT_EQ(session.QueryAudioDevs(), 1);

@@ -129,3 +129,19 @@ long JoinArgs::JoinOn(CASTMIX_HANDLE engine) const
     return Castmix_Room_Join(engine, userId, role, roomId, address, port, serverId, microphone, speaker, camera,
                              localVideo, notify, width, height, frameRate, kbps, main);
 }
+
+_RecParam RecordingParam(int mode, HWND board, int width, int height)
+{
+    _RecParam param = {};
+    param.frameRate = 20;
+    param.dataRate = 1024;
+    wcscpy(param.outputPath, L"C:\\rec\\2026-12-09_06-30-00.wmv");
+    param.mode = mode;
+    param.whiteboardWindow = CastmixWindowValue(board);
+    param.two = 2;
+    param.outputWidth = width;
+    param.outputHeight = height;
+    param.sixtyFour = 64;
+    param.five = 5;
+    return param;
+}

@@ -50,6 +50,10 @@ private:
 // True when the private sound server runs for this test run.
 bool SoundServerPresent();
 
+// A recording record the recorder takes (mode 1 camera, 2 board, 3 both), for the cases that change
+// one of its values.
+_RecParam RecordingParam(int mode, HWND board = nullptr, int width = 640, int height = 480);
+
 // A join with plausible values, for the cases that change one of them.
 struct JoinArgs {
     uint32_t userId = 7001;

@@ -40,26 +40,20 @@ TEST(SpeechLevel, PeakAfterVolumeInTenthsOfFullScale)
 
 TEST(SpeechLevel, VolumeScalesAndSaturates)
 {
-    int16_t samples[] = {32767, -32768, 1000, -1000, 0};
-    ApplyVolume(samples, 5, 100);
-    EXPECT_EQ(samples[0], 16383);
-    EXPECT_EQ(samples[1], -16384);
-    EXPECT_EQ(samples[2], 500);
-    EXPECT_EQ(samples[3], -500);
-    EXPECT_EQ(samples[4], 0);
-    int16_t full[] = {1234, -1234};
-    ApplyVolume(full, 2, kFullVolume);
-    EXPECT_EQ(full[0], 1234);
-    EXPECT_EQ(full[1], -1234);
-    int16_t silent[] = {32767, -32768};
-    ApplyVolume(silent, 2, 0);
-    EXPECT_EQ(silent[0], 0);
-    EXPECT_EQ(silent[1], 0);
     // Volumes above full are refused before they get here; the arithmetic still saturates.
-    int16_t loud[] = {30000, -30000};
-    ApplyVolume(loud, 2, 400);
-    EXPECT_EQ(loud[0], 32767);
-    EXPECT_EQ(loud[1], -32768);
+    struct Case {
+        int volume;
+        std::vector<int16_t> in, out;
+    } cases[] = {
+        {100, {32767, -32768, 1000, -1000, 0}, {16383, -16384, 500, -500, 0}},
+        {kFullVolume, {1234, -1234}, {1234, -1234}},
+        {0, {32767, -32768}, {0, 0}},
+        {400, {30000, -30000}, {32767, -32768}},
+    };
+    for (Case& c : cases) {
+        ApplyVolume(c.in.data(), c.in.size(), c.volume);
+        EXPECT_EQ(c.in, c.out) << "volume " << c.volume;
+    }
 }
 
 TEST(SpeechLevel, MeterReadsTheHighestOfTheLastFiveBlocks)
@@ -101,24 +95,9 @@ TEST(DeviceRows, AtMostTheCallersRowsTerminated)
     EXPECT_EQ(CopyDeviceRows(from, 0, to, CASTMIX_MAX_DEVICES), 0);
 }
 
-_RecParam GoodRec()
-{
-    _RecParam param = {};
-    param.frameRate = 20;
-    param.dataRate = 1024;
-    wcscpy(param.outputPath, L"C:\\rec\\class.wmv");
-    param.mode = kRecordCamera;
-    param.two = 2;
-    param.outputWidth = 640;
-    param.outputHeight = 480;
-    param.sixtyFour = 64;
-    param.five = 5;
-    return param;
-}
-
 TEST(RecordParam, RefusesWhatTheRecorderCannotTake)
 {
-    EXPECT_EQ(CheckRecParam(GoodRec()), 0);
+    EXPECT_EQ(CheckRecParam(RecordingParam(kRecordCamera)), 0);
     struct Change {
         const char* what;
         void (*apply)(_RecParam&);
@@ -141,7 +120,7 @@ TEST(RecordParam, RefusesWhatTheRecorderCannotTake)
         {"1920 x 1080", [](_RecParam& p) { p.outputWidth = 1920; p.outputHeight = 1080; }, 0},
     };
     for (const Change& change : changes) {
-        _RecParam param = GoodRec();
+        _RecParam param = RecordingParam(kRecordCamera);
         change.apply(param);
         EXPECT_EQ(CheckRecParam(param), change.expected) << change.what;
     }

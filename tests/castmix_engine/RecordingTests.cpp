@@ -119,18 +119,8 @@ protected:
 
 _RecParam Recording(int mode, HWND document, HWND whiteboard)
 {
-    _RecParam param = {};
-    param.frameRate = 20;
-    param.dataRate = 768;
-    wcscpy(param.outputPath, L"C:\\rec\\2026-12-09_06-30-00.wmv");
-    param.mode = mode;
+    _RecParam param = RecordingParam(mode, whiteboard, 320, 240);
     param.documentWindow = CastmixWindowValue(document);
-    param.whiteboardWindow = CastmixWindowValue(whiteboard);
-    param.two = 2;
-    param.outputWidth = 320;
-    param.outputHeight = 240;
-    param.sixtyFour = 64;
-    param.five = 5;
     return param;
 }
 
@@ -159,7 +149,7 @@ TEST_F(RecordingTest, BoardFramesArePushedAtTheFrameRateUntilStopped)
         EXPECT_EQ(g_recorder.video.biBitCount, 32);
         EXPECT_EQ(g_recorder.video.biCompression, static_cast<DWORD>(BI_RGB));
         EXPECT_EQ(g_recorder.framesPerSecond, 20);
-        EXPECT_EQ(g_recorder.kbps, 768);
+        EXPECT_EQ(g_recorder.kbps, 1024);
         EXPECT_EQ(g_recorder.audioDevice, 1);
         EXPECT_EQ(g_recorder.sound.nChannels, 1);
         EXPECT_EQ(g_recorder.sound.nSamplesPerSec, 16000u);
