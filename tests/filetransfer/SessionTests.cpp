@@ -155,10 +155,11 @@ TEST_F(SessionTest, StartFailuresPostNothing)
     EXPECT_TRUE(m_relay.DownloadRequestIds().empty());
 }
 
-TEST_F(SessionTest, DownloadStoresUnderTheIdAndGivesItsPath)
+TEST_F(SessionTest, DownloadStoresUnderTheIdInItsFolderOrInDownloads)
 {
     std::string bytes = RandomBytes(77777, 92);
     m_relay.AddFile(4321, bytes);
+    m_relay.AddFile(55, bytes.substr(0, 5000));
     CFileTransSession session;
     HandBack handBackDown(m_sink, kDownloadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(4321, L"doc.lvl", bytes.size(), m_folder.Path())));
@@ -171,6 +172,14 @@ TEST_F(SessionTest, DownloadStoresUnderTheIdAndGivesItsPath)
     EXPECT_TRUE(ReadFileBytes(session.GetPath(4321)) == bytes);
     m_sink.FreeAll();
     EXPECT_EQ(m_baseline, CxFileTransBase::OutstandingRecords());
+
+    // A save folder that does not exist falls back to the data folder's downloads.
+    ASSERT_TRUE(session.StartRecv(DownloadRequest(55, L"x.lvl", 5000, m_folder.File(L"nowhere\\"))));
+    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
+    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\", session.DefaultFolder());
+    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\55", session.GetPath(55));
+    EXPECT_TRUE(ReadFileBytes(session.GetPath(55)) == bytes.substr(0, 5000));
+    DeleteFileW(session.GetPath(55));
 }
 
 TEST_F(SessionTest, AlreadyDownloadedFileIsAnsweredAtOnce)
@@ -191,20 +200,6 @@ TEST_F(SessionTest, AlreadyDownloadedFileIsAnsweredAtOnce)
     EXPECT_TRUE(m_relay.DownloadRequestIds().empty());
     m_sink.FreeAll();
     EXPECT_EQ(m_baseline, CxFileTransBase::OutstandingRecords());
-}
-
-TEST_F(SessionTest, MissingSaveFolderFallsBackToDownloads)
-{
-    std::string bytes = RandomBytes(5000, 93);
-    m_relay.AddFile(55, bytes);
-    CFileTransSession session;
-    HandBack handBackDown(m_sink, kDownloadMessage, &session);
-    ASSERT_TRUE(session.StartRecv(DownloadRequest(55, L"x.lvl", bytes.size(), m_folder.File(L"nowhere\\"))));
-    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
-    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\", session.DefaultFolder());
-    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\55", session.GetPath(55));
-    EXPECT_TRUE(ReadFileBytes(session.GetPath(55)) == bytes);
-    DeleteFileW(session.GetPath(55));
 }
 
 TEST_F(SessionTest, UnmakeableDefaultFolderFailsInsteadOfUsingTheRoot)
