@@ -117,6 +117,7 @@ TEST_F(TcpTransferTest, UploadsArriveByteIdentical)
         std::vector<FileTransStatus> records = Upload(relay, bytes);
         ASSERT_FALSE(records.empty()) << size;
         EXPECT_EQ(FTS_SEND_DONE, records.back().state) << size;
+        EXPECT_EQ(0, records.back().error);
         EXPECT_EQ(100, records.back().percent);
         EXPECT_EQ(id, records.back().transferId);
         EXPECT_EQ(5u, records.back().sequence);
@@ -278,6 +279,7 @@ TEST_F(TcpTransferTest, DownloadsArriveByteIdentical)
         std::vector<FileTransStatus> records = Download(relay, id, size);
         ASSERT_FALSE(records.empty()) << size;
         EXPECT_EQ(FTS_RECV_DONE, records.back().state) << size;
+        EXPECT_EQ(0, records.back().error);
         EXPECT_EQ(100, records.back().percent);
         EXPECT_EQ(id, records.back().transferId);
         EXPECT_EQ(11u, records.back().sequence);
