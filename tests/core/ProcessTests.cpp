@@ -34,12 +34,15 @@ class CrashDumps : public testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(CrashDumps, LeaveAMinidumpAndEndTheProcess)
 {
+    // In "logwrite" the crashing thread holds the logger's lock: the filter skips its line instead of waiting.
+    const bool inLogWrite = CString(GetParam()) == L"logwrite";
     TempFolder data(L"crash");
     CString environment = Environment(data.Path());
     ChildResult child = RunChild(TestProgramFolder() + L"crash_child.exe", GetParam(), environment.GetString(), 60000);
     ASSERT_TRUE(child.started);
     ASSERT_TRUE(child.finished) << "the crash must end the process, not hang it";
     EXPECT_NE(3u, child.exitCode);
+    EXPECT_NE(4u, child.exitCode) << "the log's flush could not be replaced";
     std::vector<CString> dumps = DumpsIn(data.Path());
     ASSERT_EQ(1u, dumps.size());
     std::string bytes = ReadFileBytes(dumps[0]);
@@ -49,26 +52,13 @@ TEST_P(CrashDumps, LeaveAMinidumpAndEndTheProcess)
     CString name = dumps[0].Mid(dumps[0].ReverseFind(L'\\') + 1);
     EXPECT_EQ(18, name.GetLength()) << name.GetString();
     EXPECT_EQ(L'-', name[2]);
-    std::string log = ReadFileBytes(data.Path() + L"Log\\log.txt");
-    EXPECT_NE(std::string::npos, log.find("Infor : \xE5\x86\x99\xE5\x85\xA5" "dump")) << log; // "written"
+    if (!inLogWrite) {
+        std::string log = ReadFileBytes(data.Path() + L"Log\\log.txt");
+        EXPECT_NE(std::string::npos, log.find("Infor : \xE5\x86\x99\xE5\x85\xA5" "dump")) << log; // "written"
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, CrashDumps, testing::Values(L"access", L"thread", L"throw"));
-
-TEST(CrashDumps, ACrashInsideALogWriteStillEndsTheProcess)
-{
-    // The crashing thread holds the logger's lock: the filter skips its line instead of waiting.
-    TempFolder data(L"crashlog");
-    CString environment = Environment(data.Path());
-    ChildResult child = RunChild(TestProgramFolder() + L"crash_child.exe", L"logwrite", environment.GetString(), 60000);
-    ASSERT_TRUE(child.started);
-    ASSERT_TRUE(child.finished) << "the filter waited for the lock of the crashed write";
-    EXPECT_NE(3u, child.exitCode);
-    EXPECT_NE(4u, child.exitCode) << "the log's flush could not be replaced";
-    std::vector<CString> dumps = DumpsIn(data.Path());
-    ASSERT_EQ(1u, dumps.size());
-    EXPECT_EQ("MDMP", ReadFileBytes(dumps[0]).substr(0, 4));
-}
+INSTANTIATE_TEST_SUITE_P(Kinds, CrashDumps, testing::Values(L"access", L"thread", L"throw", L"logwrite"));
 
 TEST(Client, CarriesItsVersion)
 {

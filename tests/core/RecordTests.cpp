@@ -18,27 +18,6 @@ TEST(UserRole, Predicates)
     }
 }
 
-TEST(Records, Defaults)
-{
-    UserRecord user;
-    EXPECT_EQ(1, user.sex);
-    EXPECT_EQ(eRole_Teacher, user.role);
-    RoomInfoRecord room;
-    EXPECT_EQ(500, room.maxAudience);
-    EXPECT_EQ(0xFFFFu, room.roomFlags);
-    OptionSettings options;
-    EXPECT_STREQ(L"C:\\LVRecord", options.recordFolder);
-    EXPECT_EQ(2000, options.dataRate);
-    EXPECT_EQ(3, options.audio.nearEchoCancellation.level);
-    EXPECT_TRUE(AudioProcessingSettingsEqual(options.audio, AudioProcessingSettings()));
-    AudioProcessingSettings changed;
-    changed.farGainControl.level = 4;
-    EXPECT_FALSE(AudioProcessingSettingsEqual(options.audio, changed));
-    ChatFont font;
-    EXPECT_STREQ(L"Terminal", font.family);
-    EXPECT_EQ(12, font.size);
-}
-
 TEST(WndMsgPayload, AssignmentReplacesDataByKind)
 {
     WndMsgPayload camera;
@@ -71,17 +50,4 @@ TEST(WndMsgPayload, AssignmentReplacesDataByKind)
     EXPECT_EQ(7, *copy.WhiteboardPage());
     copy.SetScreenShare(nullptr);
     EXPECT_EQ(nullptr, copy.data);
-}
-
-TEST(ParamList, ClearEmptiesEverything)
-{
-    ParamList list;
-    list.pageCount = 3;
-    list.currentPage = 1;
-    list.values.push_back(L"x");
-    ParamList copy = list;
-    list.Clear();
-    EXPECT_EQ(0, list.pageCount);
-    EXPECT_TRUE(list.values.empty());
-    EXPECT_EQ(3, copy.pageCount);
 }

@@ -13,27 +13,20 @@ TEST(Utf8, RoundTripsEveryPlane)
     EXPECT_EQ(6, Utf8ToWString(utf8).GetLength()); // the emoji is two UTF-16 units
 }
 
-TEST(Utf8, EmptyNullAndEmbeddedZero)
+TEST(Utf8, EmptyNullEmbeddedZeroAndInvalidInput)
 {
     EXPECT_EQ("", Utf16ToUtf8(static_cast<const wchar_t*>(nullptr)));
     EXPECT_EQ("", Utf16ToUtf8(L""));
     EXPECT_TRUE(Utf8ToWString(static_cast<const char*>(nullptr)).IsEmpty());
     // The conversion stops at a zero byte inside the text, as wire strings require.
     EXPECT_STREQ(L"ab", Utf8ToWString("ab\0cd", 5));
-}
-
-TEST(Utf8, InvalidBytesDoNotCrashOrVanish)
-{
+    // Bad bytes and a lonely surrogate become replacements; the text around them stays.
     const char bad[] = "x\xFF\xC3y\xED\xA0\x80";
     CString wide = Utf8ToWString(bad, sizeof bad - 1);
     ASSERT_FALSE(wide.IsEmpty());
     EXPECT_EQ(L'x', wide[0]);
     EXPECT_NE(-1, wide.Find(L'y'));
     EXPECT_NE(-1, wide.Find(static_cast<wchar_t>(0xFFFD)));
-}
-
-TEST(Utf8, LonelySurrogateBecomesReplacement)
-{
     const wchar_t lonely[] = {L'a', static_cast<wchar_t>(0xD800), L'b', 0};
     std::string utf8 = Utf16ToUtf8(lonely);
     EXPECT_EQ('a', utf8.front());

@@ -47,22 +47,6 @@ ChatRecordList NumberedBatch(int count, int32_t roomId)
     return batch;
 }
 
-// Every row of the room in rowid order, with its msg text, checked against 0..count-1.
-void ExpectNumberedRows(CSqliteMgr& mgr, int32_t roomId, int count)
-{
-    std::vector<MsgInfoRecord> rows;
-    ASSERT_TRUE(mgr.QueryMsgInfo(roomId, 0, count + 10, rows));
-    ASSERT_EQ(rows.size(), static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        CString want;
-        want.Format(L"message %d", i);
-        ASSERT_EQ(rows[i].msg, want) << "row " << i;
-        if (i > 0) {
-            ASSERT_GT(rows[i].msgId, rows[i - 1].msgId);
-        }
-    }
-}
-
 } // namespace
 
 TEST(ChatMessages, HardTextsRoundTripInEveryFieldBySingleInsertAndByBatch)
@@ -75,18 +59,27 @@ TEST(ChatMessages, HardTextsRoundTripInEveryFieldBySingleInsertAndByBatch)
         batch.push_back(HardChat(i, 2));
     }
     ASSERT_TRUE(db->InsertMsgInfoBatch(batch));
+    ASSERT_TRUE(db->InsertMsgInfoBatch(ChatRecordList{HardChat(2, 3)})); // a batch of one takes its own path
 
-    std::vector<MsgInfoRecord> single, batched;
+    std::vector<MsgInfoRecord> single, batched, one;
     ASSERT_TRUE(db->QueryMsgInfo(1, 0, 99, single));
     ASSERT_TRUE(db->QueryMsgInfo(2, 0, 99, batched));
+    ASSERT_TRUE(db->QueryMsgInfo(3, 0, 99, one));
     ASSERT_EQ(single.size(), kHardTextCount);
     ASSERT_EQ(batched.size(), kHardTextCount);
+    ASSERT_EQ(one.size(), 1u);
+    ExpectSameMessage(one[0], HardChat(2, 3));
     for (size_t i = 0; i < kHardTextCount; ++i) {
         SCOPED_TRACE(i);
         ExpectSameMessage(single[i], HardChat(i, 1));
         ExpectSameMessage(batched[i], HardChat(i, 2));
     }
     RawDb raw(db.FilePath());
+    // The batch of one stores the very cells the single insert stored, types included.
+    EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM (SELECT DISTINCT user_id, user_name, user_nickname, server_id, role, "
+                         "sex, apply_time, msg, font_bold, font_underline, font_size, font_itatic, font_color, "
+                         "font_family, time FROM MsgInfo WHERE room_id = 3 OR (room_id = 1 AND msg = "
+                         "(SELECT msg FROM MsgInfo WHERE room_id = 3)))"), 1);
     EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM sqlite_master WHERE name = 'MsgInfo'"), 1);
     EXPECT_EQ(raw.Query("SELECT msg FROM MsgInfo WHERE room_id = 1 LIMIT 1"), "it's msg");
 }
@@ -129,19 +122,6 @@ TEST(ChatMessages, BatchesOfEverySizeLandWholeAndInOrder)
         ExpectNumberedRows(db.Mgr(), room, size);
         ++room;
     }
-}
-
-TEST(ChatMessages, ABatchOfOneGivesTheSameRowAsASingleInsert)
-{
-    TestDatabase db;
-    ChatRecord chat = MakeChat(8, 1);
-    ASSERT_TRUE(db->InsertMsgInfo(chat.sender, chat.font, chat.msg, 1, chat.time));
-    ASSERT_TRUE(db->InsertMsgInfoBatch(ChatRecordList{chat}));
-    RawDb raw(db.FilePath());
-    std::string columns = "room_id, user_id, user_name, user_nickname, server_id, role, sex, apply_time, msg, "
-                          "font_bold, font_underline, font_size, font_itatic, font_color, font_family, time";
-    EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM (SELECT DISTINCT " + columns + " FROM MsgInfo)"), 1);
-    EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM MsgInfo"), 2);
 }
 
 TEST(ChatMessages, AFailingRowLosesItsWholeBatchAndTheNextBatchIsWritten)
@@ -195,14 +175,21 @@ TEST(ChatMessages, PagesOfOneRoomAmongOthers)
     EXPECT_TRUE(page.empty());
 }
 
-TEST(ChatMessages, SearchByKeyMatchesSpecialCharactersLiterally)
+TEST(ChatMessages, SearchesMatchSpecialCharactersLiterally)
 {
     TestDatabase db;
     const wchar_t* texts[] = {L"100% sure", L"1000 sure", L"back\\slash", L"backXslash", L"a_b", L"axb",
                               L"it's here", L"its here", L"LOUD", L"\x4e2d\x6587 text"};
     ChatRecordList batch;
     for (int i = 0; i < 10; ++i) batch.push_back(MakeChat(i, i < 5 ? 1 : 2, texts[i]));
+    batch.front().sender.userName = L"O'Brien";
     ASSERT_TRUE(db->InsertMsgInfoBatch(batch));
+    std::vector<MsgInfoRecord> rows;
+    ASSERT_TRUE(db->SearchByUserName(L"O'Brien", rows));
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].msg, L"100% sure");
+    ASSERT_TRUE(db->SearchByUserName(L"' OR '1'='1", rows));
+    EXPECT_TRUE(rows.empty());
 
     struct Case {
         const wchar_t* key;
@@ -226,26 +213,11 @@ TEST(ChatMessages, SearchByKeyMatchesSpecialCharactersLiterally)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(Utf16ToUtf8(c.key));
-        std::vector<MsgInfoRecord> rows(2);
+        rows.resize(2);
         ASSERT_TRUE(db->SearchByKey(c.key, rows, c.room));
         ASSERT_EQ(rows.size(), c.found.size());
         for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].msg, c.found[i]);
     }
-}
-
-TEST(ChatMessages, SearchByUserNameWithAnApostrophe)
-{
-    TestDatabase db;
-    ChatRecord chat = MakeChat(1, 1);
-    chat.sender.userName = L"O'Brien";
-    ChatRecordList batch{chat, MakeChat(2, 1)};
-    ASSERT_TRUE(db->InsertMsgInfoBatch(batch));
-    std::vector<MsgInfoRecord> rows;
-    ASSERT_TRUE(db->SearchByUserName(L"O'Brien", rows));
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].sender.userName, L"O'Brien");
-    ASSERT_TRUE(db->SearchByUserName(L"' OR '1'='1", rows));
-    EXPECT_TRUE(rows.empty());
 }
 
 TEST(ChatMessages, DeletingOneMessageAPageOrARoom)

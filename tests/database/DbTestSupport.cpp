@@ -2,6 +2,7 @@
 
 #include "core/TextUtil.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 RawDb::RawDb(const CString& path)
@@ -85,6 +86,31 @@ ChatRecord MakeChat(int n, int32_t roomId, const CString& text)
     if (record.msg.IsEmpty()) record.msg.Format(L"message %d", n);
     record.time.Format(L"2026-12-09 06:%02d:%02d", (n / 60) % 60, n % 60);
     return record;
+}
+
+void ExpectNumberedRows(CSqliteMgr& mgr, int32_t roomId, int count)
+{
+    std::vector<MsgInfoRecord> rows;
+    ASSERT_TRUE(mgr.QueryMsgInfo(roomId, 0, count + 10, rows));
+    ASSERT_EQ(rows.size(), static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        CString want;
+        want.Format(L"message %d", i);
+        ASSERT_EQ(rows[i].msg, want) << "row " << i;
+        if (i > 0) {
+            ASSERT_GT(rows[i].msgId, rows[i - 1].msgId);
+        }
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!pred()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        Sleep(5);
+    }
+    return true;
 }
 
 const wchar_t* const kHardTexts[] = {

@@ -3,6 +3,7 @@
 #include "database/SqliteMgr.h"
 #include "tests/support/TestFolders.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,10 @@ private:
 
 // A message whose every field depends on n, so rows can be told apart and their order checked.
 ChatRecord MakeChat(int n, int32_t roomId = 7, const CString& text = CString());
+// Every row of the room in rowid order holds "message 0".."message count-1", as MakeChat wrote them.
+void ExpectNumberedRows(CSqliteMgr& mgr, int32_t roomId, int count);
+// Polls until pred holds; false after timeoutMs.
+bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs);
 // Texts that break SQL built by string formatting, and non-Latin text.
 extern const wchar_t* const kHardTexts[];
 extern const size_t kHardTextCount;

@@ -52,57 +52,37 @@ TEST(DatabaseFile, FirstInitCreatesFolderFileAndTheTenTables)
                                "QuestionInfo\nRoomInfo");
     ASSERT_FALSE(ExpectedLayout().empty());
     EXPECT_EQ(Layout(raw), ExpectedLayout());
-}
 
-TEST(DatabaseFile, EachUserHasAFileOfItsOwn)
-{
-    TempFolder folder(L"db");
-    CSqliteMgr first(folder.Path());
-    CSqliteMgr second(folder.Path());
-    ASSERT_TRUE(first.Init(12345));
-    ASSERT_TRUE(second.Init(-7));
-    EXPECT_TRUE(FileExists(folder.Path() + L"LocalDB\\12345\\dat_03.db"));
+    // Each user has a file of their own.
+    CSqliteMgr other(folder.Path());
+    ASSERT_TRUE(other.Init(-7));
     EXPECT_TRUE(FileExists(folder.Path() + L"LocalDB\\-7\\dat_03.db"));
-    EXPECT_TRUE(first.InsertMsgInfo(UserRecord(), ChatFont(), L"only in the first", 1, L"t"));
-    EXPECT_EQ(first.GetMsgCount(1), 1);
-    EXPECT_EQ(second.GetMsgCount(1), 0);
+    EXPECT_TRUE(mgr.InsertMsgInfo(UserRecord(), ChatFont(), L"only in the first", 1, L"t"));
+    EXPECT_EQ(mgr.GetMsgCount(1), 1);
+    EXPECT_EQ(other.GetMsgCount(1), 0);
 }
 
-TEST(DatabaseFile, ASecondStartChangesNothingAndKeepsRows)
+TEST(DatabaseFile, ASecondStartKeepsRowsAndBringsBackADroppedTable)
 {
     TestDatabase db;
     ASSERT_TRUE(db->IsOpen());
     ASSERT_TRUE(db->InsertMsgInfo(UserRecord(), ChatFont(), L"kept", 3, L"t"));
     ASSERT_TRUE(db->SaveFontInfo(ChatFont()));
-    std::string before;
-    {
-        RawDb raw(db.FilePath());
-        before = raw.Query("SELECT type, name, sql FROM sqlite_master ORDER BY name");
-    }
-    // Again on the open manager: the connection is kept.
-    EXPECT_TRUE(db->Init(db.userId));
-    // And as at the next client start.
-    ASSERT_TRUE(db.Reopen());
-    RawDb raw(db.FilePath());
-    EXPECT_EQ(raw.Query("SELECT type, name, sql FROM sqlite_master ORDER BY name"), before);
+    const std::string master = "SELECT type, name, sql FROM sqlite_master ORDER BY name";
+    std::string before = RawDb(db.FilePath()).Query(master);
+    EXPECT_TRUE(db->Init(db.userId)); // again on the open manager: the connection is kept
+    ASSERT_TRUE(db.Reopen());         // and as at the next client start
+    EXPECT_EQ(RawDb(db.FilePath()).Query(master), before);
     EXPECT_EQ(db->GetMsgCount(3), 1);
-    EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM FontInfo"), 1);
-}
 
-TEST(DatabaseFile, ADroppedTableComesBackAndTheOthersKeepTheirRows)
-{
-    TestDatabase db;
-    ASSERT_TRUE(db->InsertMsgInfo(UserRecord(), ChatFont(), L"kept", 3, L"t"));
-    {
-        RawDb raw(db.FilePath());
-        ASSERT_TRUE(raw.Exec("DROP TABLE PenInfo; DROP TABLE RoomInfo;"));
-    }
+    ASSERT_TRUE(RawDb(db.FilePath()).Exec("DROP TABLE PenInfo; DROP TABLE RoomInfo;"));
     PenSetting pen;
     EXPECT_FALSE(db->SavePenInfo(pen)); // the open manager has no such table now
     ASSERT_TRUE(db.Reopen());
     RawDb raw(db.FilePath());
     EXPECT_EQ(Layout(raw), ExpectedLayout());
     EXPECT_EQ(db->GetMsgCount(3), 1);
+    EXPECT_EQ(raw.Number("SELECT COUNT(*) FROM FontInfo"), 1);
     EXPECT_TRUE(db->SavePenInfo(pen));
 }
 
@@ -134,61 +114,53 @@ TEST(DatabaseFile, InitDropsUnfinishedTransfersAndKeepsFinishedOnes)
     EXPECT_EQ(raw.Query("SELECT file_md5, file_status FROM PPTStatus ORDER BY file_md5"), "md5-done|0");
 }
 
-TEST(DatabaseFile, AFileThatCannotBeOpenedLeavesTheManagerClosed)
+// Never initialised, or its file cannot be opened: every operation fails or answers empty.
+TEST(DatabaseManager, AClosedManagerFailsEveryOperation)
 {
     TempFolder folder(L"db");
     // A folder where the file should be: SQLite cannot open it.
     ASSERT_TRUE(EnsureFolder(folder.Path() + L"LocalDB\\5\\dat_03.db\\"));
-    CSqliteMgr mgr(folder.Path());
-    EXPECT_FALSE(mgr.Init(5));
-    EXPECT_FALSE(mgr.IsOpen());
-    EXPECT_FALSE(mgr.GetLastError().IsEmpty());
-    EXPECT_FALSE(mgr.Init(5));
-    EXPECT_FALSE(mgr.InsertMsgInfo(UserRecord(), ChatFont(), L"x", 1, L"t"));
-    EXPECT_EQ(mgr.GetMsgCount(1), 0);
+    CSqliteMgr unopenable(folder.Path());
+    EXPECT_FALSE(unopenable.Init(5));
+    EXPECT_FALSE(unopenable.GetLastError().IsEmpty());
+    EXPECT_FALSE(unopenable.Init(5));
+    CSqliteMgr never;
+    for (CSqliteMgr* mgr : {&never, &unopenable}) {
+        CSqliteMgr& m = *mgr;
+        std::vector<MsgInfoRecord> messages(3);
+        RoomInfoRecord room;
+        room.roomName = L"unchanged";
+        OptionSettings options;
+        ParamList pages;
+        int32_t status = 42;
+        CString path = L"unchanged";
+        EXPECT_FALSE(m.IsOpen());
+        EXPECT_FALSE(m.InsertMsgInfo(UserRecord(), ChatFont(), L"x", 1, L"t"));
+        EXPECT_FALSE(m.InsertMsgInfoBatch(ChatRecordList{MakeChat(1), MakeChat(2)}));
+        EXPECT_TRUE(m.InsertMsgInfoBatch(ChatRecordList())); // nothing to write
+        EXPECT_FALSE(m.QueryMsgInfo(1, 0, 99, messages));
+        EXPECT_TRUE(messages.empty());
+        EXPECT_FALSE(m.QueryRoomInfo(1, room));
+        EXPECT_EQ(room.roomName, L"unchanged");
+        EXPECT_EQ(m.GetMsgCount(1), 0);
+        EXPECT_EQ(m.GetRecordCount(CString(), L"MsgInfo"), 0);
+        EXPECT_EQ(m.GetSqlite_db_column_count(L"select 1"), 0);
+        EXPECT_EQ(m.GetQuestionTableLastRowId(), 0);
+        EXPECT_FALSE(m.GetOptionInfo(options));
+        EXPECT_FALSE(m.SavePPTInfo(pages, 1, 1, L"f"));
+        EXPECT_FALSE(m.GetPPTStatus(status, L"m", 1, nullptr));
+        EXPECT_EQ(status, 42);
+        EXPECT_FALSE(m.DeletePPTStatusByRoom(1));
+        EXPECT_FALSE(m.GetLVLInfo(L"m", path));
+        EXPECT_EQ(path, L"unchanged");
+        EXPECT_FALSE(m.ExecuteQuery(L"DELETE FROM MsgInfo"));
+    }
 }
 
-TEST(DatabaseManager, BeforeInitEveryOperationFailsOrIsEmpty)
+TEST(DatabaseManager, UnknownTablesAndBadQueriesCountAsFailures)
 {
-    CSqliteMgr mgr;
-    std::vector<MsgInfoRecord> messages(3);
-    RoomInfoRecord room;
-    room.roomName = L"unchanged";
-    OptionSettings options;
-    ParamList pages;
-    int32_t status = 42;
-    CString path = L"unchanged";
-    EXPECT_FALSE(mgr.IsOpen());
-    EXPECT_FALSE(mgr.InsertMsgInfo(UserRecord(), ChatFont(), L"x", 1, L"t"));
-    ChatRecordList two{MakeChat(1), MakeChat(2)};
-    EXPECT_FALSE(mgr.InsertMsgInfoBatch(two));
-    EXPECT_TRUE(mgr.InsertMsgInfoBatch(ChatRecordList())); // nothing to write
-    EXPECT_FALSE(mgr.QueryMsgInfo(1, 0, 99, messages));
-    EXPECT_TRUE(messages.empty());
-    EXPECT_FALSE(mgr.QueryRoomInfo(1, room));
-    EXPECT_EQ(room.roomName, L"unchanged");
-    EXPECT_EQ(mgr.GetMsgCount(1), 0);
-    EXPECT_EQ(mgr.GetRecordCount(CString(), L"MsgInfo"), 0);
-    EXPECT_EQ(mgr.GetSqlite_db_column_count(L"select 1"), 0);
-    EXPECT_EQ(mgr.GetQuestionTableLastRowId(), 0);
-    EXPECT_FALSE(mgr.GetOptionInfo(options));
-    EXPECT_FALSE(mgr.SavePPTInfo(pages, 1, 1, L"f"));
-    EXPECT_FALSE(mgr.GetPPTStatus(status, L"m", 1, nullptr));
-    EXPECT_EQ(status, 42);
-    EXPECT_FALSE(mgr.DeletePPTStatusByRoom(1));
-    EXPECT_FALSE(mgr.GetLVLInfo(L"m", path));
-    EXPECT_EQ(path, L"unchanged");
-    EXPECT_FALSE(mgr.ExecuteQuery(L"DELETE FROM MsgInfo"));
-}
-
-TEST(DatabaseManager, TableNamesCountsAndColumnCounts)
-{
-    EXPECT_EQ(CSqliteMgr::GetTableName(eTable_MsgInfo), L"MsgInfo");
-    EXPECT_EQ(CSqliteMgr::GetTableName(eTable_VideoInfo), L"VideoInfo");
-    EXPECT_EQ(CSqliteMgr::GetTableName(eTable_LVLInfo), L"LVLInfo");
     EXPECT_EQ(CSqliteMgr::GetTableName(11), L"");
     EXPECT_EQ(CSqliteMgr::GetTableName(-1), L"");
-
     TestDatabase db;
     EXPECT_FALSE(db->CreateTable(eTable_VideoInfo));
     EXPECT_FALSE(db->CreateTable(static_cast<TableId>(42)));
@@ -241,12 +213,6 @@ TEST(DatabaseManager, ThePenWordsOfTheSessionAreStoredOnceTheDatabaseIsOpen)
     }
     session.SetPenSettings(0xFF000001, 0, 3, 9); // the store left with the database
     EXPECT_EQ(session.penColour, 0xFF000001u);
-}
-
-TEST(DatabaseManager, TheProcessWideManagerIsOneObject)
-{
-    EXPECT_NE(CSqliteMgr::GetInstance(), nullptr);
-    EXPECT_EQ(CSqliteMgr::GetInstance(), CSqliteMgr::GetInstance());
 }
 
 // Writes a database for the Linux-side check of tests/database/shell-check.sh when it asks for one.

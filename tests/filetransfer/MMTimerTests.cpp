@@ -78,34 +78,37 @@ public:
 
 } // namespace
 
-TEST_F(FakeApiTest, StartAsksCapsThenBeginsThenSetsAPeriodicEvent)
+TEST_F(FakeApiTest, EveryEventIsKilledAndEveryPeriodRequestLoweredOnce)
 {
-    CxMMTimer timer;
-    EXPECT_TRUE(timer.Start(20, 1));
-    EXPECT_EQ(Calls({"caps", "begin 1", "set 20 1 periodic"}), FakeWinmm::calls);
-    EXPECT_TRUE(timer.IsRunning());
-    EXPECT_EQ(20u, timer.Period());
-    EXPECT_EQ(1u, timer.Resolution());
-    FakeWinmm::calls.clear();
-    timer.Stop();
+    {
+        CxMMTimer timer;
+        EXPECT_TRUE(timer.Start(20, 2));
+        EXPECT_TRUE(timer.IsRunning());
+        EXPECT_EQ(20u, timer.Period());
+        EXPECT_EQ(2u, timer.Resolution());
+        ASSERT_TRUE(timer.Start(30, 3)); // a restart first ends the running event
+        timer.Stop();
+        timer.Stop();
+        EXPECT_EQ(500u, timer.Period());
+        EXPECT_EQ(50u, timer.Resolution());
+        ASSERT_TRUE(timer.Start(40, 4)); // the destructor ends this one
+    }
     // The period request is lowered with exactly the resolution it was raised with.
-    EXPECT_EQ(Calls({"kill 7", "end 1"}), FakeWinmm::calls);
+    EXPECT_EQ(Calls({"caps", "begin 2", "set 20 2 periodic", "kill 7", "end 2", "caps", "begin 3",
+                     "set 30 3 periodic", "kill 8", "end 3", "caps", "begin 4", "set 40 4 periodic", "kill 9",
+                     "end 4"}),
+              FakeWinmm::calls);
 }
 
-TEST_F(FakeApiTest, ResolutionOutsideTheDeviceRangeFailsBeforeAnyTimerCall)
+TEST_F(FakeApiTest, AFailedStartLeavesNoEventAndNoRaisedPeriod)
 {
     CxMMTimer timer;
     EXPECT_FALSE(timer.Start(500, 0));
     EXPECT_EQ(Calls({"caps"}), FakeWinmm::calls);
     FakeWinmm::maxPeriod = 100;
     EXPECT_FALSE(timer.Start(500, 101));
-    EXPECT_FALSE(timer.IsRunning());
-}
-
-TEST_F(FakeApiTest, FailedCapsQueryStillStartsAndFailedBeginDoesNot)
-{
-    CxMMTimer timer;
-    FakeWinmm::capsResult = TIMERR_NOCANDO;
+    FakeWinmm::calls.clear();
+    FakeWinmm::capsResult = TIMERR_NOCANDO; // a failed caps query still starts
     EXPECT_TRUE(timer.Start(100, 0));
     timer.Stop();
     FakeWinmm::calls.clear();
@@ -113,51 +116,14 @@ TEST_F(FakeApiTest, FailedCapsQueryStillStartsAndFailedBeginDoesNot)
     EXPECT_FALSE(timer.Start(100, 5));
     EXPECT_EQ(Calls({"caps", "begin 5"}), FakeWinmm::calls);
     EXPECT_FALSE(timer.IsRunning());
-}
-
-TEST_F(FakeApiTest, StopTwiceIsHarmlessAndRestoresTheDefaults)
-{
-    CxMMTimer timer;
-    ASSERT_TRUE(timer.Start(20, 2));
+    FakeWinmm::beginResult = TIMERR_NOERROR;
+    FakeWinmm::nextId = 0; // no event: the raised period is lowered again at once
+    EXPECT_FALSE(timer.Start(100, 6));
     timer.Stop();
-    timer.Stop();
-    EXPECT_EQ(Calls({"caps", "begin 2", "set 20 2 periodic", "kill 7", "end 2"}), FakeWinmm::calls);
-    EXPECT_EQ(500u, timer.Period());
-    EXPECT_EQ(50u, timer.Resolution());
-    CxMMTimer never;
-    never.Stop();
-    EXPECT_EQ(500u, never.Period());
-    EXPECT_EQ(50u, never.Resolution());
+    EXPECT_EQ(Calls({"caps", "begin 5", "caps", "begin 6", "set 100 6 periodic", "end 6"}), FakeWinmm::calls);
 }
 
-TEST_F(FakeApiTest, StartOnARunningTimerKillsTheFirstEvent)
-{
-    CxMMTimer timer;
-    ASSERT_TRUE(timer.Start(20, 2));
-    ASSERT_TRUE(timer.Start(30, 3));
-    EXPECT_EQ(Calls({"caps", "begin 2", "set 20 2 periodic", "kill 7", "end 2", "caps", "begin 3",
-                     "set 30 3 periodic"}),
-              FakeWinmm::calls);
-    FakeWinmm::calls.clear();
-}
-
-TEST_F(FakeApiTest, DestructionKillsTheEvent)
-{
-    {
-        CxMMTimer timer;
-        ASSERT_TRUE(timer.Start(20, 2));
-    }
-    EXPECT_EQ("kill 7", FakeWinmm::calls.at(3));
-    EXPECT_EQ("end 2", FakeWinmm::calls.at(4));
-}
-
-TEST(MMTimerTest, BaseOnTimerAnswersMinusOne)
-{
-    CxMMTimer timer;
-    EXPECT_EQ(-1, timer.OnTimer());
-}
-
-TEST(MMTimerTest, RealTimerTicksAtItsPeriodOnAnotherThread)
+TEST(MMTimerTest, RealTimerTicksAtItsPeriodOnAnotherThreadAndARestartLeavesOnlyTheNewPeriod)
 {
     struct ThreadTimer : CxMMTimer {
         ~ThreadTimer() override { Stop(); }
@@ -172,13 +138,18 @@ TEST(MMTimerTest, RealTimerTicksAtItsPeriodOnAnotherThread)
     } timer;
     ASSERT_TRUE(timer.Start(10, 1));
     Sleep(500);
-    timer.Stop();
     int ticks = timer.ticks.load();
     // Loose bounds: only that it is periodic, not how precise.
     EXPECT_GT(ticks, 20);
     EXPECT_LT(ticks, 80);
     EXPECT_NE(0u, timer.thread.load());
     EXPECT_NE(GetCurrentThreadId(), timer.thread.load());
+    ASSERT_TRUE(timer.Start(100, 1));
+    int before = timer.ticks.load();
+    Sleep(350);
+    EXPECT_LE(timer.ticks.load() - before, 6); // the first 10 ms event would have added about 35
+    timer.Stop();
+    ticks = timer.ticks.load();
     Sleep(100);
     EXPECT_EQ(ticks, timer.ticks.load());
 }
@@ -198,20 +169,6 @@ TEST(MMTimerTest, StopWaitsForATickInProgress)
     delete timer;
     Sleep(50);
     EXPECT_GE(ticks, 1);
-}
-
-TEST(MMTimerTest, RestartedRealTimerFiresOnlyAtTheNewPeriod)
-{
-    CountingTimer timer;
-    ASSERT_TRUE(timer.Start(5, 1));
-    Sleep(50);
-    ASSERT_TRUE(timer.Start(100, 1));
-    int before = timer.ticks.load();
-    Sleep(350);
-    int after = timer.ticks.load();
-    timer.Stop();
-    // The first 5 ms event would have added about 70 ticks.
-    EXPECT_LE(after - before, 6);
 }
 
 TEST(MMTimerTest, ManyTimersStartedAndDestroyedWhileTicking)

@@ -16,34 +16,21 @@ public:
 
 } // namespace
 
-TEST(RecordTest, PostedRecordsCarryTheErrorAsSixteenBits)
-{
-    PostingTransfer transfer;
-    MessageSink sink;
-    transfer.Init(sink.Handle(), kDownloadMessage);
-    transfer.Fail(-200);
-    ASSERT_TRUE(sink.WaitFor(kDownloadMessage));
-    FileTransStatus record = RecordsOf(sink, kDownloadMessage)[0];
-    EXPECT_EQ(FTS_RECV_FAILED, record.state);
-    EXPECT_EQ(0xFF38, record.error);
-    for (const PostedMessage& m : sink.Received(kDownloadMessage))
-        transfer.FreeStatus(reinterpret_cast<FileTransStatus*>(m.lParam));
-}
-
-TEST(RecordTest, OnlyOneFinalRecordPerTransfer)
+TEST(RecordTest, OnlyOneFinalRecordPerTransferWithTheErrorAsSixteenBits)
 {
     PostingTransfer transfer;
     MessageSink sink;
     transfer.Init(sink.Handle(), kDownloadMessage);
     transfer.Progress(10);
+    transfer.Fail(-200);
     transfer.Done();
     transfer.Fail(-500);
     transfer.Progress(50);
     sink.PumpFor(50);
     std::vector<FileTransStatus> records = RecordsOf(sink, kDownloadMessage);
     ASSERT_EQ(2u, records.size());
-    EXPECT_EQ(FTS_RECV_DONE, records[1].state);
-    EXPECT_EQ(0, records[1].error);
+    EXPECT_EQ(FTS_RECV_FAILED, records[1].state);
+    EXPECT_EQ(0xFF38, records[1].error);
     for (const PostedMessage& m : sink.Received(kDownloadMessage))
         transfer.FreeStatus(reinterpret_cast<FileTransStatus*>(m.lParam));
 }

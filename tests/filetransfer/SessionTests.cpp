@@ -101,10 +101,12 @@ TEST_F(SessionTest, UploadFillsTheInfoFromTheRequestAndTheSession)
     std::string bytes = RandomBytes(100000, 91);
     CString path = m_folder.File(L"slides.lvl");
     ASSERT_TRUE(WriteFileBytes(path, bytes));
+    CString name;
+    for (int i = 0; i < 35; ++i) name += L'\x0416'; // 70 bytes of UTF-8: cut to 62 on a character
     {
         CFileTransSession session;
         HandBack handBackUp(m_sink, kUploadMessage, &session);
-        ASSERT_TRUE(session.StartSend(UploadRequest(path, L"slides.lvl", bytes.size())));
+        ASSERT_TRUE(session.StartSend(UploadRequest(path, name, bytes.size())));
         ASSERT_TRUE(WaitFinal(m_sink, kUploadMessage, 20000));
         std::vector<FileTransStatus> records = RecordsOf(m_sink, kUploadMessage);
         EXPECT_EQ(FTS_SEND_DONE, records.back().state);
@@ -118,7 +120,7 @@ TEST_F(SessionTest, UploadFillsTheInfoFromTheRequestAndTheSession)
     ASSERT_EQ(1u, m_relay.Offers().size());
     FileTransInfo info = m_relay.Offers()[0];
     EXPECT_EQ(0u, info.transferId);
-    EXPECT_STREQ("slides.lvl", info.fileName);
+    EXPECT_EQ(Utf16ToUtf8(name).substr(0, 62), info.fileName);
     EXPECT_EQ(bytes.size(), info.fileSize);
     EXPECT_EQ(3, info.kind);
     EXPECT_EQ(6, info.secondCode);
@@ -128,21 +130,6 @@ TEST_F(SessionTest, UploadFillsTheInfoFromTheRequestAndTheSession)
     EXPECT_EQ(71u, info.sequence);
     EXPECT_EQ(72u, info.tag);
     EXPECT_TRUE(m_relay.Uploaded(RelayKnobs().relayId) == bytes);
-}
-
-TEST_F(SessionTest, LongNamesAreCutToSixtyThreeBytesOnACharacter)
-{
-    CString path = m_folder.File(L"a.bin");
-    ASSERT_TRUE(WriteFileBytes(path, "abc"));
-    CString name;
-    for (int i = 0; i < 35; ++i) name += L'\x0416'; // 70 bytes of UTF-8
-    CFileTransSession session;
-    HandBack handBackUp(m_sink, kUploadMessage, &session);
-    ASSERT_TRUE(session.StartSend(UploadRequest(path, name, 3)));
-    ASSERT_TRUE(WaitFinal(m_sink, kUploadMessage, 10000));
-    ASSERT_EQ(1u, m_relay.Offers().size());
-    EXPECT_EQ(62u, strlen(m_relay.Offers()[0].fileName));
-    EXPECT_EQ(Utf16ToUtf8(name).substr(0, 62), m_relay.Offers()[0].fileName);
 }
 
 TEST_F(SessionTest, StartFailuresPostNothing)
@@ -159,14 +146,20 @@ TEST_F(SessionTest, StartFailuresPostNothing)
     CFileTransSession session;
     EXPECT_FALSE(session.StartSend(UploadRequest(m_folder.File(L"missing.bin"), L"m.bin", 3)));
     EXPECT_FALSE(session.StartRecv(DownloadRequest(5, L"b.bin", 0, m_folder.Path()))); // empty file: -5
+    // Names that would leave the folder.
+    for (const wchar_t* name : {L"..\\..\\win.ini", L"a/b", L"C:\\x", L"dir\\x", L"x\x0001", L"..", L""}) {
+        EXPECT_FALSE(session.StartRecv(DownloadRequest(57, name, 10, m_folder.Path()))) << name;
+    }
     m_sink.PumpFor(100);
     EXPECT_EQ(0u, m_sink.All().size());
+    EXPECT_TRUE(m_relay.DownloadRequestIds().empty());
 }
 
-TEST_F(SessionTest, DownloadStoresUnderTheIdAndGivesItsPath)
+TEST_F(SessionTest, DownloadStoresUnderTheIdInItsFolderOrInDownloads)
 {
     std::string bytes = RandomBytes(77777, 92);
     m_relay.AddFile(4321, bytes);
+    m_relay.AddFile(55, bytes.substr(0, 5000));
     CFileTransSession session;
     HandBack handBackDown(m_sink, kDownloadMessage, &session);
     ASSERT_TRUE(session.StartRecv(DownloadRequest(4321, L"doc.lvl", bytes.size(), m_folder.Path())));
@@ -179,6 +172,14 @@ TEST_F(SessionTest, DownloadStoresUnderTheIdAndGivesItsPath)
     EXPECT_TRUE(ReadFileBytes(session.GetPath(4321)) == bytes);
     m_sink.FreeAll();
     EXPECT_EQ(m_baseline, CxFileTransBase::OutstandingRecords());
+
+    // A save folder that does not exist falls back to the data folder's downloads.
+    ASSERT_TRUE(session.StartRecv(DownloadRequest(55, L"x.lvl", 5000, m_folder.File(L"nowhere\\"))));
+    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
+    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\", session.DefaultFolder());
+    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\55", session.GetPath(55));
+    EXPECT_TRUE(ReadFileBytes(session.GetPath(55)) == bytes.substr(0, 5000));
+    DeleteFileW(session.GetPath(55));
 }
 
 TEST_F(SessionTest, AlreadyDownloadedFileIsAnsweredAtOnce)
@@ -201,20 +202,6 @@ TEST_F(SessionTest, AlreadyDownloadedFileIsAnsweredAtOnce)
     EXPECT_EQ(m_baseline, CxFileTransBase::OutstandingRecords());
 }
 
-TEST_F(SessionTest, MissingSaveFolderFallsBackToDownloads)
-{
-    std::string bytes = RandomBytes(5000, 93);
-    m_relay.AddFile(55, bytes);
-    CFileTransSession session;
-    HandBack handBackDown(m_sink, kDownloadMessage, &session);
-    ASSERT_TRUE(session.StartRecv(DownloadRequest(55, L"x.lvl", bytes.size(), m_folder.File(L"nowhere\\"))));
-    ASSERT_TRUE(WaitFinal(m_sink, kDownloadMessage, 20000));
-    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\", session.DefaultFolder());
-    EXPECT_EQ(GetAppDataFolder() + L"Downloads\\55", session.GetPath(55));
-    EXPECT_TRUE(ReadFileBytes(session.GetPath(55)) == bytes);
-    DeleteFileW(session.GetPath(55));
-}
-
 TEST_F(SessionTest, UnmakeableDefaultFolderFailsInsteadOfUsingTheRoot)
 {
     CString saved = GetAppDataFolder();
@@ -226,18 +213,6 @@ TEST_F(SessionTest, UnmakeableDefaultFolderFailsInsteadOfUsingTheRoot)
     SetAppDataFolderOverride(saved);
     EXPECT_FALSE(started);
     EXPECT_TRUE(session.DefaultFolder().IsEmpty());
-}
-
-TEST_F(SessionTest, NamesThatLeaveTheFolderAreRefused)
-{
-    const wchar_t* names[] = {L"..\\..\\win.ini", L"a/b", L"C:\\x", L"dir\\x", L"x\x0001", L"..", L""};
-    for (const wchar_t* name : names) {
-        CFileTransSession session;
-        EXPECT_FALSE(session.StartRecv(DownloadRequest(57, name, 10, m_folder.Path()))) << name;
-    }
-    m_sink.PumpFor(50);
-    EXPECT_EQ(0u, m_sink.All().size());
-    EXPECT_TRUE(m_relay.DownloadRequestIds().empty());
 }
 
 TEST_F(SessionTest, RecordsQueuedWhenTheSessionDiesStayValid)

@@ -10,16 +10,6 @@
 
 namespace {
 
-// Hands records back to their transfer object, as the window does through the session.
-void HandBackTo(MessageSink& sink, UINT message, CxFileTransBase* owner)
-{
-    sink.SetFreer(message, [owner](WPARAM, LPARAM l) {
-        auto* record = reinterpret_cast<FileTransStatus*>(l);
-        owner->FreeStatus(record);
-        CxFileTransBase::FreeOrphanStatus(record);
-    });
-}
-
 // A loopback port nothing listens on.
 uint16_t ClosedPort()
 {
@@ -117,7 +107,7 @@ TEST_F(TcpTransferTest, UploadsArriveByteIdentical)
 {
     FakeRelay relay;
     ASSERT_TRUE(relay.Listening());
-    const size_t sizes[] = {0, 1, 1357, 1358, 200 * 1024, 20 * 1024 * 1024};
+    const size_t sizes[] = {0, 1, 1357, 1358, 200 * 1024, 2 * 1024 * 1024, 20 * 1024 * 1024};
     uint64_t id = 7001;
     for (size_t size : sizes) {
         RelayKnobs knobs;
@@ -127,16 +117,24 @@ TEST_F(TcpTransferTest, UploadsArriveByteIdentical)
         std::vector<FileTransStatus> records = Upload(relay, bytes);
         ASSERT_FALSE(records.empty()) << size;
         EXPECT_EQ(FTS_SEND_DONE, records.back().state) << size;
+        EXPECT_EQ(0, records.back().error);
         EXPECT_EQ(100, records.back().percent);
         EXPECT_EQ(id, records.back().transferId);
         EXPECT_EQ(5u, records.back().sequence);
         EXPECT_EQ(6u, records.back().tag);
         EXPECT_EQ(1u, FinalCount(records));
         EXPECT_TRUE(relay.Uploaded(id) == bytes) << size;
+        if (size == 2 * 1024 * 1024) {
+            // Two megabytes on loopback take well under 500 ms per record: only the 100 % one and done.
+            ASSERT_GE(records.size(), 2u);
+            EXPECT_EQ(FTS_PROGRESS, records[records.size() - 2].state);
+            EXPECT_EQ(100, records[records.size() - 2].percent);
+            EXPECT_LE(records.size(), 6u);
+        }
     }
     // The offer goes out under id 0 with the file's own name; everything after it under the relay's id.
     std::vector<FileTransHeader> offers = relay.OfferHeaders();
-    ASSERT_EQ(6u, offers.size());
+    ASSERT_EQ(7u, offers.size());
     for (const FileTransHeader& h : offers) {
         EXPECT_EQ(0u, h.transferId);
         EXPECT_EQ(147, h.length);
@@ -149,17 +147,6 @@ TEST_F(TcpTransferTest, UploadsArriveByteIdentical)
     EXPECT_STREQ("00112233445566778899aabbccddeeff", infos[3].md5);
     for (uint64_t packetId : relay.UploadPacketIds()) EXPECT_GT(packetId, 7001u);
     EXPECT_EQ(0u, relay.BadUploadPackets());
-}
-
-TEST_F(TcpTransferTest, UploadProgressIsThrottledButEndsAtOneHundred)
-{
-    FakeRelay relay;
-    std::vector<FileTransStatus> records = Upload(relay, RandomBytes(2 * 1024 * 1024, 3));
-    ASSERT_GE(records.size(), 2u);
-    // Two megabytes on loopback take well under 500 ms per record: only the 100 % one and done.
-    EXPECT_EQ(FTS_PROGRESS, records[records.size() - 2].state);
-    EXPECT_EQ(100, records[records.size() - 2].percent);
-    EXPECT_LE(records.size(), 6u);
 }
 
 TEST_F(TcpTransferTest, UploadStartsWhereTheRelayAsks)
@@ -254,17 +241,6 @@ TEST_F(TcpTransferTest, UploadOfAShrinkingFileFails)
     EXPECT_EQ(1u, FinalCount(RecordsOf(sink, kUploadMessage)));
 }
 
-TEST_F(TcpTransferTest, SenderStartFailures)
-{
-    CxTCPFileSender unreachable;
-    EXPECT_EQ(-1, unreachable.Start(INVALID_SOCKET, inet_addr("127.0.0.1"), ClosedPort()));
-    FakeRelay relay;
-    CxTCPFileSender sender;
-    ASSERT_EQ(1, sender.Start(INVALID_SOCKET, relay.Address(), relay.Port()));
-    EXPECT_EQ(-1, sender.SendFile(m_folder.File(L"missing.bin"), UploadInfo()));
-    sender.Stop();
-}
-
 TEST_F(TcpTransferTest, StopMidUploadEndsBothThreadsWithoutRecords)
 {
     FakeRelay relay;
@@ -303,6 +279,7 @@ TEST_F(TcpTransferTest, DownloadsArriveByteIdentical)
         std::vector<FileTransStatus> records = Download(relay, id, size);
         ASSERT_FALSE(records.empty()) << size;
         EXPECT_EQ(FTS_RECV_DONE, records.back().state) << size;
+        EXPECT_EQ(0, records.back().error);
         EXPECT_EQ(100, records.back().percent);
         EXPECT_EQ(id, records.back().transferId);
         EXPECT_EQ(11u, records.back().sequence);
@@ -320,36 +297,24 @@ TEST_F(TcpTransferTest, DownloadsArriveByteIdentical)
     for (uint64_t offset : offsets) EXPECT_EQ(0u, offset);
 }
 
-TEST_F(TcpTransferTest, DownloadWithoutFinishEndsOnTheByteCount)
+TEST_F(TcpTransferTest, DownloadWithoutFinishEndsOnTheByteCountAndARepeatedBlockCountsOnce)
 {
-    FakeRelay relay;
-    RelayKnobs knobs;
-    knobs.sendFinish = false;
-    knobs.chunkSize = 1000;
-    relay.SetKnobs(knobs);
-    std::string bytes = RandomBytes(54321, 77);
-    relay.AddFile(5, bytes);
-    std::vector<FileTransStatus> records = Download(relay, 5, bytes.size());
-    ASSERT_FALSE(records.empty());
-    EXPECT_EQ(FTS_RECV_DONE, records.back().state);
-    EXPECT_TRUE(ReadFileBytes(Final(5)) == bytes);
-}
-
-TEST_F(TcpTransferTest, ARepeatedBlockDoesNotCountTwice)
-{
-    FakeRelay relay;
-    RelayKnobs knobs;
-    knobs.sendFinish = false;
-    knobs.chunkSize = 1000;
-    knobs.repeatFirstChunk = true;
-    relay.SetKnobs(knobs);
-    std::string bytes = RandomBytes(5000, 78);
-    relay.AddFile(6, bytes);
-    std::vector<FileTransStatus> records = Download(relay, 6, bytes.size());
-    ASSERT_FALSE(records.empty());
-    EXPECT_EQ(FTS_RECV_DONE, records.back().state);
-    // Counted twice, the first block would end the download before the last block was written.
-    EXPECT_TRUE(ReadFileBytes(Final(6)) == bytes);
+    for (bool repeat : {false, true}) {
+        FakeRelay relay;
+        RelayKnobs knobs;
+        knobs.sendFinish = false;
+        knobs.chunkSize = 1000;
+        // Counted twice, the first block would end the download before the last block was written.
+        knobs.repeatFirstChunk = repeat;
+        relay.SetKnobs(knobs);
+        std::string bytes = RandomBytes(repeat ? 5000 : 54321, 77);
+        uint64_t id = repeat ? 6 : 5;
+        relay.AddFile(id, bytes);
+        std::vector<FileTransStatus> records = Download(relay, id, bytes.size());
+        ASSERT_FALSE(records.empty()) << repeat;
+        EXPECT_EQ(FTS_RECV_DONE, records.back().state) << repeat;
+        EXPECT_TRUE(ReadFileBytes(Final(id)) == bytes) << repeat;
+    }
 }
 
 TEST_F(TcpTransferTest, InterruptedDownloadResumesBeforeTheSavedPosition)
@@ -394,9 +359,7 @@ TEST_F(TcpTransferTest, InterruptedDownloadResumesBeforeTheSavedPosition)
 
 TEST_F(TcpTransferTest, ResumeRuleTrustsOnlyAPlausibleSavedPosition)
 {
-    EXPECT_EQ(0u, CxTCPFileRcver::ResumeOffset(3000));
     EXPECT_EQ(0u, CxTCPFileRcver::ResumeOffset(4096));
-    EXPECT_EQ(5904u, CxTCPFileRcver::ResumeOffset(10000));
     struct Case {
         const char* what;
         uint64_t saved;
@@ -469,9 +432,15 @@ TEST_F(TcpTransferTest, RelayFailuresGiveTheirErrorRecords)
     }
 }
 
-TEST_F(TcpTransferTest, DownloadStartFailures)
+TEST_F(TcpTransferTest, StartFailures)
 {
     FakeRelay relay;
+    CxTCPFileSender unreachable;
+    EXPECT_EQ(-1, unreachable.Start(INVALID_SOCKET, inet_addr("127.0.0.1"), ClosedPort()));
+    CxTCPFileSender sender;
+    ASSERT_EQ(1, sender.Start(INVALID_SOCKET, relay.Address(), relay.Port()));
+    EXPECT_EQ(-1, sender.SendFile(m_folder.File(L"missing.bin"), UploadInfo()));
+    sender.Stop();
     int result = 0;
     Download(relay, 4, 0, &result);
     EXPECT_EQ(-5, result);

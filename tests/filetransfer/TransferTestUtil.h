@@ -44,6 +44,16 @@ inline size_t FinalCount(const std::vector<FileTransStatus>& records)
     return n;
 }
 
+// Hands records back to their transfer object, as the window does through the session.
+inline void HandBackTo(MessageSink& sink, UINT message, CxFileTransBase* owner)
+{
+    sink.SetFreer(message, [owner](WPARAM, LPARAM l) {
+        auto* record = reinterpret_cast<FileTransStatus*>(l);
+        owner->FreeStatus(record);
+        CxFileTransBase::FreeOrphanStatus(record);
+    });
+}
+
 // Waits until a final record arrived.
 inline bool WaitFinal(MessageSink& sink, UINT message, DWORD timeoutMs)
 {
