@@ -71,6 +71,17 @@ TEST_F(PanelDocuments, TheRoomsDocumentsGetThumbnailsAndTheLiveOneIsHeld)
     EXPECT_EQ(GetParent(shown->GetHWND()), hwnd);
     EXPECT_TRUE(shown->GetCover()->GetFlags() & eCover_Selected);
     EXPECT_FALSE(IsWindowVisible(shown->GetCoverWindow()));
+    // The thumbnails sit before the panel's buttons, each sized as its window.
+    auto* strip = static_cast<CContainerUI*>(panel->GetPaintManager()->FindControl(L"ControlPanel"));
+    ASSERT_EQ(strip->GetCount(), 3);
+    auto* first = static_cast<CWinContainerUI*>(strip->GetItemAt(0)->GetInterface(L"WinContainer"));
+    ASSERT_TRUE(first);
+    EXPECT_EQ(first->GetEmbedWindow(), shown->GetHWND());
+    RECT own{};
+    GetWindowRect(shown->GetHWND(), &own);
+    EXPECT_EQ(first->GetFixedWidth(), own.right - own.left);
+    EXPECT_EQ(first->GetFixedHeight(), own.bottom - own.top);
+    EXPECT_FALSE(strip->GetItemAt(2)->GetInterface(L"WinContainer"));
     // The selection comes back to the panel, which holds it without telling the main window.
     ASSERT_TRUE(PumpUntil([&] { return panel->GetHeldDocument() != nullptr; }, 3000));
     EXPECT_EQ(panel->GetHeldDocument()->source, shown->GetHWND());
@@ -81,6 +92,11 @@ TEST_F(PanelDocuments, TheRoomsDocumentsGetThumbnailsAndTheLiveOneIsHeld)
     panel->ShowPanel(true);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_TRUE(IsWindowVisible(shown->GetCoverWindow()));
+    panel->ShowPanel(false);
+    EXPECT_FALSE(IsWindowVisible(shown->GetCoverWindow()));
+    panel->ShowPanel(true);
+    panel->SelectDocument(7); // not in the strip: nothing changes
+    EXPECT_EQ(panel->GetHeldDocument()->source, shown->GetHWND());
 
     // Shown already: no second thumbnail, only the selection when it is live.
     panel->AddDocuments({Document(6, 3)}, 0);

@@ -1,8 +1,7 @@
 // The teacher's control panel under Xvfb: the switches post their panel actions with the border
 // following the check, sources switched on and off through the panel with the held camera and
-// document deselected when replaced, and thumbnails inserted before the buttons and removed again.
+// document deselected when replaced.
 #include "classroom/ControlPanelWnd.h"
-#include "controls/PosLayouts.h"
 #include "core/SessionContext.h"
 #include "core/WindowMessages.h"
 #include "tests/classroom/WindowTestSupport.h"
@@ -129,51 +128,4 @@ TEST_F(ControlPanel, ReplacedSourcesAreDeselectedAndOnlyTheHolderSwitchesOff)
     panel->SourceOff(ePanel_Document);
     ASSERT_TRUE(docB.WaitFor(WM_USER_UI_NOTICE, 1));
     EXPECT_EQ(mainWnd.Count(WM_USER_PANEL_ACTION), 6u);
-}
-
-TEST_F(ControlPanel, ThumbnailsSitBeforeTheButtonsAndLeaveOnRequest)
-{
-    TopLevelSink docWindow({0, 0, 120, 90});
-    MessageSink gone;
-    FileItemRecord file;
-    file.fileId = 42;
-    file.name = L"Lesson.pptx";
-    ASSERT_TRUE(panel->AddDocumentThumbnail(file, docWindow.Handle()));
-    auto* strip = static_cast<CContainerUI*>(pm->FindControl(L"ControlPanel"));
-    ASSERT_EQ(strip->GetCount(), 2);
-    auto* thumb = static_cast<CWinContainerUI*>(strip->GetItemAt(0)->GetInterface(L"WinContainer"));
-    ASSERT_TRUE(thumb);
-    EXPECT_EQ(thumb->GetFixedWidth(), 120);
-    EXPECT_EQ(thumb->GetFixedHeight(), 90);
-    EXPECT_EQ(thumb->GetEmbedWindow(), docWindow.Handle());
-
-    // Sub-codes 3 and 15 are sent: the records are the panel's, read while they are handled.
-    static std::vector<std::pair<WPARAM, uint64_t>> seen;
-    seen.clear();
-    docWindow.onMessage = [](const RecordedMessage& m) {
-        if (m.message != WM_USER_UI_NOTICE) return;
-        if (m.wParam == 3) seen.emplace_back(3, *reinterpret_cast<const uint64_t*>(m.lParam));
-        if (m.wParam == 15) {
-            const auto* list = reinterpret_cast<const DocPageList*>(m.lParam);
-            seen.emplace_back(15, list->docId * 100 + list->values.size());
-        }
-    };
-    panel->SelectDocument(42);
-    panel->SelectDocument(7); // unknown: nothing
-    ParamList pages;
-    pages.pageCount = 2;
-    pages.values = {L"a.jpg", L"b.jpg"};
-    panel->UpdateDocumentPages(42, pages, true);
-    const std::vector<std::pair<WPARAM, uint64_t>> expected = {{3, 42}, {15, 4202}, {3, 42}};
-    EXPECT_EQ(seen, expected);
-    docWindow.onMessage = nullptr;
-
-    panel->ShowPanel(false);
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_EQ(docWindow.Received(WM_USER_UI_NOTICE).back().wParam, 24u);
-    panel->ShowPanel(true);
-
-    SendMessageW(hwnd, WM_USER_UI_NOTICE, 1, reinterpret_cast<LPARAM>(docWindow.Handle()));
-    EXPECT_EQ(panel->GetDocumentCount(), 0u);
-    EXPECT_EQ(strip->GetCount(), 1);
 }

@@ -37,7 +37,7 @@ int ClientHeight(HWND hwnd)
 
 } // namespace
 
-TEST(OptionMenu, SitsUnderThePointAndReportsBeforeTheOwnerActs)
+TEST(OptionMenu, SitsUnderThePointReportsBeforeTheOwnerActsAndClosesWithTheFocus)
 {
     UseProgramFolderSkins();
     TopLevelSink owner({100, 100, 740, 580});
@@ -76,19 +76,17 @@ TEST(OptionMenu, SitsUnderThePointAndReportsBeforeTheOwnerActs)
         EXPECT_TRUE(g_menuGoneFirst) << item.item;
         owner.onMessage = nullptr;
     }
-}
 
-TEST(OptionMenu, LosingTheFocusClosesWithoutAReport)
-{
-    UseProgramFolderSkins();
-    TopLevelSink owner({100, 100, 740, 580});
-    HWND menu = ShowBubbleMenu({100, 40}, new COptionMenu, owner.Handle());
+    // Losing the focus closes the menu without a report.
+    owner.Clear();
+    menu = ShowBubbleMenu({100, 40}, new COptionMenu, owner.Handle());
     ASSERT_TRUE(menu);
     SetFocus(menu);
     SetFocus(owner.Handle());
     PumpUntil([&] { return !IsWindow(menu); }, 2000);
     EXPECT_FALSE(IsWindow(menu));
     EXPECT_EQ(owner.Count(WM_USER_OPTION_MENU), 0u);
+    EXPECT_EQ(ShowBubbleMenu({10, 10}, nullptr, owner.Handle()), nullptr);
 }
 
 TEST(StudentListMenu, ShowsTheRowsPageAndNotifiesTheRoster)
@@ -189,65 +187,52 @@ TEST_F(MicQueue, ListsAreUsedInTurnAndTheHeightFollowsTheRows)
     EXPECT_TRUE(IsWindow(hwnd));
 }
 
-TEST_F(MicQueue, RowButtonsAskTheMainWindowToGiveAndTakeTheMicrophone)
-{
-    SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(3)));
-    CPaintManagerUI& pm = *window->GetPaintManager();
-    LayOut(pm);
-    auto* list = static_cast<CMicListUI*>(pm.FindControl(L"MicSeqList00"));
-    auto buttonOf = [&](int index) {
-        auto* row = static_cast<CMicElementUI*>(list->GetItemAt(index)->GetInterface(L"MicElement"));
-        RECT button = row ? row->GetButtonRect() : RECT{};
-        return POINT{(button.left + button.right) / 2, (button.top + button.bottom) / 2};
-    };
-    POINT waiting = buttonOf(1), connecting = buttonOf(2);
-    ASSERT_GT(waiting.x, 0);
-    // Giving the microphone to a waiting row first takes it from the connecting one.
-    ClickClient(hwnd, waiting.x, waiting.y);
-    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 2));
-    ClickClient(hwnd, connecting.x, connecting.y);
-    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 3));
-    auto requests = parent.Received(WM_USER_MIC_REQUEST);
-    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{2, 1002}, {1, 1001}, {2, 1002}};
-    std::vector<std::pair<WPARAM, LPARAM>> got;
-    for (const auto& r : requests) got.emplace_back(r.wParam, r.lParam);
-    EXPECT_EQ(got, expected);
-}
-
-TEST_F(MicQueue, TheTeacherScrollsToTheSixthQueuedUserAndGivesThemTheMicrophone)
+TEST_F(MicQueue, TheTeacherScrollsToTheSixthUserGivesThemTheMicrophoneAndTakesItBackFromTheConnectingOne)
 {
     SendMessageW(hwnd, WM_USER_MIC_LIST, 0, reinterpret_cast<LPARAM>(Queue(7)));
     CPaintManagerUI& pm = *window->GetPaintManager();
     LayOut(pm);
     auto* list = static_cast<CMicListUI*>(pm.FindControl(L"MicSeqList00"));
     ASSERT_NE(list, nullptr);
+    auto clickButtonOf = [&](CControlUI* item) {
+        auto* row = static_cast<CMicElementUI*>(item->GetInterface(L"MicElement"));
+        ASSERT_NE(row, nullptr);
+        RECT button = row->GetButtonRect();
+        ASSERT_FALSE(IsRectEmpty(&button));
+        ClickClient(hwnd, (button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    };
     RECT client{};
     GetClientRect(hwnd, &client);
     CControlUI* sixth = list->GetItemAt(5);
+    CControlUI* connecting = list->GetItemAt(2);
     ASSERT_NE(sixth, nullptr);
     EXPECT_GT(sixth->GetPos().bottom, client.bottom); // five rows fit; the sixth is below them
     CScrollBarUI* bar = list->GetList()->GetVerticalScrollBar();
     ASSERT_NE(bar, nullptr);
     EXPECT_TRUE(bar->IsVisible());
 
-    // The wheel over the list, notch by notch, until the sixth row is whole in the window.
+    // The wheel over the list, notch by notch, until the row is whole in the window.
     POINT over{client.right / 2, client.bottom / 2};
     ClientToScreen(hwnd, &over);
-    for (int notch = 0; notch < 20 && sixth->GetPos().bottom > client.bottom; ++notch) {
-        SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-WHEEL_DELTA)), MAKELPARAM(over.x, over.y));
-        LayOut(pm);
-    }
+    auto scrollTo = [&](CControlUI* row, short delta) {
+        for (int notch = 0; notch < 20 && (row->GetPos().bottom > client.bottom || row->GetPos().top < 0); ++notch) {
+            SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), MAKELPARAM(over.x, over.y));
+            LayOut(pm);
+        }
+    };
+    scrollTo(sixth, -WHEEL_DELTA);
     ASSERT_LE(sixth->GetPos().bottom, client.bottom);
-    auto* row = static_cast<CMicElementUI*>(sixth->GetInterface(L"MicElement"));
-    ASSERT_NE(row, nullptr);
-    RECT button = row->GetButtonRect();
-    ASSERT_FALSE(IsRectEmpty(&button));
-    ClickClient(hwnd, (button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    clickButtonOf(sixth);
     // The connecting user gives way first, then the sixth user is accepted.
     ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 2));
+    // Back up the list, the connecting user's own button takes the microphone back.
+    scrollTo(connecting, WHEEL_DELTA);
+    ASSERT_GE(connecting->GetPos().top, 0);
+    clickButtonOf(connecting);
+    ASSERT_TRUE(parent.WaitFor(WM_USER_MIC_REQUEST, 3));
     std::vector<std::pair<WPARAM, LPARAM>> got;
     for (const auto& r : parent.Received(WM_USER_MIC_REQUEST)) got.emplace_back(r.wParam, r.lParam);
-    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{2, 1002}, {1, 1005}};
+    const std::vector<std::pair<WPARAM, LPARAM>> expected = {{2, 1002}, {1, 1005}, {2, 1002}};
     EXPECT_EQ(got, expected);
 }
 
@@ -264,10 +249,4 @@ TEST_F(MicQueue, AnEmptyQueueOrLostFocusClosesTheWindow)
     SetFocus(parent.Handle());
     PumpUntil([&] { return !IsWindow(hwnd); }, 2000);
     EXPECT_FALSE(IsWindow(hwnd));
-}
-
-TEST(OptionMenu, NoMenuGivesNoWindow)
-{
-    TopLevelSink owner({100, 100, 740, 580});
-    EXPECT_EQ(ShowBubbleMenu({10, 10}, nullptr, owner.Handle()), nullptr);
 }

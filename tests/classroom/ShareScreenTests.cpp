@@ -45,7 +45,7 @@ protected:
 
 } // namespace
 
-TEST_F(ShareScreen, IsLayeredWithBlackSeeThrough)
+TEST_F(ShareScreen, IsLayeredWithBlackSeeThroughAndItsClockCountsFromZeroEachTime)
 {
     EXPECT_TRUE(GetWindowLongW(hwnd, GWL_EXSTYLE) & WS_EX_LAYERED);
     COLORREF key = 1;
@@ -55,10 +55,7 @@ TEST_F(ShareScreen, IsLayeredWithBlackSeeThrough)
     EXPECT_EQ(key, 0u); // the alpha is not reported back without LWA_ALPHA
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
     EXPECT_FALSE(IsWindowVisible(hwnd));
-}
 
-TEST_F(ShareScreen, OnAirClockCountsFromZeroEachTime)
-{
     SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_EQ(Label(), L"00:00:00");
@@ -73,6 +70,15 @@ TEST_F(ShareScreen, OnAirClockCountsFromZeroEachTime)
 
 TEST_F(ShareScreen, CountdownShowsTheTimeLeftAndEndsTheSharing)
 {
+    // A countdown of zero ends at the next tick.
+    SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
+    SendMessageW(hwnd, WM_USER_COUNTDOWN, 0, reinterpret_cast<LPARAM>(new uint32_t(0)));
+    Tick(CShareScreenWnd::kClassLeftTimer);
+    EXPECT_EQ(Label(), L"Class Over");
+    EXPECT_FALSE(IsWindowVisible(hwnd));
+    ASSERT_TRUE(mainWnd.WaitFor(WM_USER_UI_NOTICE, 1));
+    mainWnd.Clear();
+
     SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
     SendMessageW(hwnd, WM_USER_COUNTDOWN, 0, reinterpret_cast<LPARAM>(new uint32_t(125)));
     Tick(CShareScreenWnd::kClassLeftTimer);
@@ -87,16 +93,6 @@ TEST_F(ShareScreen, CountdownShowsTheTimeLeftAndEndsTheSharing)
     EXPECT_FALSE(IsWindowVisible(hwnd));
     ASSERT_TRUE(mainWnd.WaitFor(WM_USER_UI_NOTICE, 1));
     EXPECT_EQ(mainWnd.Received(WM_USER_UI_NOTICE)[0].wParam, 21u);
-}
-
-TEST_F(ShareScreen, ACountdownOfZeroEndsAtTheNextTick)
-{
-    SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
-    SendMessageW(hwnd, WM_USER_COUNTDOWN, 0, reinterpret_cast<LPARAM>(new uint32_t(0)));
-    Tick(CShareScreenWnd::kClassLeftTimer);
-    EXPECT_EQ(Label(), L"Class Over");
-    EXPECT_FALSE(IsWindowVisible(hwnd));
-    EXPECT_TRUE(mainWnd.WaitFor(WM_USER_UI_NOTICE, 1));
 }
 
 TEST_F(ShareScreen, CloseButtonEndsSharingButKeepsTheBar)

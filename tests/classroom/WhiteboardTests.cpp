@@ -163,15 +163,6 @@ TEST_F(Whiteboard, PagesAreLoadedFromTheStoreOnRequest)
     EXPECT_EQ(board->GetSurface(4)->GetObjectCount(), 1u);
 }
 
-TEST(WhiteboardNames, NumbersFollowOnlyTheirPrefix)
-{
-    EXPECT_EQ(NumberAfterPrefix(L"Wb3", L"Wb"), 3);
-    EXPECT_EQ(NumberAfterPrefix(L"Tab10", L"Tab"), 10);
-    EXPECT_EQ(NumberAfterPrefix(L"Wbx", L"Wb"), -1);
-    EXPECT_EQ(NumberAfterPrefix(L"Paint1", L"Wb"), -1);
-    EXPECT_EQ(NumberAfterPrefix(L"Wb", L"Wb"), -1);
-}
-
 TEST_F(Whiteboard, StrokesFromOtherSurfacesAreFreedAndNotSent)
 {
     CControlUI* wb1 = pm->FindControl(L"Wb1");

@@ -118,15 +118,6 @@ void LayOut(CPaintManagerUI& pm)
     DeleteDC(dc);
 }
 
-POINT CentreOf(CPaintManagerUI& pm, const wchar_t* name)
-{
-    LayOut(pm);
-    CControlUI* control = pm.FindControl(name);
-    if (!control) return {-1, -1};
-    RECT rc = control->GetPos();
-    return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
-}
-
 bool ClickControl(CPaintManagerUI& pm, const wchar_t* name)
 {
     LayOut(pm);
@@ -134,8 +125,7 @@ bool ClickControl(CPaintManagerUI& pm, const wchar_t* name)
     if (!control || !control->IsVisible()) return false;
     RECT rc = control->GetPos();
     if (IsRectEmpty(&rc)) return false;
-    POINT pt = CentreOf(pm, name);
-    ClickClient(pm.GetPaintWindow(), pt.x, pt.y);
+    ClickClient(pm.GetPaintWindow(), (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     return true;
 }
 

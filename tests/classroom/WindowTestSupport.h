@@ -48,8 +48,6 @@ class CControlUI;
 class CPaintManagerUI;
 // Lays a skinned window's tree out in its current client size.
 void LayOut(CPaintManagerUI& pm);
-// The centre of a control in its window's client coordinates, after laying the window out.
-POINT CentreOf(CPaintManagerUI& pm, const wchar_t* name);
 // Left-clicks a named control of a skinned window; false when it is missing or has no area.
 bool ClickControl(CPaintManagerUI& pm, const wchar_t* name);
 // Drags with the left button held through the points (client coordinates).

@@ -26,12 +26,36 @@ protected:
     {
         ASSERT_TRUE(room.Ready());
         UseLanguageTable(false);
-        wnd = room.MakeWindow(true);
+        wnd = NewPreview();
         ASSERT_TRUE(wnd);
         hwnd = wnd->GetHWND();
-        wnd->SetFileMd5(kMd5);
+    }
+    // A preview window for the file, as the control panel opens one.
+    CDocWnd* NewPreview()
+    {
+        CDocWnd* doc = room.MakeWindow(true);
+        if (!doc) return nullptr;
+        doc->SetFileMd5(kMd5);
         // The control panel records a conversion as running before it opens the file.
-        ASSERT_TRUE(room.db.SavePPTStatus(1, kMd5, Room(), 0));
+        EXPECT_TRUE(room.db.SavePPTStatus(1, kMd5, Room(), 0));
+        return doc;
+    }
+    // Opens a stand-in source file; with a cached package it is never read.
+    bool OpenSource(CDocWnd* doc, const wchar_t* name)
+    {
+        const CString source = sources.File(name);
+        return WriteFileBytes(source, "x") && doc->OpenSlideFile(source);
+    }
+    void CutRelayAfterTenBytes()
+    {
+        RelayKnobs cut;
+        cut.closeAfterBytes = 10;
+        room.relay.SetKnobs(cut);
+    }
+    bool ConversionRowKept()
+    {
+        int32_t status = -1;
+        return room.db.GetPPTStatus(status, kMd5, Room(), nullptr);
     }
     void TearDown() override
     {
@@ -125,21 +149,6 @@ TEST_F(Upload, APresentationIsConvertedUploadedAnnouncedAndShown)
     EXPECT_TRUE(LogHas(L"Infor : Doc Wnd upload file --- ID=7001,Tpage=3, CurPage=1"));
 }
 
-TEST_F(Upload, ACachedPackageIsSentAtOnceWithoutConverting)
-{
-    const CString package = CachedPackage(2);
-    const CString source = sources.File(L"Cached.pptx");
-    ASSERT_TRUE(WriteFileBytes(source, "not a presentation: it is never opened"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
-    EXPECT_EQ(ePhase_Idle, wnd->GetPPTMgr().GetPhase()) << "no conversion started";
-    EXPECT_EQ(eDocState_Uploading, wnd->GetDisplayState());
-    ASSERT_TRUE(WaitState(eDocState_Shown, 20000));
-    EXPECT_TRUE(room.relay.Uploaded(RelayKnobs().relayId) == ReadFileBytes(package));
-    ExpectAnnounced(L"Cached.pptx", package);
-    ASSERT_EQ(2, wnd->GetPageList().pageCount);
-    EXPECT_EQ(1, PageOfImage(CString(wnd->GetImageView()->GetImage().GetData())));
-}
-
 TEST_F(Upload, OpeningNothingOrAMissingFileChangesNothing)
 {
     EXPECT_FALSE(wnd->OpenSlideFile(CString()));
@@ -172,10 +181,8 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
             ASSERT_FALSE(LangText(c.textId, L"").IsEmpty());
         }
         AskedBoxes().clear();
-        CDocWnd* doc = room.MakeWindow(true);
+        CDocWnd* doc = NewPreview();
         ASSERT_TRUE(doc);
-        doc->SetFileMd5(kMd5);
-        ASSERT_TRUE(room.db.SavePPTStatus(1, kMd5, Room(), 0));
         {
             std::unique_ptr<FakePowerPointInstall> office;
             if (*c.description) {
@@ -192,8 +199,7 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
         EXPECT_EQ(c.language ? c.text + LangText(c.textId, L"").GetString() : c.text, AskedBoxes()[0].text);
         EXPECT_EQ(std::wstring(LangText(29, L"Error").GetString()), AskedBoxes()[0].caption);
         EXPECT_EQ(nullptr, AskedBoxes()[0].owner);
-        int32_t status = -1;
-        EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr)) << "the running conversion is forgotten";
+        EXPECT_FALSE(ConversionRowKept()) << "the running conversion is forgotten";
         EXPECT_TRUE(room.relay.Offers().empty());
         DestroyWindow(doc->GetHWND());
     }
@@ -204,9 +210,7 @@ TEST_F(Upload, ARelayThatCannotBeReachedEndsInStateEightAfterThreeStarts)
 {
     CachedPackage(1);
     SessionContext::Instance()->fileServer.port = 1; // nothing listens there
-    const CString source = sources.File(L"Far.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(wnd, L"Far.ppt"));
     EXPECT_EQ(eDocState_UploadFailed, wnd->GetDisplayState());
     EXPECT_EQ(eDocState_UploadFailed, wnd->GetImageView()->GetState());
     EXPECT_TRUE(LogHas(L"Error : Upload File Failed, file : "));
@@ -219,9 +223,7 @@ TEST_F(Upload, ARelayThatCannotBeReachedEndsInStateEightAfterThreeStarts)
 TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox)
 {
     CachedPackage(1);
-    RelayKnobs cut;
-    cut.closeAfterBytes = 10;
-    room.relay.SetKnobs(cut);
+    CutRelayAfterTenBytes();
     FileTransStatus second{};
     second.state = FTS_SEND_FAILED;
     BoxAnswer() = [&](const AskedBox&) {
@@ -230,17 +232,14 @@ TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox
         return IDCANCEL;
     };
     UseLanguageTable(true);
-    const CString source = sources.File(L"Cancel.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(wnd, L"Cancel.ppt"));
     ASSERT_TRUE(WaitState(eDocState_UploadFailed, 30000));
     PumpMessagesFor(200);
     ASSERT_EQ(1u, AskedBoxes().size());
     EXPECT_EQ(std::wstring(LangText(64, L"").GetString()) + L"Cancel.ppt", AskedBoxes()[0].text);
     EXPECT_EQ(0x55u, AskedBoxes()[0].flags) << "error icon, Retry and Cancel";
     EXPECT_EQ(hwnd, AskedBoxes()[0].owner);
-    int32_t status = -1;
-    EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
+    EXPECT_FALSE(ConversionRowKept());
     EXPECT_TRUE(LogHas(L"Error : File Uploading Failed, file : "));
     EXPECT_EQ(0u, wnd->GetDocId());
     EXPECT_TRUE(room.reg.Messages(eType_FileNotice).empty());
@@ -253,9 +252,7 @@ TEST_F(Upload, ADamagedPackageIsShownAsFailedNeverAnnouncedAndCanBePickedAgain)
     const CString package = packages.File(L"damaged");
     ASSERT_TRUE(WriteFileBytes(package, bytes));
     ASSERT_TRUE(room.db.SaveLVLInfo(kMd5, package));
-    const CString source = sources.File(L"Broken.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(wnd, L"Broken.ppt"));
     ASSERT_TRUE(PumpUntil([] { return !AskedBoxes().empty(); }, 30000));
     PumpMessagesFor(300);
 
@@ -270,8 +267,7 @@ TEST_F(Upload, ADamagedPackageIsShownAsFailedNeverAnnouncedAndCanBePickedAgain)
     EXPECT_EQ(0, wnd->GetPageList().pageCount);
     EXPECT_EQ(0u, wnd->GetDocId());
     // Nothing holds the pick any more: picking the file again converts it afresh.
-    int32_t status = -1;
-    EXPECT_FALSE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
+    EXPECT_FALSE(ConversionRowKept());
     CString cached = L"<unchanged>";
     ASSERT_TRUE(room.db.GetLVLInfo(kMd5, cached));
     EXPECT_TRUE(cached.IsEmpty());
@@ -280,9 +276,7 @@ TEST_F(Upload, ADamagedPackageIsShownAsFailedNeverAnnouncedAndCanBePickedAgain)
 TEST_F(Upload, AWindowDestroyedWhileTheRetryBoxIsOpenTriesNothingMore)
 {
     CachedPackage(1);
-    RelayKnobs cut;
-    cut.closeAfterBytes = 10;
-    room.relay.SetKnobs(cut);
+    CutRelayAfterTenBytes();
     size_t offers = 0;
     BoxAnswer() = [&](const AskedBox&) {
         // The class ends while the teacher reads the box, then the answer is Retry.
@@ -291,9 +285,7 @@ TEST_F(Upload, AWindowDestroyedWhileTheRetryBoxIsOpenTriesNothingMore)
         DestroyWindow(hwnd);
         return IDRETRY;
     };
-    const CString source = sources.File(L"Late.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(wnd, L"Late.ppt"));
     ASSERT_TRUE(PumpUntil([] { return !AskedBoxes().empty(); }, 30000));
     PumpMessagesFor(500);
     EXPECT_FALSE(IsWindow(hwnd));
@@ -305,9 +297,7 @@ TEST_F(Upload, AWindowDestroyedWhileTheRetryBoxIsOpenTriesNothingMore)
 TEST_F(Upload, ADoneRecordOfAnotherUploadChangesNothing)
 {
     CachedPackage(1);
-    const CString source = sources.File(L"Other.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(wnd->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(wnd, L"Other.ppt"));
     // Sent, not posted: handled before the real upload's records are looked at.
     FileTransStatus done{};
     done.state = FTS_SEND_DONE;
@@ -322,13 +312,11 @@ TEST_F(Upload, ADoneRecordOfAnotherUploadChangesNothing)
     EXPECT_NE(eDocState_Shown, wnd->GetDisplayState());
 }
 
-TEST_F(Upload, TheRealBoxShowsAFailedUploadAndItsRetryButtonSendsAgain)
+TEST_F(Upload, ACachedPackageIsSentAtOnceAndTheRealBoxsRetryButtonSendsItAgain)
 {
     CDocWnd::SetMessageBoxFn(nullptr); // the client's own modal box
-    const CString package = CachedPackage(1);
-    RelayKnobs cut;
-    cut.closeAfterBytes = 10;
-    room.relay.SetKnobs(cut);
+    const CString package = CachedPackage(2);
+    CutRelayAfterTenBytes();
     std::wstring text;
     std::wstring caption;
     {
@@ -342,13 +330,18 @@ TEST_F(Upload, TheRealBoxShowsAFailedUploadAndItsRetryButtonSendsAgain)
             ClickControl(box, L"RetryBtn");
         });
         const CString source = sources.File(L"Shown.ppt");
-        ASSERT_TRUE(WriteFileBytes(source, "x"));
+        ASSERT_TRUE(WriteFileBytes(source, "not a presentation: it is never opened"));
         ASSERT_TRUE(wnd->OpenSlideFile(source));
+        EXPECT_EQ(ePhase_Idle, wnd->GetPPTMgr().GetPhase()) << "no conversion started";
+        EXPECT_EQ(eDocState_Uploading, wnd->GetDisplayState());
         EXPECT_TRUE(WaitState(eDocState_Shown, 30000));
     }
     EXPECT_EQ(L"File Upload Failed! [Shown.ppt]", text);
     EXPECT_EQ(L"Error", caption);
     EXPECT_TRUE(room.relay.Uploaded(RelayKnobs().relayId) == ReadFileBytes(package));
+    ExpectAnnounced(L"Shown.ppt", package);
+    ASSERT_EQ(2, wnd->GetPageList().pageCount);
+    EXPECT_EQ(1, PageOfImage(CString(wnd->GetImageView()->GetImage().GetData())));
 }
 
 TEST_F(Upload, AWindowDestroyedMidConversionOrMidUploadStopsItsWork)
@@ -363,13 +356,10 @@ TEST_F(Upload, AWindowDestroyedMidConversionOrMidUploadStopsItsWork)
         EXPECT_EQ(0, office.LiveObjects()) << "PowerPoint let go";
     }
     // An upload that may still be running when its window goes.
-    CDocWnd* second = room.MakeWindow(true);
+    CDocWnd* second = NewPreview();
     ASSERT_TRUE(second);
-    second->SetFileMd5(kMd5);
     CachedPackage(3);
-    const CString source = sources.File(L"Gone.ppt");
-    ASSERT_TRUE(WriteFileBytes(source, "x"));
-    ASSERT_TRUE(second->OpenSlideFile(source));
+    ASSERT_TRUE(OpenSource(second, L"Gone.ppt"));
     EXPECT_EQ(eDocState_Uploading, second->GetDisplayState());
     DestroyWindow(second->GetHWND());
     EXPECT_TRUE(room.relay.WaitConnectionsEnded(1, 10000));

@@ -270,12 +270,13 @@ TEST_F(View, ClosingTellsTheParentAndForgetsTheConversionRows)
     EXPECT_EQ(1u, room.parent.Count(WM_USER_UI_NOTICE));
 }
 
-TEST_F(View, ThePreviewCoverLiesOnItsWindowAndReportsItsDocument)
+TEST_F(View, ThePreviewCoverLiesOnItsWindowSelectsTheDocumentAndItsCloseBoxClosesIt)
 {
     CDocWnd* preview = room.MakeWindow(true, 240, 180);
     ASSERT_TRUE(preview);
     ASSERT_TRUE(preview->GetCover());
-    ASSERT_TRUE(IsWindow(preview->GetCoverWindow()));
+    HWND cover = preview->GetCoverWindow();
+    ASSERT_TRUE(IsWindow(cover));
     EXPECT_FALSE(preview->GetPaintManager()->FindControl(L"PreviousBtn")->IsVisible());
     EXPECT_FALSE(preview->GetPaintManager()->FindControl(L"NextBtn")->IsVisible());
     ASSERT_TRUE(preview->SetDocInfo(pages));
@@ -283,16 +284,16 @@ TEST_F(View, ThePreviewCoverLiesOnItsWindowAndReportsItsDocument)
 
     // The cover lies on the window while the window is inside its parent.
     RECT own{};
-    RECT cover{};
+    RECT over{};
     GetWindowRect(previewWnd, &own);
-    GetWindowRect(preview->GetCoverWindow(), &cover);
-    EXPECT_EQ(own.left, cover.left);
-    EXPECT_EQ(own.top, cover.top);
-    EXPECT_TRUE(IsWindowVisible(preview->GetCoverWindow()));
+    GetWindowRect(cover, &over);
+    EXPECT_EQ(own.left, over.left);
+    EXPECT_EQ(own.top, over.top);
+    EXPECT_TRUE(IsWindowVisible(cover));
     MoveWindow(previewWnd, -300, 20, 240, 180, TRUE);
-    EXPECT_FALSE(IsWindowVisible(preview->GetCoverWindow())) << "hidden outside the parent";
+    EXPECT_FALSE(IsWindowVisible(cover)) << "hidden outside the parent";
     MoveWindow(previewWnd, 30, 30, 240, 180, TRUE);
-    EXPECT_TRUE(IsWindowVisible(preview->GetCoverWindow()));
+    EXPECT_TRUE(IsWindowVisible(cover));
 
     uint64_t clicked = kDoc;
     SendMessageW(previewWnd, WM_USER_UI_NOTICE, eDocNotice_CoverClicked, reinterpret_cast<LPARAM>(&clicked));
@@ -304,26 +305,9 @@ TEST_F(View, ThePreviewCoverLiesOnItsWindowAndReportsItsDocument)
     ASSERT_EQ(1u, notices.size());
     EXPECT_EQ(static_cast<WPARAM>(eDocNotice_CoverClicked), notices[0].wParam);
     EXPECT_EQ(kDoc, reinterpret_cast<WndMsgPayload*>(notices[0].lParam)->Document()->docId);
-
     SendMessageW(previewWnd, WM_USER_UI_NOTICE, eDocNotice_Select, 0);
     EXPECT_FALSE(preview->GetCover()->IsSelected());
     EXPECT_EQ(0u, room.parent.Count(WM_USER_PANEL_ACTION)) << "deselecting tells nobody";
-
-    SendMessageW(previewWnd, WM_USER_UI_NOTICE, eDocNotice_Cover, 0);
-    EXPECT_FALSE(IsWindowVisible(preview->GetCoverWindow()));
-    // The cover goes with the window.
-    HWND coverWnd = preview->GetCoverWindow();
-    DestroyWindow(previewWnd);
-    EXPECT_FALSE(IsWindow(coverWnd));
-}
-
-TEST_F(View, ClicksOnTheCoverSelectTheDocumentAndItsCloseBoxClosesIt)
-{
-    CDocWnd* preview = room.MakeWindow(true, 240, 180);
-    ASSERT_TRUE(preview);
-    ASSERT_TRUE(preview->SetDocInfo(pages));
-    HWND cover = preview->GetCoverWindow();
-    ASSERT_TRUE(IsWindow(cover));
 
     ClickClient(cover, 120, 90); // the body
     PumpMessagesFor(100);
@@ -342,5 +326,10 @@ TEST_F(View, ClicksOnTheCoverSelectTheDocumentAndItsCloseBoxClosesIt)
     size_t closes = 0;
     for (const RecordedMessage& m : room.parent.Received(WM_USER_UI_NOTICE)) closes += m.wParam == eDocNotice_Close;
     EXPECT_EQ(1u, closes);
-    DestroyWindow(preview->GetHWND());
+
+    SendMessageW(previewWnd, WM_USER_UI_NOTICE, eDocNotice_Cover, 0);
+    EXPECT_FALSE(IsWindowVisible(cover));
+    // The cover goes with the window.
+    DestroyWindow(previewWnd);
+    EXPECT_FALSE(IsWindow(cover));
 }

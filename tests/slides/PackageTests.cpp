@@ -26,20 +26,14 @@ uint16_t U16(const std::string& b, size_t at)
     return static_cast<uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
 }
 
-std::string Le32(int32_t v)
+std::string LittleEndian(uint32_t v, size_t bytes)
 {
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF);
+    std::string s(bytes, '\0');
+    for (size_t i = 0; i < bytes; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
     return s;
 }
-
-std::string Le16(int16_t v)
-{
-    std::string s(2, '\0');
-    s[0] = static_cast<char>(static_cast<uint16_t>(v) & 0xFF);
-    s[1] = static_cast<char>(static_cast<uint16_t>(v) >> 8);
-    return s;
-}
+std::string Le32(int32_t v) { return LittleEndian(static_cast<uint32_t>(v), 4); }
+std::string Le16(int16_t v) { return LittleEndian(static_cast<uint16_t>(v), 2); }
 
 // Stand-in image bytes, different for every page.
 std::string ImageBytes(int page, size_t size)
@@ -90,6 +84,14 @@ std::vector<CString> FolderEntries(const CString& folder)
     } while (FindNextFileW(find, &data));
     FindClose(find);
     return names;
+}
+
+// A three-page package written by the writer, as bytes.
+std::string WrittenPackage(const TempFolder& temp, size_t a, size_t b, size_t c)
+{
+    CString folder = MakeSlideFolder(temp, {ImageBytes(1, a), ImageBytes(2, b), ImageBytes(3, c)});
+    EXPECT_EQ(0, WritePackage(folder, temp.File(L"source"), 3, L"Deck"));
+    return ReadFileBytes(temp.File(L"source"));
 }
 
 // Parses with a fresh manager (one manager unpacks one package).
@@ -161,6 +163,13 @@ TEST(SlidePackageWrite, FailuresAnswerTheirCodeAndLeaveNoPackage)
     job.pageCount = 0x8000;
     EXPECT_EQ(eConvert_WriteFailed, SlidePackage::Write(job, [] { return true; }));
     EXPECT_FALSE(FileExists(temp.File(L"p3")));
+    // The manager packs only while it converts, and a refused write deletes no slide.
+    job.pageCount = 1;
+    CPPTMgr manager;
+    EXPECT_EQ(eConvert_Stopped, manager.WritePackage(job));
+    EXPECT_FALSE(FileExists(job.packagePath));
+    EXPECT_TRUE(FileExists(SlidePackage::SlideImagePath(folder, CString(), 1)));
+    EXPECT_EQ(ePhase_Idle, manager.GetPhase());
 }
 
 TEST(SlidePackageRoundTrip, OneAndTwoHundredJpegPagesDecodeAfterUnpacking)
@@ -297,10 +306,7 @@ TEST(SlidePackageRead, DamagedPackagesAreRefusedAndWriteNothing)
 TEST(SlidePackageRead, EveryTruncationAndEveryLengthFieldMutationIsRefused)
 {
     TempFolder temp;
-    CString folder = MakeSlideFolder(temp, {ImageBytes(1, 60), ImageBytes(2, 90), ImageBytes(3, 45)});
-    CString source = temp.File(L"source");
-    ASSERT_EQ(0, WritePackage(folder, source, 3, L"Deck"));
-    const std::string whole = ReadFileBytes(source);
+    const std::string whole = WrittenPackage(temp, 60, 90, 45);
     CString package = temp.File(L"pkg");
 
     for (size_t length = 0; length < whole.size(); ++length) {
@@ -331,10 +337,7 @@ TEST(SlidePackageRead, EveryTruncationAndEveryLengthFieldMutationIsRefused)
 TEST(SlidePackageRead, RandomMutationsNeverEscapeTheUnpackFolder)
 {
     TempFolder temp;
-    CString folder = MakeSlideFolder(temp, {ImageBytes(1, 40), ImageBytes(2, 30), ImageBytes(3, 20)});
-    CString source = temp.File(L"source");
-    ASSERT_EQ(0, WritePackage(folder, source, 3, L"Deck"));
-    const std::string whole = ReadFileBytes(source);
+    const std::string whole = WrittenPackage(temp, 40, 30, 20);
     std::mt19937 random(1155);
     int accepted = 0;
     for (int round = 0; round < 300; ++round) {
@@ -409,19 +412,4 @@ TEST(SlideSizes, FitIntoNineSixtyBySevenTwentyWithoutEnlarging)
     }
     EXPECT_FALSE(CPPTMgr::FitSlideSize(0, 540, nullptr, nullptr));
     EXPECT_FALSE(CPPTMgr::FitSlideSize(720, 0, nullptr, nullptr));
-}
-
-TEST(SlidePackageWrite, TheManagerPacksOnlyWhileConverting)
-{
-    TempFolder temp;
-    CString folder = MakeSlideFolder(temp, {ImageBytes(1, 10)});
-    SlidePackage::WriteJob job;
-    job.pageCount = 1;
-    job.slideFolder = folder;
-    job.packagePath = temp.File(L"pkg");
-    CPPTMgr manager;
-    EXPECT_EQ(eConvert_Stopped, manager.WritePackage(job));
-    EXPECT_FALSE(FileExists(job.packagePath));
-    EXPECT_TRUE(FileExists(SlidePackage::SlideImagePath(folder, CString(), 1))) << "a refused write deletes nothing";
-    EXPECT_EQ(ePhase_Idle, manager.GetPhase());
 }
