@@ -81,9 +81,16 @@ TEST(SonarelDeviceRows, AtMostTenRowsOfAtMost127Characters)
     EXPECT_EQ(0, CopyDeviceNames({}, rows));
 }
 
-TEST(SonarelBuffers, CaptureBufferHoldsThirtyStepsThatLeaveOutTheChannels)
+class SonarelBuffers : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!SoundExpected()) GTEST_SKIP() << "no sound server in this run";
+    }
+};
+
+TEST_F(SonarelBuffers, CaptureBufferHoldsThirtyStepsThatLeaveOutTheChannels)
 {
-    if (!SoundExpected()) GTEST_SKIP() << "no sound server in this run";
     CDSSonarel capture;
     ASSERT_EQ(1, capture.Start(0, 16000, 16, 1, nullptr, nullptr));
     EXPECT_EQ(640u, capture.BlockBytes());
@@ -102,9 +109,8 @@ TEST(SonarelBuffers, CaptureBufferHoldsThirtyStepsThatLeaveOutTheChannels)
     capture.Stop(); // a second stop finds nothing to do
 }
 
-TEST(SonarelBuffers, PlaybackBufferHoldsThirtyBlocksAndResetReturnsTo480)
+TEST_F(SonarelBuffers, PlaybackBufferHoldsThirtyBlocksAndResetReturnsTo480)
 {
-    if (!SoundExpected()) GTEST_SKIP() << "no sound server in this run";
     HWND window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     ASSERT_NE(nullptr, window);
     CDSAudioPlay player;
