@@ -3,20 +3,10 @@
 
 #include <string>
 
-namespace {
-
-void FillRows(wchar_t (*rows)[kSonarelNameChars], int count, wchar_t value)
-{
-    for (int r = 0; r < count; ++r)
-        for (int c = 0; c < kSonarelNameChars; ++c) rows[r][c] = value;
-}
-
-} // namespace
-
-TEST_F(SonarelTest, EveryExportRefusesANullHandle)
+TEST_F(SonarelTest, EveryExportRefusesNullClosedStaleAndOtherFamilyHandles)
 {
     wchar_t rows[kSonarelMaxDeviceRows + 1][kSonarelNameChars];
-    FillRows(rows, kSonarelMaxDeviceRows + 1, L'#');
+    for (auto& row : rows) wmemset(row, L'#', kSonarelNameChars);
     EXPECT_EQ(-1, host.Sonarel_GetDevs(nullptr, rows));
     EXPECT_EQ(-1, host.Sonarel_Start(nullptr, 0, 16000, 16, 1, BlockRecorder::Callback, nullptr));
     EXPECT_EQ(-1, host.AudioPlay_GetDevs(nullptr, rows));
@@ -37,12 +27,9 @@ TEST_F(SonarelTest, EveryExportRefusesANullHandle)
     size_t badPointers = 0;
     for (size_t at = 0; (at = log.find("Err: bad pointer!\r\n", at)) != std::string::npos; ++at) ++badPointers;
     EXPECT_EQ(4u, badPointers) << log;
-}
 
-TEST_F(SonarelTest, ClosedStaleAndOtherFamilyHandlesAreRefused)
-{
-    CDSSonarel* capture = host.Sonarel_Create();
-    CDSAudioPlay* player = host.AudioPlay_Create();
+    capture = host.Sonarel_Create();
+    player = host.AudioPlay_Create();
     ASSERT_NE(nullptr, capture);
     ASSERT_NE(nullptr, player);
 
