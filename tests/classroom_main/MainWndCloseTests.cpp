@@ -2,6 +2,7 @@
 // the user starts only warns, a close by the room still ends the window, and the dialog is never freed
 // under the page's call.
 #include "tests/classroom_main/AllocationWatch.h"
+#include "tests/classroom/WindowTestSupport.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "dialogs/SettingWnd.h"
@@ -22,14 +23,7 @@ WindowImplBase* WindowOf(HWND window)
 bool ClickAt(HWND window, const wchar_t* name)
 {
     WindowImplBase* owner = WindowOf(window);
-    CControlUI* control = owner ? owner->GetPaintManager()->FindControl(name) : nullptr;
-    if (!control || !control->IsVisible()) return false;
-    RECT rc = control->GetPos();
-    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    SendMessageW(window, WM_MOUSEMOVE, 0, at);
-    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(window, WM_LBUTTONUP, 0, at);
-    return true;
+    return owner && ClickControl(*owner->GetPaintManager(), name);
 }
 
 // Quit as the user picks it: the option button, then the menu's item.

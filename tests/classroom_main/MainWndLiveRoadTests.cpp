@@ -2,6 +2,7 @@
 // fake room and the teacher's control panel: swaps, the two boards replacing each other, the room's
 // echo of a share, a share ended by the room's living state, the first join before the class, the
 // stream-server switch and the device settings.
+#include "tests/classroom/WindowTestSupport.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "classroom/CastmixSession.h"
@@ -46,14 +47,6 @@ std::string Call(const char* name, std::vector<long long> args = {})
     return text + ")";
 }
 
-// The mouse's left click at a point of a window's client area.
-void ClickAt(HWND window, int x, int y)
-{
-    SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
-    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
 // A click in the middle of a control of a skinned window, where the shipped skin placed it.
 void ClickIn(WindowImplBase* window, const wchar_t* name)
 {
@@ -65,7 +58,7 @@ void ClickIn(WindowImplBase* window, const wchar_t* name)
     ASSERT_NE(control, nullptr) << Wide(name);
     RECT rc = control->GetPos();
     ASSERT_GT(rc.right - rc.left, 0) << Wide(name);
-    ClickAt(window->GetHWND(), (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    ClickClient(window->GetHWND(), (rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
 }
 
 void ClickPanel(MainWndHarness& h, const wchar_t* name) { ClickIn(PanelOf(h), name); }
@@ -76,7 +69,7 @@ void ClickThumbnail(CDocWnd* thumbnail)
     Settle(100);
     RECT rc{};
     GetClientRect(thumbnail->GetCoverWindow(), &rc);
-    ClickAt(thumbnail->GetCoverWindow(), rc.right / 2, rc.bottom / 2);
+    ClickClient(thumbnail->GetCoverWindow(), rc.right / 2, rc.bottom / 2);
 }
 
 // The room's live-source commands of these types, in the order they arrived: type and payload.

@@ -1,5 +1,6 @@
 // The roster's per-participant menu in the class window: a right click on a row opens it for a
 // teacher, and its choice reaches the room through the window's handling of the row.
+#include "tests/classroom/WindowTestSupport.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "protocol/CmdProtocol.h"
@@ -33,14 +34,7 @@ CPaintManagerUI* ManagerOfMenu(HWND menu)
 bool ClickInMenu(HWND menu, const wchar_t* name)
 {
     CPaintManagerUI* pm = ManagerOfMenu(menu);
-    CControlUI* item = pm ? pm->FindControl(name) : nullptr;
-    if (!item || !item->IsVisible()) return false;
-    RECT rc = item->GetPos();
-    LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    SendMessageW(menu, WM_MOUSEMOVE, 0, at);
-    SendMessageW(menu, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    SendMessageW(menu, WM_LBUTTONUP, 0, at);
-    return true;
+    return pm && ClickControl(*pm, name);
 }
 
 bool Seated(MainWndHarness& h)
