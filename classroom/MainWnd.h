@@ -383,7 +383,7 @@ private:
     int m_systemCount = 0;
     // Lines waiting to be written into the output, in arrival order: a burst is written in slices, and
     // a clearing drops what it would have cleared unwritten.
-    SlicedQueue<ChatOutputLine> m_pendingOutput{WM_MAINWND_SHOW_OUTPUT, 20};
+    SlicedQueue<ChatOutputLine> m_pendingOutput{WM_MAINWND_SHOW_OUTPUT, kChatOutputSliceMs};
     std::unique_ptr<CChatRecordsTask> m_chatTask;
     bool m_closeBlocked = false;
     bool m_closeForced = false; // the next close is the room's or the updater's, not the user's

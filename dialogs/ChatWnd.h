@@ -71,5 +71,5 @@ private:
     int32_t m_chatCount = 0;
     int32_t m_systemCount = 0;
     CCmdProtocol* m_channel = nullptr;
-    SlicedQueue<ChatOutputLine> m_pending{kShowPendingMessage, 20};
+    SlicedQueue<ChatOutputLine> m_pending{kShowPendingMessage, kChatOutputSliceMs};
 };
