@@ -9,6 +9,7 @@
 #include "protocol/RoomRecords.h"
 #include "tests/docwnd/DocWndTestSupport.h"
 #include "tests/support/MessageSink.h"
+#include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,22 @@ TEST_F(View, DownloadsReportTheirPercentOnlyForThisDocument)
     const std::wstring after = wnd->GetImageView()->StateText().GetData();
     EXPECT_NE(std::wstring::npos, after.find(L"40")) << after;
     EXPECT_EQ(std::wstring::npos, before.find(L"40")) << "the other document's percent was ignored";
+    // As the user sees it on the shipped skin: the percent text stands out from the ground around it,
+    // between the page buttons.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    MemoryDib dib(client.right, client.bottom);
+    LayOut(*pm);
+    pm->PaintTo(dib.Dc(), client);
+    auto luma = [](uint32_t rgb) {
+        return static_cast<int>((((rgb >> 16) & 0xFF) * 299 + ((rgb >> 8) & 0xFF) * 587 + (rgb & 0xFF) * 114) / 1000);
+    };
+    const int ground = luma(dib.At(client.right / 2, 5));
+    int contrasting = 0;
+    for (int y = client.bottom / 2 - 15; y < client.bottom / 2 + 15; ++y)
+        for (int x = 40; x < client.right - 40; ++x)
+            if (abs(luma(dib.At(x, y)) - ground) >= 96) ++contrasting;
+    EXPECT_GT(contrasting, 60) << "the download percent cannot be read against the view's ground";
 
     PostPages(pages);
     EXPECT_EQ(eDocState_Shown, wnd->GetDisplayState());
