@@ -147,15 +147,22 @@ TEST_F(Covers, ViceScreenCoverButtonsPostSwapAndClose)
     EXPECT_EQ(other, 0);
     EXPECT_EQ(cover->GetRenderedPixel(0, 80), 0xFFCCCCCCu);
 
-    // With one, the first button's text is drawn and turns green under the mouse.
+    // With one, each button's text is drawn, and the words name the clicks: swap the screens, close
+    // the video.
     UseLanguageTable(true);
+    EXPECT_EQ(LangText(1, L""), CString(L"Swap"));
+    EXPECT_EQ(LangText(2, L""), CString(L"Close"));
     MoveClient(hwnd, 121, 60);
     cover->Refresh();
-    int drawn = 0;
-    for (int y = 135; y < 153; ++y)
+    int drawn = 0, drawnSecond = 0;
+    for (int y = 135; y < 153; ++y) {
         for (int x = 10; x < 70; ++x)
             if (cover->GetRenderedPixel(x, y) != 0xFF6E6E6Eu) ++drawn;
+        for (int x = 180; x < 230; ++x)
+            if (cover->GetRenderedPixel(x, y) != 0xFF6E6E6Eu) ++drawnSecond;
+    }
     EXPECT_GT(drawn, 20);
+    EXPECT_GT(drawnSecond, 20);
     Close(cover);
 }
 

@@ -59,6 +59,50 @@ struct Thumbnail {
 
 std::vector<LPARAM> Thumbnail::notices;
 
+// Which way the chevron drawn on the control-panel button points, read from its pixels: 1 down, -1 up,
+// 0 when no light glyph shows on the blue button.
+int ChevronOf(HWND button)
+{
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RECT rc{};
+    GetClientRect(button, &rc);
+    const int w = rc.right, h = rc.bottom;
+    HDC source = GetDC(button);
+    HDC memory = CreateCompatibleDC(source);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<uint32_t> pixels;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, w, h, source, 0, 0, SRCCOPY);
+        GdiFlush();
+        pixels.assign(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
+        SelectObject(memory, old);
+    }
+    if (bitmap) DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(button, source);
+    // The mean row of the glyph in the middle columns against the columns near its left end.
+    long middleRows = 0, middleCount = 0, sideRows = 0, sideCount = 0;
+    for (int y = 0; y < h && !pixels.empty(); ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = pixels[y * w + x];
+            if (((p >> 16) & 0xFF) < 150 || ((p >> 8) & 0xFF) < 150) continue;
+            if (x >= w / 2 - 1 && x <= w / 2 + 1) middleRows += y, ++middleCount;
+            else if (x >= 4 && x <= 7) sideRows += y, ++sideCount;
+        }
+    }
+    if (middleCount == 0 || sideCount == 0) return 0;
+    const long middle = middleRows * sideCount, side = sideRows * middleCount;
+    return middle > side ? 1 : middle < side ? -1 : 0;
+}
+
 } // namespace
 
 TEST(MainWndLayoutRules, TheLiveAreasBackgroundIsCentredOnlyWhenTheAreaIsLarger)
@@ -321,13 +365,19 @@ TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaAndTheToggleTe
     EXPECT_EQ(b.bottom, area.bottom - 120);
     EXPECT_EQ(b.left, area.left + (area.right - area.left - (b.right - b.left)) / 2);
 
-    // The button's notice hides the panel; the button drops to one pixel above the area's bottom.
-    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_FALSE(IsWindowVisible(panel));
+    // A click on the button hides the panel; the button drops to one pixel above the area's bottom and
+    // its chevron turns from "put away" (down) to "bring back" (up).
+    EXPECT_EQ(ChevronOf(button), 1);
+    RECT buttonClient{};
+    GetClientRect(button, &buttonClient);
+    ClickClient(button, buttonClient.right / 2, buttonClient.bottom / 2);
+    ASSERT_TRUE(PumpUntil([&] { return !IsWindowVisible(panel); }, 3000));
     EXPECT_EQ(WindowRect(button).bottom, area.bottom - 1);
-    SendMessageW(h.window, WM_USER_UI_NOTICE, 8, 0);
-    EXPECT_TRUE(IsWindowVisible(panel));
+    EXPECT_EQ(ChevronOf(button), -1);
+    ClickClient(button, buttonClient.right / 2, buttonClient.bottom / 2);
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(panel) != FALSE; }, 3000));
     EXPECT_EQ(WindowRect(button).bottom, area.bottom - 120);
+    EXPECT_EQ(ChevronOf(button), 1);
     EXPECT_EQ(Thumbnail::notices, (std::vector<LPARAM>{0, 1}));
 }
 
