@@ -1,6 +1,6 @@
 // Every shipped skin, built through the UI layer with its own window's builder callback, holds each
-// control its window looks up by name, with the class the window expects; every language text the
-// client shows is in the shipped English file.
+// control its window looks up by name, with the class the window expects, and every image cell it names;
+// every language text the client shows is in the shipped English file.
 #include "classroom/ControlPanelWnd.h"
 #include "classroom/FloatingBars.h"
 #include "classroom/MainWnd.h"
@@ -17,12 +17,16 @@
 #include "dialogs/LoginWnd.h"
 #include "dialogs/MessageBox.h"
 #include "dialogs/SettingWnd.h"
+#include "platform/ui/UIRender.h"
 #include "slides/DocWnd.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -173,7 +177,53 @@ bool Build(const wchar_t* file, WindowImplBase* window, CPaintManagerUI& pm)
     return root && pm.AttachDialog(root);
 }
 
+// True when the cell (l, t, r, b) of the decoded image lies inside it and shows at least one pixel.
+bool CellShows(const TImageInfo& image, int l, int t, int r, int b)
+{
+    if (l < 0 || t < 0 || r > image.nX || b > image.nY || l >= r || t >= b) return false;
+    DIBSECTION dib{};
+    if (GetObjectW(image.hBitmap, sizeof(dib), &dib) != sizeof(dib) || !dib.dsBm.bmBits) return false;
+    const auto* pixels = static_cast<const uint32_t*>(dib.dsBm.bmBits);
+    for (int y = t; y < b; ++y)
+        for (int x = l; x < r; ++x)
+            if (pixels[y * image.nX + x] >> 24) return true;
+    return false;
+}
+
 } // namespace
+
+TEST(SkinContract, EveryImageASkinNamesIsShippedAndShowsItsCell)
+{
+    const std::wstring skins = ProgramFolder() + L"skin\\";
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((skins + L"*.xml").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    // An image attribute is a bare file name or "file='x' source='l,t,r,b' ...".
+    const std::regex attribute(R"re((\w*image)="([^"]+)")re");
+    const std::regex fileName(R"re(file='([^']+)')re");
+    const std::regex source(R"re(source='(\d+),(\d+),(\d+),(\d+)')re");
+    int checked = 0;
+    do {
+        std::ifstream in((skins + found.cFileName).c_str(), std::ios::binary);
+        const std::string xml((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        for (std::sregex_iterator it(xml.begin(), xml.end(), attribute), end; it != end; ++it) {
+            const std::string value = (*it)[2];
+            std::smatch part;
+            const std::string file = std::regex_search(value, part, fileName) ? part[1].str() : value;
+            SCOPED_TRACE(std::wstring(found.cFileName) + L": " + std::wstring(value.begin(), value.end()));
+            TImageInfo* image = CRenderEngine::LoadImageFile((skins + std::wstring(file.begin(), file.end())).c_str());
+            ASSERT_NE(image, nullptr);
+            int l = 0, t = 0, r = image->nX, b = image->nY;
+            if (std::regex_search(value, part, source))
+                l = std::stoi(part[1]), t = std::stoi(part[2]), r = std::stoi(part[3]), b = std::stoi(part[4]);
+            EXPECT_TRUE(CellShows(*image, l, t, r, b)) << image->nX << "x" << image->nY;
+            CRenderEngine::FreeImage(image);
+            ++checked;
+        }
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+    EXPECT_GT(checked, 20);
+}
 
 TEST(SkinContract, EveryControlTheWindowsLookUpIsInTheirShippedSkin)
 {
