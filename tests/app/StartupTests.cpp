@@ -1,6 +1,7 @@
 // The client program itself under Xvfb: the first start shows the login window over a hidden main
 // window; a second start tells the user and exits, leaving the first untouched; closing the main
 // window ends the client; the log holds the banner and the build time in order.
+#include "tests/support/Pixels.h"
 #include "tests/support/TestFolders.h"
 
 #include <gtest/gtest.h>
@@ -77,35 +78,11 @@ std::vector<std::string> Lines(const std::string& text)
     return lines;
 }
 
-// The distinct colours of a window's place on the screen, as Xvfb shows it: a blank window has one.
+// The distinct colours the screen shows of a window: a blank window has one.
 size_t ColoursOnScreen(HWND window)
 {
-    RECT rc{};
-    if (!GetWindowRect(window, &rc) || rc.right <= rc.left || rc.bottom <= rc.top) return 0;
-    const int width = rc.right - rc.left, height = rc.bottom - rc.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::set<uint32_t> colours;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rc.left, rc.top, SRCCOPY);
-        GdiFlush();
-        const uint32_t* pixels = static_cast<const uint32_t*>(bits);
-        for (int i = 0; i < width * height; ++i) colours.insert(pixels[i] & 0xFFFFFF);
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return colours.size();
+    const WindowPixels shot = CaptureClient(window);
+    return std::set<uint32_t>(shot.pixels.begin(), shot.pixels.end()).size();
 }
 
 bool EndsWith(const std::string& s, const std::string& tail)

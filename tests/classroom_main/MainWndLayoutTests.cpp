@@ -11,6 +11,7 @@
 #include "database/SqliteMgr.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
+#include "tests/support/Pixels.h"
 
 #include <vector>
 
@@ -59,43 +60,14 @@ struct Thumbnail {
 
 std::vector<LPARAM> Thumbnail::notices;
 
-// The pixels of a rectangle of a window's client area, as the screen shows them, row by row.
-std::vector<uint32_t> Capture(HWND window, const RECT& rc)
-{
-    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    HDC source = GetDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<uint32_t> pixels;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, w, h, source, rc.left, rc.top, SRCCOPY);
-        GdiFlush();
-        pixels.assign(static_cast<const uint32_t*>(bits), static_cast<const uint32_t*>(bits) + w * h);
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
-    return pixels;
-}
-
 // Which way the chevron drawn on the control-panel button points, read from its pixels: 1 down, -1 up,
 // 0 when no light glyph shows on the blue button.
 int ChevronOf(HWND button)
 {
-    RECT rc{};
-    GetClientRect(button, &rc);
-    const int w = rc.right, h = rc.bottom;
-    std::vector<uint32_t> pixels = Capture(button, rc);
+    RedrawWindow(button, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const WindowPixels shot = CaptureClient(button);
+    const int w = shot.width, h = shot.height;
+    const std::vector<uint32_t>& pixels = shot.pixels;
     // The mean row of the glyph in the middle columns against the columns near its left end.
     long middleRows = 0, middleCount = 0, sideRows = 0, sideCount = 0;
     for (int y = 0; y < h && !pixels.empty(); ++y) {
@@ -117,8 +89,9 @@ int ArrowOf(HWND window, CControlUI* button)
 {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW); // lays out a toggled column
     const RECT rc = button->GetPos();
-    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
-    std::vector<uint32_t> pixels = Capture(window, rc);
+    const WindowPixels shot = CaptureClient(window, &rc);
+    const int w = shot.width, h = shot.height;
+    const std::vector<uint32_t>& pixels = shot.pixels;
     std::vector<int> darkInColumn(w, 0);
     for (int y = 0; y < h && !pixels.empty(); ++y)
         for (int x = 0; x < w; ++x)

@@ -104,38 +104,6 @@ void AnswerNextMessageBox(std::initializer_list<const wchar_t*> buttons, Message
     g_boxTimer = SetTimer(nullptr, 0, 50, AnswerBoxTick);
 }
 
-WindowPixels CaptureClient(HWND window)
-{
-    WindowPixels shot;
-    RECT rc;
-    if (!IsWindow(window) || !GetClientRect(window, &rc) || rc.right <= 0 || rc.bottom <= 0) return shot;
-    HDC source = GetDC(window);
-    HDC memory = CreateCompatibleDC(source);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = rc.right;
-    info.bmiHeader.biHeight = -rc.bottom;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, rc.right, rc.bottom, source, 0, 0, SRCCOPY);
-        GdiFlush();
-        const uint32_t* pixels = static_cast<const uint32_t*>(bits);
-        shot.width = rc.right;
-        shot.height = rc.bottom;
-        shot.pixels.assign(pixels, pixels + rc.right * rc.bottom);
-        for (uint32_t& pixel : shot.pixels) pixel &= 0xFFFFFF;
-        SelectObject(memory, old);
-    }
-    if (bitmap) DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, source);
-    return shot;
-}
-
 int CountEmotionYellow(const WindowPixels& shot)
 {
     int count = 0;

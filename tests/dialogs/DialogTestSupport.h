@@ -2,6 +2,7 @@
 // drive them with mouse messages, as a user's clicks arrive.
 #pragma once
 #include "platform/ui/UIlib.h"
+#include "tests/support/Pixels.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -29,17 +30,6 @@ struct MessageBoxAnswer {
 };
 void AnswerNextMessageBox(std::initializer_list<const wchar_t*> buttons, MessageBoxAnswer* seen);
 
-// What the screen shows of a window's client area, 0x00RRGGBB row by row from the top.
-struct WindowPixels {
-    int width = 0;
-    int height = 0;
-    std::vector<uint32_t> pixels;
-    bool operator==(const WindowPixels& other) const
-    {
-        return width == other.width && height == other.height && pixels == other.pixels;
-    }
-};
-WindowPixels CaptureClient(HWND window);
 // Pixels of the emotion GIFs' face yellow (about FF D4 3B), which no chat text colour comes near.
 int CountEmotionYellow(const WindowPixels& shot);
 // Pixels of clear colour (channels apart by more than 60): neither white, grey nor black.
