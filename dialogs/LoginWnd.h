@@ -15,6 +15,7 @@ public:
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     void OnFinalMessage(HWND hWnd) override;
 
     // Shows a status; keepWaiting restarts the dots from none, otherwise they are hidden.
@@ -23,6 +24,8 @@ public:
 
 private:
     void DotStep(bool running);
+    // The user closed the window: the hidden main window must go too, or the client runs on unseen.
+    void CloseAndEndClient();
 
     HWND m_mainWindow;
     uint16_t m_dotCount = 0;
