@@ -133,15 +133,19 @@ TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
     EXPECT_EQ(1, m_chat->GetChatCount());
     EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there"), Sent(1).at(0));
 
-    // Return in the input sends too; Escape does not close the pane.
+    // Return in the input sends too; neither Escape nor Alt+F4 there closes the pane, which only the
+    // share bar does.
     TypeInput(L"by return");
     PressKey(Input()->GetNativeWindow(), VK_RETURN);
     EXPECT_GE(Output().Find(L"by return\r"), 0);
     EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"by return"), Sent(2).at(1));
     PressKey(m_window, VK_ESCAPE);
-    PumpMessages(30);
+    PostMessageW(Input()->GetNativeWindow(), WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
+    PumpMessages(100);
     EXPECT_TRUE(IsWindow(m_window));
+    SendMessageW(m_window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(m_window)) << "the share bar's close still ends it";
 }
 
 TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
