@@ -415,6 +415,18 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     EXPECT_GT(CountColourful(CaptureClient(Input()->GetNativeWindow())), 40);
     const ChatFont font = m_chat->GetChatFont();
 
+    // Escape or Alt+F4 in the open picker hide it as a click elsewhere does; the button opens it again.
+    for (bool altF4 : {false, true}) {
+        ASSERT_TRUE(ClickControl(m_window, face, 100));
+        ASSERT_TRUE(IsWindowVisible(picker->GetHWND())) << altF4;
+        if (altF4) PostMessageW(picker->GetHWND(), WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
+        else PressKey(picker->GetHWND(), VK_ESCAPE);
+        PumpMessages(50);
+        ASSERT_TRUE(IsWindow(picker->GetHWND())) << altF4;
+        EXPECT_FALSE(IsWindowVisible(picker->GetHWND())) << altF4;
+        EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected()) << altF4;
+    }
+
     // The picker's hide notice unchecks the button; a notice with lParam 1 checks it.
     PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 1);
     PumpMessages(20);
