@@ -108,6 +108,16 @@ LRESULT CLoginWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, 
     return 0;
 }
 
+LRESULT CLoginWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled)
+{
+    // Escape would close this window alone and leave the hidden client running: it does nothing here.
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        bHandled = true;
+        return TRUE;
+    }
+    return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
+}
+
 void CLoginWnd::OnFinalMessage(HWND hWnd)
 {
     WindowImplBase::OnFinalMessage(hWnd);

@@ -106,6 +106,10 @@ TEST(LoginWindow, StatusMessagesDriveTextAndDots)
         HWND window = again->GetHWND();
         again->ShowWindow(true);
         PumpUntil([] { return false; }, 30);
+        // Escape is no way out: it closes nothing.
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PumpUntil([] { return false; }, 30);
+        ASSERT_TRUE(IsWindow(window));
         if (byUser) PostMessageW(window, WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
         else PostMessageW(window, WM_CLOSE, 0, 0);
         EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 3000)) << byUser;
