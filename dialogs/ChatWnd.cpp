@@ -488,6 +488,17 @@ LRESULT CChatWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& 
     return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
 }
 
+LRESULT CChatWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    // Alt+F4 would end the pane for the rest of the share: the share bar keeps only its handle and
+    // cannot make another. The bar itself closes the pane with a plain WM_CLOSE.
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        bHandled = TRUE;
+        return 0;
+    }
+    return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+}
+
 void CChatWnd::OnFinalMessage(HWND hWnd)
 {
     // The owned picker window is already gone; its object goes with this one.

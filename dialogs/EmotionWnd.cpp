@@ -43,6 +43,28 @@ LRESULT CEmotionWnd::OnKillFocus(UINT, WPARAM, LPARAM, BOOL& bHandled)
     return 0;
 }
 
+// Escape and Alt+F4 only hide the popup, as a click elsewhere does: closed, it would be gone for good,
+// since its owner makes it once.
+LRESULT CEmotionWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        ShowWindow(false, false);
+        bHandled = TRUE;
+        return 0;
+    }
+    return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+}
+
+LRESULT CEmotionWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled)
+{
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        ShowWindow(false, false);
+        bHandled = true;
+        return TRUE;
+    }
+    return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
+}
+
 LRESULT CEmotionWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled)
 {
     bHandled = FALSE;

@@ -51,12 +51,28 @@ void CLoginWnd::SetStatusText(LPCTSTR text, bool keepWaiting)
 void CLoginWnd::Notify(TNotifyUI& msg)
 {
     if (msg.sType == DUI_MSGTYPE_CLICK && msg.pSender && msg.pSender->GetName() == L"closebtn") {
-        Close(1);
-        // Closing the login window ends the client.
-        if (IsWindow(m_mainWindow)) ::PostMessageW(m_mainWindow, WM_CLOSE, 0, 0);
+        CloseAndEndClient();
         return;
     }
     WindowImplBase::Notify(msg);
+}
+
+void CLoginWnd::CloseAndEndClient()
+{
+    Close(1);
+    if (IsWindow(m_mainWindow)) ::PostMessageW(m_mainWindow, WM_CLOSE, 0, 0);
+}
+
+LRESULT CLoginWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    // Alt+F4 and the taskbar's close end the client as the close button does. The main window closes
+    // this window with a plain WM_CLOSE, which does not come this way.
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        CloseAndEndClient();
+        bHandled = TRUE;
+        return 0;
+    }
+    return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
 }
 
 LRESULT CLoginWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
@@ -90,6 +106,16 @@ LRESULT CLoginWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, 
     }
     bHandled = FALSE;
     return 0;
+}
+
+LRESULT CLoginWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled)
+{
+    // Escape would close this window alone and leave the hidden client running: it does nothing here.
+    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        bHandled = true;
+        return TRUE;
+    }
+    return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
 }
 
 void CLoginWnd::OnFinalMessage(HWND hWnd)

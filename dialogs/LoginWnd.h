@@ -15,6 +15,8 @@ public:
     void InitWindow() override;
     void Notify(TNotifyUI& msg) override;
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+    LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
     void OnFinalMessage(HWND hWnd) override;
 
     // Shows a status; keepWaiting restarts the dots from none, otherwise they are hidden.
@@ -23,6 +25,8 @@ public:
 
 private:
     void DotStep(bool running);
+    // The user closed the window: the hidden main window must go too, or the client runs on unseen.
+    void CloseAndEndClient();
 
     HWND m_mainWindow;
     uint16_t m_dotCount = 0;

@@ -224,8 +224,9 @@ void CSettingWnd::StartPreview()
     if (result < 0) {
         container->SetVisible(false);
         m_previewRunning = 0;
-        if (CControlUI* label = m_PaintManager.FindControl(L"LoadVedioFailedLab")) label->SetVisible(true);
     }
+    // The notice follows the last camera tried: one that works after one that failed clears it.
+    if (CControlUI* label = m_PaintManager.FindControl(L"LoadVedioFailedLab")) label->SetVisible(result < 0);
 }
 
 AudioProcessingPair* CSettingWnd::AudioPairOf(const CDuiString& name, bool& isLevelCombo)

@@ -133,15 +133,19 @@ TEST_F(ChatWndTest, SendingShowsTheMessageAndSendsItToTheRoom)
     EXPECT_EQ(1, m_chat->GetChatCount());
     EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"hello [\\smile] there"), Sent(1).at(0));
 
-    // Return in the input sends too; Escape does not close the pane.
+    // Return in the input sends too; neither Escape nor Alt+F4 there closes the pane, which only the
+    // share bar does.
     TypeInput(L"by return");
     PressKey(Input()->GetNativeWindow(), VK_RETURN);
     EXPECT_GE(Output().Find(L"by return\r"), 0);
     EXPECT_EQ(0, Input()->GetTextLength());
     EXPECT_EQ(BuildChatPayload(m_chat->GetChatFont(), L"by return"), Sent(2).at(1));
     PressKey(m_window, VK_ESCAPE);
-    PumpMessages(30);
+    PostMessageW(Input()->GetNativeWindow(), WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
+    PumpMessages(100);
     EXPECT_TRUE(IsWindow(m_window));
+    SendMessageW(m_window, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(m_window)) << "the share bar's close still ends it";
 }
 
 TEST_F(ChatWndTest, EmptyTooLongAndUnknownSendersAreRefused)
@@ -410,6 +414,18 @@ TEST_F(ChatWndTest, TheEmotionButtonOpensThePickerAboveIt)
     // The input is black text on white: the GIF's colours are the image.
     EXPECT_GT(CountColourful(CaptureClient(Input()->GetNativeWindow())), 40);
     const ChatFont font = m_chat->GetChatFont();
+
+    // Escape or Alt+F4 in the open picker hide it as a click elsewhere does; the button opens it again.
+    for (bool altF4 : {false, true}) {
+        ASSERT_TRUE(ClickControl(m_window, face, 100));
+        ASSERT_TRUE(IsWindowVisible(picker->GetHWND())) << altF4;
+        if (altF4) PostMessageW(picker->GetHWND(), WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
+        else PressKey(picker->GetHWND(), VK_ESCAPE);
+        PumpMessages(50);
+        ASSERT_TRUE(IsWindow(picker->GetHWND())) << altF4;
+        EXPECT_FALSE(IsWindowVisible(picker->GetHWND())) << altF4;
+        EXPECT_FALSE(static_cast<COptionUI*>(face)->IsSelected()) << altF4;
+    }
 
     // The picker's hide notice unchecks the button; a notice with lParam 1 checks it.
     PostMessageW(m_window, WM_USER_UI_NOTICE, 18, 1);

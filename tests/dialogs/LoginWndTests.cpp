@@ -96,5 +96,25 @@ TEST(LoginWindow, StatusMessagesDriveTextAndDots)
     PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
     EXPECT_TRUE(PumpUntil([&] { return !IsWindow(hwnd) && g_closeCount == 1; }, 3000));
+
+    // The main window hides while this window shows: Alt+F4 must end the client as the close button
+    // does, while the main window's own WM_CLOSE (room entered, updater started) closes this one only.
+    for (bool byUser : {true, false}) {
+        g_closeCount = 0;
+        auto* again = new CLoginWnd(fakeMain);
+        ASSERT_NE(again->Create(nullptr, L"LoginWnd", 0x10CF0000, WS_EX_APPWINDOW), nullptr);
+        HWND window = again->GetHWND();
+        again->ShowWindow(true);
+        PumpUntil([] { return false; }, 30);
+        // Escape is no way out: it closes nothing.
+        PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+        PumpUntil([] { return false; }, 30);
+        ASSERT_TRUE(IsWindow(window));
+        if (byUser) PostMessageW(window, WM_SYSKEYDOWN, VK_F4, 0x203E0001); // Alt held: context bit set
+        else PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_TRUE(PumpUntil([&] { return !IsWindow(window); }, 3000)) << byUser;
+        PumpUntil([] { return false; }, 30);
+        EXPECT_EQ(byUser ? 1 : 0, g_closeCount) << byUser;
+    }
     DestroyWindow(fakeMain);
 }

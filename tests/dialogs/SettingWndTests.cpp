@@ -118,14 +118,23 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunningOrItsNotice)
     EXPECT_EQ(1u, engine.CountOf("Close"));
     EXPECT_EQ(0, engine.badHandleCalls);
 
-    // A preview the engine refuses hides the container and shows the notice instead.
+    // A preview the engine refuses (a camera another program holds) hides the container and shows the
+    // notice instead; another camera that works brings the preview back without the notice.
     engine.Reset();
+    engine.cameras = 2;
     engine.results["VideoPreview"] = -2;
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(1u, engine.CountOf("VideoPreview"));
     EXPECT_FALSE(m_dialog->IsPreviewRunning());
     EXPECT_FALSE(Find(L"VedioContainer")->IsVisible());
     EXPECT_TRUE(Find(L"LoadVedioFailedLab")->IsVisible());
+    engine.results["VideoPreview"] = 0;
+    As<CComboUI>(L"SelectVideoDeviceCmb", L"Combo")->SelectItem(1);
+    PumpMessages(30);
+    EXPECT_EQ(1, engine.Last("VideoPreview")->args[0]);
+    EXPECT_TRUE(m_dialog->IsPreviewRunning());
+    EXPECT_TRUE(Find(L"VedioContainer")->IsVisible());
+    EXPECT_FALSE(Find(L"LoadVedioFailedLab")->IsVisible());
 }
 
 TEST_F(SettingWndTest, PagesAreFilledOnceWhenFirstShown)

@@ -15,7 +15,7 @@ void CastmixDouble::Reset()
     results.clear();
     createFails = false;
     badHandleCalls = 0;
-    capDevices = playDevices = 1;
+    cameras = capDevices = playDevices = 1;
     whilePropertyPageOpen = nullptr;
     m_open.clear();
 }
@@ -147,7 +147,7 @@ CASTMIX_API long WINAPI Castmix_ChangeStreamServer(CASTMIX_HANDLE h, uint32_t a,
 CASTMIX_API long WINAPI Castmix_QueryCameras(CASTMIX_HANDLE h, CastmixDeviceNames names)
 {
     E().Record(h, "QueryCameras", {});
-    return FillNames(names, 1, L"Camera");
+    return FillNames(names, E().cameras, L"Camera");
 }
 CASTMIX_API long WINAPI Castmix_QueryAudioCapDevs(CASTMIX_HANDLE h, CastmixDeviceNames names)
 {

@@ -23,6 +23,7 @@ public:
     std::map<std::string, long> results; // answer per operation name; 0 when not scripted
     bool createFails = false;
     int badHandleCalls = 0;
+    int cameras = 1;
     int capDevices = 1;
     int playDevices = 1;
     // Runs inside VideoShowPropertyPage, while the engine's page would be open (the call returns
