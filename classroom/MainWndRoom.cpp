@@ -351,6 +351,8 @@ void CMainWnd::OnOffline()
 void CMainWnd::OnReconnectTimer()
 {
     ::KillTimer(m_hWnd, eTimer_Reconnect);
+    // Armed by a loss just before the class ended: the class-over state is final, no road runs again.
+    if (m_classOver) return;
     StartConnection();
 }
 

@@ -6,6 +6,7 @@
 #include "classroom/CastmixSession.h"
 #include "controls/SmallControls.h"
 #include "controls/StudentList.h"
+#include "core/Logger.h"
 #include "core/SessionContext.h"
 
 namespace {
@@ -21,6 +22,14 @@ const int kSpeakerVideoHeight = 160;
 bool IsVideoSpeaker(uint8_t role)
 {
     return role == eRole_SpeakerVideo || role == eRole_SpeakerVideoAlt;
+}
+
+// The states of a turn, as the room hands them out. Any other value would become the row's role and
+// the own role, and no later notice could end that turn: its camera would stay on.
+bool IsTurnState(uint32_t state)
+{
+    return state == eRole_Student || state == eRole_SpeakerVoice ||
+           (state >= eRole_StudentAlt && state <= eRole_SpeakerVideoAlt);
 }
 
 // The engine's stream-cast pair for a local switch between 132 (0) and 133 (1): the room's own
@@ -162,6 +171,11 @@ void CMainWnd::OnSpeakState(const SpeakStateRecord* record)
 {
     SessionContext* session = SessionContext::Instance();
     if (!record || !session) return;
+    if (!IsTurnState(record->state)) {
+        LOG_ERROR(L"speak state %lu for user %lu is not a speaking state; dropped", static_cast<unsigned long>(record->state),
+                  static_cast<unsigned long>(record->userId));
+        return;
+    }
     uint8_t state = static_cast<uint8_t>(record->state);
     bool me = record->userId == session->userId;
     uint8_t ownRole = session->role;
@@ -213,7 +227,6 @@ void CMainWnd::CancelOwnMicTurn()
 }
 
 #include "classroom/MicSeqWnd.h"
-#include "core/Logger.h"
 #include "core/WindowMessages.h"
 #include "dialogs/MessageBox.h"
 #include "protocol/ProtocolMgr.h"

@@ -84,6 +84,11 @@ TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
     ASSERT_TRUE(h.StartAndJoin());
     ASSERT_TRUE(h.Push(eType_CountDwon_Notify, Countdown(2)));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassLeftSeconds() == 2; }, 3000));
+    // The connection is lost meanwhile: the reconnection armed for five seconds from now comes after
+    // the class is over, and must start nothing then.
+    const int serverLists = h.room.gateway.QueryCount(eType_ServerList);
+    h.room.reg.Drop();
+    ASSERT_TRUE(h.WaitForOutput(L"You are offline, Reconnecting..."));
     ASSERT_TRUE(PumpUntil([&] { return h.Text(L"TimeCountDownLabel").Find(L"-- 00:01") >= 0; }, 3000));
     EXPECT_TRUE(h.Find(L"TimeCountDownLabel")->IsVisible());
     EXPECT_EQ(h.Find(L"TimeCountDownLabel")->GetBkColor(), 0xFF333D49u); // one left: odd
@@ -99,14 +104,17 @@ TEST(MainWndClass, CountdownRunsToTheClassOverScreen)
     EXPECT_TRUE(SameRect(h.Find(L"ClassOverLayout")->GetPos(), center->GetPos()));
     EXPECT_FALSE(h.Input()->IsEnabled());
     EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
-    // The connection was stopped; a later failure or loss shows nothing and starts nothing.
+    // The connection was stopped; a later failure or loss shows nothing and starts nothing, and the
+    // reconnection armed before the end never runs.
     ASSERT_TRUE(h.room.reg.WaitForClientGone(5000));
     int lines = h.main->GetSystemLineCount();
     PostMessageW(h.window, WM_USER_OFFLINE, 0, 0);
     PostMessageW(h.window, WM_USER_CONNECT_RESULT, 0, -3);
-    PumpUntil([] { return false; }, 300);
+    EXPECT_FALSE(PumpUntil([&] { return h.room.gateway.QueryCount(eType_ServerList) > serverLists; }, 6000));
     EXPECT_EQ(h.main->GetSystemLineCount(), lines);
     EXPECT_EQ(h.room.reg.Accepted(), 1);
+    EXPECT_FALSE(h.Input()->IsEnabled());
+    EXPECT_EQ(h.main->GetRoster()->GetCount(), 0);
 }
 
 // A student has none of the teacher's controls and sends no pen at the join; a mute is the student's alone.

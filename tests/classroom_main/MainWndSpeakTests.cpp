@@ -491,6 +491,18 @@ TEST(MainWndSpeakVideo, StudentsOwnVideoTurnDrivesTheEngineRoleCameraAndStreamca
     EXPECT_EQ(c.h.main->GetCastmixSession()->useCamera, 1);
     EXPECT_EQ(c.h.main->GetRoster()->GetSpeakerId(), kOwnId);
 
+    // A state byte that is no speaking state is dropped: the row and the own role keep the turn, so
+    // the next notice still moves it (below) and the end still switches the camera off.
+    const wchar_t* const dropped[] = {L"speak state 0 for user 7 is not a speaking state; dropped",
+                                      L"speak state 3 for user 7 is not a speaking state; dropped"};
+    const size_t before[] = {LogCount(dropped[0]), LogCount(dropped[1])};
+    ASSERT_TRUE(c.State(kOwnId, 0));
+    ASSERT_TRUE(c.State(kOwnId, eRole_Teacher));
+    ASSERT_TRUE(PumpUntil([&] { return LogCount(dropped[1]) == before[1] + 1; }, 3000));
+    EXPECT_EQ(LogCount(dropped[0]), before[0] + 1);
+    EXPECT_EQ(SessionContext::Instance()->role, eRole_SpeakerVideo);
+    EXPECT_EQ(RowOf(c.h, kOwnId)->GetUser()->role, eRole_SpeakerVideo);
+
     // 132 <-> 133 is the engine's stream-cast model only.
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVideoAlt));
     EXPECT_EQ(c.engine.Last("ChangeStreamcastModel")->args, (std::vector<long long>{4, 4}));
