@@ -278,6 +278,7 @@ private:
     bool InScreen(int32_t content) const;
     // Empties the screen that shows content; false when none does.
     bool EmptyScreenOf(int32_t content);
+    static void HideHostedWindow(CWinContainerUI* container);
     CWinContainerUI* ScreenContainer(int position) const;
     bool EmbedInScreen(int position, HWND window, int32_t content);
     void ShowViceScreen(bool show);

@@ -43,21 +43,29 @@ bool CMainWnd::InScreen(int32_t content) const
 bool CMainWnd::EmptyScreenOf(int32_t content)
 {
     if (content == eScreen_None) return false;
-    if (m_mainContent == content) {
-        if (CWinContainerUI* main = ScreenContainer(kMainScreen)) {
-            main->SetEmbedWindow(nullptr);
-            main->SetVisible(false);
+    int position = m_mainContent == content ? kMainScreen : m_viceContent == content ? kViceScreen : -1;
+    if (position < 0) return false;
+    CWinContainerUI* container = ScreenContainer(position);
+    // The window leaves the screen with its content: a container that lets go of it no longer hides it.
+    if (container) HideHostedWindow(container);
+    if (position == kMainScreen) {
+        if (container) {
+            container->SetEmbedWindow(nullptr);
+            container->SetVisible(false);
         }
         m_mainContent = eScreen_None;
-        return true;
-    }
-    if (m_viceContent == content) {
+    } else {
         ShowViceScreen(false);
-        if (CWinContainerUI* vice = ScreenContainer(kViceScreen)) vice->SetEmbedWindow(nullptr);
+        if (container) container->SetEmbedWindow(nullptr);
         m_viceContent = eScreen_None;
-        return true;
     }
-    return false;
+    return true;
+}
+
+void CMainWnd::HideHostedWindow(CWinContainerUI* container)
+{
+    HWND hosted = container->GetEmbedWindow();
+    if (hosted && ::IsWindow(hosted)) ::ShowWindow(hosted, SW_HIDE);
 }
 
 CWinContainerUI* CMainWnd::ScreenContainer(int position) const
@@ -70,6 +78,7 @@ bool CMainWnd::EmbedInScreen(int position, HWND window, int32_t content)
 {
     CWinContainerUI* container = ScreenContainer(position);
     if (!container || (position != kMainScreen && position != kViceScreen)) return false;
+    if (container->GetEmbedWindow() != window) HideHostedWindow(container); // one window a screen
     container->SetEmbedWindow(window);
     if (position == kMainScreen) {
         m_mainContent = content;
@@ -78,6 +87,8 @@ bool CMainWnd::EmbedInScreen(int position, HWND window, int32_t content)
         m_viceContent = content;
         ShowViceScreen(true);
     }
+    // A vice area that was open already shows nothing new by itself.
+    if (window && ::IsWindow(window) && container->IsVisible()) ::ShowWindow(window, SW_SHOW);
     return true;
 }
 

@@ -244,16 +244,27 @@ TEST(MainWndLive, AStudentSeesTheSharedScreenInTheMainScreenAndTheBoardAfterIt)
 {
     MainWndHarness h(4);
     ASSERT_TRUE(h.StartAndJoin());
+    HWND board = h.main->WhiteboardWindow(), video = h.main->VideoLiveWindow();
     ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{1, 0, 0x41}));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    EXPECT_TRUE(IsWindowVisible(board));
     ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Camera; }, 3000));
     auto* main = static_cast<CWinContainerUI*>(h.Find(L"MainScreenCtner"));
-    EXPECT_EQ(main->GetEmbedWindow(), h.main->VideoLiveWindow());
+    EXPECT_EQ(main->GetEmbedWindow(), video);
     EXPECT_EQ(h.main->GetLiveState().flags & 4, 4);
+    // What the student sees is the shared screen alone: the board does not stay on top of it.
+    EXPECT_TRUE(IsWindowVisible(video));
+    EXPECT_FALSE(IsWindowVisible(board));
     // The whiteboard is still live in the room's state: it comes back when the share ends.
     ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{0}));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
-    EXPECT_EQ(main->GetEmbedWindow(), h.main->WhiteboardWindow());
+    EXPECT_EQ(main->GetEmbedWindow(), board);
     EXPECT_EQ(h.main->GetLiveState().flags & 4, 0);
+    EXPECT_TRUE(IsWindowVisible(board));
+    EXPECT_FALSE(IsWindowVisible(video));
+    // Switched off by the teacher, the board leaves the screen.
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{1, 0, 0x01}));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_None; }, 3000));
+    EXPECT_FALSE(IsWindowVisible(board));
 }
