@@ -3,6 +3,7 @@
 // main window (WM_USER_PANEL_ACTION); the panel holds the camera and the document on air and
 // deselects the one that is replaced.
 #pragma once
+#include "classroom/FloatingBars.h"
 #include "core/Records.h"
 #include "platform/ui/UIlib.h"
 
@@ -13,7 +14,7 @@
 class CWinContainerUI;
 class CDocWnd;
 
-class CControlPanelWnd : public WindowImplBase {
+class CControlPanelWnd : public CKeptFloatingWnd {
 public:
     // One opened document and its thumbnail window.
     struct DocumentEntry {

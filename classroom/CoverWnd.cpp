@@ -311,6 +311,11 @@ LRESULT CTransparentCoverWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lPa
         OnClick(pt);
         return 0;
     }
+    case WM_SYSCOMMAND:
+        // A cover goes with what it covers, not by Alt+F4 after a click on it: the vice-screen cover
+        // is made once for the whole class.
+        if ((wParam & 0xFFF0) == SC_CLOSE) return 0;
+        break;
     default:
         break;
     }

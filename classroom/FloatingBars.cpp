@@ -30,6 +30,20 @@ void PlaceWindow(HWND hwnd, int x, int y, int cx, int cy)
 }
 } // namespace
 
+LRESULT CKeptFloatingWnd::ResponseDefaultKeyEvent(WPARAM wParam)
+{
+    return wParam == VK_ESCAPE ? TRUE : WindowImplBase::ResponseDefaultKeyEvent(wParam);
+}
+
+LRESULT CKeptFloatingWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    if ((wParam & 0xFFF0) == SC_CLOSE) {
+        bHandled = TRUE;
+        return 0;
+    }
+    return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+}
+
 uint32_t PenColourOfItem(int item)
 {
     return (item >= 0 && item < 5) ? kItemColours[item] : 0;

@@ -7,7 +7,16 @@
 
 #include <cstdint>
 
-class CPenToolWnd : public WindowImplBase {
+// A floating window the main window makes once and keeps for the whole class: Escape or Alt+F4
+// pressed in it leaves it as it is, since a closed one would be gone until the client ends. It goes
+// with its owner.
+class CKeptFloatingWnd : public WindowImplBase {
+protected:
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
+    LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
+};
+
+class CPenToolWnd : public CKeptFloatingWnd {
 public:
     LPCTSTR GetWindowClassName() const override { return L"__LumenvalePenToolWnd__"; }
     CDuiString GetSkinFile() override { return L"PenToolWnd.xml"; }
@@ -35,7 +44,7 @@ protected:
     bool m_showingReceived = false; // combo selections made to show a received pen are not changes
 };
 
-class CCpBtnWnd : public WindowImplBase {
+class CCpBtnWnd : public CKeptFloatingWnd {
 public:
     LPCTSTR GetWindowClassName() const override { return L"__LumenvaleCpBtnWnd__"; }
     CDuiString GetSkinFile() override { return L"CpBtnWnd.xml"; }

@@ -186,6 +186,14 @@ LRESULT CMainWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bH
     return result;
 }
 
+LRESULT CMainWnd::ResponseDefaultKeyEvent(WPARAM wParam)
+{
+    // A stray Escape must not end the class: in this window it would close the client at once. It
+    // stops here, so the skinned windows inside (the live document) do not close on it either.
+    if (wParam == VK_ESCAPE) return TRUE;
+    return WindowImplBase::ResponseDefaultKeyEvent(wParam);
+}
+
 LRESULT CMainWnd::OnMove(UINT, WPARAM, LPARAM, BOOL& bHandled)
 {
     PlaceFloatingBars();

@@ -121,6 +121,23 @@ void CShareScreenWnd::OnClassLeftTick()
     ::PostMessageW(MainWindow(), WM_USER_UI_NOTICE, 21, 0);
 }
 
+// Escape and Alt+F4 end the sharing as the close button does. Closed, the bar would be gone with the
+// main window still hidden and the screen still shared.
+LRESULT CShareScreenWnd::ResponseDefaultKeyEvent(WPARAM wParam)
+{
+    if (wParam != VK_ESCAPE) return WindowImplBase::ResponseDefaultKeyEvent(wParam);
+    if (IsWindowVisible(m_hWnd)) EndSharing();
+    return TRUE;
+}
+
+LRESULT CShareScreenWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
+{
+    if ((wParam & 0xFFF0) != SC_CLOSE) return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
+    if (IsWindowVisible(m_hWnd)) EndSharing();
+    bHandled = TRUE;
+    return 0;
+}
+
 void CShareScreenWnd::Notify(TNotifyUI& msg)
 {
     // The close button ends the sharing; the bar itself stays for the next time.

@@ -103,6 +103,21 @@ int ArrowOf(HWND window, CControlUI* button)
     return darkInColumn[first] > darkInColumn[last] ? 1 : darkInColumn[first] < darkInColumn[last] ? -1 : 0;
 }
 
+// A key as the client's message loop delivers it: the skinned windows' filters first.
+void PressInLoop(HWND window, UINT message, WPARAM key, LPARAM lParam = 0)
+{
+    MSG msg{window, message, key, lParam, 0, {}};
+    if (CPaintManagerUI::TranslateMessage(&msg)) return;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+}
+
+// Alt+F4 as the keyboard delivers it; the window turns it into SC_CLOSE.
+void AltF4InLoop(HWND window)
+{
+    PressInLoop(window, WM_SYSKEYDOWN, VK_F4, (KF_ALTDOWN << 16) | 1);
+}
+
 } // namespace
 
 TEST(MainWndLayoutRules, TheLiveAreasBackgroundIsCentredOnlyWhenTheAreaIsLarger)
@@ -289,6 +304,11 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     EXPECT_EQ(c.top, main.top + 59);
     EXPECT_EQ(c.right - c.left, 240);
     EXPECT_EQ(c.bottom - c.top, 160);
+    // Alt+F4 after a click on the cover leaves it there.
+    AltF4InLoop(cover);
+    Settle(200);
+    ASSERT_TRUE(IsWindowVisible(cover));
+    ASSERT_TRUE(IsWindow(h.window));
 
     // The cover follows the window.
     SetWindowPos(h.window, nullptr, main.left + 37, main.top + 21, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -336,7 +356,7 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     EXPECT_TRUE(h.Find(L"TeacherInfo")->IsVisible());
 }
 
-TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaAndTheToggleTellsTheThumbnails)
+TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaTheToggleTellsTheThumbnailsAndNoKeyClosesThem)
 {
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
@@ -382,6 +402,24 @@ TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaAndTheToggleTe
     EXPECT_EQ(WindowRect(button).bottom, area.bottom - 120);
     EXPECT_EQ(ChevronOf(button), 1);
     EXPECT_EQ(Thumbnail::notices, (std::vector<LPARAM>{0, 1}));
+
+    // Escape in the class window, and Escape or Alt+F4 in a floating bar a click made active (the
+    // pen tool shows with the whiteboard), close nothing: the bars are made once, for the whole class.
+    ASSERT_TRUE(ClickControl(*panelWnd->GetPaintManager(), L"WhiteBoardCheck"));
+    HWND pen = h.main->PenToolWindow();
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(pen) != FALSE; }, 3000));
+    PressInLoop(h.window, WM_KEYDOWN, VK_ESCAPE);
+    PressInLoop(h.Input()->GetNativeWindow(), WM_KEYDOWN, VK_ESCAPE); // typing in the chat
+    for (HWND bar : {button, panel, pen}) {
+        PressInLoop(bar, WM_KEYDOWN, VK_ESCAPE);
+        AltF4InLoop(bar);
+    }
+    PumpUntil([] { return false; }, 500);
+    ASSERT_TRUE(IsWindow(h.window));
+    for (HWND bar : {button, panel, pen}) EXPECT_TRUE(IsWindowVisible(bar));
+    ASSERT_EQ(h.main->ControlPanelWindow(), panel);
+    ClickClient(button, buttonClient.right / 2, buttonClient.bottom / 2);
+    EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(panel); }, 3000));
 }
 
 TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)

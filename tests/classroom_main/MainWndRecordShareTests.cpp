@@ -354,6 +354,25 @@ TEST(MainWndShare, TheWindowStepsAsideForTheShareBarUntilTheBarIsClosed)
     PostMessageW(h.window, WM_USER_UI_NOTICE, 21, 0);
     Settle();
     EXPECT_EQ(SharePayloads(h).size(), 2u);
+
+    // Escape or Alt+F4 in the bar ends the sharing as its close button does, and the bar stays.
+    size_t sent = SharePayloads(h).size();
+    for (int key : {VK_ESCAPE, VK_F4}) {
+        Post(h, true, ePanel_ScreenShare);
+        ASSERT_TRUE(PumpUntil([&] { return SharePayloads(h).size() == sent + 1; }, 5000));
+        Settle();
+        ASSERT_FALSE(IsWindowVisible(h.window));
+        if (key == VK_ESCAPE) PostMessageW(bar, WM_KEYDOWN, VK_ESCAPE, 0);
+        else PostMessageW(bar, WM_SYSKEYDOWN, VK_F4, (KF_ALTDOWN << 16) | 1); // becomes SC_CLOSE, as the key does
+        ASSERT_TRUE(PumpUntil([&] { return SharePayloads(h).size() == sent + 2; }, 5000)) << key;
+        sent += 2;
+        Settle();
+        EXPECT_EQ(SharePayloads(h).back(), (Bytes{0}));
+        EXPECT_TRUE(IsWindowVisible(h.window));
+        EXPECT_TRUE(IsWindowVisible(panel));
+        EXPECT_TRUE(IsWindow(bar));
+        EXPECT_FALSE(IsWindowVisible(bar));
+    }
     EXPECT_EQ(engine.badHandleCalls, 0);
 }
 
