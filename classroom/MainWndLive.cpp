@@ -165,6 +165,11 @@ void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
     }
     SwitchSourceOff(eScreen_Whiteboard);
     int position = LivePosition(l.docState);
+    // A screen the window does not have: the document stays where it is rather than leaving its screen.
+    if (position != kMainScreen && position != kViceScreen) {
+        LOG_ERROR(L"On Live Doc, pos = %d, return", position);
+        return;
+    }
     bool inPlace = (position == kMainScreen && m_mainContent == eScreen_Document) ||
                    (position == kViceScreen && m_viceContent == eScreen_Document);
     if (!inPlace) {
@@ -219,6 +224,11 @@ void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)
     }
     if (!inPlace) {
         SwitchSourceOff(eScreen_Document);
+        // A screen the window does not have: the board stays where it is.
+        if (position != kMainScreen && position != kViceScreen) {
+            LOG_ERROR(L"On Live WB, pos = %d, return", position);
+            return;
+        }
         if (m_mainContent == eScreen_Whiteboard || m_viceContent == eScreen_Whiteboard) {
             // Moving screens: the old one lets go of the window first.
             int32_t keep = m_liveState.whiteboardState;

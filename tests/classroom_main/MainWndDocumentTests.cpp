@@ -319,6 +319,14 @@ TEST(MainWndDocuments, AStoredLiveDocumentIsShownAgainAndStudentsGetNoThumbnails
     EXPECT_EQ(h.main->DocumentView()->GetPageList().currentPage, 2);
     EXPECT_EQ(h.main->GetDownloadCount(), 0u);
     EXPECT_TRUE(Thumbnails(h).empty());
+    ASSERT_EQ(h.main->GetMainContent(), eScreen_Document);
+    // A screen the window does not have: logged, and the document stays on its page in its screen.
+    ASSERT_TRUE(h.Push(eType_LiveDoc, DocBytes(storedId, 1, 0x43), 21));
+    ASSERT_TRUE(PumpUntil([] { return LogHas(L"Error : On Live Doc, pos = 3, return"); }, 3000));
+    PumpUntil([] { return false; }, 200);
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_Document);
+    EXPECT_TRUE(IsWindowVisible(h.main->DocumentWindow()));
+    EXPECT_EQ(h.main->DocumentView()->GetPageList().currentPage, 2);
 }
 
 TEST(MainWndLiveNotices, TheTeachersOwnChangesReachTheRoomOnlyWhileTheClassRuns)
@@ -390,6 +398,11 @@ TEST(MainWndLiveNotices, AReceivedLiveWhiteboardChecksTheTeachersSwitchAndIsPlac
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Whiteboard; }, 3000));
     EXPECT_EQ(h.main->GetMainContent(), eScreen_None);
     EXPECT_TRUE(board->IsSelected());
+    // A screen the window does not have: logged, and the board stays in the vice screen.
+    ASSERT_TRUE(h.Push(eType_LiveWhiteboard, Bytes{3, 0, 0x43}, 21));
+    ASSERT_TRUE(PumpUntil([] { return LogHas(L"Error : On Live WB, pos = 3, return"); }, 3000));
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_Whiteboard);
+    EXPECT_TRUE(IsWindowVisible(h.main->WhiteboardWindow()));
     // Nothing of it goes back to the room.
     PumpUntil([] { return false; }, 200);
     EXPECT_TRUE(h.room.reg.Messages(eType_LiveWhiteboard).empty());
