@@ -43,6 +43,7 @@ void CPaintControlUI::DoEvent(TEventUI& event)
 {
     switch (event.Type) {
     case UIEVENT_BUTTONDOWN:
+    case UIEVENT_DBLCLICK: // a quick second press where the last one began starts a stroke too
         if (m_bPenEnabled) {
             m_bStroking = true;
             StartStroke(event.ptMouse);

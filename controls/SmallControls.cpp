@@ -308,18 +308,17 @@ void COneClickBtnUI::DoEvent(TEventUI& event)
     case UIEVENT_BUTTONUP:
         if ((m_uButtonState & UISTATE_CAPTURED) != 0) {
             m_uButtonState &= ~(UISTATE_PUSHED | UISTATE_CAPTURED);
-            if (inside) {
-                Activate();
-                if (m_uClickElapse != 0) {
-                    // Disabled quietly: the window must not hear of it, only the second click is lost.
-                    m_bEnabled = false;
-                    m_uButtonState = 0;
-                    if (m_pManager) m_pManager->SetTimer(this, kRestTimer, m_uClickElapse);
-                }
-            }
+            if (inside) ClickAndRest();
             Invalidate();
         }
         return;
+    case UIEVENT_KEYDOWN:
+        if (IsKeyboardEnabled() && IsEnabled() && (event.chKey == VK_SPACE || event.chKey == VK_RETURN)) {
+            ClickAndRest();
+            Invalidate();
+            return;
+        }
+        break;
     case UIEVENT_TIMER:
         if (event.wParam == kRestTimer) {
             if (m_pManager) m_pManager->KillTimer(this, kRestTimer);
@@ -331,6 +330,16 @@ void COneClickBtnUI::DoEvent(TEventUI& event)
         break;
     }
     CButtonUI::DoEvent(event);
+}
+
+void COneClickBtnUI::ClickAndRest()
+{
+    Activate();
+    if (m_uClickElapse == 0) return;
+    // Disabled quietly: the window must not hear of it, only the second click is lost.
+    m_bEnabled = false;
+    m_uButtonState = 0;
+    if (m_pManager) m_pManager->SetTimer(this, kRestTimer, m_uClickElapse);
 }
 
 // ---- Recording check ----

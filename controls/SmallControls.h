@@ -108,6 +108,9 @@ public:
     static const UINT kRestTimer = 100;
 
 private:
+    // The click itself, then the rest: a key press on the focused button is a click too.
+    void ClickAndRest();
+
     UINT m_uClickElapse = 0; // milliseconds; 0 never rests
 };
 

@@ -176,3 +176,49 @@ TEST_F(Whiteboard, StrokesFromOtherSurfacesAreFreedAndNotSent)
     EXPECT_EQ(static_cast<CPaintControlUI*>(wb1)->GetObjectCount(), 1u);
     wb1->SetName(L"Wb1");
 }
+
+namespace {
+
+// Real mouse input at a point of the window's client area, as the user's hand gives it.
+void Mouse(HWND window, int x, int y, DWORD buttons)
+{
+    POINT at{x, y};
+    ClientToScreen(window, &at);
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = MulDiv(at.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    input.mi.dy = MulDiv(at.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | buttons;
+    SendInput(1, &input, sizeof(input));
+    PumpMessagesFor(20);
+}
+
+} // namespace
+
+TEST_F(Whiteboard, TwoQuickStrokesFromOnePointBothTravel)
+{
+    // Two strokes of an arrow's head, the second begun at once where the first began: the system
+    // makes that press a double click, which must draw as any press does.
+    SetWindowPos(parent.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    PumpMessagesFor(50);
+    Mouse(hwnd, 300, 300, MOUSEEVENTF_LEFTDOWN);
+    Mouse(hwnd, 250, 250, 0);
+    Mouse(hwnd, 200, 200, MOUSEEVENTF_LEFTUP);
+    Mouse(hwnd, 300, 300, MOUSEEVENTF_LEFTDOWN);
+    Mouse(hwnd, 350, 250, 0);
+    Mouse(hwnd, 400, 200, MOUSEEVENTF_LEFTUP);
+    ASSERT_TRUE(parent.WaitFor(WM_USER_PAINTOBJ_CHANGED, 2));
+    const auto records = parent.Received(WM_USER_PAINTOBJ_CHANGED);
+    CControlUI* wb1 = pm->FindControl(L"Wb1");
+    const float ends[] = {200.0f, 400.0f};
+    const float width = static_cast<float>(wb1->GetWidth()), height = static_cast<float>(wb1->GetHeight());
+    for (size_t i = 0; i < 2; ++i) {
+        const auto& points = reinterpret_cast<PaintChangeRecord*>(records[i].lParam)->stroke.points;
+        ASSERT_GE(points.size(), 2u) << i;
+        // Within a pixel: the screen's absolute mouse units round.
+        EXPECT_NEAR(points.front().x * width, 300.0f, 1.0f) << i;
+        EXPECT_NEAR(points.front().y * height, 300.0f, 1.0f) << i;
+        EXPECT_NEAR(points.back().x * width, ends[i], 1.0f) << i;
+        EXPECT_NEAR(points.back().y * height, 200.0f, 1.0f) << i;
+    }
+}
