@@ -18,6 +18,9 @@ namespace {
 const int kMainScreen = 1;
 const int kViceScreen = 2;
 
+// The screens a live position can name; any other value names none.
+bool IsScreen(int position) { return position == kMainScreen || position == kViceScreen; }
+
 // Hands a heap record to a window; it is freed here when it cannot be posted.
 template <typename Record>
 void PostOwned(HWND window, UINT message, WPARAM code, Record* record)
@@ -77,7 +80,7 @@ CWinContainerUI* CMainWnd::ScreenContainer(int position) const
 bool CMainWnd::EmbedInScreen(int position, HWND window, int32_t content)
 {
     CWinContainerUI* container = ScreenContainer(position);
-    if (!container || (position != kMainScreen && position != kViceScreen)) return false;
+    if (!container || !IsScreen(position)) return false;
     if (container->GetEmbedWindow() != window) HideHostedWindow(container); // one window a screen
     container->SetEmbedWindow(window);
     if (position == kMainScreen) {
@@ -166,7 +169,7 @@ void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
     SwitchSourceOff(eScreen_Whiteboard);
     int position = LivePosition(l.docState);
     // A screen the window does not have: the document stays where it is rather than leaving its screen.
-    if (position != kMainScreen && position != kViceScreen) {
+    if (!IsScreen(position)) {
         LOG_ERROR(L"On Live Doc, pos = %d, return", position);
         return;
     }
@@ -225,7 +228,7 @@ void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)
     if (!inPlace) {
         SwitchSourceOff(eScreen_Document);
         // A screen the window does not have: the board stays where it is.
-        if (position != kMainScreen && position != kViceScreen) {
+        if (!IsScreen(position)) {
             LOG_ERROR(L"On Live WB, pos = %d, return", position);
             return;
         }
@@ -256,7 +259,7 @@ void CMainWnd::OnLiveCamera(const LiveCameraRecord* record)
         return;
     }
     int position = LivePosition(l.cameraState);
-    if (position != kMainScreen && position != kViceScreen) return;
+    if (!IsScreen(position)) return;
     ReleaseScreenOf(eScreen_Camera);
     EmbedInScreen(position, m_videoLive, eScreen_Camera);
     ::UpdateWindow(m_hWnd);

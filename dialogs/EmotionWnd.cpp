@@ -55,14 +55,11 @@ LRESULT CEmotionWnd::OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL&
     return WindowImplBase::OnSysCommand(uMsg, wParam, lParam, bHandled);
 }
 
-LRESULT CEmotionWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled)
+LRESULT CEmotionWnd::ResponseDefaultKeyEvent(WPARAM wParam)
 {
-    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        ShowWindow(false, false);
-        bHandled = true;
-        return TRUE;
-    }
-    return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
+    if (wParam != VK_ESCAPE) return WindowImplBase::ResponseDefaultKeyEvent(wParam);
+    ShowWindow(false, false);
+    return TRUE;
 }
 
 LRESULT CEmotionWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM, BOOL& bHandled)

@@ -108,14 +108,10 @@ LRESULT CLoginWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, 
     return 0;
 }
 
-LRESULT CLoginWnd::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled)
+LRESULT CLoginWnd::ResponseDefaultKeyEvent(WPARAM wParam)
 {
     // Escape would close this window alone and leave the hidden client running: it does nothing here.
-    if (uMsg == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        bHandled = true;
-        return TRUE;
-    }
-    return WindowImplBase::MessageHandler(uMsg, wParam, lParam, bHandled);
+    return wParam == VK_ESCAPE ? TRUE : WindowImplBase::ResponseDefaultKeyEvent(wParam);
 }
 
 void CLoginWnd::OnFinalMessage(HWND hWnd)

@@ -16,7 +16,7 @@ public:
     void Notify(TNotifyUI& msg) override;
     LRESULT HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
     LRESULT OnSysCommand(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled) override;
-    LRESULT MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, bool& bHandled) override;
+    LRESULT ResponseDefaultKeyEvent(WPARAM wParam) override;
     void OnFinalMessage(HWND hWnd) override;
 
     // Shows a status; keepWaiting restarts the dots from none, otherwise they are hidden.
