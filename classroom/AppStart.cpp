@@ -1,5 +1,6 @@
-// Start-up's window side: the UI library's instance, the main window and its loop, the first message.
+// Start-up's window side: the UI library's instance, folder and log, the main window and its loop, the first message.
 #include "classroom/MainWnd.h"
+#include "core/Folders.h"
 #include "core/LumenvaleApp.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
@@ -10,6 +11,8 @@
 void AppSetUiInstance(HINSTANCE instance)
 {
     CPaintManagerUI::SetInstance(instance);
+    CPaintManagerUI::SetResourcePath(GetModuleFolder());
+    UISetLogSink(LogErrorText);
 }
 
 void ShowStartupMessage(const wchar_t* text, const wchar_t* caption)

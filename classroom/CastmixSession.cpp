@@ -3,6 +3,7 @@
 #include "core/Logger.h"
 #include "core/Records.h"
 #include "core/SessionContext.h"
+#include "core/WindowMessages.h"
 
 #include <cstring>
 

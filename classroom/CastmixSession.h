@@ -1,7 +1,7 @@
 // The one record through which the main window drives the media engine.
 #pragma once
+#include "core/ServerNode.h"
 #include "platform/castmix/Castmix.h"
-#include "protocol/ServerNode.h"
 #include <windows.h>
 #include <cstdint>
 

@@ -10,7 +10,7 @@
 #include "database/SqliteMgr.h"
 #include "dialogs/MessageBox.h"
 #include "platform/castmix/Castmix.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 #include <commdlg.h>
 #include <new>

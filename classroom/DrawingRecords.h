@@ -7,6 +7,10 @@
 
 #include <vector>
 
+// Sub-code of WM_USER_UI_NOTICE from the pen tool bar, passed on to the board windows: lParam 1 when
+// the pen is the chosen tool, 0 while the text or eraser tool is.
+const WPARAM kNoticeDrawingTool = 26;
+
 // Frees every object of a list the caller owns and empties it.
 inline void FreePaintObjects(std::vector<PaintObject*>& objects)
 {
@@ -14,6 +18,3 @@ inline void FreePaintObjects(std::vector<PaintObject*>& objects)
     objects.clear();
 }
 
-// wParam of a pen posted to the pen tool bar that the bar takes as its own and announces (the stored
-// pen at the join); any other value only shows the pen in the combos.
-const WPARAM kPenTakeAsOwn = 1;

@@ -114,6 +114,17 @@ void CPenToolWnd::OnComboSelect(CControlUI* combo)
     AnnouncePen();
 }
 
+void CPenToolWnd::OnWritingToolChanged()
+{
+    // The text and eraser tools write and erase nothing yet: while one is chosen the surfaces take no
+    // stroke, so a drag with them leaves no ink and sends nothing.
+    bool penChosen = true;
+    for (const wchar_t* name : {L"TextCheck", L"EraserCheck"})
+        if (auto* option = static_cast<COptionUI*>(m_PaintManager.FindControl(name)))
+            if (option->IsSelected()) penChosen = false;
+    ::PostMessageW(m_parent, WM_USER_UI_NOTICE, kNoticeDrawingTool, penChosen ? 1 : 0);
+}
+
 void CPenToolWnd::ShowReceivedPen(const PaintPen& pen)
 {
     auto* colours = static_cast<CComboUI*>(m_PaintManager.FindControl(L"ColorCombo"));
@@ -156,6 +167,11 @@ void CPenToolWnd::Notify(TNotifyUI& msg)
         SetToolsDisabled(static_cast<COptionUI*>(msg.pSender)->IsSelected() ? 0 : 1);
         return;
     }
+    if (msg.sType == DUI_MSGTYPE_SELECTCHANGED &&
+        (msg.pSender->GetName() == L"TextCheck" || msg.pSender->GetName() == L"EraserCheck")) {
+        OnWritingToolChanged();
+        return;
+    }
     if (msg.sType == DUI_MSGTYPE_ITEMSELECT && msg.pSender->GetClass() == CDuiString(L"LVListupComboUI")) {
         if (!m_showingReceived) OnComboSelect(msg.pSender);
         return;
@@ -178,15 +194,6 @@ LRESULT CPenToolWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam
         bHandled = TRUE;
         std::unique_ptr<PaintPen> pen(reinterpret_cast<PaintPen*>(lParam));
         if (!pen) return 0;
-        if (wParam == kPenTakeAsOwn) {
-            // The pen of the last class: the bar draws with it from now on and the room hears of it.
-            m_pen.colour = pen->colour;
-            m_pen.style = pen->style;
-            m_pen.width = pen->width;
-            ShowReceivedPen(m_pen);
-            AnnouncePen();
-            return 0;
-        }
         const bool same = pen->colour == m_pen.colour && pen->style == m_pen.style && pen->width == m_pen.width &&
                           pen->orderKey == m_pen.orderKey;
         if (same) AnnouncePen();

@@ -36,6 +36,8 @@ protected:
     void ShowReceivedPen(const PaintPen& pen);
     void ShowLockCheck(bool show);
     void OnComboSelect(CControlUI* combo);
+    // Tells the main window whether the pen or another writing tool is chosen.
+    void OnWritingToolChanged();
 
     uint8_t m_toolsDisabled = 0;
     PaintPen m_pen;

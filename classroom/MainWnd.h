@@ -269,6 +269,9 @@ private:
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
+    // After a rejoin: only the sources that m_liveState (the room's reply) no longer has live are
+    // switched off, and a teacher's panel is told; the state itself is kept for showing what is live.
+    void SwitchEndedSourcesOff();
     // The source leaves its screen and loses its live bits; a teacher's camera stops in the engine.
     // Nothing happens to a source shown in neither screen.
     void SwitchSourceOff(int32_t content);

@@ -77,7 +77,8 @@ public:
     {
         if (!m_window) return;
         ::SendMessageW(m_window, WM_SETREDRAW, TRUE, 0);
-        ::InvalidateRect(m_window, nullptr, TRUE);
+        // The frame too: a scroll bar that appeared meanwhile is drawn there.
+        ::RedrawWindow(m_window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
     }
     OutputRedrawLock(const OutputRedrawLock&) = delete;
     OutputRedrawLock& operator=(const OutputRedrawLock&) = delete;
@@ -126,8 +127,10 @@ void CMainWnd::AddSystemText(const CString& line)
     ++m_systemCount;
     CString header = LangText(30, L"System Msg  %s");
     CString clock = FormatLocalTime(L"%H:%M:%S");
-    CString head;
-    if (header.Find(L"%s") >= 0) head.Format(header, clock.GetString());
+    // The language text is data: its first "%s" takes the clock, any other directive stays as written.
+    CString head = header;
+    int slot = header.Find(L"%s");
+    if (slot >= 0) head = header.Left(slot) + clock + header.Mid(slot + 2);
     else head = header + L"  " + clock;
     // The text as written, without the full-width colon some language files already end with.
     head.TrimRight(L":\xFF1A");
@@ -152,7 +155,8 @@ void CMainWnd::WriteSystemLine(const CString& text)
     m_outputEdit->SetSelectionCharFormat(cf);
     PARAFORMAT2 pf = Paragraph(10, 300);
     m_outputEdit->SetParaFormat(pf);
-    m_outputEdit->ReplaceSel(text);
+    int run = 0;
+    m_outputEdit->ReplaceSel(WithSoftBreaks(text, run));
     m_outputEdit->EndDown();
 }
 
@@ -381,9 +385,19 @@ void CMainWnd::WriteBodyWithEmotions(const CString& text)
             return live ? CString(live->GetEmotionImagePath(key)) : CString();
         };
     }
+    // The text between two images goes in one write, as each write wraps the paragraph again; the
+    // stretches of the paragraph are counted across the writes.
+    int run = 0;
+    CString pending;
+    auto flush = [&] {
+        if (pending.IsEmpty()) return;
+        out->ReplaceSel(WithSoftBreaks(pending, run));
+        pending.Empty();
+    };
     for (const ChatTextPiece& piece : SplitChatText(text, lookup)) {
-        out->ReplaceSel(piece.plain);
+        pending += piece.plain;
         if (piece.imagePath.IsEmpty()) continue;
+        flush();
         // The rich edit takes an object only while writable.
         bool readOnly = out->IsReadOnly();
         if (readOnly) out->SetReadOnly(false);
@@ -397,9 +411,10 @@ void CMainWnd::WriteBodyWithEmotions(const CString& text)
             // An image that cannot be shown keeps its place as its token.
             CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
             int dot = name.Find(L'.');
-            out->ReplaceSel(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
+            pending += L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]";
         }
     }
+    flush();
 }
 
 void CMainWnd::LoadChatFont()
@@ -478,5 +493,8 @@ void CMainWnd::ApplyChatFont()
     m_inputEdit->SetSel(0, -1);
     m_inputEdit->SetSelectionCharFormat(cf);
     m_inputEdit->SetDefaultCharFormat(cf);
+    // The edit shows its selection without the focus too: a text left selected would stand as a block.
+    long end = m_inputEdit->GetTextLength();
+    m_inputEdit->SetSel(end, end);
     m_inputEdit->Invalidate();
 }

@@ -156,6 +156,11 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
             ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
             PostToWindow(m_docLive, WM_USER_UI_NOTICE, 17, lParam != 0);
         return true;
+    case kNoticeDrawingTool:
+        PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, kNoticeDrawingTool, lParam != 0);
+        if (m_docLive && ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
+            PostToWindow(m_docLive, WM_USER_UI_NOTICE, 17, lParam != 0);
+        return true;
     case 18: {
         // The picker hides itself when it loses the focus and says so here.
         auto* face = Find<COptionUI>(L"FaceCheck");
@@ -242,7 +247,8 @@ void CMainWnd::UpdatePenToolVisibility()
         if (!::IsWindowVisible(m_penTool)) {
             // Hidden, it did not follow the window: it comes back above the panel's button.
             PlacePenTool();
-            ::ShowWindow(m_penTool, SW_SHOWNOACTIVATE);
+            // Raised as it shows: made with the main window, it would stay below it.
+            ::SetWindowPos(m_penTool, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
         }
     } else {
         ::ShowWindow(m_penTool, SW_HIDE);

@@ -10,7 +10,7 @@
 #include "database/SqliteMgr.h"
 #include "dialogs/MessageBox.h"
 #include "filetransfer/FileTransSession.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "slides/PPTMgr.h"
 
 #include <shlobj.h>
@@ -253,6 +253,13 @@ void CMainWnd::OnDownloadErrorBox(const uint64_t* fileId)
     else text.Format(L"File Download Failed! [%s]", entry.name.GetString());
     // Only Retry starts again: Escape or the box's close button is no request for more attempts.
     if (ShowMessageBox(m_hWnd, text, LangText(29, L"Error"), 0x55) != IDRETRY) return;
+    // The box runs its own message loop: the room may have announced the file again meanwhile, and
+    // that download may have finished.
+    if (!GetDocument(*fileId, entry)) return;
+    if (entry.flag == 1) {
+        LOG_INFO(L"Retry of the download of file id %I64u skipped: it has arrived meanwhile", *fileId);
+        return;
+    }
     StartDownload(entry);
 }
 

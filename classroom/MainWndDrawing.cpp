@@ -27,6 +27,21 @@ bool ClassRuns()
     return session && session->room.roomState == 2;
 }
 
+// The own pens are keyed from the session's counter while the room keys strokes from its own: the
+// counter is kept above every key the room has shown, so a pen picked now sorts after every stroke
+// drawn before it, on every screen.
+void NoteDrawingKey(uint32_t key)
+{
+    SessionContext* session = SessionContext::Instance();
+    if (session && key > session->drawingOrderKey) session->drawingOrderKey = key;
+}
+
+void NoteDrawingKey(const ReceivedPaintObject& object)
+{
+    if (object.pen) NoteDrawingKey(object.pen->orderKey);
+    if (object.stroke) NoteDrawingKey(object.stroke->head.orderKey);
+}
+
 } // namespace
 
 void CMainWnd::OnPenChanged(const PaintPen* pen)
@@ -40,6 +55,12 @@ void CMainWnd::OnPenChanged(const PaintPen* pen)
     if (!session || !channel ||
         !channel->SendPacket(eType_PaintObject, payload.data(), static_cast<uint32_t>(payload.size()), session->room.roomId))
         LOG_ERROR(L"pen not sent to the room");
+    // The own surfaces draw the next strokes with it at once, without waiting for the room.
+    ReceivedPaintObject own;
+    own.kind = ePaintSource_Pen;
+    own.ownerId = OwnId();
+    own.pen = new (std::nothrow) PenBody(body);
+    if (own.pen) OnPaintPen(&own);
 }
 
 std::vector<StrokePoint> StrokeToWire(const PaintStroke& stroke, uint16_t width, uint16_t height)
@@ -77,6 +98,8 @@ void CMainWnd::OnPaintList(const PaintObjectList* list)
     if (!list) return;
     RemotePaintStore::ClearAll();
     RemotePaintStore::AddObjects(*list);
+    for (const ReceivedPaintObject* object : *list)
+        if (object) NoteDrawingKey(*object);
     SessionContext* session = SessionContext::Instance();
     if (session && session->penOrderKey != 0) {
         ReceivedPaintObject own;
@@ -97,6 +120,7 @@ void CMainWnd::OnPaintPen(const ReceivedPaintObject* object)
 {
     if (!object || (object->kind & 0x0F) != ePaintSource_Pen) return;
     RemotePaintStore::Add(*object);
+    NoteDrawingKey(*object);
     SessionContext* session = SessionContext::Instance();
     if ((session && IsTeacherRole(session->role)) || ClassRuns()) {
         if (m_whiteboardLive) ::SendMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 5, 0);
@@ -110,6 +134,7 @@ void CMainWnd::OnPaintChange(const ReceivedPaintObject* object)
     uint8_t target = object->kind & 0x0F;
     if (target != ePaintSource_Whiteboard && target != ePaintSource_Document) return;
     const StrokeHead& head = object->stroke->head;
+    NoteDrawingKey(head.orderKey);
     switch (object->kind >> 4) {
     case 1: RemotePaintStore::Add(*object); break;
     case 2: RemotePaintStore::RemoveObject(target, head.docId, head.page, head.orderKey); break;

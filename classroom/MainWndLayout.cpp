@@ -75,7 +75,8 @@ void CMainWnd::PlaceViceCover()
     if (!m_viceCover) return;
     RECT main{};
     ::GetWindowRect(m_hWnd, &main);
-    ::MoveWindow(m_viceCover, main.right - 252, main.top + 59, 240, 160, FALSE);
+    // Raised as well: made with the main window and shown long after, it would stay below it.
+    ::SetWindowPos(m_viceCover, HWND_TOP, main.right - 252, main.top + 59, 240, 160, SWP_NOACTIVATE | SWP_NOREDRAW);
 }
 
 void CMainWnd::ShowTeacherPanel()
@@ -117,6 +118,10 @@ void CMainWnd::OnLiveAreaMoved()
         live->SetBkImage(L"file='bk.png'");
     }
     PlaceFloatingBars();
+    // A window resized without moving sends no WM_MOVE: the covers keep to the right edge and to the
+    // speaker's video from here.
+    if (m_viceCover && ::IsWindowVisible(m_viceCover)) PlaceViceCover();
+    if (m_videoSpeakCover && ::IsWindowVisible(m_videoSpeakCover)) PlaceVideoSpeakCover();
     // The video's container follows the new size; the engine draws into the moved window again.
     if ((m_liveState.flags & eLive_ScreenShare) || IsLiveByte(m_liveState.cameraState)) {
         ApplyReceivedVideoSize();

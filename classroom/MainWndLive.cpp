@@ -8,7 +8,7 @@
 #include "controls/PosLayouts.h"
 #include "core/Logger.h"
 #include "core/SessionContext.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 #include <algorithm>
 #include <new>
@@ -116,6 +116,30 @@ void CMainWnd::SwitchSourcesOff()
 {
     if (m_mainContent != eScreen_None) SwitchSourceOff(m_mainContent);
     if (m_viceContent != eScreen_None) SwitchSourceOff(m_viceContent);
+}
+
+void CMainWnd::SwitchEndedSourcesOff()
+{
+    const LiveState reply = m_liveState;
+    // A document and a whiteboard both marked live show as the document: the board ends there too.
+    const bool docLive = IsLiveByte(reply.docState);
+    const bool boardLive = !docLive && (reply.flags & eLive_Whiteboard) && IsLiveByte(reply.whiteboardState);
+    SessionContext* session = SessionContext::Instance();
+    const bool teacher = session && IsTeacherRole(session->role);
+    for (int32_t content : {m_mainContent, m_viceContent}) {
+        bool stays = content == eScreen_Camera       ? IsLiveByte(reply.cameraState)
+                     : content == eScreen_Document   ? docLive
+                     : content == eScreen_Whiteboard ? boardLive
+                                                     : true;
+        // What stays live keeps its screen and, for a teacher, the engine's camera: the room's video
+        // goes on through the rejoin.
+        if (stays || !InScreen(content)) continue;
+        SwitchSourceOff(content);
+        int32_t kind = content == eScreen_Camera ? ePanel_Camera
+                       : content == eScreen_Document ? ePanel_Document : ePanel_Whiteboard;
+        if (teacher && m_controlPanel) m_controlPanel->SourceOff(kind);
+    }
+    m_liveState = reply;
 }
 
 void CMainWnd::SwitchSourceOff(int32_t content)
@@ -505,6 +529,8 @@ void CMainWnd::SwitchScreenShareOff()
     LiveState keep = m_liveState;
     if (session && IsTeacherRole(session->role)) {
         if (m_shareScreen) ::ShowWindow(m_shareScreen, SW_HIDE);
+        // Ended by the room too: a switch left checked would take the next click to share as an end.
+        if (m_controlPanel) m_controlPanel->SourceOff(ePanel_ScreenShare);
         ShowWindow(true);
         ShowHiddenPopups();
         ApplyReceivedVideoSize();
@@ -537,7 +563,6 @@ bool CMainWnd::StartScreenShare()
 void CMainWnd::EndScreenShare()
 {
     SwitchScreenShareOff();
-    if (m_controlPanel) m_controlPanel->SourceOff(ePanel_ScreenShare);
     LOG_INFO(L"screen share ended");
     InformLiveChanged(ePanel_ScreenShare);
 }

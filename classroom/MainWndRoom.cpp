@@ -21,14 +21,14 @@
 
 namespace {
 
-// A language text that names something: its "%s" takes the name, or the name leads it.
+// A language text that names something: its first "%s" takes the name, or the name leads it. The
+// text is an edited file's, not a format: anything else in it is shown as it stands.
 CString NameWithText(const CString& name, int id, const wchar_t* englishFormat)
 {
     CString pattern = LangText(id, englishFormat);
-    CString text;
-    if (pattern.Find(L"%s") >= 0) text.Format(pattern, name.GetString());
-    else text = name + pattern;
-    return text;
+    int at = pattern.Find(L"%s");
+    if (at < 0) return name + pattern;
+    return pattern.Left(at) + name + pattern.Mid(at + 2);
 }
 
 UserRecord FromPresence(const PresenceRecord& p)
@@ -135,7 +135,8 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
         SetChatInputEnabled(true);
         SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
         SetEnabled(L"ApplyMicBtn", true);
-        SwitchSourcesOff();
+        // The reply's state is what the screens show below: a source live before and after stays on.
+        SwitchEndedSourcesOff();
         session->role = session->startRole;
     } else {
         HWND login = FindLoginWindow();
@@ -164,26 +165,24 @@ void CMainWnd::OnJoinedRoom()
     SessionContext* session = SessionContext::Instance();
     if (!session) return;
     session->startRole = session->role;
-    // The teacher's pen of the last class, or the black pen of width 3 on the first start.
+    // Every class starts with the black pen of width 3, whatever an earlier class left stored.
     PenSetting pen{0xFF000000, 0, 3};
     if (IDBMgr* db = CSqliteMgr::GetInstance()) {
         if (db->Init(static_cast<int32_t>(session->userId))) {
             db->InsertRoomInfo(session->room);
             OptionSettings options;
             if (db->GetOptionInfo(options)) session->options = options;
-            if (IsTeacherRole(session->role) && !db->GetPenInfo(pen) && !db->SavePenInfo(pen))
-                LOG_ERROR(L"the teacher's first pen not stored");
+            if (IsTeacherRole(session->role) && !db->SavePenInfo(pen)) LOG_ERROR(L"the teacher's first pen not stored");
         } else {
             LOG_ERROR(L"record database of user %lu not opened", static_cast<unsigned long>(session->userId));
         }
     }
     if (IsTeacherRole(session->role)) {
-        // The pen tool takes the pen as its own and announces it back with a fresh order key, which is
-        // how the room gets the teacher's first pen.
+        // The pen tool holds the same pen and announces it back with a fresh order key, which is how
+        // the room gets the teacher's first pen.
         session->SetPenSettings(pen.colour, pen.style, pen.size, 0);
         auto first = std::unique_ptr<PaintPen>(new (std::nothrow) PaintPen{pen.colour, pen.style, pen.size, 0});
-        if (first && m_penTool &&
-            ::PostMessageW(m_penTool, WM_USER_PEN_CHANGED, kPenTakeAsOwn, reinterpret_cast<LPARAM>(first.get())))
+        if (first && m_penTool && ::PostMessageW(m_penTool, WM_USER_PEN_CHANGED, 0, reinterpret_cast<LPARAM>(first.get())))
             first.release();
     }
     LoadChatFont();

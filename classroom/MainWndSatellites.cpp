@@ -10,7 +10,7 @@
 #include "classroom/WhiteboardWnd.h"
 #include "core/Logger.h"
 #include "dialogs/EmotionWnd.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 #include <memory>
 #include <new>

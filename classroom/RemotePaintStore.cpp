@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <list>
+#include <map>
 
 namespace {
 
@@ -112,12 +113,21 @@ void RemotePaintStore::ClearDocument(uint8_t kind, uint64_t docId)
 bool RemotePaintStore::GetPage(uint8_t kind, uint64_t docId, uint16_t page, std::vector<PaintObject*>& objects)
 {
     bool appended = false;
+    // The key of each owner's latest pen so far, in arrival order.
+    std::map<int32_t, uint32_t> penKeys;
     StoreState::Lock lock(State());
     for (const RemotePaintEntry& e : State().entries) {
         if (!e.object) continue;
         const bool isPen = e.kind == eRemotePaint_Pen && e.object->type == ePaintObject_Pen;
+        if (isPen && e.object->pen) penKeys[e.object->ownerKey] = e.object->pen->orderKey;
         if (!isPen && !(e.kind == kind && e.docId == docId && e.page == page)) continue;
-        objects.push_back(new PaintObject(*e.object));
+        auto* copy = new PaintObject(*e.object);
+        // Surfaces paint in key order, and a room may key strokes from another counter than the
+        // clients key their pens: a stroke never sorts before the pen its owner had when it arrived.
+        auto pen = penKeys.find(copy->ownerKey);
+        if (copy->stroke && pen != penKeys.end() && copy->stroke->orderKey < pen->second)
+            copy->stroke->orderKey = pen->second;
+        objects.push_back(copy);
         appended = true;
     }
     return appended;

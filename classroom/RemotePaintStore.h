@@ -34,7 +34,9 @@ public:
     static void ClearPage(uint8_t kind, uint64_t docId, uint16_t page);
     static void ClearDocument(uint8_t kind, uint64_t docId);
     // Appends to objects copies of every stored pen and of the page's strokes, in arrival order; the
-    // copies belong to the caller. True when at least one was appended.
+    // copies belong to the caller. A stroke's copy is keyed at least as high as the pen its owner had
+    // before it in arrival order, so a surface sorting by key draws it with that pen. True when at
+    // least one was appended.
     static bool GetPage(uint8_t kind, uint64_t docId, uint16_t page, std::vector<PaintObject*>& objects);
     // Number of stored entries, for the windows' diagnostics and the tests.
     static size_t Count();

@@ -80,9 +80,24 @@ void CShareScreenWnd::StartSharing()
     KillTimer(m_hWnd, kOnAirTimer);
     SetLabel(L"OnAirTimeLabel", L"00:00:00");
     CenterWindow();
+    ShowChat(true);
+    KeepClearOfChat();
     ShowWindow(true, false);
     SetTimer(m_hWnd, kOnAirTimer, 1000, nullptr);
-    ShowChat(true);
+}
+
+void CShareScreenWnd::KeepClearOfChat()
+{
+    // Centred on a narrow screen the frame would run under the chat pane at the right edge, and the
+    // pane would be shared with the region: it moves left until it ends where the pane begins.
+    if (!m_chatWnd || !IsWindow(m_chatWnd)) return;
+    RECT frame{}, chat{};
+    GetWindowRect(m_hWnd, &frame);
+    GetWindowRect(m_chatWnd, &chat);
+    if (frame.right <= chat.left || frame.left >= chat.right || frame.bottom <= chat.top || frame.top >= chat.bottom)
+        return;
+    const int left = std::max<int>(0, frame.left - (frame.right - chat.left));
+    SetWindowPos(m_hWnd, nullptr, left, frame.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void CShareScreenWnd::EndSharing()

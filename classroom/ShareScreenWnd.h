@@ -36,6 +36,8 @@ protected:
     void OnClassLeftTick();
     void SetLabel(const wchar_t* name, const CDuiString& text);
     void ShowChat(bool show);
+    // Moves a centred bar off the chat window where the two would overlap.
+    void KeepClearOfChat();
     HWND MainWindow() const;
 
     uint32_t m_onAirSeconds = 0;

@@ -152,8 +152,12 @@ void CWhiteboardWnd::OnUiNotice(WPARAM code, LPARAM lParam)
         break;
     }
     case 17:
-        for (int page = 1; page <= kMaxTabs; ++page)
-            if (CPaintControlUI* surface = GetSurface(page)) surface->SetPenEnabled(lParam != 0);
+        m_drawingAllowed = lParam != 0;
+        ApplyDrawing();
+        break;
+    case kNoticeDrawingTool:
+        m_penChosen = lParam != 0;
+        ApplyDrawing();
         break;
     case 22:
         if (CControlUI* area = m_PaintManager.FindControl(L"TabArea")) area->SetVisible(lParam != 0);
@@ -161,6 +165,12 @@ void CWhiteboardWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     default:
         break;
     }
+}
+
+void CWhiteboardWnd::ApplyDrawing()
+{
+    for (int page = 1; page <= kMaxTabs; ++page)
+        if (CPaintControlUI* surface = GetSurface(page)) surface->SetPenEnabled(m_drawingAllowed && m_penChosen);
 }
 
 LRESULT CWhiteboardWnd::HandleCustomMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)

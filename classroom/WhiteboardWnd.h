@@ -29,8 +29,13 @@ protected:
     // Loads the store's drawings of one whiteboard page into its surface.
     void LoadPage(int page);
     void OnStrokeFinished(TNotifyUI& msg);
+    // The surfaces take strokes while the user may draw and the pen, not the text or eraser tool, is
+    // chosen.
+    void ApplyDrawing();
 
     int m_tabCount = 1;
+    bool m_drawingAllowed = true;
+    bool m_penChosen = true;
     HWND m_mainWnd = nullptr;
 };
 

@@ -167,7 +167,9 @@ CEmotionListUI::CEmotionListUI()
 
 CEmotionListUI::~CEmotionListUI()
 {
-    // Rows refer to the images: they go first.
+    // Rows refer to the images: they go first, now. A delayed clean-up would hand them to a paint
+    // manager that may be mid-destruction itself.
+    GetList()->SetDelayedDestroy(false);
     RemoveAll();
     ReleaseImages();
 }

@@ -81,6 +81,7 @@ void CImagePaintControlUI::SetImage(LPCTSTR path)
     if (m_pManager) m_pManager->KillTimer(this);
     m_sPrevImage = m_sImage;
     m_sImage = next;
+    m_sFailedImage.Empty();
     if (m_bFade) {
         m_fFadeOpacity = 0.4f;
         if (m_pManager) m_pManager->SetTimer(this, kFadeTimer, kFadeElapse);
@@ -101,15 +102,20 @@ void CImagePaintControlUI::DoEvent(TEventUI& event)
     if (event.Type == UIEVENT_TIMER && event.wParam == kFadeTimer) {
         if (!m_bFade) return;
         if (m_sPrevImage.IsEmpty() || !(m_fFadeOpacity > 0.0f)) {
-            m_bFade = false;
-            m_fFadeOpacity = 0.4f;
-            if (m_pManager) m_pManager->KillTimer(this);
+            EndFade();
             return;
         }
         Invalidate();
         return;
     }
     CPaintControlUI::DoEvent(event);
+}
+
+void CImagePaintControlUI::EndFade()
+{
+    m_bFade = false;
+    m_fFadeOpacity = 0.4f;
+    if (m_pManager) m_pManager->KillTimer(this);
 }
 
 void CImagePaintControlUI::PaintBkImage(HDC hDC)
@@ -129,8 +135,13 @@ void CImagePaintControlUI::DrawSlide(HDC hDC)
     if (status == Ok) status = DllExports::GdipGetImageWidth(image.image, &iw);
     if (status == Ok) status = DllExports::GdipGetImageHeight(image.image, &ih);
     if (status != Ok || iw == 0 || ih == 0) {
-        LOG_ERROR(L"Image paint Ctrl. open image failed Error(%d); image path : %s. return", static_cast<int>(status),
-                  m_sImage.GetString());
+        // Every repaint would fail alike: said once while the slide is shown. A fade cannot use up
+        // its opacity on such a slide, so it ends here instead of repainting until the next page.
+        if (m_sFailedImage != m_sImage)
+            LOG_ERROR(L"Image paint Ctrl. open image failed Error(%d); image path : %s. return",
+                      static_cast<int>(status), m_sImage.GetString());
+        m_sFailedImage = m_sImage;
+        if (m_bFade) EndFade();
         return;
     }
     int w = GetWidth(), h = GetHeight();
@@ -212,9 +223,19 @@ void CImagePaintControlUI::PaintText(HDC hDC)
     }
     if (!HasLanguageTable()) return;
     CDuiString text = StateText();
-    const UINT style = DT_VCENTER | DT_SINGLELINE;
+    UINT style = DT_VCENTER | DT_SINGLELINE;
     SIZE size = CRenderEngine::GetTextSize(hDC, m_pManager, text, 0, style);
     RECT rc = m_rcItem;
+    if (size.cx > rc.right - rc.left && rc.right > rc.left) {
+        // Too wide for one line (a control-panel thumbnail is 120 pixels): wrapped into centred lines.
+        style = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX;
+        RECT lines = rc;
+        HGDIOBJ oldFont = SelectObject(hDC, m_pManager->GetFont(0));
+        DrawTextW(hDC, text, -1, &lines, style | DT_CALCRECT);
+        SelectObject(hDC, oldFont);
+        size.cx = rc.right - rc.left;
+        size.cy = lines.bottom - lines.top;
+    }
     if (size.cx < rc.right - rc.left) {
         rc.left += (rc.right - rc.left - size.cx) / 2;
         rc.right = rc.left + size.cx;

@@ -46,9 +46,11 @@ public:
 
 private:
     void DrawSlide(HDC hDC);
+    void EndFade();
 
     CDuiString m_sImage;
     CDuiString m_sPrevImage;
+    CDuiString m_sFailedImage; // the slide whose loading failed last, logged once
     bool m_bFade = false;
     float m_fFadeOpacity = 0.4f;
     int m_nXOffset = 0;

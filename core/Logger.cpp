@@ -19,7 +19,12 @@ Logger& Logger::Instance()
     return *logger;
 }
 
-Logger::Logger(const CString& path) : m_path(path)
+bool Logger::CopyWithSystem(const wchar_t* from, const wchar_t* to)
+{
+    return CopyFileW(from, to, FALSE) != FALSE;
+}
+
+Logger::Logger(const CString& path, CopyStep copy) : m_path(path), m_copy(copy ? copy : &Logger::CopyWithSystem)
 {
     Open();
 }
@@ -45,11 +50,17 @@ void Logger::Open()
     if (!file) return;
     fseek(file, 0, SEEK_END);
     if (ftell(file) > kRotateSize) {
-        CString backup = m_path.Left(slash + 1) + L"log_bak.txt";
-        DeleteFileW(backup);
-        CopyFileW(m_path, backup, FALSE);
+        // Our own handle must be gone before the copy: Windows refuses to copy a file held open for
+        // writing. The copy replaces the old backup, which a failed copy thus leaves in place; only a
+        // log whose copy is safe in the backup is emptied.
         fclose(file);
-        file = _wfsopen(m_path, L"wt", _SH_DENYWR);
+        CString backup = m_path.Left(slash + 1) + L"log_bak.txt";
+        const bool copied = m_copy(m_path, backup);
+        const DWORD error = copied ? 0 : GetLastError();
+        file = _wfsopen(m_path, copied ? L"wt" : L"at", _SH_DENYWR);
+        m_file = file;
+        if (!copied) Write(L"Error : the log could not be copied to log_bak.txt (error %u): it is kept", error);
+        return;
     }
     m_file = file;
 }

@@ -12,8 +12,13 @@ public:
     // destructors, so a line written after that is dropped.
     static Logger& Instance();
 
+    // Copies the full log to its backup; true when the backup holds it. Windows' own copy opens
+    // its source without sharing write access, so it only succeeds once the log is closed.
+    using CopyStep = bool (*)(const wchar_t* from, const wchar_t* to);
+    static bool CopyWithSystem(const wchar_t* from, const wchar_t* to);
+
     // Opens the log at an explicit path (tests; the instance uses the data folder).
-    explicit Logger(const CString& path);
+    explicit Logger(const CString& path, CopyStep copy = &Logger::CopyWithSystem);
     ~Logger();
     Logger(const Logger&) = delete;
     Logger& operator=(const Logger&) = delete;
@@ -30,7 +35,8 @@ public:
     void Close();
     const CString& Path() const { return m_path; }
 
-    // A log of more than this many bytes is moved to "log_bak.txt" when it is opened.
+    // A log of more than this many bytes is copied to "log_bak.txt" and emptied when it is opened;
+    // one whose copy fails is kept and appended to.
     static const long kRotateSize = 0x2FFFFF;
 
 private:
@@ -42,6 +48,7 @@ private:
 
     std::atomic<FILE*> m_file{nullptr};
     CString m_path;
+    CopyStep m_copy;
     // Each line goes out in one write under this lock, so lines of two threads never mix.
     std::mutex m_lock;
     // The thread that holds m_lock while it writes, 0 when none does.
@@ -51,3 +58,6 @@ private:
 // Shorthands for the two kinds of client log lines; the text after the prefix is a format.
 #define LOG_INFO(fmt, ...) Logger::Instance().Write(L"Infor : " fmt, ##__VA_ARGS__)
 #define LOG_ERROR(fmt, ...) Logger::Instance().Write(L"Error : " fmt, ##__VA_ARGS__)
+
+// An error line of a finished text: the sink through which the window layer's failures reach this log.
+inline void LogErrorText(const wchar_t* text) { LOG_ERROR(L"%s", text); }

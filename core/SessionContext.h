@@ -2,8 +2,8 @@
 #pragma once
 #include "core/LanguageTable.h"
 #include "core/Records.h"
+#include "core/ServerNode.h"
 #include "platform/afx/AfxString.h"
-#include "protocol/ServerNode.h"
 #include <windows.h>
 #include <cstdint>
 

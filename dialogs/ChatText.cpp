@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cwchar>
+#include <string>
+#include <windows.h>
 
 namespace {
 CString ReplaceAll(CString text, const wchar_t* from, const wchar_t* to)
@@ -16,10 +18,11 @@ CString ReplaceAll(CString text, const wchar_t* from, const wchar_t* to)
 std::vector<ChatTextPiece> SplitChatText(const CString& text, const EmotionLookup& lookup)
 {
     std::vector<ChatTextPiece> pieces;
-    CString rest = text;
-    while (!rest.IsEmpty()) {
-        int close = rest.Find(L']');
-        CString candidate = close < 0 ? rest : rest.Left(close + 1);
+    // Read from a moving start: copying the rest after every piece would cost the square of the length.
+    for (int at = 0; at < text.GetLength();) {
+        int closeAt = text.Find(L']', at);
+        CString candidate = closeAt < 0 ? text.Mid(at) : text.Mid(at, closeAt + 1 - at);
+        int close = closeAt < 0 ? -1 : closeAt - at;
         int open = candidate.Find(L'[');
         ChatTextPiece piece;
         if (close >= 0 && open >= 0) {
@@ -39,9 +42,41 @@ std::vector<ChatTextPiece> SplitChatText(const CString& text, const EmotionLooku
         }
         piece.plain = ReplaceAll(piece.plain, L"/[", L"[");
         pieces.push_back(piece);
-        rest = rest.Mid(candidate.GetLength());
+        at += candidate.GetLength();
     }
     return pieces;
+}
+
+CString WithSoftBreaks(const CString& text, int& run)
+{
+    std::wstring out;
+    out.reserve(static_cast<size_t>(text.GetLength()) + static_cast<size_t>(text.GetLength()) / kSoftBreakRun + 1);
+    // The current stretch's characters not yet taken into out, and where its last blank is in it.
+    std::wstring stretch;
+    int lastBlank = -1;
+    for (int i = 0; i < text.GetLength(); ++i) {
+        wchar_t c = text[i];
+        stretch += c;
+        if (c == L'\r' || c == L'\n' || c == L'\v') {
+            out += stretch;
+            stretch.clear();
+            lastBlank = -1;
+            run = 0;
+            continue;
+        }
+        if (c == L' ' || c == L'\t') lastBlank = static_cast<int>(stretch.size()) - 1;
+        if (++run < kSoftBreakRun) continue;
+        // Never between the two halves of a surrogate pair.
+        size_t cut = lastBlank >= 0 ? static_cast<size_t>(lastBlank) + 1 : stretch.size();
+        if (lastBlank < 0 && IS_HIGH_SURROGATE(c)) --cut;
+        out.append(stretch, 0, cut);
+        out += L'\v';
+        stretch.erase(0, cut);
+        lastBlank = -1;
+        run = static_cast<int>(stretch.size());
+    }
+    out += stretch;
+    return CString(out);
 }
 
 CString ClockOfTimeText(const CString& timeText)

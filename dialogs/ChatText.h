@@ -18,6 +18,14 @@ using EmotionLookup = std::function<CString(const CString& key)>;
 // emotion stay as text.
 std::vector<ChatTextPiece> SplitChatText(const CString& text, const EmotionLookup& lookup);
 
+// Wine's rich edit wraps a paragraph in a time that grows with the square of its length: a soft line
+// break ("\v", inside the paragraph) at least this often keeps writing a long text in proportion to it.
+const int kSoftBreakRun = 256;
+// The text with a soft break after the last blank of every stretch longer than kSoftBreakRun without a
+// line break (at the stretch's end when it has no blank). run holds the stretch already written before
+// the text and is left at the stretch the text ends with, so that pieces written in turn count as one.
+CString WithSoftBreaks(const CString& text, int& run);
+
 // "%H:%M:%S" of a "%d-%d-%d %d:%d:%d" time text; the text itself when it does not read as a time.
 CString ClockOfTimeText(const CString& timeText);
 // "%04d-%02d-%02d" of a start time stored as fourteen digits; empty when it does not read.

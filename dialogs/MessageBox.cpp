@@ -235,6 +235,12 @@ void CLVMessageBox::FitToText()
     int lowH = N.cy - I.cy + H, highH = X.cy - I.cy + H;
 
     SIZE natural = m_pText->MeasureText(0);
+    // A block narrower than the room the box already has would wrap a short question for nothing: it
+    // is laid out in that room instead, and keeps its own width when it needs less.
+    if (natural.cx < W) {
+        const RECT padding = m_pText->GetTextPadding();
+        natural = m_pText->MeasureText(W - padding.left - padding.right);
+    }
     m_pText->SetFixedWidth(natural.cx);
     m_pText->SetFixedHeight(natural.cy);
     int w = m_pText->GetFixedWidth();

@@ -47,6 +47,15 @@ LRESULT CLocalPreviewWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
         ::FillRect(reinterpret_cast<HDC>(wParam), &rc, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
         return 1;
     }
+    if (uMsg == WM_PAINT) {
+        // Not every invalidation asks for an erase (a closed menu or tooltip does not): until the
+        // camera draws a frame, the window paints its black itself, or it shows what lay over it.
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(m_hWnd, &ps);
+        if (dc) ::FillRect(dc, &ps.rcPaint, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::EndPaint(m_hWnd, &ps);
+        return 0;
+    }
     return CWindowWnd::HandleMessage(uMsg, wParam, lParam);
 }
 

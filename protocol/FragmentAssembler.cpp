@@ -2,6 +2,8 @@
 
 #include "core/Logger.h"
 
+#include <new>
+
 void FragmentAssembler::Clear()
 {
     m_pending.clear();
@@ -39,6 +41,26 @@ size_t FragmentAssembler::SlotCost(uint8_t count)
 
 bool FragmentAssembler::Add(const PacketHeader& fragment, const uint8_t* payload, size_t length,
                             PacketHeader& header, std::vector<uint8_t>& joined)
+{
+    try {
+        return Store(fragment, payload, length, header, joined);
+    } catch (const std::bad_alloc&) {
+        size_t dropped = m_pending.size();
+        Clear();
+        std::vector<uint8_t>().swap(joined);
+        try {
+            LOG_ERROR(L"fragment %u of %u of type %u from %u dropped with %u incomplete messages: out of memory",
+                      fragment.fragmentNumber, fragment.fragmentCount, fragment.type, fragment.sender,
+                      static_cast<unsigned>(dropped));
+        } catch (const std::bad_alloc&) {
+            // Not even the line fits: the messages are dropped all the same.
+        }
+        return false;
+    }
+}
+
+bool FragmentAssembler::Store(const PacketHeader& fragment, const uint8_t* payload, size_t length,
+                              PacketHeader& header, std::vector<uint8_t>& joined)
 {
     uint8_t count = fragment.fragmentCount;
     uint8_t number = fragment.fragmentNumber;

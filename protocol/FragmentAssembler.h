@@ -16,7 +16,8 @@ public:
 
     // Stores one fragment of a message with a fragment count above 1. When it completes the message,
     // header becomes the completing fragment's header, joined the payloads in fragment order, and the
-    // answer is true.
+    // answer is true. When memory runs out every incomplete message is dropped with a log line (they
+    // are what holds the memory) and the answer is false; later fragments start afresh.
     bool Add(const PacketHeader& fragment, const uint8_t* payload, size_t length, PacketHeader& header,
              std::vector<uint8_t>& joined);
 
@@ -46,6 +47,8 @@ private:
         std::vector<bool> present;
     };
 
+    bool Store(const PacketHeader& fragment, const uint8_t* payload, size_t length, PacketHeader& header,
+               std::vector<uint8_t>& joined);
     void DropOldestUntilFits(size_t incoming, const Key& keep);
     void Erase(std::map<Key, Pending>::iterator it);
 

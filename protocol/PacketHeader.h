@@ -1,7 +1,7 @@
 // The 24-byte header in front of every command-channel packet, gateway datagram and probe datagram,
 // and the command numbers it carries.
 #pragma once
-#include "protocol/ServerNode.h"
+#include "core/ServerNode.h"
 #include <cstdint>
 
 enum CommandType : uint16_t {

@@ -28,6 +28,24 @@ bool TooShort(const PacketHeader& header, uint32_t length)
     return false;
 }
 
+// The client sends no chat line longer than this, so it shows none longer either: a single write of
+// tens of thousands of characters into the rich edit keeps the window from answering for seconds.
+const int kReceivedTextLimit = 4096;
+// Names show in roster rows, header lines and notices a few dozen characters wide; 64 holds any real
+// name and keeps a hostile one from costing more than a line.
+const int kReceivedNameLimit = 64;
+
+// Cuts a received text to limit characters, never between the two halves of a surrogate pair.
+void Bound(CString& text, int limit, const PacketHeader& header, const wchar_t* what)
+{
+    int length = text.GetLength();
+    if (length <= limit) return;
+    int keep = limit;
+    if (IS_HIGH_SURROGATE(text[keep - 1])) --keep;
+    LOG_ERROR(L"command %u: %s of %d characters cut to %d", header.type, what, length, keep);
+    text = text.Left(keep);
+}
+
 // A list of heap records that frees them with itself, until it is released to the window.
 template <typename Record>
 struct ListDeleter {
@@ -82,7 +100,7 @@ bool ParseJoinReply(const PacketHeader& header, const uint8_t* payload, uint32_t
 }
 
 // One room user: u32 id, u16 server, u8 role, u8 sex, one unused byte, screen name, user name.
-bool ReadUserEntry(ByteReader& reader, UserRecord& user)
+bool ReadUserEntry(const PacketHeader& header, ByteReader& reader, UserRecord& user)
 {
     uint8_t role = 0, sex = 0;
     reader.U32(user.userId);
@@ -92,9 +110,12 @@ bool ReadUserEntry(ByteReader& reader, UserRecord& user)
     reader.Skip(1);
     reader.WireString(user.nickName);
     reader.WireString(user.userName);
+    if (!reader.Ok()) return false;
+    Bound(user.nickName, kReceivedNameLimit, header, L"screen name");
+    Bound(user.userName, kReceivedNameLimit, header, L"user name");
     user.role = role;
     user.sex = sex;
-    return reader.Ok();
+    return true;
 }
 
 bool ParseRoomUsers(const PacketHeader& header, const uint8_t* payload, uint32_t length, RoomMessage& out)
@@ -107,7 +128,7 @@ bool ParseRoomUsers(const PacketHeader& header, const uint8_t* payload, uint32_t
     ByteReader reader(payload, length);
     while (reader.Remaining() >= 9) {
         std::unique_ptr<UserRecord> user(new UserRecord);
-        if (!ReadUserEntry(reader, *user)) {
+        if (!ReadUserEntry(header, reader, *user)) {
             LOG_ERROR(L"room user list: entry %u runs past the %u payload bytes",
                       static_cast<unsigned>(users->size() + 1), length);
             break;
@@ -135,6 +156,8 @@ bool ParseUserOnline(const PacketHeader& header, const uint8_t* payload, uint32_
     reader.WireString(record->screenName);
     reader.WireString(record->userName);
     if (!reader.Ok()) return TooShort(header, length);
+    Bound(record->screenName, kReceivedNameLimit, header, L"screen name");
+    Bound(record->userName, kReceivedNameLimit, header, L"user name");
     record->role = role;
     record->sex = sex;
     out = {WM_USER_PRESENCE, eType_UserOnline_Notify, Release(record)};
@@ -165,6 +188,7 @@ bool ParseChat(const PacketHeader& header, const uint8_t* payload, uint32_t leng
     reader.WireString(record->font.family);
     reader.WireString(record->text);
     if (!reader.Ok()) return TooShort(header, length);
+    Bound(record->text, kReceivedTextLimit, header, L"chat text");
     record->kind = header.type == eType_ChatMsg ? 1 : 0;
     record->font.bold = bold > 0;
     record->font.underline = underline > 0;

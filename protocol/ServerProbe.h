@@ -1,8 +1,8 @@
 // Measures stream servers with rounds of UDP echo datagrams (command 802) and ranks them by loss,
 // jitter, delay and load.
 #pragma once
+#include "core/ServerNode.h"
 #include "protocol/CmdProtocol.h"
-#include "protocol/ServerNode.h"
 #include <winsock2.h>
 #include <windows.h>
 #include <atomic>

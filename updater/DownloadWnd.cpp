@@ -35,10 +35,18 @@ bool CWindowWnd::RegisterWindowClass()
 HWND CWindowWnd::Create(HWND parent, const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int width,
                         int height)
 {
-    if (!RegisterWindowClass()) return nullptr;
-    m_hWnd = CreateWindowExW(exStyle, GetWindowClassName(), caption, style, x, y, width, height, parent, nullptr,
-                             GetModuleHandleW(nullptr), this);
-    return m_hWnd;
+    bool began = false;
+    m_began = &began;
+    HWND window = RegisterWindowClass() ? CreateWindowExW(exStyle, GetWindowClassName(), caption, style, x, y, width,
+                                                          height, parent, nullptr, GetModuleHandleW(nullptr), this)
+                                        : nullptr;
+    // A window that began to exist and failed has had its final message, which freed this object.
+    if (window || began) {
+        if (window) m_began = nullptr;
+        return window;
+    }
+    delete this;
+    return nullptr;
 }
 
 LRESULT CALLBACK CWindowWnd::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -47,6 +55,7 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND window, UINT message, WPARAM wParam
     if (message == WM_NCCREATE) {
         self = static_cast<CWindowWnd*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->m_hWnd = window;
+        if (self->m_began) *self->m_began = true;
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     } else {
         self = reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(window, GWLP_USERDATA));
@@ -85,6 +94,15 @@ void CWindowWnd::CenterWindow()
     if (x < area.left) x = area.left;
     if (y < area.top) y = area.top;
     SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+bool OpenDownloadWindow(CDownloadWnd* window)
+{
+    if (!window->Create(nullptr, L"Lumenvale Update", WS_CAPTION | WS_SYSMENU, WS_EX_WINDOWEDGE, 0, 0, 400, 160))
+        return false;
+    window->CenterWindow();
+    ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
+    return true;
 }
 
 CDownloadWnd::CDownloadWnd(const CString& address, const CString& program, const CString& arguments)

@@ -20,6 +20,8 @@ public:
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     virtual void OnFinalMessage(HWND) { delete this; }
 
+    // Null when the window cannot be made; the object is then freed (by the window's own end when
+    // the window began to exist), so the caller never deletes it.
     HWND Create(HWND parent, const wchar_t* caption, DWORD style, DWORD exStyle, int x, int y, int width, int height);
     // Centres on the owner, or on the screen's work area, and keeps the window inside the work area.
     void CenterWindow();
@@ -29,6 +31,8 @@ protected:
     HWND m_hWnd = nullptr;
     WNDPROC m_oldWndProc = DefWindowProcW;
     bool m_subclassed = false;
+    // Set while Create runs: tells it whether the window began to exist and so frees the object.
+    bool* m_began = nullptr;
 
 private:
     bool RegisterWindowClass();
@@ -65,3 +69,7 @@ private:
     HBITMAP m_bitmap = nullptr;
     HGDIOBJ m_oldBitmap = nullptr;
 };
+
+// Makes the updater's window, centred and shown; false when it cannot be made, the object then freed
+// and the quit message posted.
+bool OpenDownloadWindow(CDownloadWnd* window);

@@ -58,13 +58,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR commandLine, int)
     Gdiplus::GdiplusStartupInput gdiplusInput;
     ULONG_PTR gdiplusToken = 0;
     Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
-    CDownloadWnd* window = new CDownloadWnd(address, program, arguments);
-    if (window->Create(nullptr, L"Lumenvale Update", WS_CAPTION | WS_SYSMENU, WS_EX_WINDOWEDGE, 0, 0, 400, 160)) {
-        window->CenterWindow();
-        ShowWindow(window->GetHWND(), SW_SHOWNORMAL);
-    } else {
-        delete window;
-    }
+    // A window that cannot be made frees its object, whose end posts the quit that ends the loop.
+    OpenDownloadWindow(new CDownloadWnd(address, program, arguments));
     MSG msg;
     HACCEL accelerators = nullptr; // the program has no accelerator table
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -1,6 +1,6 @@
 #include "platform/castmix/AudioPath.h"
 
-#include "media/common/MediaLog.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <cwchar>
 
@@ -31,7 +31,7 @@ int CAudioPath::StartMicrophone(int device)
     m_micMeter.Clear();
     InterlockedExchange(&m_capturedBlocks, 0);
     int result = m_api.captureStart(m_capture, device, kRate, kBits, kChannels, &CAudioPath::OnCaptured, this);
-    MEDIA_LOG("Info: microphone %d start = %d\r\n", device, result);
+    ENGINE_LOG("Info: microphone %d start = %d\r\n", device, result);
     if (result != 1)
         m_api.captureClose(&m_capture);
     return result;
@@ -57,7 +57,7 @@ int CAudioPath::StartSpeaker(HWND window, int device)
     int result = m_api.playStartDevice
                      ? m_api.playStartDevice(m_play, window, device, kRate, kBits, kChannels, &CAudioPath::OnPlayed, this)
                      : m_api.playStart(m_play, window, 0, kRate, kBits, kChannels, &CAudioPath::OnPlayed, this);
-    MEDIA_LOG("Info: speaker %d start = %d\r\n", device, result);
+    ENGINE_LOG("Info: speaker %d start = %d\r\n", device, result);
     if (result != 1)
         m_api.playClose(&m_play);
     return result;

@@ -1,6 +1,5 @@
 // The media engine the client drives: every operation takes the engine handle first and answers a code.
 #pragma once
-#include "core/WindowMessages.h" // WM_USER_CASTMIX_NOTIFY, the number the engine posts
 #include <windows.h>
 #include <cstddef>
 #include <cstdint>
@@ -10,8 +9,9 @@
 
 typedef void* CASTMIX_HANDLE;
 
-// Posted to the notify window; LOWORD(wParam) == 1: the received video changed size, lParam points to
-// {u16 width, u16 height}, which the engine keeps alive (the client never frees it).
+// Posted to the notify window as the message given to Castmix_SetNotify; LOWORD(wParam) == 1: the
+// received video changed size, lParam points to {u16 width, u16 height}, which the engine keeps alive
+// (the client never frees it).
 #define CASTMIX_NOTIFY_VIDEO_SIZE 1
 
 #pragma pack(push, 1)

@@ -1,6 +1,6 @@
 #include "platform/castmix/CastmixEngine.h"
 
-#include "media/common/MediaLog.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <cwchar>
 #include <new>
@@ -22,7 +22,7 @@ bool IsVideoSize(int32_t width, int32_t height)
 void LogAddress(const char* what, uint32_t address, uint16_t port, uint16_t id, long result)
 {
     // The first octet is in the lowest byte.
-    MEDIA_LOG("Info: %s ip = %u.%u.%u.%u, port = %u, server id = %u, ret = %ld\r\n", what, address & 0xFF,
+    ENGINE_LOG("Info: %s ip = %u.%u.%u.%u, port = %u, server id = %u, ret = %ld\r\n", what, address & 0xFF,
               (address >> 8) & 0xFF, (address >> 16) & 0xFF, address >> 24, port, id, result);
 }
 
@@ -83,7 +83,7 @@ void CCastmixEngine::OnFrameSize(int width, int height)
         return;
     m_videoSize[0] = static_cast<uint16_t>(width);
     m_videoSize[1] = static_cast<uint16_t>(height);
-    MEDIA_LOG("Info: video size %dx%d\r\n", width, height);
+    ENGINE_LOG("Info: video size %dx%d\r\n", width, height);
     if (m_notifyWindow && m_notifyMessage)
         PostMessageW(m_notifyWindow, m_notifyMessage, CASTMIX_NOTIFY_VIDEO_SIZE, reinterpret_cast<LPARAM>(m_videoSize));
 }
@@ -91,7 +91,7 @@ void CCastmixEngine::OnFrameSize(int width, int height)
 long CCastmixEngine::SetNotify(HWND window, UINT message)
 {
     if (!window || !IsWindow(window) || message == 0) {
-        MEDIA_LOG("Err: SetNotify bad window %p or message %u\r\n", static_cast<void*>(window), message);
+        ENGINE_LOG("Err: SetNotify bad window %p or message %u\r\n", static_cast<void*>(window), message);
         return kCastmixBadHandle;
     }
     m_notifyWindow = window;
@@ -115,7 +115,7 @@ long CCastmixEngine::RoomJoin(const CastmixJoin& join)
         !IsVideoSize(join.width, join.height) || join.frameRate < 1 || join.frameRate > 60 || join.kbps <= 0 ||
         join.microphone < 0 || join.speaker < 0 || join.camera < -1 || !OptionalWindow(join.localVideo) ||
         !OptionalWindow(join.notifyWindow) || !OptionalWindow(join.mainWindow)) {
-        MEDIA_LOG("Err: Room_Join refused: role %d, room %u, port %u, %dx%d@%d, %d kbps, mic %d, speaker %d, camera %d\r\n",
+        ENGINE_LOG("Err: Room_Join refused: role %d, room %u, port %u, %dx%d@%d, %d kbps, mic %d, speaker %d, camera %d\r\n",
                   join.role, join.roomId, join.serverPort, join.width, join.height, join.frameRate, join.kbps,
                   join.microphone, join.speaker, join.camera);
         return kCastmixBadArgument;
@@ -130,21 +130,21 @@ long CCastmixEngine::RoomJoin(const CastmixJoin& join)
     m_join = join;
     m_joined = true;
     LogAddress("Room_Join", join.serverAddress, join.serverPort, join.serverId, 0);
-    MEDIA_LOG("Info: Room_Join room = %u, user = %u, role = %d, %dx%d@%d, %d kbps\r\n", join.roomId, join.userId,
+    ENGINE_LOG("Info: Room_Join room = %u, user = %u, role = %d, %dx%d@%d, %d kbps\r\n", join.roomId, join.userId,
               join.role, join.width, join.height, join.frameRate, join.kbps);
 
     // Devices that fail leave the class running without them, as a user without a microphone still
     // follows the class; each failure is in the log.
     if (m_audio.StartMicrophone(join.microphone) != 1)
-        MEDIA_LOG("Warn: Room_Join without microphone %d\r\n", join.microphone);
+        ENGINE_LOG("Warn: Room_Join without microphone %d\r\n", join.microphone);
     else
         m_audio.SetMicVolume(m_micVolume);
     if (m_audio.StartSpeaker(SoundWindow(), join.speaker) != 1)
-        MEDIA_LOG("Warn: Room_Join without speaker\r\n");
+        ENGINE_LOG("Warn: Room_Join without speaker\r\n");
     else
         m_audio.SetSpeakerVolume(m_speakerVolume);
     if (join.camera >= 0 && StartCamera(join.camera) < 0)
-        MEDIA_LOG("Warn: Room_Join without camera %d\r\n", join.camera);
+        ENGINE_LOG("Warn: Room_Join without camera %d\r\n", join.camera);
     return 0;
 }
 
@@ -166,7 +166,7 @@ long CCastmixEngine::SetAudioProcess(const _AudioProcessParam* param)
             return kCastmixBadArgument;
     }
     m_audioProcess = *param;
-    MEDIA_LOG("Info: audio process ns(%u,%d) agc(%u,%d) aec(%u,%d) nsfar(%u,%d) agcfar(%u,%d)\r\n",
+    ENGINE_LOG("Info: audio process ns(%u,%d) agc(%u,%d) aec(%u,%d) nsfar(%u,%d) agcfar(%u,%d)\r\n",
               param->nsnear.enabled, param->nsnear.level, param->agcnear.enabled, param->agcnear.level,
               param->aecnear.enabled, param->aecnear.level, param->nsfar.enabled, param->nsfar.level,
               param->agcfar.enabled, param->agcfar.level);
@@ -178,7 +178,7 @@ long CCastmixEngine::SetSendState(int32_t state)
     if (state != 5 && state != 10)
         return kCastmixBadArgument;
     m_sendState = state;
-    MEDIA_LOG("Info: send state %d\r\n", state);
+    ENGINE_LOG("Info: send state %d\r\n", state);
     return 0;
 }
 
@@ -187,7 +187,7 @@ long CCastmixEngine::ChangeSource2Camera(int32_t camera)
     if (camera < -1)
         return kCastmixBadArgument;
     m_join.camera = camera;
-    MEDIA_LOG("Info: source camera %d\r\n", camera);
+    ENGINE_LOG("Info: source camera %d\r\n", camera);
     if (camera == -1) {
         m_video.Stop();
         return 0;
@@ -206,12 +206,12 @@ long CCastmixEngine::ChangeScreenWnd(uint32_t roomId, BOOL teacher, HWND window)
     if (!m_joined)
         return kCastmixNotJoined;
     if (roomId != m_join.roomId) {
-        MEDIA_LOG("Err: ChangeScreenWnd for room %u, joined %u\r\n", roomId, m_join.roomId);
+        ENGINE_LOG("Err: ChangeScreenWnd for room %u, joined %u\r\n", roomId, m_join.roomId);
         return kCastmixBadArgument;
     }
     m_join.localVideo = window;
     int result = m_video.ChangeWindow(window);
-    MEDIA_LOG("Info: ChangeScreenWnd teacher %d, window %p = %d\r\n", teacher ? 1 : 0, static_cast<void*>(window),
+    ENGINE_LOG("Info: ChangeScreenWnd teacher %d, window %p = %d\r\n", teacher ? 1 : 0, static_cast<void*>(window),
               result);
     // The render takes a window later when none ran yet; a refused window is the library's failure.
     return result == 1 ? 0 : kCastmixDeviceFailed;
@@ -225,7 +225,7 @@ long CCastmixEngine::ChangeSource2Wnd(HWND window, int32_t a, int32_t b, int32_t
     m_sourceType = 2;
     m_shareWindow = window;
     m_shareMargins = {left, top, right, bottom};
-    MEDIA_LOG("Info: source window %p (%d, %d), margins %d %d %d %d\r\n", static_cast<void*>(window), a, b, left,
+    ENGINE_LOG("Info: source window %p (%d, %d), margins %d %d %d %d\r\n", static_cast<void*>(window), a, b, left,
               top, right, bottom);
     return 0;
 }
@@ -236,7 +236,7 @@ long CCastmixEngine::ChangeSourceType(int32_t type)
         return kCastmixBadArgument;
     m_sourceType = 1;
     m_shareWindow = nullptr;
-    MEDIA_LOG("Info: source back to the camera\r\n");
+    ENGINE_LOG("Info: source back to the camera\r\n");
     return 0;
 }
 
@@ -279,7 +279,7 @@ long CCastmixEngine::ChangeMic(int32_t device)
     if (!m_joined)
         return 0;
     int result = m_audio.StartMicrophone(device);
-    MEDIA_LOG("Info: ChangeMic %d = %d\r\n", device, result);
+    ENGINE_LOG("Info: ChangeMic %d = %d\r\n", device, result);
     return result == 1 ? 0 : kCastmixDeviceFailed;
 }
 
@@ -291,7 +291,7 @@ long CCastmixEngine::ChangeSpeaker(int32_t device)
     if (!m_joined)
         return 0;
     int result = m_audio.StartSpeaker(SoundWindow(), device);
-    MEDIA_LOG("Info: ChangeSpeaker %d = %d\r\n", device, result);
+    ENGINE_LOG("Info: ChangeSpeaker %d = %d\r\n", device, result);
     return result == 1 ? 0 : kCastmixDeviceFailed;
 }
 
@@ -303,7 +303,7 @@ long CCastmixEngine::AdjVideoEncParam(int32_t width, int32_t height, int32_t kbp
     m_join.width = width;
     m_join.height = height;
     m_join.kbps = kbps;
-    MEDIA_LOG("Info: video encoder %dx%d, %d kbps\r\n", width, height, kbps);
+    ENGINE_LOG("Info: video encoder %dx%d, %d kbps\r\n", width, height, kbps);
     // The camera is asked for the new size; it may keep its own, which the render then follows.
     if (resize && m_video.Running() && StartCamera(m_video.Camera()) < 0)
         return kCastmixDeviceFailed;
@@ -316,7 +316,7 @@ long CCastmixEngine::RoomChangeRole(int32_t role)
         return kCastmixBadArgument;
     if (!m_joined)
         return kCastmixNotJoined;
-    MEDIA_LOG("Info: role %d -> %d\r\n", m_join.role, role);
+    ENGINE_LOG("Info: role %d -> %d\r\n", m_join.role, role);
     m_join.role = role;
     return 1;
 }
@@ -327,7 +327,7 @@ long CCastmixEngine::ChangeStreamcastModel(int32_t a, int32_t b)
         return kCastmixBadArgument;
     m_streamcastA = a;
     m_streamcastB = b;
-    MEDIA_LOG("Info: stream-cast model %d, %d\r\n", a, b);
+    ENGINE_LOG("Info: stream-cast model %d, %d\r\n", a, b);
     return 0;
 }
 
@@ -338,7 +338,7 @@ long CCastmixEngine::AddParticipantVideo(uint32_t userId, HWND window)
     if (!m_joined)
         return kCastmixNotJoined;
     m_participants[userId] = window;
-    MEDIA_LOG("Info: participant %u video in %p\r\n", userId, static_cast<void*>(window));
+    ENGINE_LOG("Info: participant %u video in %p\r\n", userId, static_cast<void*>(window));
     return 1;
 }
 
@@ -347,7 +347,7 @@ long CCastmixEngine::DelParticipantVideo(uint32_t userId)
     if (!m_joined)
         return kCastmixNotJoined;
     bool removed = m_participants.erase(userId) == 1;
-    MEDIA_LOG("Info: participant %u video removed = %d\r\n", userId, removed ? 1 : 0);
+    ENGINE_LOG("Info: participant %u video removed = %d\r\n", userId, removed ? 1 : 0);
     return removed ? 1 : 0;
 }
 
@@ -416,7 +416,7 @@ long CCastmixEngine::StartRec(int32_t start, const _RecParam* param)
     if (m_recording->Recording())
         m_recording->Stop();
     long result = m_recording->Start(*param, m_join.microphone);
-    MEDIA_LOG("Info: StartRec mode %d = %ld\r\n", param->mode, result);
+    ENGINE_LOG("Info: StartRec mode %d = %ld\r\n", param->mode, result);
     return result;
 }
 

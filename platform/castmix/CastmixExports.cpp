@@ -2,8 +2,7 @@
 // answer kCastmixBadHandle) and hands the call on.
 #include "platform/castmix/Castmix.h"
 #include "platform/castmix/CastmixEngine.h"
-
-#include "media/common/MediaLog.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <objbase.h>
 #include <memory>
@@ -62,7 +61,7 @@ CCastmixEngine* EngineOf(CASTMIX_HANDLE handle, const char* call)
 {
     if (Registry().Contains(handle))
         return &static_cast<EngineRecord*>(handle)->engine;
-    MEDIA_LOG("Err: %s with bad handle %p\r\n", call, handle);
+    ENGINE_LOG("Err: %s with bad handle %p\r\n", call, handle);
     return nullptr;
 }
 
@@ -73,9 +72,9 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
-        TheMediaLog().Open(MediaLogFolder(), L"Castmix.log", "Castmix", __TIME__, __DATE__);
+        TheEngineLog().Open(EngineLogFolder(), __TIME__, __DATE__);
     } else if (reason == DLL_PROCESS_DETACH) {
-        TheMediaLog().Close();
+        TheEngineLog().Close();
     }
     return TRUE;
 }
@@ -89,12 +88,12 @@ CASTMIX_API CASTMIX_HANDLE WINAPI Castmix_Create()
 {
     wchar_t folder[MAX_PATH] = {};
     if (!ModuleFolderOf(g_module, folder, MAX_PATH)) {
-        MEDIA_LOG("Err: Castmix_Create cannot find its folder\r\n");
+        ENGINE_LOG("Err: Castmix_Create cannot find its folder\r\n");
         return nullptr;
     }
     const MediaApi* api = LoadMediaLibraries(folder);
     if (!api) {
-        MEDIA_LOG("Err: Castmix_Create without its media libraries\r\n");
+        ENGINE_LOG("Err: Castmix_Create without its media libraries\r\n");
         return nullptr;
     }
     // The graphs and sound objects are built on this thread; it needs a COM apartment (the client's UI
@@ -104,11 +103,11 @@ CASTMIX_API CASTMIX_HANDLE WINAPI Castmix_Create()
     if (!record || !record->engine.Init(g_module)) {
         if (SUCCEEDED(com))
             CoUninitialize();
-        MEDIA_LOG("Err: Castmix_Create failed\r\n");
+        ENGINE_LOG("Err: Castmix_Create failed\r\n");
         return nullptr;
     }
     Registry().Add(record.get());
-    MEDIA_LOG("Info: Castmix_Create %p\r\n", static_cast<void*>(record.get()));
+    ENGINE_LOG("Info: Castmix_Create %p\r\n", static_cast<void*>(record.get()));
     return record.release();
 }
 
@@ -117,7 +116,7 @@ CASTMIX_API long WINAPI Castmix_Close(CASTMIX_HANDLE* handle)
     if (!handle)
         return kCastmixBadHandle;
     if (!*handle || !Registry().Remove(*handle)) {
-        MEDIA_LOG("Err: Castmix_Close with bad handle %p\r\n", *handle);
+        ENGINE_LOG("Err: Castmix_Close with bad handle %p\r\n", *handle);
         *handle = nullptr;
         return kCastmixBadHandle;
     }
@@ -128,7 +127,7 @@ CASTMIX_API long WINAPI Castmix_Close(CASTMIX_HANDLE* handle)
     delete record;
     if (leaveCom)
         CoUninitialize();
-    MEDIA_LOG("Info: Castmix_Close done\r\n");
+    ENGINE_LOG("Info: Castmix_Close done\r\n");
     return 0;
 }
 

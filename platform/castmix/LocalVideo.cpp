@@ -1,7 +1,7 @@
 #include "platform/castmix/LocalVideo.h"
 
-#include "media/common/MediaLog.h"
 #include "platform/castmix/AudioPath.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <cstring>
 
@@ -45,7 +45,7 @@ int CLocalVideo::Start(int camera, int width, int height, int framesPerSecond, H
     m_announcedWidth = m_announcedHeight = 0;
     int result = m_api.captureStart(m_capture, camera, width, height, framesPerSecond, nullptr,
                                     &CLocalVideo::OnFrame, this);
-    MEDIA_LOG("Info: camera %d start %dx%d@%d = %d\r\n", camera, width, height, framesPerSecond, result);
+    ENGINE_LOG("Info: camera %d start %dx%d@%d = %d\r\n", camera, width, height, framesPerSecond, result);
     if (result != 1)
         Stop();
     return result;
@@ -93,7 +93,7 @@ bool CLocalVideo::OnFrameSize(int width, int height)
     format.biPlanes = 1;
     format.biBitCount = 32;
     int result = m_api.renderStart(m_render, &format, m_window);
-    MEDIA_LOG("Info: local render %dx%d = %d\r\n", width, height, result);
+    ENGINE_LOG("Info: local render %dx%d = %d\r\n", width, height, result);
     if (result != 1)
         return false;
     InterlockedExchange(&m_renderWidth, width);
@@ -170,7 +170,7 @@ int CLocalVideo::Preview(int camera, HWND window)
     if (!m_preview)
         return -1;
     int result = m_api.capturePreview(m_preview, camera, window);
-    MEDIA_LOG("Info: preview camera %d = %d\r\n", camera, result);
+    ENGINE_LOG("Info: preview camera %d = %d\r\n", camera, result);
     if (result != 1)
         StopPreview();
     return result;

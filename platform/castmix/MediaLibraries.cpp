@@ -1,6 +1,6 @@
 #include "platform/castmix/MediaLibraries.h"
 
-#include "media/common/MediaLog.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <cwchar>
 
@@ -20,7 +20,7 @@ HMODULE LoadFrom(const wchar_t* folder, const wchar_t* fileName)
     // The library's own dependencies come from its folder too.
     HMODULE module = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
     if (!module)
-        MEDIA_LOG("Err: load %ls failed, error = %lu\r\n", path, GetLastError());
+        ENGINE_LOG("Err: load %ls failed, error = %lu\r\n", path, GetLastError());
     return module;
 }
 
@@ -44,11 +44,11 @@ bool BindVidlatch(HMODULE module, VidlatchApi& api)
     Bind(module, api.recorderPutContent, "Recorder_PutContent");
     Bind(module, api.recorderDestroy, "Recorder_Destroy");
     if (!api.HasCapture()) {
-        MEDIA_LOG("Err: Vidlatch lacks capture or render functions\r\n");
+        ENGINE_LOG("Err: Vidlatch lacks capture or render functions\r\n");
         return false;
     }
     if (!api.HasRecorder())
-        MEDIA_LOG("Warn: Vidlatch has no recorder: recording is not available\r\n");
+        ENGINE_LOG("Warn: Vidlatch has no recorder: recording is not available\r\n");
     return true;
 }
 
@@ -64,7 +64,7 @@ bool BindSonarel(HMODULE module, SonarelApi& api)
     Bind(module, api.playClose, "AudioPlay_Close");
     Bind(module, api.playStartDevice, "AudioPlay_StartDevice");
     if (!api.Complete()) {
-        MEDIA_LOG("Err: Sonarel lacks capture or playback functions\r\n");
+        ENGINE_LOG("Err: Sonarel lacks capture or playback functions\r\n");
         return false;
     }
     return true;

@@ -1,6 +1,6 @@
 #include "platform/castmix/RecordingSession.h"
 
-#include "media/common/MediaLog.h"
+#include "platform/castmix/EngineLog.h"
 
 #include <cwchar>
 
@@ -157,7 +157,7 @@ long CRecordingSession::Start(const _RecParam& param, int microphone)
     sound.wBitsPerSample = 16;
     int result = m_api.recorderStart(m_recorder, microphone < 0 ? 0 : microphone, &video, param.frameRate,
                                      param.dataRate, &sound, m_param.outputPath);
-    MEDIA_LOG("Info: record start mode %d, %dx%d@%d, %d kbps = %d\r\n", param.mode, param.outputWidth,
+    ENGINE_LOG("Info: record start mode %d, %dx%d@%d, %d kbps = %d\r\n", param.mode, param.outputWidth,
               param.outputHeight, param.frameRate, param.dataRate, result);
     if (result != 1) {
         m_api.recorderDestroy(&m_recorder);
@@ -191,7 +191,7 @@ long CRecordingSession::Stop()
     if (m_recorder)
         m_api.recorderDestroy(&m_recorder);
     m_recorder = nullptr;
-    MEDIA_LOG("Info: record stopped after %ld frames\r\n", m_pushed);
+    ENGINE_LOG("Info: record stopped after %ld frames\r\n", m_pushed);
     return 1;
 }
 

@@ -1,9 +1,9 @@
 #include "platform/ui/UIDlgBuilder.h"
 
-#include "core/Logger.h"
 #include "platform/ui/UICommonControls.h"
 #include "platform/ui/UIContainer.h"
 #include "platform/ui/UIList.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIRichEdit.h"
 
@@ -79,7 +79,7 @@ bool CMarkup::Load(LPCTSTR pstrXml)
     IStream* stream = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
     if (!stream) {
         m_error = L"no memory stream";
-        LOG_ERROR(L"skin text cannot be read: no memory stream");
+        UILogError(L"skin text cannot be read: no memory stream");
         return false;
     }
     bool ok = Parse(stream, L"(text)");
@@ -94,7 +94,7 @@ bool CMarkup::LoadFromFile(LPCTSTR pstrPath)
     HRESULT hr = SHCreateStreamOnFileW(pstrPath, STGM_READ | STGM_SHARE_DENY_WRITE, &stream);
     if (FAILED(hr) || !stream) {
         m_error.Format(L"cannot open the file (0x%08X)", static_cast<unsigned>(hr));
-        LOG_ERROR(L"skin %s cannot be opened (0x%08X)", pstrPath, static_cast<unsigned>(hr));
+        UILogError(L"skin %s cannot be opened (0x%08X)", pstrPath, static_cast<unsigned>(hr));
         return false;
     }
     bool ok = Parse(stream, pstrPath);
@@ -108,21 +108,21 @@ bool CMarkup::Parse(IStream* stream, LPCTSTR source)
     CreateXmlReaderFn factory = XmlReaderFactory();
     if (!factory) {
         m_error = L"xmllite.dll is not available";
-        LOG_ERROR(L"skin %s cannot be read: xmllite.dll is not available", source);
+        UILogError(L"skin %s cannot be read: xmllite.dll is not available", source);
         return false;
     }
     ComRef<IXmlReader> reader;
     HRESULT hr = factory(kIidXmlReader, reinterpret_cast<void**>(reader.Out()), nullptr);
     if (FAILED(hr) || !reader.Get()) {
         m_error = L"no XML reader";
-        LOG_ERROR(L"skin %s cannot be read: no XML reader (0x%08X)", source, static_cast<unsigned>(hr));
+        UILogError(L"skin %s cannot be read: no XML reader (0x%08X)", source, static_cast<unsigned>(hr));
         return false;
     }
     reader->SetProperty(XmlReaderProperty_DtdProcessing, DtdProcessing_Prohibit);
     hr = reader->SetInput(stream);
     if (FAILED(hr)) {
         m_error = L"input refused";
-        LOG_ERROR(L"skin %s cannot be read (0x%08X)", source, static_cast<unsigned>(hr));
+        UILogError(L"skin %s cannot be read (0x%08X)", source, static_cast<unsigned>(hr));
         return false;
     }
     CMarkupNode document;
@@ -164,17 +164,17 @@ bool CMarkup::Parse(IStream* stream, LPCTSTR source)
         reader->GetLineNumber(&line);
         reader->GetLinePosition(&column);
         m_error.Format(L"malformed XML (0x%08X) at line %u, column %u", static_cast<unsigned>(hr), line, column);
-        LOG_ERROR(L"skin %s: %s", source, m_error.GetString());
+        UILogError(L"skin %s: %s", source, m_error.GetString());
         return false;
     }
     if (path.size() != 1) {
         m_error = L"an element is not closed";
-        LOG_ERROR(L"skin %s: an element is not closed", source);
+        UILogError(L"skin %s: an element is not closed", source);
         return false;
     }
     if (document.m_children.size() != 1) {
         m_error = L"no root element";
-        LOG_ERROR(L"skin %s: no root element", source);
+        UILogError(L"skin %s: no root element", source);
         return false;
     }
     m_root = std::move(document.m_children.front());
@@ -214,7 +214,7 @@ CControlUI* CDialogBuilder::Create(LPCTSTR xml, LPCTSTR, IDialogBuilderCallback*
 {
     m_pCallback = pCallback;
     if (!xml || !*xml) {
-        LOG_ERROR(L"skin: no file or text given");
+        UILogError(L"skin: no file or text given");
         return nullptr;
     }
     bool ok;
@@ -235,7 +235,7 @@ CControlUI* CDialogBuilder::Create(LPCTSTR xml, LPCTSTR, IDialogBuilderCallback*
             if (name == L"Font" || name == L"Default" || name == L"Image") continue;
             return Parse(child, pParent, pManager);
         }
-        LOG_ERROR(L"skin: the window holds no control");
+        UILogError(L"skin: the window holds no control");
         return nullptr;
     }
     return Parse(root, pParent, pManager);
@@ -286,7 +286,7 @@ CControlUI* CDialogBuilder::Parse(const CMarkupNode& node, CControlUI*, CPaintMa
     CControlUI* control = CreateBuiltinControl(tag);
     if (!control && m_pCallback) control = m_pCallback->CreateControl(tag);
     if (!control) {
-        LOG_ERROR(L"skin: unknown control tag %s skipped", tag.GetString());
+        UILogError(L"skin: unknown control tag %s skipped", tag.GetString());
         return nullptr;
     }
     if (pManager) {
@@ -298,7 +298,7 @@ CControlUI* CDialogBuilder::Parse(const CMarkupNode& node, CControlUI*, CPaintMa
     auto* container = static_cast<IContainerUI*>(control->GetInterface(L"IContainer"));
     for (const CMarkupNode& child : node.Children()) {
         if (!container) {
-            LOG_ERROR(L"skin: %s cannot hold %s", tag.GetString(), child.GetName().GetString());
+            UILogError(L"skin: %s cannot hold %s", tag.GetString(), child.GetName().GetString());
             break;
         }
         CControlUI* item = Parse(child, control, pManager);

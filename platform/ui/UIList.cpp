@@ -1,6 +1,6 @@
 #include "platform/ui/UIList.h"
 
-#include "core/Logger.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIRender.h"
 
 #include <algorithm>
@@ -728,7 +728,7 @@ bool CComboUI::Activate()
         // Creation failed: OnFinalMessage never runs, so the object is ours to free.
         delete m_pWindow;
         m_pWindow = nullptr;
-        LOG_ERROR(L"drop-down list of %s cannot be opened", GetName().GetString());
+        UILogError(L"drop-down list of %s cannot be opened", GetName().GetString());
         return false;
     }
     m_pManager->SendNotify(this, DUI_MSGTYPE_DROPDOWN);

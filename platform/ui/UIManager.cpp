@@ -1,8 +1,7 @@
 #include "platform/ui/UIManager.h"
 
-#include "core/Folders.h"
-#include "core/Logger.h"
 #include "platform/ui/UIControl.h"
+#include "platform/ui/UILog.h"
 
 #include <olectl.h>
 #include <windowsx.h>
@@ -121,11 +120,15 @@ CPaintManagerUI::~CPaintManagerUI()
 {
     *m_alive = false;
     s_managers.erase(std::remove(s_managers.begin(), s_managers.end(), this), s_managers.end());
-    for (CControlUI* control : m_aDelayedCleanup) delete control;
-    m_aDelayedCleanup.clear();
     CControlUI* root = m_pRoot;
     m_pRoot = nullptr;
     delete root;
+    // After the tree: controls that empty themselves while they are destroyed hand their items here.
+    while (!m_aDelayedCleanup.empty()) {
+        std::vector<CControlUI*> cleanup;
+        cleanup.swap(m_aDelayedCleanup);
+        for (CControlUI* control : cleanup) delete control;
+    }
     RemoveAllTimers();
     for (auto& font : m_aFonts)
         if (font->hFont) DeleteObject(font->hFont);
@@ -149,7 +152,10 @@ HINSTANCE CPaintManagerUI::GetInstance()
 
 CDuiString CPaintManagerUI::GetInstancePath()
 {
-    return CDuiString(GetModuleFolder());
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(GetInstance(), path, MAX_PATH);
+    CDuiString full(path, static_cast<int>(length < MAX_PATH ? length : MAX_PATH - 1));
+    return full.Left(full.ReverseFind(L'\\') + 1);
 }
 
 void CPaintManagerUI::SetResourcePath(LPCTSTR pStrPath)
@@ -240,7 +246,7 @@ TFontInfo* CPaintManagerUI::MakeFont(LPCTSTR name, int size, bool bold, bool und
     lstrcpynW(lf.lfFaceName, name && *name ? name : L"Tahoma", LF_FACESIZE);
     HFONT font = CreateFontIndirectW(&lf);
     if (!font) {
-        LOG_ERROR(L"font cannot be created: %s %d", lf.lfFaceName, size);
+        UILogError(L"font cannot be created: %s %d", lf.lfFaceName, size);
         return nullptr;
     }
     auto* info = new TFontInfo;

@@ -1,6 +1,6 @@
 #include "platform/ui/UIRender.h"
 
-#include "core/Logger.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIManager.h"
 
 #include <objidl.h>
@@ -71,7 +71,7 @@ bool CRenderEngine::StartGdiplus()
     GdiplusStartupInput input;
     if (GdiplusStartup(&g_gdiplusToken, &input, nullptr) != Ok) {
         g_gdiplusToken = 0;
-        LOG_ERROR(L"GDI+ could not be started");
+        UILogError(L"GDI+ could not be started");
         return false;
     }
     return true;
@@ -89,7 +89,7 @@ TImageInfo* CRenderEngine::LoadImageFile(const wchar_t* path)
     if (!path || !*path || !StartGdiplus()) return nullptr;
     GpBitmap* bitmap = nullptr;
     if (DllExports::GdipCreateBitmapFromFile(path, &bitmap) != Ok || !bitmap) {
-        LOG_ERROR(L"image cannot be loaded: %s", path);
+        UILogError(L"image cannot be loaded: %s", path);
         return nullptr;
     }
     UINT cx = 0, cy = 0;
@@ -120,7 +120,7 @@ TImageInfo* CRenderEngine::LoadImageFile(const wchar_t* path)
         }
     }
     DllExports::GdipDisposeImage(bitmap);
-    if (!image) LOG_ERROR(L"image cannot be decoded: %s", path);
+    if (!image) UILogError(L"image cannot be decoded: %s", path);
     return image;
 }
 

@@ -1,6 +1,6 @@
 #include "platform/ui/UIRichEdit.h"
 
-#include "core/Logger.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIRichEditImage.h"
 
@@ -22,6 +22,35 @@ IRichEditOle* RichEditOle(HWND hwnd)
     IRichEditOle* ole = nullptr;
     if (hwnd) SendMessageW(hwnd, EM_GETOLEINTERFACE, 0, reinterpret_cast<LPARAM>(&ole));
     return ole;
+}
+
+const long kNoPlace = -2;
+const long kAtTheEnd = -1;
+
+// Where the reader of a multi-line edit is: at the end of the text (also when it all fits), or at the
+// character that begins the top line of the view.
+long PlaceOf(HWND hwnd)
+{
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    // A hidden bar keeps the range it had when the text last overflowed.
+    if (!(GetWindowLongW(hwnd, GWL_STYLE) & WS_VSCROLL) || !GetScrollInfo(hwnd, SB_VERT, &info) ||
+        info.nPos + static_cast<int>(info.nPage) >= info.nMax)
+        return kAtTheEnd;
+    WPARAM line = static_cast<WPARAM>(SendMessageW(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0));
+    return static_cast<long>(SendMessageW(hwnd, EM_LINEINDEX, line, 0));
+}
+
+void ScrollBackTo(HWND hwnd, long place)
+{
+    if (place == kAtTheEnd) {
+        SendMessageW(hwnd, WM_VSCROLL, SB_BOTTOM, 0);
+        return;
+    }
+    long line = static_cast<long>(SendMessageW(hwnd, EM_EXLINEFROMCHAR, 0, place));
+    long first = static_cast<long>(SendMessageW(hwnd, EM_GETFIRSTVISIBLELINE, 0, 0));
+    if (line != first) SendMessageW(hwnd, EM_LINESCROLL, 0, line - first);
 }
 
 bool LoadRichEditLibrary()
@@ -57,7 +86,7 @@ bool CRichEditUI::CreateNative()
     if (m_hWnd) return true;
     if (!m_pManager || !m_pManager->GetPaintWindow()) return false;
     if (!LoadRichEditLibrary()) {
-        LOG_ERROR(L"the rich edit library cannot be loaded");
+        UILogError(L"the rich edit library cannot be loaded");
         return false;
     }
     DWORD style = WS_CHILD | WS_CLIPSIBLINGS | ES_LEFT | ES_AUTOVSCROLL | ES_NOHIDESEL;
@@ -68,7 +97,7 @@ bool CRichEditUI::CreateNative()
     m_hWnd = CreateWindowExW(0, RICHEDIT_CLASSW, nullptr, style, 0, 0, 0, 0, m_pManager->GetPaintWindow(), nullptr,
                              CPaintManagerUI::GetInstance(), nullptr);
     if (!m_hWnd) {
-        LOG_ERROR(L"rich edit %s cannot be created (%lu)", m_sName.GetString(), GetLastError());
+        UILogError(L"rich edit %s cannot be created (%lu)", m_sName.GetString(), GetLastError());
         return false;
     }
     SetPropW(m_hWnd, kOwnerProperty, this);
@@ -171,7 +200,7 @@ bool CRichEditUI::InsertGif(LPCTSTR path)
 {
     IRichEditOle* ole = RichEditOle(m_hWnd);
     if (!ole) {
-        LOG_ERROR(L"rich edit %s: no OLE interface for an image", m_sName.GetString());
+        UILogError(L"rich edit %s: no OLE interface for an image", m_sName.GetString());
         return false;
     }
     CRichEditImage* image = CRichEditImage::FromFile(path);
@@ -203,7 +232,7 @@ bool CRichEditUI::InsertGif(LPCTSTR path)
     if (site) site->Release();
     ole->Release();
     if (FAILED(hr)) {
-        LOG_ERROR(L"rich edit %s: image %s not inserted (0x%08X)", m_sName.GetString(), path, static_cast<unsigned>(hr));
+        UILogError(L"rich edit %s: image %s not inserted (0x%08X)", m_sName.GetString(), path, static_cast<unsigned>(hr));
         image->Release();
         return false;
     }
@@ -306,6 +335,7 @@ void CRichEditUI::SetReadOnly(bool readOnly)
 void CRichEditUI::EndDown()
 {
     if (!m_hWnd) return;
+    m_keptPlace = kNoPlace;
     SetSel(-1, -1);
     SendMessageW(m_hWnd, EM_SCROLLCARET, 0, 0);
     SendMessageW(m_hWnd, WM_VSCROLL, SB_BOTTOM, 0);
@@ -342,8 +372,25 @@ void CRichEditUI::SetPos(RECT rc)
     RECT inner{rc.left + m_rcInset.left, rc.top + m_rcInset.top, rc.right - m_rcInset.right, rc.bottom - m_rcInset.bottom};
     if (inner.right < inner.left) inner.right = inner.left;
     if (inner.bottom < inner.top) inner.bottom = inner.top;
+    // A hidden edit keeps its size, so that its text need not be wrapped again at none.
+    if (IsRectEmpty(&m_rcItem)) {
+        UpdateNativeVisibility();
+        return;
+    }
+    RECT now{};
+    GetWindowRect(m_hWnd, &now);
+    // Wrapped again at another size, the text would lose the reader's place (at the top, or wherever the
+    // range ends): the place before the first of a series of resizes is kept.
+    bool resized = now.right - now.left != inner.right - inner.left || now.bottom - now.top != inner.bottom - inner.top;
+    bool keepPlace = resized && m_bMultiline && !IsRectEmpty(&now);
+    long place = kNoPlace;
+    if (keepPlace) place = m_keptPlace != kNoPlace ? m_keptPlace : PlaceOf(m_hWnd);
     SetWindowPos(m_hWnd, nullptr, inner.left, inner.top, inner.right - inner.left, inner.bottom - inner.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
+    if (keepPlace) {
+        ScrollBackTo(m_hWnd, place);
+        m_keptPlace = place;
+    }
     UpdateNativeVisibility();
 }
 
@@ -388,6 +435,7 @@ LRESULT CRichEditUI::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
         if (HIWORD(wParam) == EN_CHANGE && m_pManager) m_pManager->SendNotify(this, DUI_MSGTYPE_TEXTCHANGED);
         return 0;
     case WM_KEYDOWN:
+        m_keptPlace = kNoPlace;
         // Return sends (the chat's "return"); Shift+Return still breaks the line.
         if (wParam == VK_RETURN && !m_bWantReturn && GetKeyState(VK_SHIFT) >= 0 && m_pManager) {
             m_pManager->SendNotify(this, DUI_MSGTYPE_RETURN);
@@ -399,6 +447,12 @@ LRESULT CRichEditUI::Handle(UINT msg, WPARAM wParam, LPARAM lParam)
         break;
     case WM_SETFOCUS:
         if (m_pManager && m_pManager->GetFocus() != this) m_pManager->SetFocus(this);
+        break;
+    case WM_VSCROLL:
+    case WM_MOUSEWHEEL:
+    case WM_LBUTTONDOWN:
+        // The reader moves: their new place is the one to keep.
+        m_keptPlace = kNoPlace;
         break;
     case WM_NCDESTROY: {
         HWND hwnd = m_hWnd;

@@ -77,4 +77,7 @@ private:
     DWORD m_dwTextColor = 0;
     RECT m_rcInset{2, 2, 2, 2};
     std::vector<CRichEditImage*> m_images;
+    // The reader's place, kept through resizes until they scroll or text is written: -2 none kept,
+    // -1 the end of the text, else the character at the top of the view.
+    long m_keptPlace = -2;
 };

@@ -1,6 +1,6 @@
 #include "platform/ui/UIRichEditImage.h"
 
-#include "core/Logger.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIRender.h"
 
 #include <objidl.h>
@@ -53,7 +53,7 @@ CRichEditImage* CRichEditImage::FromFile(const wchar_t* path)
     if (!path || !*path || !CRenderEngine::StartGdiplus()) return nullptr;
     GpBitmap* bitmap = nullptr;
     if (DllExports::GdipCreateBitmapFromFile(path, &bitmap) != Ok || !bitmap) {
-        LOG_ERROR(L"image for the rich edit cannot be loaded: %s", path);
+        UILogError(L"image for the rich edit cannot be loaded: %s", path);
         return nullptr;
     }
     auto* image = new CRichEditImage;
@@ -85,7 +85,7 @@ CRichEditImage* CRichEditImage::FromFile(const wchar_t* path)
     }
     DllExports::GdipDisposeImage(bitmap);
     if (image->m_frames.empty()) {
-        LOG_ERROR(L"image for the rich edit cannot be decoded: %s", path);
+        UILogError(L"image for the rich edit cannot be decoded: %s", path);
         image->Release();
         return nullptr;
     }

@@ -1,8 +1,8 @@
 #include "platform/ui/UIWindow.h"
 
-#include "core/Logger.h"
 #include "platform/ui/UIControl.h"
 #include "platform/ui/UIDlgBuilder.h"
+#include "platform/ui/UILog.h"
 
 #include <windowsx.h>
 
@@ -22,7 +22,7 @@ bool CWindowWnd::RegisterWindowClass()
     wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
     wc.lpszClassName = GetWindowClassName();
     if (RegisterClassExW(&wc)) return true;
-    LOG_ERROR(L"window class %s cannot be registered (%lu)", GetWindowClassName(), GetLastError());
+    UILogError(L"window class %s cannot be registered (%lu)", GetWindowClassName(), GetLastError());
     return false;
 }
 
@@ -41,7 +41,7 @@ HWND CWindowWnd::Create(HWND hwndParent, LPCTSTR pstrName, DWORD dwStyle, DWORD 
                                 CPaintManagerUI::GetInstance(), this);
     m_bCreating = false;
     m_hWnd = hwnd;
-    if (!hwnd) LOG_ERROR(L"window %s cannot be created (%lu)", GetWindowClassName(), GetLastError());
+    if (!hwnd) UILogError(L"window %s cannot be created (%lu)", GetWindowClassName(), GetLastError());
     return hwnd;
 }
 
@@ -312,7 +312,7 @@ LRESULT WindowImplBase::OnCreate(UINT, WPARAM, LPARAM, BOOL&)
     CDialogBuilder builder;
     CControlUI* root = builder.Create(GetSkinFile(), nullptr, this, &m_PaintManager);
     if (!root) {
-        LOG_ERROR(L"window %s: skin %s could not be loaded", GetWindowClassName(), GetSkinFile().GetString());
+        UILogError(L"window %s: skin %s could not be loaded", GetWindowClassName(), GetSkinFile().GetString());
         return -1;
     }
     m_PaintManager.AttachDialog(root);

@@ -6,6 +6,7 @@
 #include "platform/ui/UIControl.h"
 #include "platform/ui/UIDlgBuilder.h"
 #include "platform/ui/UIList.h"
+#include "platform/ui/UILog.h"
 #include "platform/ui/UIManager.h"
 #include "platform/ui/UIRender.h"
 #include "platform/ui/UIRichEdit.h"

@@ -1,6 +1,7 @@
 // The client program itself under Xvfb: the first start shows the login window over a hidden main
 // window; a second start tells the user and exits, leaving the first untouched; closing the main
 // window ends the client; the log holds the banner and the build time in order.
+#include "core/TextUtil.h"
 #include "tests/support/Pixels.h"
 #include "tests/support/TestFolders.h"
 
@@ -12,11 +13,54 @@
 
 namespace {
 
+// The client's folder copied (programs linked, skin copied), with or without a language table, so a
+// test can change what the client reads from its own folder without touching the shared one.
+class ProgramCopy {
+public:
+    explicit ProgramCopy(const std::string* language) : m_folder(L"prog")
+    {
+        const CString from = TestProgramFolder();
+        ok = Link(from, L"Lumenvale.exe") && Link(from, L"Castmix.dll") && Link(from, L"Sonarel.dll") &&
+             Link(from, L"Vidlatch.dll") && CopyFileW(from + L"Lumenvale.ini", m_folder.File(L"Lumenvale.ini"), FALSE) &&
+             CopyTree(from + L"skin\\", m_folder.File(L"skin\\"));
+        if (ok && language) {
+            ok = CreateDirectoryW(m_folder.File(L"Language"), nullptr) &&
+                 WriteFileBytes(m_folder.File(L"Language\\English"), *language);
+        }
+    }
+    const CString& Path() const { return m_folder.Path(); }
+    bool ok = false;
+
+private:
+    bool Link(const CString& from, const wchar_t* name)
+    {
+        return CreateHardLinkW(m_folder.File(name), from + name, nullptr) ||
+               CopyFileW(from + name, m_folder.File(name), FALSE);
+    }
+    static bool CopyTree(const CString& from, const CString& to)
+    {
+        if (!CreateDirectoryW(to, nullptr)) return false;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(from + L"*", &found);
+        if (search == INVALID_HANDLE_VALUE) return false;
+        bool ok = true;
+        do {
+            CString name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ok = ok && CopyTree(from + name + L"\\", to + name + L"\\");
+            else ok = ok && CopyFileW(from + name, to + name, FALSE);
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return ok;
+    }
+    TempFolder m_folder;
+};
+
 class Child {
 public:
-    Child(const CString& dataFolder)
+    Child(const CString& dataFolder, const CString& programFolder = TestProgramFolder())
     {
-        CString program = TestProgramFolder() + L"Lumenvale.exe";
+        CString program = programFolder + L"Lumenvale.exe";
         CString commandLine = L"\"" + program + L"\"";
         std::wstring env;
         for (const wchar_t* p = m_env = GetEnvironmentStringsW(); *p; p += wcslen(p) + 1)
@@ -152,20 +196,62 @@ TEST(ClientStartup, SecondInstanceTellsTheUserAndTheFirstRunsOn)
     EXPECT_EQ(buildTimes, 1u);
 }
 
-TEST(ClientStartup, LoginCloseButtonEndsTheClient)
+// The main window's title is the language table's text 47, and "LumenvaleV2" without a table.
+TEST(ClientStartup, TheTitleComesFromTheLanguageTableAndLoginCloseButtonEndsTheClient)
 {
+    std::string shipped = ReadFileBytes(TestProgramFolder() + L"Language\\English");
+    size_t at = shipped.find("\n47=");
+    ASSERT_NE(at, std::string::npos);
+    std::string renamed = shipped.substr(0, at) + "\n47=Lumenvale Classroom" + shipped.substr(shipped.find('\n', at + 1));
+    const std::string* const languages[] = {&renamed, nullptr};
+    for (const std::string* language : languages) {
+        SCOPED_TRACE(language ? "with a table" : "without a table");
+        ProgramCopy folder(language);
+        ASSERT_TRUE(folder.ok);
+        TempFolder data(L"app");
+        Child client(data.Path(), folder.Path());
+        ASSERT_TRUE(client.started);
+        HWND main = client.WaitForWindow(L"__LumenvaleMainWnd__", 20000);
+        ASSERT_NE(main, nullptr);
+        wchar_t title[64] = {};
+        GetWindowTextW(main, title, 64);
+        EXPECT_STREQ(title, language ? L"Lumenvale Classroom" : L"LumenvaleV2");
+        if (language) continue; // the window closes with the client
+        HWND login = client.WaitForWindow(L"__LumenvaleLoginWnd__", 20000);
+        ASSERT_NE(login, nullptr);
+        Sleep(300);
+        // The login skin puts its close button in the top right corner of the caption.
+        RECT rc;
+        GetClientRect(login, &rc);
+        LPARAM at = MAKELPARAM(rc.right - 16, 16);
+        PostMessageW(login, WM_MOUSEMOVE, 0, at);
+        PostMessageW(login, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        PostMessageW(login, WM_LBUTTONUP, 0, at);
+        EXPECT_TRUE(client.WaitForExit(10000));
+    }
+}
+
+// An installation that lost the main window's skin: the window layer's reasons reach the client's log
+// word for word, and the client ends instead of waiting for a window that never comes.
+TEST(ClientStartup, AMissingMainSkinIsLoggedAndTheClientEnds)
+{
+    ProgramCopy folder(nullptr);
+    ASSERT_TRUE(folder.ok);
+    ASSERT_TRUE(DeleteFileW(folder.Path() + L"skin\\MainWnd.xml"));
     TempFolder data(L"app");
-    Child client(data.Path());
+    Child client(data.Path(), folder.Path());
     ASSERT_TRUE(client.started);
-    HWND login = client.WaitForWindow(L"__LumenvaleLoginWnd__", 20000);
-    ASSERT_NE(login, nullptr);
-    Sleep(300);
-    // The login skin puts its close button in the top right corner of the caption.
-    RECT rc;
-    GetClientRect(login, &rc);
-    LPARAM at = MAKELPARAM(rc.right - 16, 16);
-    PostMessageW(login, WM_MOUSEMOVE, 0, at);
-    PostMessageW(login, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageW(login, WM_LBUTTONUP, 0, at);
-    EXPECT_TRUE(client.WaitForExit(10000));
+    EXPECT_TRUE(client.WaitForExit(20000));
+    const std::string log = ReadFileBytes(data.Path() + L"Log\\log.txt");
+    const std::string skin = Utf16ToUtf8(folder.Path() + L"skin\\MainWnd.xml");
+    const std::vector<std::string> lines = Lines(log);
+    const std::vector<std::string> expected = {
+        " : Error : skin " + skin + " cannot be opened (0x80070002)",
+        " : Error : window __LumenvaleMainWnd__: skin MainWnd.xml could not be loaded",
+        " : Error : window __LumenvaleMainWnd__ cannot be created (2)",
+        " : Error : main window cannot be created; the client ends",
+    };
+    // The last lines of the log, in this order, after the banner and the build time.
+    ASSERT_EQ(lines.size(), 4 + expected.size()) << log;
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(EndsWith(lines[4 + i], expected[i])) << lines[4 + i];
 }

@@ -1,6 +1,7 @@
 // The real engine with real devices: the synthetic cameras and the private sound server listed through
 // the two media libraries, the camera previewed and drawn into windows under Xvfb, the video size
 // handed to the notify window, speech levels from what the microphone hears, and closes mid-work.
+#include "core/WindowMessages.h"
 #include "platform/castmix/CastmixEngine.h"
 #include "tests/castmix_engine/EngineSupport.h"
 #include "tests/fakes/camera/SynthPattern.h"

@@ -1,13 +1,17 @@
 // The engine's exported calls through its import library: every call on a null, closed or foreign
 // handle answers its failure, close nulls the handle, and the room calls check their arguments and
 // need a joined room.
+#include "core/WindowMessages.h"
 #include "platform/castmix/CastmixEngine.h"
+#include "platform/castmix/EngineLog.h"
 #include "platform/castmix/RecordingSession.h"
 #include "tests/castmix_engine/EngineSupport.h"
 #include "tests/support/MessageSink.h"
+#include "tests/support/TestFolders.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <utility>
@@ -79,6 +83,12 @@ TEST_F(ExportTest, CloseNullsTheHandleOnceAndEveryCallRefusesNullClosedAndForeig
         EXPECT_EQ(call.second(foreign), kCastmixBadHandle) << call.first << " on a foreign handle";
     }
     EXPECT_EQ(sink.Count(WM_USER_CASTMIX_NOTIFY), 0u);
+    // Each refusal is a line of the engine's own log file, which it opened when it was loaded.
+    const std::string log = ReadFileBytes(CString(EngineLogFolder().c_str()) + L"Castmix.log");
+    char pointer[24];
+    snprintf(pointer, sizeof pointer, "%p", static_cast<void*>(foreign));
+    for (const auto& call : EveryCall(sink.Handle()))
+        EXPECT_NE(log.find("Err: " + call.first + " with bad handle " + pointer + "\r\n"), std::string::npos) << call.first;
 
     // Engines are independent: two at once, closed in either order.
     CASTMIX_HANDLE first = Castmix_Create();

@@ -5,7 +5,7 @@
 #include "classroom/CoverWnd.h"
 #include "controls/PosLayouts.h"
 #include "core/WindowMessages.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom/PanelThumbnails.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/powerpoint/SlideImage.h"

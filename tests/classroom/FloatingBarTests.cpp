@@ -29,11 +29,11 @@ protected:
         for (const auto& m : parent.Received(WM_USER_PEN_CHANGED)) delete reinterpret_cast<PaintPen*>(m.lParam);
         SessionContext::Instance()->role = eRole_Teacher;
     }
-    std::vector<LPARAM> ToolNotices()
+    std::vector<LPARAM> ToolNotices(WPARAM code = 17)
     {
         std::vector<LPARAM> out;
         for (const auto& m : parent.Received(WM_USER_UI_NOTICE))
-            if (m.wParam == 17) out.push_back(m.lParam);
+            if (m.wParam == code) out.push_back(m.lParam);
         return out;
     }
     bool Enabled(const wchar_t* name) { return pm->FindControl(name)->IsEnabled(); }
@@ -73,8 +73,10 @@ TEST_F(PenTool, ToolsStartLockedAndTheLockCheckBoxFreesThem)
     ASSERT_TRUE(ClickControl(*pm, L"LockCheck"));
     EXPECT_FALSE(Option(L"TextCheck")->IsSelected());
     for (const wchar_t* name : kTools) EXPECT_FALSE(Enabled(name)) << name;
-    ASSERT_TRUE(parent.WaitFor(WM_USER_UI_NOTICE, 3));
+    ASSERT_TRUE(parent.WaitFor(WM_USER_UI_NOTICE, 5));
     EXPECT_EQ(ToolNotices(), (std::vector<LPARAM>{0, 1, 0}));
+    // Choosing the text tool takes the pen off the boards; its deselection gives it back.
+    EXPECT_EQ(ToolNotices(kNoticeDrawingTool), (std::vector<LPARAM>{0, 1}));
     ASSERT_TRUE(parent.WaitFor(WM_USER_CLEAR_PAGE, 1));
     EXPECT_EQ(parent.Received(WM_USER_CLEAR_PAGE)[0].wParam, 1u);
 

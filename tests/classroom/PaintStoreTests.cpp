@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <map>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -253,7 +255,12 @@ TEST_F(PaintStore, ConcurrentAddsAndReadsLoseNothing)
 
 TEST_F(PaintStore, ConcurrentRemovalsTakeEachEntryOnce)
 {
-    for (uint32_t key = 1; key <= 400; ++key) Add(NewStroke(ePaintSource_Document, 5, 70, 3, key));
+    // Four strokes share each key, by owners 1 to 4 in that order; three threads each remove every key
+    // once. Each removal takes exactly the earliest remaining one, so only owner 4's stroke of every key
+    // is left: a removal that took two, or one that was lost, leaves another set.
+    for (uint32_t key = 1; key <= 400; ++key)
+        for (uint32_t owner = 1; owner <= 4; ++owner) Add(NewStroke(ePaintSource_Document, owner, 70, 3, key));
+    Add(NewStroke(ePaintSource_Document, 9, 71, 3, 1));
     std::vector<std::thread> removers;
     for (int t = 0; t < 3; ++t)
         removers.emplace_back([] {
@@ -264,7 +271,52 @@ TEST_F(PaintStore, ConcurrentRemovalsTakeEachEntryOnce)
     });
     for (auto& r : removers) r.join();
     clearer.join();
-    EXPECT_EQ(RemotePaintStore::Count(), 0u);
+    EXPECT_EQ(RemotePaintStore::Count(), 400u);
+    std::vector<uint32_t> keys, owners;
+    FreePaintObjects(page);
+    RemotePaintStore::GetPage(eRemotePaint_Document, 70, 3, page);
+    for (PaintObject* o : page) {
+        keys.push_back(o->OrderKey());
+        owners.push_back(static_cast<uint32_t>(o->ownerKey));
+    }
+    std::vector<uint32_t> expectedKeys;
+    for (uint32_t key = 1; key <= 400; ++key) expectedKeys.push_back(key);
+    EXPECT_EQ(keys, expectedKeys);
+    EXPECT_EQ(owners, std::vector<uint32_t>(400, 4u));
+    EXPECT_EQ(Keys(eRemotePaint_Document, 71, 3), std::vector<uint32_t>{});
+}
+
+// A room that keys strokes from its own counter (1, 2, 3) while the clients key their pens from theirs
+// (10001, 10002): a surface sorting the page by key still draws each stroke with the pen its owner had
+// chosen before drawing it.
+TEST_F(PaintStore, EachStrokeSortsAfterThePenItsOwnerHadWhenItArrived)
+{
+    Add(NewStroke(ePaintSource_Whiteboard, 8, 0, 1, 1)); // before any pen of its owner
+    Add(NewPen(7, 3, 6, 0, 10001));                      // green, width 6
+    Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 2));
+    Add(NewStroke(ePaintSource_Whiteboard, 8, 0, 1, 3));
+    Add(NewPen(7, 1, 2, 0, 10002)); // red, width 2
+    Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 4));
+    Add(NewPen(8, 4, 4, 0, 20001)); // blue: only strokes after it
+    FreePaintObjects(page);
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
+    std::vector<std::unique_ptr<PaintObject>> sorted;
+    for (PaintObject* o : page) sorted.emplace_back(new PaintObject(*o));
+    SortPaintObjects(sorted);
+    // The surface's rule: a pen object sets its owner's pen for the strokes after it.
+    std::map<int32_t, PaintPen> pens;
+    std::vector<std::pair<uint32_t, int32_t>> drawn; // colour, width of each stroke in painting order
+    for (const auto& o : sorted) {
+        if (o->type == ePaintObject_Pen) pens[o->ownerKey] = *o->pen;
+        else drawn.push_back(pens.count(o->ownerKey) ? std::make_pair(pens[o->ownerKey].colour, pens[o->ownerKey].width)
+                                                     : std::make_pair(0u, 0));
+    }
+    const std::vector<std::pair<uint32_t, int32_t>> expected = {
+        {0u, 0}, {0u, 0}, {0xFF33BB44u, 6}, {0xFFFF5522u, 2}};
+    EXPECT_EQ(drawn, expected);
+    // The own strokes drawn later go after the list: they take the latest pen of their owner.
+    EXPECT_EQ(pens[7].colour, 0xFFFF5522u);
+    EXPECT_EQ(pens[8].colour, 0xFF0099FFu);
 }
 
 TEST_F(PaintStore, RandomReceivedRecordsNeverBreakTheStore)

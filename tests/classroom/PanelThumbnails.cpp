@@ -2,7 +2,7 @@
 
 #include "classroom/ControlPanelWnd.h"
 #include "controls/PosLayouts.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 std::vector<CDocWnd*> PanelThumbnails(CControlPanelWnd* panel)
 {

@@ -5,6 +5,7 @@
 #include "core/WindowMessages.h"
 #include "protocol/RoomRecords.h"
 #include "tests/classroom/WindowTestSupport.h"
+#include "tests/protocol/FailingAllocations.h"
 #include "tests/support/MessageSink.h"
 
 #include <gtest/gtest.h>
@@ -56,9 +57,26 @@ TEST_F(ShareScreen, IsLayeredWithBlackSeeThroughAndItsClockCountsFromZeroEachTim
     EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
     EXPECT_FALSE(IsWindowVisible(hwnd));
 
+    // A frame the user made wide enough that, centred, it would reach the chat pane by 20 pixels.
+    HWND chat = FindWindowW(L"__LumenvaleChatWnd__", nullptr);
+    ASSERT_NE(chat, nullptr);
+    RECT pane{};
+    GetWindowRect(chat, &pane);
+    const int wide = GetSystemMetrics(SM_CXSCREEN) - 2 * (pane.right - pane.left) + 40;
+    SetWindowPos(hwnd, nullptr, 0, 0, wide, 400, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
     EXPECT_TRUE(IsWindowVisible(hwnd));
     EXPECT_EQ(Label(), L"00:00:00");
+    // The frame and the chat pane at the screen's right edge both show, side by side: nothing of the
+    // pane lies inside the shared region.
+    EXPECT_TRUE(IsWindowVisible(chat));
+    RECT frame{}, both{};
+    GetWindowRect(hwnd, &frame);
+    GetWindowRect(chat, &pane);
+    EXPECT_EQ(pane.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_FALSE(IntersectRect(&both, &frame, &pane)) << "the frame ends at " << frame.right << ", the pane begins at "
+                                                       << pane.left;
+    EXPECT_GE(frame.left, 0);
     Tick(CShareScreenWnd::kOnAirTimer, 3661);
     EXPECT_EQ(Label(), L"01:01:01");
     SendMessageW(hwnd, WM_USER_UI_NOTICE, 25, 0);
@@ -116,11 +134,21 @@ TEST_F(ShareScreen, SizingShowsTheSharedArea)
 
 TEST_F(ShareScreen, ChatTrafficGoesToTheChatWindowWhenThereIsOne)
 {
-    // Without a chat window the records are freed here (the heap checker of a debug run sees leaks).
-    SendMessageW(hwnd, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(SysAllocString(L"dropped")));
-    SendMessageW(hwnd, WM_USER_CHAT_MESSAGE, 0, reinterpret_cast<LPARAM>(new ChatMessageRecord));
-
+    // Without a chat window, or with one that is gone, the bar frees the records itself.
     MessageSink chat;
+    HWND gone = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    for (HWND target : {static_cast<HWND>(nullptr), gone}) {
+        bar->SetChatWindow(target);
+        CountAllocations(true);
+        SendMessageW(hwnd, WM_USER_SYSTEM_TEXT, 0, reinterpret_cast<LPARAM>(SysAllocString(L"dropped")));
+        SendMessageW(hwnd, WM_USER_CHAT_MESSAGE, 0, reinterpret_cast<LPARAM>(new ChatMessageRecord));
+        long balance = AllocationBalance();
+        CountAllocations(false);
+        EXPECT_EQ(0, balance) << (target ? "a chat window that is gone" : "no chat window");
+    }
+    EXPECT_EQ(0u, chat.All().size());
+
     chat.SetFreer(WM_USER_SYSTEM_TEXT, [](WPARAM, LPARAM l) { SysFreeString(reinterpret_cast<BSTR>(l)); });
     chat.FreeAs<ChatMessageRecord>(WM_USER_CHAT_MESSAGE);
     bar->SetChatWindow(chat.Handle());

@@ -1,5 +1,7 @@
 // The user's actions in the class window as the room receives them, and the window's end.
 #include "tests/classroom_main/MainWndTestSupport.h"
+#include "tests/classroom/WindowTestSupport.h"
+#include "tests/fakes/castmix/CastmixDouble.h"
 
 #include "controls/PosLayouts.h"
 #include "protocol/CmdProtocol.h"
@@ -18,11 +20,19 @@ void Notify(MainWndHarness& h, CControlUI* control, const wchar_t* type)
 
 } // namespace
 
-TEST(MainWndActions, ClassBeginAndEndGoToTheRoom)
+// Clicked on the window: the room hears the class state, the engine sends at 10 while the class
+// runs and at 5 after it; with one stream server a switch has nowhere to go and changes nothing.
+TEST(MainWndActions, ClassBeginAndEndGoToTheRoomAndTheEngine)
 {
+    CastmixDouble& engine = CastmixDouble::Instance();
+    engine.Reset();
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
-    Notify(h, h.Find(L"ClassBeginBtn"), L"click");
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    const size_t joinStates = engine.CountOf("SetSendState");
+    ASSERT_TRUE(ClickControl(pm, L"ClassBeginBtn"));
+    ASSERT_EQ(engine.CountOf("SetSendState"), joinStates + 1);
+    EXPECT_EQ(engine.Last("SetSendState")->args, (std::vector<long long>{10}));
     EXPECT_FALSE(h.Find(L"ClassBeginBtn")->IsVisible());
     EXPECT_TRUE(h.Find(L"ClassOverBtn")->IsVisible());
     EXPECT_TRUE(h.Find(L"RecordCheck")->IsVisible());
@@ -40,7 +50,14 @@ TEST(MainWndActions, ClassBeginAndEndGoToTheRoom)
     EXPECT_EQ(memcmp(living.payload.data(), &expected, sizeof expected), 0);
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetClassClock() >= 1; }, 3000));
 
-    Notify(h, h.Find(L"ClassOverBtn"), L"click");
+    const ServerNode stream = SessionContext::Instance()->GetStreamServer();
+    ASSERT_TRUE(ClickControl(pm, L"SwitchNetworkBtn"));
+    EXPECT_EQ(engine.CountOf("ChangeStreamServer"), 0u);
+    EXPECT_EQ(SessionContext::Instance()->GetStreamServer().id, stream.id);
+
+    ASSERT_TRUE(ClickControl(pm, L"ClassOverBtn"));
+    ASSERT_EQ(engine.CountOf("SetSendState"), joinStates + 2);
+    EXPECT_EQ(engine.Last("SetSendState")->args, (std::vector<long long>{5}));
     ASSERT_TRUE(h.room.reg.WaitForMessages(eType_ClassState, 2));
     EXPECT_EQ(h.room.reg.Messages(eType_ClassState)[1].payload[10], 4);
     EXPECT_TRUE(h.Find(L"ClassBeginBtn")->IsVisible());

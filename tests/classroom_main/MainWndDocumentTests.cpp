@@ -12,7 +12,7 @@
 #include "core/Md5.h"
 #include "core/TextUtil.h"
 #include "database/SqliteMgr.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom/PanelThumbnails.h"
 #include "tests/classroom_main/SlidePackageBytes.h"
 #include "tests/dialogs/BoxDriver.h"

@@ -1,8 +1,8 @@
 // Room downloads at their edges: a stored document with a page image gone is fetched again, its
 // progress and pages reaching the live document window; starts that fail three times end in the
 // error box, whose Retry makes three more; a transfer broken off midway is reported and offered again,
-// and Escape on that box asks for nothing more; the file list that comes again after a reconnection
-// leaves a running download alone.
+// and Escape on that box asks for nothing more, nor does Retry once the file has arrived while the box
+// was open; the file list that comes again after a reconnection leaves a running download alone.
 #include "tests/classroom_main/MainWndTestSupport.h"
 
 #include "core/Folders.h"
@@ -11,7 +11,7 @@
 #include "core/WindowMessages.h"
 #include "database/SqliteMgr.h"
 #include "filetransfer/FileTransBase.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom_main/NoticeSpy.h"
 #include "tests/classroom_main/SlidePackageBytes.h"
 #include "tests/dialogs/BoxDriver.h"
@@ -215,6 +215,52 @@ TEST(MainWndDownloadEdges, ATransferBrokenOffMidwayIsReportedAndEscapeOnItsBoxRe
     FileItemRecord entry;
     ASSERT_TRUE(h.main->GetDocument(id, entry));
     EXPECT_EQ(entry.flag, 0);
+    ASSERT_TRUE(PumpUntil([] { return CxFileTransBase::OutstandingRecords() == 0; }, 3000));
+}
+
+TEST(MainWndDownloadEdges, RetryOnTheBoxFetchesNothingWhenTheFileArrivedWhileItWasOpen)
+{
+    FakeRelay relay;
+    ASSERT_TRUE(relay.Listening());
+    RelayKnobs knobs;
+    knobs.closeAfterBytes = 1000;
+    relay.SetKnobs(knobs);
+    const uint64_t id = FreshId(700000);
+    const std::string package = Package("Arrived", 2);
+    ASSERT_GT(package.size(), 1000u);
+    relay.AddFile(id, package);
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    SessionContext::Instance()->fileServer = Node(20, eServer_File, relay.Port());
+    const CString name = Name(L"Arrived", id);
+    // While the teacher reads the box, the room announces the file again and it arrives whole; only
+    // then does the teacher press Retry.
+    std::atomic<bool> arrived{false};
+    std::atomic<int> answered{0};
+    BoxAnswerer boxes;
+    boxes.SetAnswer([&](const CString&) {
+        if (++answered > 1) return L"CancelBtn";
+        relay.SetKnobs(RelayKnobs());
+        PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(id, name, package.size())));
+        FileItemRecord entry;
+        for (int i = 0; i < 300 && !arrived; ++i) {
+            arrived = h.main->GetDocument(id, entry) && entry.flag == 1;
+            if (!arrived) Sleep(50);
+        }
+        return L"RetryBtn";
+    });
+    PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(id, name, package.size())));
+    ASSERT_TRUE(PumpUntil([&] { return boxes.Count() == 1; }, 15000));
+    ASSERT_TRUE(PumpUntil([&] { return arrived.load(); }, 20000));
+    // A second download would reach the relay within this time.
+    Settle(1500);
+    EXPECT_EQ(relay.DownloadRequestIds(), (std::vector<uint64_t>{id, id})) << "Retry fetched the file a third time";
+    EXPECT_EQ(boxes.Count(), 1u);
+    EXPECT_EQ(h.main->GetDownloadCount(), 0u);
+    ParamList saved;
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPPTInfo(saved, id));
+    EXPECT_EQ(saved.pageCount, 2);
+    EXPECT_TRUE(AllExist(saved));
     ASSERT_TRUE(PumpUntil([] { return CxFileTransBase::OutstandingRecords() == 0; }, 3000));
 }
 

@@ -10,7 +10,7 @@
 #include "controls/PaintObjects.h"
 #include "core/WindowMessages.h"
 #include "protocol/CmdProtocol.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom_main/NoticeSpy.h"
 #include "tests/dialogs/BoxDriver.h"
 

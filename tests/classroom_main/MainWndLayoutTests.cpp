@@ -7,12 +7,17 @@
 #include "classroom/RemotePaintStore.h"
 #include "classroom/LiveStateOps.h"
 #include "controls/PosLayouts.h"
+#include "controls/SmallControls.h"
 #include "core/WindowMessages.h"
 #include "database/SqliteMgr.h"
 #include "tests/classroom/WindowTestSupport.h"
+#include "tests/dialogs/BoxDriver.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
 #include "tests/support/Pixels.h"
+#include "tests/support/TestFolders.h"
 
+#include <algorithm>
+#include <string>
 #include <vector>
 
 using namespace fakeroom;
@@ -144,61 +149,123 @@ TEST(MainWndLayoutRules, TheLiveAreasBackgroundIsCentredOnlyWhenTheAreaIsLarger)
     }
 }
 
-// The chat's font row, opened by its check box, at the skin's smallest window and at its first size:
-// every control keeps its width inside the chat column without covering the next, and the size box
-// shows each of its sizes whole beside its arrow.
-TEST(MainWndLayoutRules, TheChatFontRowFitsTheChatColumnFromTheSmallestWindowUp)
-{
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    CPaintManagerUI& pm = *h.main->GetPaintManager();
-    ASSERT_TRUE(ClickControl(pm, L"FontCheck"));
-    auto* row = static_cast<CContainerUI*>(h.Find(L"FontSetArea")->GetInterface(L"Container"));
-    auto* column = static_cast<CContainerUI*>(h.Find(L"RightPart")->GetInterface(L"Container"));
-    auto* sizes = static_cast<CComboUI*>(h.Find(L"FontSize")->GetInterface(L"Combo"));
-    ASSERT_TRUE(row && column && sizes);
-    ASSERT_TRUE(row->IsVisible());
-    auto inner = [](RECT rc, RECT by) {
-        return RECT{rc.left + by.left, rc.top + by.top, rc.right - by.right, rc.bottom - by.bottom};
-    };
-    const wchar_t* const names[] = {L"FontType", L"FontSize", L"FontColor", L"BoldCheck", L"ItaliCheck", L"UnderLineCheck"};
-    ASSERT_EQ(row->GetCount(), 6);
+namespace {
 
-    const SIZE smallest = pm.GetMinInfo();
-    ASSERT_GT(smallest.cx, 0);
-    for (int width : {static_cast<int>(smallest.cx), 1024}) {
-        SetWindowPos(h.window, nullptr, 0, 0, width, 700, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        LayOut(pm);
-        RECT client{};
-        GetClientRect(h.window, &client);
-        ASSERT_EQ(client.right, width);
-        RECT pane = inner(column->GetPos(), column->GetInset());
-        RECT room = inner(row->GetPos(), row->GetInset());
-        EXPECT_GE(room.left, pane.left) << width;
-        EXPECT_LE(room.right, pane.right) << width;
-        int next = room.left;
-        for (int i = 0; i < 6; ++i) {
-            CControlUI* control = row->GetItemAt(i);
-            ASSERT_EQ(Wide(control->GetName()), names[i]);
-            RECT at = control->GetPos();
-            EXPECT_TRUE(control->IsVisible()) << names[i];
-            EXPECT_EQ(at.right - at.left, control->GetFixedWidth()) << names[i] << " at " << width;
-            EXPECT_GE(at.left, next) << names[i] << " at " << width;
-            EXPECT_LE(at.right, room.right) << names[i] << " at " << width;
-            EXPECT_GE(at.top, room.top) << names[i];
-            EXPECT_LE(at.bottom, room.bottom) << names[i];
-            next = at.right;
+std::string Narrow(const CDuiString& text)
+{
+    std::string out;
+    for (const wchar_t* p = text.GetData(); *p; ++p) out += *p < 128 ? static_cast<char>(*p) : '?';
+    return out;
+}
+
+// The size a text needs on one line, in the font the control draws it with.
+int TextWidth(CPaintManagerUI& pm, const CDuiString& text, int font)
+{
+    HDC dc = GetDC(pm.GetPaintWindow());
+    SIZE extent = CRenderEngine::GetTextSize(dc, &pm, text, font, DT_SINGLELINE);
+    ReleaseDC(pm.GetPaintWindow(), dc);
+    return extent.cx;
+}
+
+int Width(const RECT& rc)
+{
+    return rc.right - rc.left;
+}
+
+// Every visible control below parent lies inside it, has the size its skin gives it, and has room for
+// its text: a label's or button's own text, each item a box can show, the recording check's clock.
+void ExpectAllFit(CPaintManagerUI& pm, CControlUI* parent, const std::string& when)
+{
+    auto* container = static_cast<CContainerUI*>(parent->GetInterface(L"Container"));
+    if (!container || parent->GetInterface(L"Combo") || parent->GetInterface(L"RichEdit")) return;
+    const RECT outer = parent->GetPos();
+    for (int i = 0; i < container->GetCount(); ++i) {
+        CControlUI* control = container->GetItemAt(i);
+        if (!control->IsVisible()) continue;
+        const RECT rc = control->GetPos();
+        const std::string what = when + ": " + Narrow(parent->GetName()) + "/" + std::to_string(i) + " " +
+                                 Narrow(control->GetName());
+        EXPECT_TRUE(rc.left >= outer.left && rc.right <= outer.right && rc.top >= outer.top && rc.bottom <= outer.bottom)
+            << what << " at " << rc.left << "," << rc.top << "," << rc.right << "," << rc.bottom << " in " << outer.left
+            << "," << outer.top << "," << outer.right << "," << outer.bottom;
+        if (control->GetFixedWidth() > 0) {
+            EXPECT_EQ(Width(rc), control->GetFixedWidth()) << what;
         }
-        // Measured in the font the box draws its text with, never a width of our own.
-        RECT text = inner(inner(sizes->GetPos(), sizes->GetTextPadding()), sizes->GetListInfo()->rcTextPadding);
-        HDC dc = GetDC(h.window);
-        for (int i = 0; i < sizes->GetCount(); ++i) {
-            CDuiString item = sizes->GetItemAt(i)->GetText();
-            SIZE extent = CRenderEngine::GetTextSize(dc, &pm, item, sizes->GetListInfo()->nFont, DT_SINGLELINE);
-            EXPECT_LE(extent.cx, text.right - text.left) << Wide(item) << " at " << width;
+        if (control->GetFixedHeight() > 0) {
+            EXPECT_EQ(rc.bottom - rc.top, control->GetFixedHeight()) << what;
         }
-        ReleaseDC(h.window, dc);
+        EXPECT_GE(Width(rc), control->GetMinWidth()) << what;
+        if (auto* box = static_cast<CComboUI*>(control->GetInterface(L"Combo"))) {
+            const TListInfoUI* list = box->GetListInfo();
+            const int room = Width(rc) - box->GetTextPadding().left - box->GetTextPadding().right -
+                             list->rcTextPadding.left - list->rcTextPadding.right;
+            const int listRoom = std::max<int>(box->GetDropBoxSize().cx, Width(rc)) - list->rcTextPadding.left -
+                                 list->rcTextPadding.right;
+            for (int item = 0; item < box->GetCount(); ++item) {
+                CDuiString text = box->GetItemAt(item)->GetText();
+                EXPECT_LE(TextWidth(pm, text, list->nFont), std::min(room, listRoom)) << what << ": " << Wide(text);
+            }
+            continue;
+        }
+        if (auto* record = static_cast<CRecordCheckUI*>(control->GetInterface(L"RecordCheck"))) {
+            // Unchecked, the text must lie where a click takes it.
+            const RECT pad = record->GetTextPadding();
+            const int font = record->GetFont();
+            EXPECT_LE(pad.left + TextWidth(pm, record->GetText(), font), CRecordCheckUI::kUncheckedWidth - 1) << what;
+            EXPECT_LE(TextWidth(pm, record->RecordingText(), font), Width(rc) - pad.left - pad.right) << what;
+            continue;
+        }
+        auto* label = static_cast<CLabelUI*>(control->GetInterface(L"Label"));
+        if (label && !control->GetInterface(L"Edit") && !control->GetInterface(L"MidEllipsisLabel") &&
+            !label->GetText().IsEmpty()) {
+            const RECT pad = label->GetTextPadding();
+            EXPECT_LE(TextWidth(pm, label->GetText(), label->GetFont()), Width(rc) - pad.left - pad.right)
+                << what << ": " << Wide(label->GetText());
+        }
+        ExpectAllFit(pm, control, when);
     }
+}
+
+void ExpectWindowFits(MainWndHarness& h, int width, int height, const std::string& when)
+{
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    SetWindowPos(h.window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    LayOut(pm);
+    RECT client{};
+    GetClientRect(h.window, &client);
+    ASSERT_EQ(client.right, width);
+    ExpectAllFit(pm, pm.GetRoot(), when + " at " + std::to_string(width) + "x" + std::to_string(height));
+}
+
+} // namespace
+
+// The window from its smallest size up: every control of the shipped skin fits, before the class, once
+// it runs (with the recording check and the chat's font row open), and for a student being connected
+// to speak.
+TEST(MainWndLayoutRules, EveryControlFitsFromTheSmallestWindowUp)
+{
+    {
+        MainWndHarness h;
+        ASSERT_TRUE(h.StartAndJoin());
+        CPaintManagerUI& pm = *h.main->GetPaintManager();
+        const SIZE smallest = pm.GetMinInfo();
+        ASSERT_GE(smallest.cx, 800);
+        const SIZE sizes[] = {smallest, {800, 600}, {1024, 700}};
+        for (SIZE size : sizes) ExpectWindowFits(h, size.cx, size.cy, "before the class");
+        ASSERT_TRUE(ClickControl(pm, L"ClassBeginBtn"));
+        ASSERT_TRUE(ClickControl(pm, L"FontCheck"));
+        ASSERT_TRUE(h.Find(L"RecordCheck")->IsVisible());
+        ASSERT_TRUE(h.Find(L"FontSetArea")->IsVisible());
+        ASSERT_GT(static_cast<CComboUI*>(h.Find(L"FontType"))->GetCount(), 0);
+        for (SIZE size : sizes) ExpectWindowFits(h, size.cx, size.cy, "in class");
+    }
+    MainWndHarness h(4, 2);
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicApplied), kBen, kOwnId));
+    ASSERT_TRUE(PumpUntil([] { return SessionContext::Instance()->role == eRole_MicApplied; }, 3000));
+    ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicConnecting), kBen, kOwnId));
+    ASSERT_TRUE(PumpUntil([&] { return h.Find(L"SpeakerArea1")->IsVisible(); }, 3000));
+    ExpectWindowFits(h, 800, 600, "connecting");
 }
 
 TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)
@@ -291,11 +358,28 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     EXPECT_EQ(ArrowOf(h.window, h.Find(L"LeftCtrlBtn")), -1);
     EXPECT_EQ(ArrowOf(h.window, toggle), -1);
 
+    // The vice area takes the place of "TeacherInfo" at the head of the right column; the roster keeps
+    // its own title.
+    CControlUI* info = h.Find(L"TeacherInfo");
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->GetParent(), right);
+    auto* left = static_cast<CContainerUI*>(h.Find(L"LeftPart")->GetInterface(L"Container"));
+    ASSERT_NE(left, nullptr);
+    CControlUI* rosterTitle = left->GetItemAt(0);
+    ASSERT_EQ(Wide(rosterTitle->GetText()), L"Participants");
+    ASSERT_TRUE(ClickControl(*h.main->GetPaintManager(), L"RightCtrlBtn"));
+    LayOut(*h.main->GetPaintManager());
+    const LONG infoTop = info->GetPos().top;
+    ASSERT_TRUE(ClickControl(*h.main->GetPaintManager(), L"RightCtrlBtn"));
+
     ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x42}));
     ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
     EXPECT_TRUE(right->IsVisible());
     EXPECT_TRUE(h.Find(L"ViceScreenArea")->IsVisible());
-    EXPECT_FALSE(h.Find(L"TeacherInfo")->IsVisible());
+    EXPECT_FALSE(info->IsVisible());
+    EXPECT_TRUE(rosterTitle->IsVisible());
+    LayOut(*h.main->GetPaintManager());
+    EXPECT_EQ(h.Find(L"ViceScreenArea")->GetPos().top, infoTop);
     // Opened as its button opens it: the button shows the open state.
     EXPECT_EQ(ArrowOf(h.window, toggle), 1);
     ASSERT_TRUE(IsWindowVisible(cover));
@@ -304,6 +388,8 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     EXPECT_EQ(c.top, main.top + 59);
     EXPECT_EQ(c.right - c.left, 240);
     EXPECT_EQ(c.bottom - c.top, 160);
+    // The video under it is the cover's size and place: its frame and buttons lie on the picture.
+    EXPECT_TRUE(SameRect(ScreenRect(h.window, h.Find(L"ViceScreenCtner")->GetPos()), c));
     // Alt+F4 after a click on the cover leaves it there.
     AltF4InLoop(cover);
     Settle(200);
@@ -317,6 +403,18 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     c = WindowRect(cover);
     EXPECT_EQ(c.left, main.right - 252);
     EXPECT_EQ(c.top, main.top + 59);
+    // And its right edge when the window is made smaller, its left edge staying.
+    const RECT before = main;
+    SetWindowPos(h.window, nullptr, 0, 0, 800, 600, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(100);
+    main = WindowRect(h.window);
+    ASSERT_EQ(main.left, before.left);
+    c = WindowRect(cover);
+    EXPECT_EQ(c.left, main.right - 252);
+    EXPECT_TRUE(SameRect(ScreenRect(h.window, h.Find(L"ViceScreenCtner")->GetPos()), c));
+    SetWindowPos(h.window, nullptr, 0, 0, before.right - before.left, before.bottom - before.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Settle(100);
 
     // Closing the right column by its button takes the cover along; opening it brings the cover back
     // to its place.
@@ -348,6 +446,23 @@ TEST(MainWndLayoutRules, TheViceScreenOpensTheRightPartAndPlacesTheTeachersCover
     ASSERT_TRUE(IsWindowVisible(speakCover));
     LayOut(pm);
     EXPECT_TRUE(SameRect(WindowRect(speakCover), ScreenRect(h.window, speakVideo->GetPos())));
+    // Under the mouse the cover draws its bar and keeps its picture's size: it still lies on the
+    // speaker's video, inside the left column, and its second button ends the turn.
+    MoveClient(speakCover, 120, 80);
+    Settle(50);
+    const RECT speak = WindowRect(speakCover), column = ScreenRect(h.window, h.Find(L"LeftPart")->GetPos());
+    EXPECT_TRUE(SameRect(speak, ScreenRect(h.window, speakVideo->GetPos())));
+    RECT inColumn{};
+    EXPECT_TRUE(IntersectRect(&inColumn, &speak, &column) && SameRect(inColumn, speak))
+        << "the cover spans " << speak.left << ".." << speak.right << ", the column " << column.left << ".."
+        << column.right;
+    const size_t sent = h.room.reg.Messages(eType_SpeakState).size();
+    ClickClient(speakCover, speak.right - speak.left - 35, 144);
+    ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_SpeakState).size() > sent; }, 3000));
+    const auto ended = h.room.reg.Messages(eType_SpeakState).back();
+    EXPECT_EQ(ended.header.destination, kBen);
+    ASSERT_EQ(ended.payload.size(), 5u);
+    EXPECT_EQ(ended.payload[4], 1);
 
     // The camera leaving the vice screen hides the cover with the area.
     ASSERT_TRUE(h.Push(eType_LiveCamera, Bytes{0, 0x02}));
@@ -422,11 +537,11 @@ TEST(MainWndLayoutRules, TheTeachersPanelAndButtonSitOnTheLiveAreaTheToggleTells
     EXPECT_TRUE(PumpUntil([&] { return !IsWindowVisible(panel); }, 3000));
 }
 
-TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)
+TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndEveryClassStartsBlack)
 {
-    // The black pen of a first start is stored.
+    // A red pen of width 6 left stored by an earlier class.
     ASSERT_TRUE(CSqliteMgr::GetInstance()->Init(static_cast<int32_t>(kOwnId)));
-    ASSERT_TRUE(CSqliteMgr::GetInstance()->SavePenInfo(PenSetting{}));
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->SavePenInfo(PenSetting{0xFFFF5522, 0, 6}));
     {
         MainWndHarness h;
         ASSERT_TRUE(h.StartAndJoin());
@@ -463,7 +578,8 @@ TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)
     EXPECT_EQ(stored.colour, 0xFF33BB44u);
     EXPECT_EQ(stored.size, 5);
 
-    // The next class starts with that pen: the room, the session and the tool bar have it.
+    // The next class starts with the black pen of width 3 again: the room, the session, the tool bar
+    // and the database have it.
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
     ASSERT_TRUE(PumpUntil([&] { return h.room.reg.Messages(eType_PaintObject).size() >= 1; }, 5000));
@@ -471,18 +587,121 @@ TEST(MainWndFirstPen, TheTeachersPenReachesTheRoomAsItsBytesAndSurvivesARejoin)
     std::vector<Packet> sent = h.room.reg.Messages(eType_PaintObject);
     ASSERT_EQ(sent.size(), 1u);
     ASSERT_EQ(sent[0].payload.size(), 31u);
-    EXPECT_EQ(sent[0].payload[5], PenIndexFromColour(0xFF33BB44));
-    EXPECT_EQ(sent[0].payload[6], 5);
+    EXPECT_EQ(sent[0].payload[5], PenIndexFromColour(0xFF000000));
+    EXPECT_EQ(sent[0].payload[6], 3);
     EXPECT_EQ(sent[0].payload[7], 0);
     SessionContext* session = SessionContext::Instance();
-    EXPECT_EQ(session->penColour, 0xFF33BB44u);
-    EXPECT_EQ(session->penWidth, 5);
+    EXPECT_EQ(session->penColour, 0xFF000000u);
+    EXPECT_EQ(session->penWidth, 3);
     EXPECT_NE(session->penOrderKey, 0);
     auto* bar = dynamic_cast<CPenToolWnd*>(
         reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(h.main->PenToolWindow(), GWLP_USERDATA)));
     ASSERT_NE(bar, nullptr);
-    EXPECT_EQ(bar->GetPen().colour, 0xFF33BB44u);
-    EXPECT_EQ(bar->GetPen().width, 5);
-    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"ColorCombo"))->GetCurSel(), 2);
-    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"PenSizeCombo"))->GetCurSel(), 3);
+    EXPECT_EQ(bar->GetPen().colour, 0xFF000000u);
+    EXPECT_EQ(bar->GetPen().width, 3);
+    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"ColorCombo"))->GetCurSel(), 4);
+    EXPECT_EQ(static_cast<CComboUI*>(bar->GetPaintManager()->FindControl(L"PenSizeCombo"))->GetCurSel(), 1);
+    ASSERT_TRUE(CSqliteMgr::GetInstance()->GetPenInfo(stored));
+    EXPECT_EQ(stored.colour, 0xFF000000u);
+    EXPECT_EQ(stored.size, 3);
+}
+
+namespace {
+
+// The columns of rc in the window where light (white) pixels show, counted.
+std::vector<int> LightColumns(HWND window, const RECT& rc)
+{
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const WindowPixels shot = CaptureClient(window, &rc);
+    std::vector<int> columns(shot.width, 0);
+    for (int y = 0; y < shot.height && !shot.pixels.empty(); ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const uint32_t p = shot.pixels[y * shot.width + x];
+            if (((p >> 16) & 0xFF) > 200 && ((p >> 8) & 0xFF) > 200 && (p & 0xFF) > 200) ++columns[x];
+        }
+    return columns;
+}
+
+} // namespace
+
+// The recording check as the teacher uses it: a click anywhere on the drawn "Record" starts the
+// recording, and while it runs the mouse over the check says what a click does.
+TEST(MainWndLayoutRules, TheRecordCheckTakesClicksOnItsTextAndNamesItsStopUnderTheMouse)
+{
+    TempFolder folder{L"rec"};
+    CastmixDouble& engine = CastmixDouble::Instance();
+    engine.Reset();
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    OptionSettings& options = SessionContext::Instance()->options;
+    options.recordFolder = folder.Path();
+    options.recordOption = 0; // the camera alone
+    CPaintManagerUI& pm = *h.main->GetPaintManager();
+    ASSERT_TRUE(ClickControl(pm, L"ClassBeginBtn"));
+    auto* record = static_cast<CRecordCheckUI*>(h.Find(L"RecordCheck"));
+    ASSERT_TRUE(record && record->IsVisible());
+    PostMessageW(h.window, WM_USER_PANEL_ACTION, 1, reinterpret_cast<LPARAM>(Action(ePanel_Camera)));
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    engine.results["StartRec"] = 1;
+    LayOut(pm);
+    const RECT rc = record->GetPos();
+    const int middle = (rc.top + rc.bottom) / 2;
+
+    std::vector<int> text = LightColumns(h.window, rc);
+    int last = -1;
+    for (int x = 0; x < static_cast<int>(text.size()); ++x)
+        if (text[x]) last = x;
+    ASSERT_GT(last, 10) << "no text drawn";
+    BoxAnswerer answerer; // the not-maximised question takes its default, Yes
+    ClickClient(h.window, rc.left + last, middle);
+    ASSERT_TRUE(PumpUntil([&] { return h.main->IsRecording(); }, 5000))
+        << "a click at column " << last << ", boxes " << answerer.Count() << ", checked " << record->IsSelected();
+    EXPECT_EQ(answerer.Count(), 1u);
+
+    // Under the mouse the running check shows its stop text, not an empty frame.
+    MoveClient(h.window, (rc.left + rc.right) / 2, middle);
+    Settle(100);
+    int light = 0;
+    for (int n : LightColumns(h.window, rc)) light += n;
+    EXPECT_GT(light, 20);
+    ClickClient(h.window, rc.right - 3, middle);
+    ASSERT_TRUE(PumpUntil([&] { return !h.main->IsRecording(); }, 5000));
+    EXPECT_FALSE(record->IsSelected());
+}
+
+// The whiteboard's page tabs stay where the teacher can reach them while the control panel, its
+// button and the pen tool float over the bottom of the live area.
+TEST(MainWndLayoutRules, TheBoardsPageTabsStayClearOfTheTeachersFloatingBars)
+{
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(ClickControl(*PanelOf(h)->GetPaintManager(), L"WhiteBoardCheck"));
+    HWND board = h.main->WhiteboardWindow();
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard && IsWindowVisible(board); }, 3000));
+    auto* boardWnd = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(board, GWLP_USERDATA)));
+    ASSERT_NE(boardWnd, nullptr);
+    CPaintManagerUI& boardPm = *boardWnd->GetPaintManager();
+    const HWND bars[] = {h.main->ControlPanelWindow(), h.main->ControlPanelButton(), h.main->PenToolWindow()};
+    for (SIZE size : {SIZE{800, 600}, SIZE{1024, 700}}) {
+        SetWindowPos(h.window, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        LayOut(*h.main->GetPaintManager());
+        Settle(100);
+        LayOut(boardPm);
+        for (HWND bar : bars) ASSERT_TRUE(IsWindowVisible(bar));
+        for (const wchar_t* name : {L"Tab1", L"AddTabBtn"}) {
+            CControlUI* tab = boardPm.FindControl(name);
+            ASSERT_NE(tab, nullptr);
+            const RECT at = ScreenRect(board, tab->GetPos()), whole = WindowRect(board);
+            EXPECT_TRUE(at.left >= whole.left && at.right <= whole.right && at.top >= whole.top && at.bottom <= whole.bottom)
+                << Wide(name) << " at " << size.cx;
+            for (HWND bar : bars) {
+                RECT over{};
+                const RECT b = WindowRect(bar);
+                EXPECT_FALSE(IntersectRect(&over, &at, &b)) << Wide(name) << " under a bar at " << size.cx;
+            }
+        }
+    }
+    const RECT add = boardPm.FindControl(L"AddTabBtn")->GetPos();
+    ClickClient(board, (add.left + add.right) / 2, (add.top + add.bottom) / 2);
+    EXPECT_TRUE(PumpUntil([&] { return boardPm.FindControl(L"Tab2")->IsVisible(); }, 3000));
 }

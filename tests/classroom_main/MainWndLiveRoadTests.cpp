@@ -1,7 +1,7 @@
 // The live sources, the screen share and the engine kept in step, seen from the engine's double, the
-// fake room and the teacher's control panel: swaps, the two boards replacing each other, the room's
-// echo of a share, a share ended by the room's living state, the first join before the class, the
-// stream-server switch and the device settings.
+// fake room and the teacher's control panel: a rejoin in the middle of a class, swaps, the two boards
+// replacing each other, the room's echo and end of a share, a share ended by the room's living state,
+// the first join before the class, the stream-server switch and the device settings.
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
@@ -10,12 +10,14 @@
 #include "classroom/CoverWnd.h"
 #include "classroom/LiveStateOps.h"
 #include "controls/PosLayouts.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom/PanelThumbnails.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
 #include "tests/fakes/powerpoint/SlideImage.h"
+#include "tests/support/Pixels.h"
 #include "tests/support/TestFolders.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -101,7 +103,131 @@ void PostVideoSize(MainWndHarness& h, uint16_t width, uint16_t height)
     SendMessageW(h.window, WM_USER_VIDEO_SIZE, 0, reinterpret_cast<LPARAM>(size));
 }
 
+// The room's join reply carrying its live state, as it answers a rejoin.
+Bytes ReplyWithLiveState(uint8_t roomState, const LiveState& live)
+{
+    Bytes reply = JoinReply(roomState);
+    memcpy(reply.data() + 23, &live, sizeof live);
+    return reply;
+}
+
+// What the user sees where the main and the vice screens are laid out now.
+struct ScreenShots {
+    RECT main{}, vice{};
+    WindowPixels mainPixels, vicePixels;
+};
+
+ScreenShots ShootScreens(MainWndHarness& h, const ScreenShots* at = nullptr)
+{
+    Settle(200);
+    RedrawWindow(h.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    ScreenShots shots;
+    shots.main = at ? at->main : h.Find(L"MainScreenCtner")->GetPos();
+    shots.vice = at ? at->vice : h.Find(L"ViceScreenCtner")->GetPos();
+    shots.mainPixels = CaptureClient(h.window, &shots.main);
+    shots.vicePixels = CaptureClient(h.window, &shots.vice);
+    return shots;
+}
+
+// The room drops the command channel; true when the client has rejoined that many times.
+bool DropAndRejoin(MainWndHarness& h, int rejoins)
+{
+    h.room.reg.Drop();
+    if (!PumpUntil([&] { return Occurrences(h.OutputText(), L"Reconnection server successfully!") == rejoins; }, 20000))
+        return false;
+    Settle();
+    return true;
+}
+
+// A rejoin during a class with the whiteboard in the main screen and the camera in the vice screen:
+// the same pixels in both screens afterwards, and nothing told to the room.
+void RejoinKeepsTheScreens(MainWndHarness& h, const std::vector<uint16_t>& live, size_t sentBefore)
+{
+    ASSERT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
+    ASSERT_EQ(h.main->GetViceContent(), eScreen_Camera);
+    const LiveState shown = h.main->GetLiveState();
+    EXPECT_EQ(shown.whiteboardState, 0x41);
+    EXPECT_EQ(shown.cameraState, 0x42);
+    const ScreenShots before = ShootScreens(h);
+    ASSERT_FALSE(before.mainPixels.pixels.empty());
+    ASSERT_FALSE(before.vicePixels.pixels.empty());
+    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, shown));
+    ASSERT_TRUE(DropAndRejoin(h, 1));
+
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera);
+    EXPECT_TRUE(h.Find(L"ViceScreenArea")->IsVisible());
+    EXPECT_FALSE(h.Find(L"TeacherInfo")->IsVisible());
+    const ScreenShots after = ShootScreens(h, &before);
+    EXPECT_TRUE(after.mainPixels == before.mainPixels) << "the main screen no longer shows the whiteboard";
+    EXPECT_TRUE(after.vicePixels == before.vicePixels) << "the vice screen no longer shows the camera";
+    EXPECT_EQ(h.main->GetLiveState().whiteboardState, 0x41);
+    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x42);
+    EXPECT_EQ(LiveCommands(h, live).size(), sentBefore);
+}
+
 } // namespace
+
+TEST(MainWndLiveRoads, ARejoinShowsWhatTheRoomHasLiveAndKeepsTheTeachersCameraRunning)
+{
+    Engine().Reset();
+    MainWndHarness h;
+    ASSERT_TRUE(h.StartAndJoin());
+    BeginClass(h);
+    const std::vector<uint16_t> live{eType_LiveWhiteboard, eType_LiveDoc, eType_LiveCamera, eType_LiveScreenShare};
+    ClickPanel(h, L"WhiteBoardCheck");
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+    ClickPanel(h, L"AddCameraBtn");
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    ASSERT_TRUE(WaitForCommands(h, live, 2));
+    const long long camera = SessionContext::Instance()->options.cameraId;
+
+    size_t mark = Engine().calls.size();
+    RejoinKeepsTheScreens(h, live, 2);
+    // The panel still shows what is on air, and the room never lost the teacher's video.
+    EXPECT_TRUE(PanelSwitch(h, L"WhiteBoardCheck")->IsSelected());
+    EXPECT_NE(PanelOf(h)->GetHeldCamera(), nullptr);
+    std::vector<std::string> calls = CallsSince(mark);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {-1})), 0);
+    EXPECT_GE(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {camera})), 1);
+    EXPECT_EQ(h.main->GetCastmixSession()->useCamera, 1);
+
+    // The next rejoin's reply has the camera off: it leaves the vice screen, the engine and the panel;
+    // the whiteboard stays. The room, which said so, is told nothing.
+    LiveState ended = h.main->GetLiveState();
+    ended.cameraState = 0x02;
+    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, ended));
+    mark = Engine().calls.size();
+    ASSERT_TRUE(DropAndRejoin(h, 2));
+    EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
+    EXPECT_EQ(h.main->GetViceContent(), eScreen_None);
+    EXPECT_FALSE(h.Find(L"ViceScreenArea")->IsVisible());
+    EXPECT_TRUE(PanelSwitch(h, L"WhiteBoardCheck")->IsSelected());
+    EXPECT_EQ(PanelOf(h)->GetHeldCamera(), nullptr);
+    calls = CallsSince(mark);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {-1})), 1);
+    EXPECT_EQ(h.main->GetCastmixSession()->useCamera, 0);
+    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x02);
+    EXPECT_EQ(LiveCommands(h, live).size(), 2u);
+    EXPECT_EQ(Engine().badHandleCalls, 0);
+}
+
+TEST(MainWndLiveRoads, ARejoinShowsTheStudentTheBoardAndTheCameraAgain)
+{
+    Engine().Reset();
+    MainWndHarness h(4, 2);
+    LiveState live{};
+    live.flags = eLive_Whiteboard | eLive_Camera;
+    live.whiteboardTab = 1;
+    live.whiteboardState = 0x41;
+    live.cameraState = 0x42;
+    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, live));
+    ASSERT_TRUE(h.StartAndJoin());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
+    RejoinKeepsTheScreens(h, {eType_LiveWhiteboard, eType_LiveDoc, eType_LiveCamera, eType_LiveScreenShare}, 0);
+    // A student's screens never move the engine's camera.
+    EXPECT_EQ(Engine().CountOf("ChangeSource2Camera"), 0u);
+}
 
 TEST(MainWndLiveRoads, TheCameraTakesItsSizeWindowAndEncoderIntoEveryScreen)
 {
@@ -274,11 +400,23 @@ TEST(MainWndLiveRoads, TheRoomsEchoOfTheTeachersSharePointsTheEngineAtTheBarAgai
     EXPECT_TRUE(KillTimer(h.window, eTimer_VideoReattach));
     EXPECT_TRUE(PanelSwitch(h, L"ScreenShareCheck")->IsSelected());
 
+    // The room ends the share: the window is back, the switch clear, so one click shares again.
+    ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{0}, 21));
+    ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(h.window); }, 3000));
+    EXPECT_FALSE(IsWindowVisible(h.main->ShareScreenWindow()));
+    EXPECT_FALSE(PanelSwitch(h, L"ScreenShareCheck")->IsSelected());
+    EXPECT_EQ(PanelSwitch(h, L"ScreenShareCheck")->GetBorderColor(), 0u);
+    ClickPanel(h, L"ScreenShareCheck");
+    ASSERT_TRUE(WaitForCommands(h, {eType_LiveScreenShare}, 2));
+    EXPECT_EQ(h.room.reg.Messages(eType_LiveScreenShare)[1].payload, Bytes{1});
+    EXPECT_FALSE(IsWindowVisible(h.window));
+    EXPECT_TRUE(KillTimer(h.window, eTimer_VideoReattach));
+
     // Ended on the share bar; a late echo only checks the switch again and leaves the engine alone.
     ClickIn(dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(
                 GetWindowLongPtrW(h.main->ShareScreenWindow(), GWLP_USERDATA))),
             L"closebtn");
-    ASSERT_TRUE(WaitForCommands(h, {eType_LiveScreenShare}, 2));
+    ASSERT_TRUE(WaitForCommands(h, {eType_LiveScreenShare}, 3));
     mark = Engine().calls.size();
     ASSERT_TRUE(h.Push(eType_LiveScreenShare, Bytes{1}, 21));
     ASSERT_TRUE(PumpUntil([&] { return PanelSwitch(h, L"ScreenShareCheck")->IsSelected(); }, 3000));

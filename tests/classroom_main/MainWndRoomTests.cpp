@@ -6,6 +6,7 @@
 #include "dialogs/LoginWnd.h"
 #include "protocol/ProtocolMgr.h"
 #include "core/Folders.h"
+#include "core/LanguageTable.h"
 #include "tests/support/TestFolders.h"
 
 using namespace fakeroom;
@@ -74,6 +75,22 @@ TEST(MainWndRoom, PresenceAddsUpdatesAndRemovesRowsWithSystemLines)
     EXPECT_EQ(h.main->GetSystemLineCount(), lines + 1);
     EXPECT_EQ(roster->GetCount(), 2);
     EXPECT_FALSE(roster->FindUser(21, dora));
+
+    // An edited language file with more fields than names: the name takes the first "%s", the rest
+    // shows as written.
+    const CString edited = GetModuleFolder() + L"Language\\German";
+    ASSERT_TRUE(WriteFileBytes(edited, "19=%d %s Online %s\r\n20=%s Offline %d%s\r\n"));
+    SessionContext* session = SessionContext::Instance();
+    LanguageTable* english = session->languageTable;
+    session->languageTable = new LanguageTable(4);
+    ASSERT_TRUE(h.Push(eType_UserOnline_Notify, OnlineNotice(30, 1, 2, "Dora", "dora")));
+    ASSERT_TRUE(h.Push(eType_UserOffline_Notify, Bytes(), 30));
+    const bool shown = h.WaitForOutput(L"Dora Offline %d%s");
+    delete session->languageTable;
+    session->languageTable = english;
+    DeleteFileW(edited);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(Occurrences(h.OutputText(), L"%d Dora Online %s"), 1) << Wide(h.OutputText());
 }
 
 TEST(MainWndRoom, AUserListWithADuplicateInTheMiddleListsEveryoneAfterIt)

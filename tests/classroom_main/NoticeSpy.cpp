@@ -3,7 +3,7 @@
 #include "classroom/PaintChangeRecord.h"
 #include "core/Records.h"
 #include "core/WindowMessages.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 namespace {
 const wchar_t kSpyProp[] = L"LvNoticeSpy";

@@ -18,7 +18,7 @@
 #include "dialogs/MessageBox.h"
 #include "dialogs/SettingWnd.h"
 #include "platform/ui/UIRender.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +67,7 @@ const std::vector<SkinContract>& Contracts()
           {L"RecordCheck", L"RecordCheckUI"}, {L"MicCheck", L"CheckBoxUI"}, {L"MicActSlider", L"ActSliderUI"},
           {L"SoundCheck", L"CheckBoxUI"}, {L"SoundActSlider", L"ActSliderUI"}, {L"RightCtrlBtn", L"ButtonUI"},
           {L"RightPart", L"VerticalLayoutUI"}, {L"ViceScreenArea", L"VerticalLayoutUI"},
-          {L"ViceScreenCtner", L"WinContainerUI"}, {L"OutputEdit", L"RichEditUI"}, {L"FontSetArea", L"HorizontalLayoutUI"},
+          {L"ViceScreenCtner", L"WinContainerUI"}, {L"OutputEdit", L"RichEditUI"}, {L"FontSetArea", L"VerticalLayoutUI"},
           {L"FontType", L"ComboUI"}, {L"FontSize", L"ComboUI"}, {L"FontColor", L"LVListupComboUI"},
           {L"BoldCheck", L"CheckBoxUI"}, {L"ItaliCheck", L"CheckBoxUI"}, {L"UnderLineCheck", L"CheckBoxUI"},
           {L"FaceCheck", L"CheckBoxUI"}, {L"FontCheck", L"CheckBoxUI"}, {L"InputEdit", L"RichEditUI"},

@@ -70,15 +70,20 @@ TEST_F(Language, LongLinesContinueAsLinesOfTheirOwn)
     EXPECT_STREQ(L"two", table.GetString(2));
 }
 
-TEST_F(Language, GarbageFilesDoNotCrash)
+TEST_F(Language, LinesAmongGarbageStillRead)
 {
-    std::string noise;
+    // Invalid UTF-8 and overlong lines around them must not swallow the line ends of good lines.
+    std::string noise[2];
     unsigned seed = 7;
-    for (int i = 0; i < 20000; ++i) {
-        seed = seed * 1103515245 + 12345;
-        noise += static_cast<char>(seed >> 16);
+    for (std::string& part : noise) {
+        for (int i = 0; i < 10000; ++i) {
+            seed = seed * 1103515245 + 12345;
+            part += static_cast<char>((seed >> 16) % 255 + 1); // a NUL would end the text
+        }
     }
-    Write(L"English", noise);
+    Write(L"English", noise[0] + "\n7=seven\n" + noise[1] + "\n8= eight ");
     LanguageTable table(1);
     EXPECT_TRUE(table.IsLoaded());
+    EXPECT_STREQ(L"seven", table.GetString(7));
+    EXPECT_STREQ(L"eight", table.GetString(8));
 }

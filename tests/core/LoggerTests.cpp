@@ -3,6 +3,7 @@
 #include "tests/support/TestFolders.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -31,22 +32,55 @@ TEST_F(LogFile, LineFormatIsTimeThenUtf8ThenCrLf)
     EXPECT_NE(0, bytes.compare(0, 3, "\xEF\xBB\xBF")); // no byte-order mark
 }
 
-TEST_F(LogFile, RotatesAboveTheLimitOnly)
+namespace {
+// Copies as Windows' CopyFileW does: the source opened for reading, write access not shared, so a
+// source that anyone still holds open for writing cannot be copied. Wine's own copy shares writing.
+bool CopyAsWindows(const wchar_t* from, const wchar_t* to)
+{
+    HANDLE source = CreateFileW(from, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (source == INVALID_HANDLE_VALUE) return false;
+    std::string bytes(static_cast<size_t>(GetFileSize(source, nullptr)), '\0');
+    DWORD read = 0;
+    const bool whole = ReadFile(source, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr) &&
+                       read == bytes.size();
+    CloseHandle(source);
+    return whole && WriteFileBytes(to, bytes);
+}
+
+bool RefuseToCopy(const wchar_t*, const wchar_t*)
+{
+    SetLastError(ERROR_DISK_FULL);
+    return false;
+}
+} // namespace
+
+TEST_F(LogFile, RotatesAboveTheLimitOnlyAndKeepsALogItCannotCopy)
 {
     std::string atLimit(Logger::kRotateSize, 'x');
     ASSERT_TRUE(WriteFileBytes(path, atLimit));
-    { Logger log(path); log.WriteLine(L"kept"); }
+    { Logger log(path, &CopyAsWindows); log.WriteLine(L"kept"); }
     EXPECT_FALSE(FileExists(backup));
     EXPECT_GT(ReadFileBytes(path).size(), atLimit.size());
 
     std::string over(Logger::kRotateSize + 1, 'y');
     ASSERT_TRUE(WriteFileBytes(path, over));
     ASSERT_TRUE(WriteFileBytes(backup, "older backup"));
-    { Logger log(path); log.WriteLine(L"fresh"); }
-    EXPECT_EQ(over, ReadFileBytes(backup)); // replaced, never appended to
+    { Logger log(path, &CopyAsWindows); log.WriteLine(L"fresh"); }
+    EXPECT_TRUE(over == ReadFileBytes(backup)) << "replaced, never appended to";
     std::string now = ReadFileBytes(path);
     EXPECT_LT(now.size(), 64u);
     EXPECT_NE(std::string::npos, now.find("fresh"));
+
+    // A copy that fails leaves both files as they were, the log only appended to.
+    ASSERT_TRUE(WriteFileBytes(path, over));
+    ASSERT_TRUE(WriteFileBytes(backup, "older backup"));
+    { Logger log(path, &RefuseToCopy); log.WriteLine(L"after"); }
+    EXPECT_EQ("older backup", ReadFileBytes(backup));
+    now = ReadFileBytes(path);
+    ASSERT_GT(now.size(), over.size());
+    EXPECT_TRUE(now.compare(0, over.size(), over) == 0) << "the log kept its lines";
+    EXPECT_NE(std::string::npos, now.find(" : Error : the log could not be copied to log_bak.txt (error 112): it is kept\r\n"));
+    EXPECT_NE(std::string::npos, now.find("after"));
 }
 
 TEST_F(LogFile, CreatesItsFolderOthersMayReadAndAnUnopenableLogIsSkipped)

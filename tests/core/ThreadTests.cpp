@@ -60,16 +60,22 @@ TEST(CThread, StartsRunsStopsOnRequestAndStartsAgain)
     EXPECT_EQ(2, worker.runs);
 }
 
-TEST(CThread, ForcedStopAfterABoundedWait)
+TEST(CThread, TheBaseRunsNothingAndStopsNothing)
 {
+    CThread plain; // the base's Run returns at once
+    ASSERT_NE(nullptr, plain.Start());
+    EXPECT_TRUE(plain.Join(5000));
+    DWORD code = 99;
+    GetExitCodeThread(plain.GetThreadHandle(), &code);
+    EXPECT_EQ(0u, code);
+
     StubbornWorker worker;
     worker.Start();
     while (!worker.started) Sleep(1);
-    worker.RequestStop(); // the base does nothing
-    EXPECT_FALSE(worker.Join(100));
-    ASSERT_TRUE(TerminateThread(worker.GetThreadHandle(), 1));
-    EXPECT_TRUE(worker.Join(5000));
-    DWORD code = 0;
+    worker.RequestStop(); // not overridden: the base does nothing
+    EXPECT_FALSE(worker.Join(100)); // the bounded wait ends while the thread still runs
     GetExitCodeThread(worker.GetThreadHandle(), &code);
-    EXPECT_EQ(1u, code);
+    EXPECT_EQ(STILL_ACTIVE, code);
+    TerminateThread(worker.GetThreadHandle(), 1); // how the client's workers end one that hangs
+    EXPECT_TRUE(worker.Join(5000));
 }

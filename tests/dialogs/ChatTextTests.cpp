@@ -59,6 +59,34 @@ TEST(ChatText, WithoutAPickerEveryTokenIsText)
     EXPECT_TRUE(pieces[0].hasToken);
 }
 
+// A break after the last blank of each stretch that grows past the bound, or at the bound without a
+// blank (never inside a surrogate pair); line breaks end a stretch; pieces written in turn count as one.
+TEST(ChatText, LongStretchesGetSoftBreaks)
+{
+    const int n = kSoftBreakRun;
+    const CString x(L'x', n);
+    struct Case {
+        CString text;
+        CString expected;
+    } cases[] = {
+        {CString(L'x', n - 1), CString(L'x', n - 1)},
+        {x, x + L"\v"},
+        {x + x + L"y", x + L"\v" + x + L"\v" + L"y"},
+        {L"ab " + x, L"ab \v" + x + L"\v"},
+        {CString(L'x', n - 1) + L"\r" + CString(L'x', n - 1), CString(L'x', n - 1) + L"\r" + CString(L'x', n - 1)},
+        {CString(L'x', n - 1) + L"\xD83D\xDE00", CString(L'x', n - 1) + L"\v\xD83D\xDE00"},
+    };
+    for (const Case& c : cases) {
+        int run = 0;
+        EXPECT_TRUE(WithSoftBreaks(c.text, run) == c.expected) << c.text.GetLength();
+    }
+    int run = 0;
+    EXPECT_TRUE(WithSoftBreaks(CString(L'x', n - 10), run) == CString(L'x', n - 10));
+    EXPECT_EQ(run, n - 10);
+    EXPECT_TRUE(WithSoftBreaks(CString(L'y', 20), run) == CString(L'y', 10) + L"\v" + CString(L'y', 10));
+    EXPECT_EQ(run, 10);
+}
+
 TEST(ChatText, TimeTexts)
 {
     EXPECT_EQ(CString(L"09:05:07"), ClockOfTimeText(L"2014-11-29 9:5:7"));

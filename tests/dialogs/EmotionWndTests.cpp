@@ -1,11 +1,13 @@
 // The emotion picker from its skin and the skin's GIF folder: losing the focus, animating only under
-// the cursor, and the token lookups the chat windows make (choosing an image: the chat pane's tests).
+// the cursor, the token lookups the chat windows make (choosing an image: the chat pane's tests), and
+// the grid's rows freed with the picker.
 #include "dialogs/EmotionWnd.h"
 
 #include "controls/EmotionList.h"
 #include "core/Folders.h"
 #include "core/WindowMessages.h"
 #include "dialogs/EmotionLookup.h"
+#include "tests/classroom_main/AllocationWatch.h"
 #include "tests/dialogs/DialogTestSupport.h"
 #include "tests/support/MessageSink.h"
 
@@ -71,8 +73,18 @@ TEST_F(EmotionWndTest, TheGridHoldsTheSkinsGifsAndAnswersTokens)
     EmotionLookup lookup = FindEmotionLookup();
     ASSERT_TRUE(static_cast<bool>(lookup));
     EXPECT_EQ(smile, lookup(L"\\smile"));
+
+    // The rows go with the picker: its window destroyed, then the object freed by its owner.
+    ForgetWatched();
+    ASSERT_EQ(2, grid->GetCount());
+    for (int row = 0; row < grid->GetCount(); ++row) ASSERT_TRUE(WatchRecord(grid->GetItemAt(row)));
     DestroyWindow(m_window);
     EXPECT_FALSE(static_cast<bool>(FindEmotionLookup()));
+    PumpMessages(20);
+    delete m_picker;
+    m_picker = nullptr;
+    EXPECT_EQ(0u, WatchedAlive()) << "emotion rows never freed";
+    ForgetWatched();
 }
 
 TEST_F(EmotionWndTest, LosingTheFocusHidesAndTellsTheTarget)

@@ -1,7 +1,9 @@
 // The message box under Xvfb: pages, icons and default buttons per flag set, answers per button
-// clicked by a helper thread, the caption flash, WM_QUIT, nested boxes and fitting to the text.
+// clicked by a helper thread, the caption flash, WM_QUIT, nested boxes and fitting to the text, as
+// the screen shows it.
 #include "dialogs/DialogMessages.h"
 #include "tests/dialogs/BoxDriver.h"
+#include "tests/support/Pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -257,6 +259,41 @@ TEST(MessageBoxWindow, WindowFitsShortAndLongTexts)
         });
         ShowMessageBox(nullptr, L"Hi", L"Caption", MB_OK);
     }
+    // A short question reads on one line, and the button strip leaves the blue border whole.
+    WindowPixels question;
+    RECT questionText{};
+    int lineHeight = 0;
+    {
+        Helper helper([&] {
+            HWND box = WaitForBox();
+            if (!box) return;
+            Sleep(300); // painted
+            CPaintManagerUI* pm = ManagerOf(box);
+            questionText = pm->FindControl(L"MessageText")->GetPos();
+            lineHeight = pm->GetFontInfo(0)->tm.tmHeight;
+            question = CaptureClient(box);
+            ClickControl(box, L"YesBtn5_1D");
+        });
+        ShowMessageBox(nullptr, L"Save the whiteboard before closing?", L"Prompt", MB_YESNOCANCEL | MB_ICONQUESTION);
+    }
+    ASSERT_GT(question.width, 0);
+    auto at = [&](int x, int y) { return question.pixels[y * question.width + x]; };
+    const uint32_t border = 0x2F6DB5;
+    for (int y = question.height - 40; y < question.height - 4; ++y) {
+        EXPECT_EQ(at(0, y), border) << "left edge, row " << y;
+        EXPECT_EQ(at(question.width - 1, y), border) << "right edge, row " << y;
+    }
+    for (int x = 8; x < question.width - 8; x += 7) EXPECT_EQ(at(x, question.height - 1), border) << "bottom, x " << x;
+    int firstInk = -1, lastInk = -1;
+    for (int y = questionText.top; y < questionText.bottom; ++y)
+        for (int x = questionText.left; x < questionText.right; ++x)
+            if ((at(x, y) & 0xFF) < 0x80) {
+                if (firstInk < 0) firstInk = y;
+                lastInk = y;
+            }
+    ASSERT_GE(firstInk, 0) << "the question is not drawn";
+    EXPECT_LE(lastInk - firstInk + 1, lineHeight) << "the question wraps over " << lastInk - firstInk + 1 << " rows";
+
     std::wstring text;
     for (int i = 0; i < 60; ++i) text += L"A rather long sentence of the message. ";
     {

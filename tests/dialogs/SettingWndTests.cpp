@@ -9,6 +9,7 @@
 #include "tests/dialogs/DialogTestSupport.h"
 #include "tests/fakes/castmix/CastmixDouble.h"
 #include "tests/support/MessageSink.h"
+#include "tests/support/Pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -110,6 +111,11 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunningOrItsNotice)
     EXPECT_EQ(container.left, placed.left);
     EXPECT_EQ(container.top, placed.top);
     EXPECT_EQ(container.right, placed.right);
+    // Before the camera's first frame the preview is black, also where a tooltip or menu just was.
+    ShowAndClosePopupOver(previewWindow, true);
+    const WindowPixels shot = CaptureClient(previewWindow);
+    ASSERT_GT(shot.width, 0);
+    EXPECT_EQ(CountPixels(shot, 0x000000), shot.width * shot.height) << "the closed popup is still seen";
 
     // Closing ends the preview window and the engine handle.
     ASSERT_TRUE(Click(L"closebtn"));

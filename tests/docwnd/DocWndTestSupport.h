@@ -4,7 +4,7 @@
 #include "core/Records.h"
 #include "database/SqliteMgr.h"
 #include "protocol/CmdProtocol.h"
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/fakes/relay/FakeRelay.h"
 #include "tests/fakes/room/FakeRoom.h"

@@ -11,6 +11,7 @@
 #include "tests/docwnd/DocWndTestSupport.h"
 #include "tests/slides/FakePowerPointInstall.h"
 #include "tests/support/MessageSink.h"
+#include "tests/ui/UiTestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -158,6 +159,30 @@ TEST_F(Upload, OpeningNothingOrAMissingFileChangesNothing)
     EXPECT_TRUE(room.relay.Offers().empty());
 }
 
+// The lines of white status text a document window shows at the control panel's thumbnail size,
+// or -1 when the text touches the thumbnail's left or right edge (cut off).
+static int ThumbnailTextLines(CDocWnd* doc)
+{
+    SetWindowPos(doc->GetHWND(), nullptr, 0, 0, 120, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    CPaintManagerUI& pm = *doc->GetPaintManager();
+    LayOut(pm);
+    MemoryDib dib(120, 90);
+    pm.PaintTo(dib.Dc(), RECT{0, 0, 120, 90});
+    int lines = 0;
+    bool inLine = false;
+    for (int y = 0; y < 90; ++y) {
+        bool ink = false;
+        for (int x = 0; x < 120; ++x) {
+            if ((dib.At(x, y) & 0xFF) <= 0xC0) continue;
+            if (x == 0 || x == 119) return -1;
+            ink = true;
+        }
+        if (ink && !inLine) ++lines;
+        inLine = ink;
+    }
+    return lines;
+}
+
 TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
 {
     struct Case {
@@ -195,6 +220,10 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
             ASSERT_TRUE(PumpUntil([&] { return !AskedBoxes().empty(); }, 30000)) << c.description;
         }
         EXPECT_EQ(eDocState_ConvertFailed, doc->GetDisplayState());
+        // The failure reads whole in the 120-pixel thumbnail: wrapped, never cut.
+        if (c.language) {
+            EXPECT_GE(ThumbnailTextLines(doc), 2) << c.description;
+        }
         ASSERT_EQ(1u, AskedBoxes().size());
         EXPECT_EQ(c.language ? c.text + LangText(c.textId, L"").GetString() : c.text, AskedBoxes()[0].text);
         EXPECT_EQ(std::wstring(LangText(29, L"Error").GetString()), AskedBoxes()[0].caption);
@@ -206,18 +235,35 @@ TEST_F(Upload, ConversionFailuresShowTheirBoxAndLeaveStateThree)
     EXPECT_TRUE(LogHas(L"Error : Handle PPT Failed, nError = -10"));
 }
 
-TEST_F(Upload, ARelayThatCannotBeReachedEndsInStateEightAfterThreeStarts)
+TEST_F(Upload, AnUploadThatCannotStartEndsInStateEightAndLeavesTheFileFreeToPickAgain)
 {
     CachedPackage(1);
+    const uint16_t relayPort = SessionContext::Instance()->fileServer.port;
     SessionContext::Instance()->fileServer.port = 1; // nothing listens there
     ASSERT_TRUE(OpenSource(wnd, L"Far.ppt"));
     EXPECT_EQ(eDocState_UploadFailed, wnd->GetDisplayState());
     EXPECT_EQ(eDocState_UploadFailed, wnd->GetImageView()->GetState());
     EXPECT_TRUE(LogHas(L"Error : Upload File Failed, file : "));
     EXPECT_TRUE(LogHas(L"Error : UpLoad the Converted File Failed, file : "));
-    int32_t status = -1;
-    ASSERT_TRUE(room.db.GetPPTStatus(status, kMd5, Room(), nullptr));
-    EXPECT_EQ(1, status) << "not recorded as uploading";
+    // The control panel refuses a pick while this row says it is being uploaded.
+    EXPECT_FALSE(ConversionRowKept()) << "three failed starts still hold the pick";
+    DestroyWindow(hwnd);
+
+    // Picked again: the relay breaks off, and the Retry in the box cannot start either.
+    CDocWnd* again = NewPreview();
+    ASSERT_TRUE(again);
+    hwnd = again->GetHWND();
+    SessionContext::Instance()->fileServer.port = relayPort;
+    CutRelayAfterTenBytes();
+    BoxAnswer() = [&](const AskedBox&) {
+        SessionContext::Instance()->fileServer.port = 1;
+        return IDRETRY;
+    };
+    ASSERT_TRUE(OpenSource(again, L"Far.ppt"));
+    ASSERT_TRUE(PumpUntil([&] { return again->GetDisplayState() == eDocState_UploadFailed; }, 30000));
+    EXPECT_EQ(1u, AskedBoxes().size());
+    EXPECT_FALSE(ConversionRowKept()) << "a failed retry still holds the pick";
+    SessionContext::Instance()->fileServer.port = relayPort;
 }
 
 TEST_F(Upload, CancelLeavesStateEightAndASecondFailureWhileAskingGetsNoSecondBox)

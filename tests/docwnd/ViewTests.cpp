@@ -5,6 +5,8 @@
 #include "classroom/PaintChangeRecord.h"
 #include "classroom/RemotePaintStore.h"
 #include "controls/ImagePaintControl.h"
+#include "core/Folders.h"
+#include "core/TextUtil.h"
 #include "core/WindowMessages.h"
 #include "protocol/RoomRecords.h"
 #include "tests/docwnd/DocWndTestSupport.h"
@@ -127,6 +129,27 @@ TEST_F(View, InjectedClicksPageThroughTheDocumentAndStopAtBothEnds)
     EXPECT_EQ(1, ShownPage());
     EXPECT_EQ((std::vector<int>{2, 3, 2, 1}), ReportedPages());
     EXPECT_TRUE(LogHas(L"Cann't go to Previous page, CurPage=1, Tpage=3"));
+}
+
+TEST_F(View, ASlideThatCannotBeLoadedEndsItsFadeAndIsLoggedOnce)
+{
+    ASSERT_TRUE(WriteFileBytes(pages.values[1], "not a picture"));
+    PostPages(pages);
+    ASSERT_TRUE(ClickControl(*pm, L"NextBtn"));
+    ASSERT_EQ(pages.values[1], CString(wnd->GetImageView()->GetImage().GetData()));
+    ASSERT_TRUE(wnd->GetImageView()->IsFading());
+    // Without an end the view would repaint every 130 ms until the next page.
+    EXPECT_TRUE(PumpUntil([&] { return !wnd->GetImageView()->IsFading(); }, 5000));
+    for (int i = 0; i < 3; ++i) {
+        InvalidateRect(hwnd, nullptr, FALSE);
+        UpdateWindow(hwnd);
+    }
+    PumpMessagesFor(100);
+    const std::string log = ReadFileBytes(GetAppDataFolder() + L"Log\\log.txt");
+    const std::string line = Utf16ToUtf8(L"; image path : " + pages.values[1] + L". return");
+    size_t count = 0;
+    for (size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+    EXPECT_EQ(1u, count);
 }
 
 TEST_F(View, PageListsOfTheSameDocumentOnlyMoveTheCurrentPage)

@@ -419,10 +419,20 @@ class Class:
         common = dict(roomid=5, roomname="Two clients", serverip="127.0.0.1", serverport=self.room.port)
         self.teacher = self._client("teacher", 0, launch_link(**common, userid=self.TEACHER, username="ann",
                                                               screenname="Ms Ann", roletype=2, sex=2))
-        self.student = self._client("student", 1, launch_link(**common, userid=self.STUDENT, username="ben",
-                                                              screenname="Ben", roletype=4, sex=1))
+        self._student_link = launch_link(**common, userid=self.STUDENT, username="ben", screenname="Ben",
+                                         roletype=4, sex=1)
+        self.student = self._client("student", 1, self._student_link)
         self.teacher.wait_main_window()
         self.student.wait_main_window()
+
+    def restart_student(self):
+        """The student closes the client and joins again: the new window loads the room's history."""
+        self.student.stop()
+        self._started.remove(self.student)
+        wait_for("the room to see the student leave", lambda: self.STUDENT not in self.room.joined(), 20, 0.2)
+        self.student = self._client("student", 1, self._student_link)
+        self.student.wait_main_window()
+        wait_for("the room to see the student again", lambda: self.STUDENT in self.room.joined(), 30, 0.2)
 
     def _client(self, name, index, link):
         data = os.path.join(self.out, name + "-data")

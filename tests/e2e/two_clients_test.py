@@ -1,7 +1,9 @@
 """One class, two clients: a teacher and a student of the build meet in the class room and live through
 a class by clicks and keys on their real windows. Each step checks what each user sees (pixels at the
 controls' places, the chat panes' text as a user copies it), what reached the room, and the databases.
-Screenshots of both screens at steps 1, 4 and 5 go into the output folder.
+The teacher's pen (colour and width picked in the pen tool) is read from both screens' pixels, and again
+after the student joins anew and loads the room's history. Screenshots of both screens go into the
+output folder.
 Usage: two_clients_test.py --build DIR --source DIR --wine PATH --wineserver PATH --arch win32|win64 --out DIR"""
 
 import argparse
@@ -18,6 +20,7 @@ SPEAKER_AREA = (0xEA, 0xF4, 0xEA)
 BEGIN_GREEN = (0x33, 0xBB, 0x44)
 OVER_RED = (0xD9, 0x36, 0x3E)
 QUEUE_BUTTON = (0x66, 0x66, 0x66)
+STROKE_GREEN = (0x33, 0xBB, 0x44)  # the pen tool's third colour
 
 
 def step(number, text):
@@ -113,9 +116,22 @@ def run(lesson):
     wait_for("the room to see the whiteboard go live", lambda: lesson.room.messages(820, lesson.TEACHER))
     wait_for("the whiteboard on the student's screen", lambda: differs(student, s_board, before), 10, 0.2)
     time.sleep(0.5)
+    pick_pen(teacher, 2, 4)  # green (0xFF33BB44), the widest pen (6 pixels)
+    wait_for("the room to see the green pen", lambda: any(m["head"][10:14] == "0306" for m in
+                                                          lesson.room.messages(818, lesson.TEACHER)))
     latency = draw_stroke(lesson, board, s_board, 0)
     print("stroke latency (teacher mouse-up to student paint): %.1f ms" % latency, flush=True)
+    t_probe, s_probe = stroke_columns(board, s_board, 0)
+    for client, probe in ((teacher, t_probe), (student, s_probe)):
+        wait_for("the stroke green and 6 pixels wide on the %s's screen" % client.name,
+                 lambda: six_wide_green(client, probe), 10, 0.2)
     shots(lesson, "step4")
+
+    step("4b", "the student joins again; the room's history shows the stroke as it was drawn")
+    lesson.restart_student()
+    student = lesson.student
+    wait_for("the stroke green and 6 pixels wide on the rejoined student's screen",
+             lambda: six_wide_green(student, s_probe), 20, 0.3)
 
     step(5, "the student applies for the microphone, the teacher gives it, the student speaks by voice")
     voice = student.places("MainWnd.xml", student.size, "ClassBeginBtn=hide", "ClassOverBtn=hide",
@@ -139,18 +155,54 @@ def run(lesson):
     shots(lesson, "step6")
 
 
-def pick_first_item(client, combo, items):
-    """Opens a combo box's list and clicks its first item."""
+def pick_first_item(client, combo, items, index=0, origin=None):
+    """Opens a combo box's list and clicks its first item (or the item of that index)."""
     shown = set(client.xdotool("search", "--onlyvisible", "--name", "^$").split())
-    client.click(combo)
+    client.click(combo, origin=origin)
     drop = wait_for("the %s's drop-down list" % client.name,
                     lambda: set(client.xdotool("search", "--onlyvisible", "--name", "^$").split()) - shown, 5, 0.1)
     window = sorted(drop)[-1]
     shell = client.xdotool("getwindowgeometry", "--shell", window)
     geometry = dict(line.split("=", 1) for line in shell.split() if "=" in line)
     width, height = int(geometry["WIDTH"]), int(geometry["HEIGHT"])
-    client.click((0, 0, width, height // items), origin=(int(geometry["X"]), int(geometry["Y"])))
+    row = height // items
+    client.click((0, row * index, width, row * (index + 1)), origin=(int(geometry["X"]), int(geometry["Y"])))
     time.sleep(0.3)
+
+
+def pick_pen(client, colour, size):
+    """Picks a colour and a width item in the pen tool (with the whiteboard its "Draw" box is hidden and
+    the tools are free)."""
+    bar, origin, bar_size = client.find_window("PenToolWnd", 10)
+    places = client.places("PenToolWnd.xml", bar_size, "LockCheck=hide")
+    client.xdotool("windowraise", bar)
+    time.sleep(0.3)
+    pick_first_item(client, places["ColorCombo"], 5, colour, origin)
+    pick_first_item(client, places["PenSizeCombo"], 5, size, origin)
+
+
+def stroke_columns(board, s_board, index):
+    """One pixel column across the stroke of draw_stroke on each board: the teacher's, the student's."""
+    width, height = board[2] - board[0], board[3] - board[1] - 150
+    y = int(height * (0.1 + 0.8 * ((index * 7) % 50) / 50.0))
+    x = int(width * 0.5)
+    s_x = x * (s_board[2] - s_board[0]) // (board[2] - board[0])
+    lowest = y * (s_board[3] - s_board[1]) // (board[3] - board[1] - 26)
+    return ((board[0] + x, board[1] + y - 20, board[0] + x + 1, board[1] + y + 20),
+            (s_board[0] + s_x, s_board[1] + y - 20, s_board[0] + s_x + 1, s_board[1] + lowest + 20))
+
+
+def six_wide_green(client, column):
+    """The column crosses one line of the green 6-pixel pen (a line may round to a pixel more or less)."""
+    green, black = ink(client, column)
+    return 5 <= green <= 7 and black == 0
+
+
+def ink(client, column):
+    """The rows of a one-pixel column in the stroke's green, and in the thin black of a missing pen."""
+    pixels = client.grab(column)
+    return (sum(last - first + 1 for first, last in pixels.rows_with(0, STROKE_GREEN, 40)),
+            sum(last - first + 1 for first, last in pixels.rows_with(0, (0, 0, 0), 40)))
 
 
 def draw_stroke(lesson, board, s_board, index):

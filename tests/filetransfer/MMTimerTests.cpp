@@ -66,14 +66,19 @@ public:
     ~CountingTimer() override { Stop(); }
     int OnTimer() override
     {
+        inTick.store(true);
         ticks.fetch_add(1);
         if (workMs) Sleep(workMs);
-        lastTickEnd.store(GetTickCount());
+        if (gone && gone->load()) lateTicks->fetch_add(1);
+        inTick.store(false);
         return 0;
     }
     std::atomic<int> ticks{0};
-    std::atomic<DWORD> lastTickEnd{0};
+    std::atomic<bool> inTick{false};
     DWORD workMs = 0;
+    // Set by the owner once the timer is destroyed; a tick ending after that counts in lateTicks.
+    std::atomic<bool>* gone = nullptr;
+    std::atomic<int>* lateTicks = nullptr;
 };
 
 } // namespace
@@ -154,32 +159,39 @@ TEST(MMTimerTest, RealTimerTicksAtItsPeriodOnAnotherThreadAndARestartLeavesOnlyT
     EXPECT_EQ(ticks, timer.ticks.load());
 }
 
-TEST(MMTimerTest, StopWaitsForATickInProgress)
+TEST(MMTimerTest, StopWaitsForATickInProgressAndNoTickFollows)
 {
-    auto* timer = new CountingTimer;
-    timer->workMs = 60;
-    ASSERT_TRUE(timer->Start(5, 1));
-    while (timer->ticks.load() == 0) Sleep(1);
-    timer->Stop();
-    DWORD stoppedAt = GetTickCount();
-    int ticks = timer->ticks.load();
-    // The tick that was running has finished before Stop returned.
-    EXPECT_NE(0u, timer->lastTickEnd.load());
-    EXPECT_LE(static_cast<LONG>(timer->lastTickEnd.load() - stoppedAt), 0);
-    delete timer;
-    Sleep(50);
-    EXPECT_GE(ticks, 1);
+    CountingTimer timer;
+    timer.workMs = 60;
+    ASSERT_TRUE(timer.Start(5, 1));
+    while (!timer.inTick.load()) Sleep(1);
+    timer.Stop();
+    EXPECT_FALSE(timer.inTick.load()); // the tick that was running has finished before Stop returned
+    int ticks = timer.ticks.load();
+    Sleep(100);
+    EXPECT_EQ(ticks, timer.ticks.load());
 }
 
 TEST(MMTimerTest, ManyTimersStartedAndDestroyedWhileTicking)
 {
+    // Each timer's record outlives it: a tick that ends after its timer was destroyed is counted.
+    std::atomic<int> lateTicks{0};
     for (int round = 0; round < 20; ++round) {
         std::vector<CountingTimer*> timers;
+        std::vector<std::atomic<bool>> gone(5);
         for (int i = 0; i < 5; ++i) {
             timers.push_back(new CountingTimer);
+            timers.back()->workMs = 2;
+            timers.back()->gone = &gone[i];
+            timers.back()->lateTicks = &lateTicks;
             ASSERT_TRUE(timers.back()->Start(1, 1));
         }
         Sleep(5);
-        for (CountingTimer* t : timers) delete t;
+        for (int i = 0; i < 5; ++i) {
+            delete timers[i];
+            gone[i] = true;
+        }
+        Sleep(10);
     }
+    EXPECT_EQ(0, lateTicks.load());
 }

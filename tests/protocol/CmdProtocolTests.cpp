@@ -3,6 +3,7 @@
 #include "tests/protocol/ProtocolTestUtil.h"
 
 #include "protocol/WireFormat.h"
+#include "tests/protocol/FailingAllocations.h"
 #include <atomic>
 #include <thread>
 
@@ -339,3 +340,61 @@ TEST(FragmentAssemblerLimits, FragmentsWithoutPayloadCannotHoldMessagesBeyondThe
 }
 
 } // namespace
+
+TEST(FragmentAssemblerLimits, AFailedAllocationDropsTheIncompleteMessagesWithALogLineAndLeaksNothing)
+{
+    // The n-th allocation of the three fragments fails, for every n until one runs through untouched.
+    Bytes part(500, 3);
+    for (int n = 1;; ++n) {
+        SCOPED_TRACE(n);
+        CountAllocations(true);
+        bool failed = false;
+        {
+            FragmentAssembler assembler;
+            PacketHeader out;
+            std::vector<uint8_t> joined;
+            PacketHeader h = MakeHeader(eType_PaintList, 500);
+            h.fragmentCount = 3;
+            h.sender = 2; // another sender's incomplete message, held when the failure comes
+            h.fragmentNumber = 1;
+            ASSERT_FALSE(assembler.Add(h, part.data(), part.size(), out, joined));
+            h.sender = 1;
+            const size_t logged = LogSize();
+            bool complete = false;
+            FailAllocation(n);
+            for (uint8_t k = 1; k <= 3; ++k) {
+                h.fragmentNumber = k;
+                complete = assembler.Add(h, part.data(), part.size(), out, joined);
+            }
+            failed = AllocationFailed();
+            FailAllocation(0);
+            if (!failed) {
+                EXPECT_TRUE(complete);
+                EXPECT_EQ(1500u, joined.size());
+                EXPECT_EQ(1u, assembler.PendingMessages());
+                break;
+            }
+            EXPECT_FALSE(complete);
+            EXPECT_EQ(1u, Occurrences(LogFrom(logged), "out of memory"));
+            // A new message after the failure is joined whole.
+            const uint16_t firstId = h.messageId;
+            h.messageId = static_cast<uint16_t>(firstId + 1);
+            for (uint8_t k = 1; k <= 3; ++k) {
+                h.fragmentNumber = k;
+                complete = assembler.Add(h, part.data(), part.size(), out, joined);
+            }
+            EXPECT_TRUE(complete);
+            EXPECT_EQ(1500u, joined.size());
+            h.sender = 2; // the other sender's first fragment is gone: its last two do not complete it
+            h.messageId = firstId;
+            h.fragmentNumber = 2;
+            assembler.Add(h, part.data(), part.size(), out, joined);
+            h.fragmentNumber = 3;
+            EXPECT_FALSE(assembler.Add(h, part.data(), part.size(), out, joined));
+        }
+        long balance = AllocationBalance();
+        CountAllocations(false);
+        EXPECT_EQ(0, balance);
+    }
+    CountAllocations(false);
+}

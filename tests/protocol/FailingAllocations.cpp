@@ -11,6 +11,14 @@ namespace {
 std::atomic<DWORD> g_thread{0};
 std::atomic<int> g_countdown{0};
 std::atomic<bool> g_failed{false};
+std::atomic<DWORD> g_counted{0};
+std::atomic<long> g_balance{0};
+
+void Free(void* p)
+{
+    if (p && g_counted.load() == GetCurrentThreadId()) --g_balance;
+    std::free(p);
+}
 
 void* Allocate(size_t n)
 {
@@ -20,6 +28,7 @@ void* Allocate(size_t n)
     }
     void* p = std::malloc(n ? n : 1);
     if (!p) throw std::bad_alloc();
+    if (g_counted.load() == GetCurrentThreadId()) ++g_balance;
     return p;
 }
 
@@ -34,6 +43,14 @@ void FailAllocation(int n)
 
 bool AllocationFailed() { return g_failed.load(); }
 
+void CountAllocations(bool on)
+{
+    g_balance = 0;
+    g_counted = on ? GetCurrentThreadId() : 0;
+}
+
+long AllocationBalance() { return g_balance.load(); }
+
 void* operator new(size_t n) { return Allocate(n); }
 void* operator new[](size_t n) { return Allocate(n); }
 void* operator new(size_t n, const std::nothrow_t&) noexcept
@@ -45,9 +62,9 @@ void* operator new(size_t n, const std::nothrow_t&) noexcept
     }
 }
 void* operator new[](size_t n, const std::nothrow_t& tag) noexcept { return operator new(n, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, size_t) noexcept { std::free(p); }
-void operator delete[](void* p, size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p) noexcept { Free(p); }
+void operator delete[](void* p) noexcept { Free(p); }
+void operator delete(void* p, size_t) noexcept { Free(p); }
+void operator delete[](void* p, size_t) noexcept { Free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { Free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { Free(p); }

@@ -5,6 +5,7 @@
 #include "protocol/HostAddress.h"
 #include "protocol/ProtocolMgr.h"
 #include "protocol/WireFormat.h"
+#include <atomic>
 #include <functional>
 
 using namespace fakeroom;
@@ -162,16 +163,25 @@ TEST_F(ConnectRoad, SilentGatewayGivesUpWithMinus8)
 
 TEST_F(ConnectRoad, SecondGatewayHostAnswersAfterFiveMisses)
 {
-    // The first host is an address where no gateway can answer (a documentation network); the
-    // second host is the fake room's gateway on the same port.
-    SessionContext::Instance()->secondGatewayHost = L"127.0.0.1";
+    // Both host names lead to the fake room's gateway, which stays silent until the second name is
+    // looked up: the queries it has heard by then are the misses of the first host.
+    SessionContext::Instance()->secondGatewayHost = L"second.gateway";
+    room.gateway.SetSilent(true);
+    std::atomic<int> heardBeforeSecond{-1};
+    HostLookup lookup = [this, &heardBeforeSecond](const CString& host) {
+        if (host == L"second.gateway" && heardBeforeSecond < 0) {
+            heardBeforeSecond = room.gateway.QueryCount(eType_Gateway);
+            room.gateway.SetSilent(false);
+        }
+        return inet_addr("127.0.0.1");
+    };
     ProtocolTimings t = FastRoad();
     t.gatewayGiveUpMs = 5000;
-    CProtocolMgr mgr(t);
-    mgr.SetGateway(L"192.0.2.1", L"2.0.0.1", room.gateway.Port());
+    CProtocolMgr mgr(t, lookup);
+    mgr.SetGateway(L"first.gateway", L"2.0.0.1", room.gateway.Port());
     ASSERT_TRUE(window.sink.WaitFor(WM_USER_CONNECT_RESULT, 1, 8000));
     EXPECT_EQ(1u, Results()[0].wParam);
-    EXPECT_GE(room.gateway.QueryCount(eType_Gateway), 1);
+    EXPECT_EQ(5, heardBeforeSecond.load());
     EXPECT_EQ(inet_addr("127.0.0.1"), mgr.GatewayAddress());
     mgr.RequestStop();
 }

@@ -6,6 +6,7 @@
 #include "tests/protocol/FailingAllocations.h"
 #include <functional>
 #include <random>
+#include <set>
 
 using namespace fakeroom;
 
@@ -93,6 +94,18 @@ std::vector<DispatchCase> Cases()
                      EXPECT_EQ(CString(L"\u00e9l\u00e8ve"), (*v)[1]->nickName);
                      EXPECT_EQ(eRole_MicApplied, (*v)[1]->role);
                      EXPECT_EQ(0, (*v)[1]->sex);
+                 },
+                 0});
+    // Names longer than a row holds are cut to 64 characters, never inside a surrogate pair.
+    ByteWriter longNames;
+    longNames.U32(4).U16(2).U8(eRole_Student).U8(1).U8(0);
+    longNames.WireString(CString(L'n', 63) + L"\U0001F600tail").WireString(CString(L'u', 70));
+    c.push_back({"804 long names", eType_RoomUsers, 1, longNames.Data(), WM_USER_ROOM_USERS, 1,
+                 [](LPARAM l) {
+                     auto* v = reinterpret_cast<UserRecordList*>(l);
+                     ASSERT_EQ(1u, v->size());
+                     EXPECT_EQ(CString(L'n', 63), (*v)[0]->nickName);
+                     EXPECT_EQ(CString(L'u', 64), (*v)[0]->userName);
                  },
                  0});
     c.push_back({"804 empty", eType_RoomUsers, 1, Bytes(), WM_USER_ROOM_USERS, 1,
@@ -413,10 +426,22 @@ TEST(RoomDispatch, ListsKeepTheirWholeEntriesWhenCut)
     FreeRoomMessage(m.message, m.wParam, m.lParam);
 }
 
-TEST(RoomDispatch, RandomMutationsNeverCrash)
+// The log's size on disk, cheap enough to ask after every message.
+size_t LogFileSize()
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(Logger::Instance().Path(), GetFileExInfoStandard, &data)) return 0;
+    return data.nFileSizeLow;
+}
+
+TEST(RoomDispatch, EachRandomMutationIsPostedOrDroppedWithALogLineAndNothingLeaks)
 {
     std::mt19937 random(12345);
+    LOG_INFO(L"mutations begin"); // the log is open before its growth is measured
+    std::set<std::pair<uint16_t, UINT>> messagesOf;
+    for (const DispatchCase& c : Cases()) messagesOf.insert({c.type, c.message});
     for (const DispatchCase& c : Cases()) {
+        SCOPED_TRACE(c.name);
         for (int round = 0; round < 200; ++round) {
             Bytes mutated = c.payload;
             if (mutated.empty()) mutated.resize(random() % 40);
@@ -425,10 +450,20 @@ TEST(RoomDispatch, RandomMutationsNeverCrash)
             }
             if (random() % 3 == 0) mutated.resize(random() % (mutated.size() + 1));
             RoomMessage m;
-            if (ParseRoomCommand(Header(c.type, c.status), mutated.empty() ? nullptr : mutated.data(),
-                                 static_cast<uint32_t>(mutated.size()), m)) {
+            const size_t logged = LogFileSize();
+            CountAllocations(true); // from here to the balance nothing may fail: a failure allocates
+            bool posted = ParseRoomCommand(Header(c.type, c.status), mutated.empty() ? nullptr : mutated.data(),
+                                           static_cast<uint32_t>(mutated.size()), m);
+            if (posted) {
+                // A mutated kind byte may pick another message of the same command, never a stranger.
+                EXPECT_EQ(1u, messagesOf.count({c.type, m.message})) << "round " << round << " posted " << m.message;
                 FreeRoomMessage(m.message, m.wParam, m.lParam);
+            } else {
+                EXPECT_GT(LogFileSize(), logged) << "dropped without a word, round " << round;
             }
+            long balance = AllocationBalance();
+            CountAllocations(false);
+            EXPECT_EQ(0, balance) << "round " << round;
         }
     }
 }

@@ -3,6 +3,10 @@
 
 #include "protocol/ServerProbe.h"
 
+#include <tlhelp32.h>
+#include <algorithm>
+#include <set>
+
 using namespace fakeroom;
 
 namespace {
@@ -183,15 +187,40 @@ TEST(ServerProbeRound, AServerThatIsGoneDoesNotEndProbing)
     EXPECT_EQ(0, stats.lost);
 }
 
+// The threads of this process, by id.
+std::set<DWORD> ProcessThreads()
+{
+    std::set<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
 TEST(ServerProbeRound, DestroyedWhileEchoesArrive)
 {
+    // The destructor ends the receive thread before the round state goes: no thread outlives it,
+    // and the server it was measuring serves the next probe in full.
     FakeStreamServer server;
+    const std::set<DWORD> before = ProcessThreads();
     for (int i = 0; i < 5; ++i) {
-        CServerProbe probe(FastProbe());
-        probe.Start(inet_addr("127.0.0.1"), server.Port(), 20);
-        Sleep(i); // the receive thread is in the middle of the echoes
+        {
+            CServerProbe probe(FastProbe());
+            probe.Start(inet_addr("127.0.0.1"), server.Port(), 20);
+            EXPECT_GT(ProcessThreads().size(), before.size());
+            Sleep(i); // the receive thread is in the middle of the echoes
+        }
+        std::set<DWORD> after = ProcessThreads();
+        EXPECT_TRUE(std::includes(before.begin(), before.end(), after.begin(), after.end())) << "round " << i;
     }
-    SUCCEED();
+    CServerProbe probe(FastProbe());
+    ProbeStats stats;
+    probe.Start(inet_addr("127.0.0.1"), server.Port(), 4);
+    EXPECT_EQ(4u, probe.Result(stats));
 }
 
 } // namespace

@@ -34,3 +34,33 @@ WindowPixels CaptureClient(HWND window, const RECT* part)
     ReleaseDC(window, source);
     return shot;
 }
+
+void ShowAndClosePopupOver(HWND window, bool white)
+{
+    RECT rc{};
+    GetWindowRect(window, &rc);
+    HWND popup = CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"STATIC", L"",
+                                 WS_POPUP | WS_VISIBLE | (white ? SS_WHITERECT : SS_BLACKRECT), rc.left, rc.top,
+                                 rc.right - rc.left, rc.bottom - rc.top, nullptr, nullptr, nullptr, nullptr);
+    auto pump = [](DWORD ms) {
+        for (DWORD end = GetTickCount() + ms; static_cast<int>(end - GetTickCount()) > 0; Sleep(5)) {
+            MSG msg;
+            while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        }
+    };
+    UpdateWindow(popup);
+    pump(200);
+    DestroyWindow(popup);
+    pump(300);
+}
+
+int CountPixels(const WindowPixels& shot, uint32_t rgb)
+{
+    int count = 0;
+    for (uint32_t pixel : shot.pixels)
+        if (pixel == rgb) ++count;
+    return count;
+}

@@ -18,3 +18,9 @@ struct WindowPixels {
 
 // The window's client area, or only the part of it given in client coordinates.
 WindowPixels CaptureClient(HWND window, const RECT* part = nullptr);
+
+// What a closed menu, tooltip or dialog does to the window below: a popup of a plain colour (white or
+// black) shown over the window's whole screen rectangle, then destroyed, and the queue pumped.
+void ShowAndClosePopupOver(HWND window, bool white);
+// Pixels of the shot equal to rgb.
+int CountPixels(const WindowPixels& shot, uint32_t rgb);

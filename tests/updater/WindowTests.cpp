@@ -75,6 +75,30 @@ TEST(DownloadWindow, ShowsTheFailureAndItsBar)
     CDownloadWnd::s_tempFolder.Empty();
 }
 
+namespace {
+// A download window whose making fails after the window began to exist: it answers WM_CREATE with -1.
+int g_windowsFreed = 0;
+class FailingWindow : public CDownloadWnd {
+public:
+    FailingWindow() : CDownloadWnd(L"http://127.0.0.1:1/setup.exe", L"", L"") {}
+    ~FailingWindow() override { ++g_windowsFreed; }
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_CREATE) return -1;
+        return CDownloadWnd::HandleMessage(message, wParam, lParam);
+    }
+};
+} // namespace
+
+TEST(DownloadWindow, AWindowThatCannotBeMadeIsFreedOnceAndEndsTheProgram)
+{
+    g_windowsFreed = 0;
+    EXPECT_FALSE(OpenDownloadWindow(new FailingWindow));
+    EXPECT_EQ(1, g_windowsFreed);
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the message loop would not end";
+}
+
 // Runs one download window to its end with the probe as the installer; true when it closed itself
 // after the installer ran.
 static bool RunToTheEnd(const TempFolder& temp, const CString& program, const CString& arguments)

@@ -272,13 +272,22 @@ void ClassRegServer::OnMessage(Member& member, const Packet& message)
         Relay(message, &member);
         break;
     case eType_PaintObject: {
-        // A stroke (kind 0x1n) sent without a key gets the room's next one, and goes back to its drawer
-        // as well, who keeps it for the page's next paint.
+        // A drawing sent without a key gets the next key above the highest this room has seen, pens
+        // included: the clients key their pens themselves, so a stroke drawn after a pen sorts after it
+        // on every screen. A stroke (kind 0x1n) goes back to its drawer as well, who keeps it for the
+        // page's next paint.
         Packet keyed = message;
         bool stroke = keyed.payload.size() >= 19 && (keyed.payload[0] >> 4) == 1;
-        if (stroke && ReadAt<uint32_t>(keyed.payload, 7) == 0) {
-            uint32_t key = ++m_nextStrokeKey;
-            memcpy(&keyed.payload[7], &key, 4);
+        bool pen = keyed.payload.size() >= 12 && (keyed.payload[0] & 0x0F) == 1;
+        const size_t keyAt = pen ? 8 : 7;
+        if (stroke || pen) {
+            uint32_t key = ReadAt<uint32_t>(keyed.payload, keyAt);
+            if (key == 0) {
+                key = ++m_highestKey;
+                memcpy(&keyed.payload[keyAt], &key, 4);
+            } else if (key > m_highestKey) {
+                m_highestKey = key;
+            }
         }
         OnDrawing(keyed.payload);
         Relay(keyed, stroke ? nullptr : &member);
@@ -381,18 +390,15 @@ void ClassRegServer::OnSpeakState(uint32_t user, uint8_t state)
     if (state != 130 && queued) m_queue.erase(std::remove(m_queue.begin(), m_queue.end(), user), m_queue.end());
 }
 
-// Keeps the drawing history as a newcomer's 819 reply needs it: pens replace the owner's pen, strokes
-// are added, removals take out what they name.
+// Keeps the drawing history as a newcomer's 819 reply needs it, in the order the drawings came: pens
+// and strokes are added (a stroke is drawn with the pen its owner had before it), removals take out
+// what they name.
 void ClassRegServer::OnDrawing(const Bytes& payload)
 {
     if (payload.size() < 5) return;
     uint8_t kind = payload[0];
-    uint32_t owner = ReadAt<uint32_t>(payload, 1);
     if ((kind & 0x0F) == 1) {
         if (payload.size() < 12) return;
-        m_drawings.erase(std::remove_if(m_drawings.begin(), m_drawings.end(),
-                                        [owner](const Bytes& e) { return (e[0] & 0x0F) == 1 && ReadAt<uint32_t>(e, 1) == owner; }),
-                         m_drawings.end());
         m_drawings.push_back(Bytes(payload.begin(), payload.begin() + 12));
         return;
     }

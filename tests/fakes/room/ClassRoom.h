@@ -60,7 +60,7 @@ private:
     mutable std::mutex m_lock;
     std::vector<std::unique_ptr<Member>> m_members;
     uint32_t m_nextJoin = 0;
-    uint32_t m_nextStrokeKey = 0;
+    uint32_t m_highestKey = 0; // of every drawing seen, pens included
     uint8_t m_state = 1;
     uint16_t m_flags = 3;
     std::array<uint8_t, 17> m_live{}; // the room's LiveState as the teacher's notices set it

@@ -643,7 +643,9 @@ void FakeRegServer::OnMessage(const Packet& message)
         if (m_hook) m_hook(message);
         HeaderFields fields;
         fields.destination = message.header.destination;
-        if (m_autoReply && message.header.type == eType_JoinRoom) {
+        if (m_drawingEcho && message.header.type == eType_PaintObject) {
+            answer = KeyDrawing(message, fields, reply);
+        } else if (m_autoReply && message.header.type == eType_JoinRoom) {
             fields.status = m_joinStatus;
             reply = Frame(eType_JoinRoom, m_joinPayload, fields, m_replyFragment);
             answer = true;
@@ -659,6 +661,34 @@ void FakeRegServer::OnMessage(const Packet& message)
         m_changed.notify_all();
     }
     if (answer) SendRaw(reply);
+}
+
+void FakeRegServer::SetDrawingEcho(bool on)
+{
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_drawingEcho = on;
+}
+
+bool FakeRegServer::KeyDrawing(const Packet& message, const HeaderFields& fields, Bytes& echo)
+{
+    Bytes payload = message.payload;
+    const bool stroke = payload.size() >= 19 && (payload[0] >> 4) == 1;
+    const bool pen = payload.size() >= 12 && (payload[0] & 0x0F) == 1;
+    if (!stroke && !pen) return false;
+    const size_t at = pen ? 8 : 7;
+    uint32_t key;
+    memcpy(&key, &payload[at], 4);
+    if (key == 0) {
+        key = ++m_highestDrawingKey;
+        memcpy(&payload[at], &key, 4);
+    } else if (key > m_highestDrawingKey) {
+        m_highestDrawingKey = key;
+    }
+    if (!stroke) return false;
+    HeaderFields back = fields;
+    back.sender = message.header.sender;
+    echo = Frame(eType_PaintObject, payload, back);
+    return true;
 }
 
 FakeRoom::FakeRoom(int streamServers)

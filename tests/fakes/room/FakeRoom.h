@@ -174,6 +174,9 @@ public:
     void SetReplyFragmentSize(size_t bytes);
     // When off, nothing is answered.
     void SetAutoReply(bool on);
+    // While on, the room keys drawings (818) as a class room does: one sent without a key gets the next
+    // key above the highest seen, pens included, and a stroke goes back to its drawer with its key.
+    void SetDrawingEcho(bool on);
     // While on, connects are neither accepted nor refused: the listen queue is kept full, so a
     // client's connect stays pending. Off lets them through again.
     bool HoldConnects(bool on);
@@ -203,6 +206,8 @@ private:
     void Loop();
     void OnBytes(const uint8_t* data, size_t length);
     void OnMessage(const Packet& message);
+    // Keys one drawing; true with the echo to send back when it is a stroke.
+    bool KeyDrawing(const Packet& message, const HeaderFields& fields, Bytes& echo);
     void CloseClient();
 
     SOCKET m_listen = INVALID_SOCKET;
@@ -217,6 +222,8 @@ private:
     std::vector<Packet> m_fragments;
     std::vector<Packet> m_messages;
     std::vector<std::pair<uint64_t, Packet>> m_partial; // key, fragments so far joined in order
+    bool m_drawingEcho = false;
+    uint32_t m_highestDrawingKey = 0;
     size_t m_receivedBytes = 0;
     int m_accepted = 0;
     bool m_clientOpen = false;

@@ -45,6 +45,9 @@ int wmain(int argc, wchar_t** argv)
     reg.SetReply(eType_RoomUsers, 1, users);
     reg.SetReply(eType_PaintList, 1, Bytes());
     reg.SetReply(eType_FileList, 1, Bytes());
+    // Strokes come back keyed above the teacher's pens, so the teacher's board draws them with the pen
+    // picked before them.
+    reg.SetDrawingEcho(true);
     printf("fake_room: gateway udp %u, regserver tcp %u, streamservers udp %u and %u\n", gateway.Port(), reg.Port(),
            streamA.Port(), streamB.Port());
     fflush(stdout);

@@ -1,4 +1,4 @@
-#include "slides/DocWnd.h"
+#include "classroom/DocWnd.h"
 
 #include "classroom/CoverWnd.h"
 #include "classroom/PaintChangeRecord.h"
@@ -336,6 +336,12 @@ bool CDocWnd::SendRequest()
     return false;
 }
 
+void CDocWnd::EndFailedUpload()
+{
+    SetDisplayState(eDocState_UploadFailed, 0);
+    if (IDBMgr* db = Db()) db->DeletePPTStatus(m_fileMd5, RoomId());
+}
+
 bool CDocWnd::UploadPackage(const CString& packagePath, const wchar_t* sizeError)
 {
     m_uploadSession = std::make_unique<CFileTransSession>();
@@ -343,7 +349,7 @@ bool CDocWnd::UploadPackage(const CString& packagePath, const wchar_t* sizeError
     if (!ReadFileSize(packagePath, &size)) {
         // Nothing to send: an upload of an unknown size would only fail at the relay.
         Logger::Instance().Write(sizeError, packagePath.GetString());
-        SetDisplayState(eDocState_UploadFailed, 0);
+        EndFailedUpload();
         return false;
     }
     m_uploadRequest = std::make_unique<FileTransRequest>();
@@ -357,7 +363,7 @@ bool CDocWnd::UploadPackage(const CString& packagePath, const wchar_t* sizeError
     m_uploadRequest->localPath = packagePath;
     m_uploadRequest->md5 = m_fileMd5;
     if (!SendRequest()) {
-        SetDisplayState(eDocState_UploadFailed, 0);
+        EndFailedUpload();
         LOG_ERROR(L"Upload File Failed, file : %s", packagePath.GetString());
         return false;
     }
@@ -469,12 +475,11 @@ void CDocWnd::OnSendFailed(const FileTransStatus& status)
         if (SendRequest()) {
             SetDisplayState(eDocState_Uploading, 0);
         } else {
-            SetDisplayState(eDocState_UploadFailed, 0);
+            EndFailedUpload();
             LOG_ERROR(L"Upload File Failed, file : %s", m_uploadRequest->localPath.GetString());
         }
     } else {
-        SetDisplayState(eDocState_UploadFailed, 0);
-        if (IDBMgr* db = Db()) db->DeletePPTStatus(m_fileMd5, RoomId());
+        EndFailedUpload();
         LOG_ERROR(L"File Uploading Failed, file : %s, code = %d", m_uploadRequest->localPath.GetString(),
                   static_cast<int16_t>(status.error));
     }

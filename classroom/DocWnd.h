@@ -139,6 +139,9 @@ private:
     bool UploadPackage(const CString& packagePath, const wchar_t* sizeError);
     // Sends the current request with up to three fresh sessions.
     bool SendRequest();
+    // An upload that cannot go on: shown as failed, and the pick's status row dropped, so that the
+    // teacher may pick the file again.
+    void EndFailedUpload();
     void ShowPage(const CString& path, bool fade);
     void ShowCurrentPage();
     void PlacePageButtons();
