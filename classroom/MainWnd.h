@@ -255,6 +255,7 @@ private:
 
     // Placement of the floating windows (MainWndLayout.cpp).
     void PlaceFloatingBars();
+    void FitClassBar();
     void PlacePenTool();
     void ToggleControlPanel();
     // The teacher's vice-screen cover over the right column: main right - 252, top + 59, 240 x 160.

@@ -385,19 +385,11 @@ void CMainWnd::WriteBodyWithEmotions(const CString& text)
             return live ? CString(live->GetEmotionImagePath(key)) : CString();
         };
     }
-    // The text between two images goes in one write, as each write wraps the paragraph again; the
-    // stretches of the paragraph are counted across the writes.
-    int run = 0;
-    CString pending;
-    auto flush = [&] {
-        if (pending.IsEmpty()) return;
-        out->ReplaceSel(WithSoftBreaks(pending, run));
-        pending.Empty();
-    };
+    ChatBodyWriter writer([out](const CString& part) { out->ReplaceSel(part); });
     for (const ChatTextPiece& piece : SplitChatText(text, lookup)) {
-        pending += piece.plain;
+        writer.Add(piece.plain);
         if (piece.imagePath.IsEmpty()) continue;
-        flush();
+        writer.Flush();
         // The rich edit takes an object only while writable.
         bool readOnly = out->IsReadOnly();
         if (readOnly) out->SetReadOnly(false);
@@ -411,10 +403,10 @@ void CMainWnd::WriteBodyWithEmotions(const CString& text)
             // An image that cannot be shown keeps its place as its token.
             CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
             int dot = name.Find(L'.');
-            pending += L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]";
+            writer.Add(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
         }
     }
-    flush();
+    writer.Flush();
 }
 
 void CMainWnd::LoadChatFont()

@@ -49,6 +49,24 @@ void CMainWnd::PlaceFloatingBars()
     PlacePenTool();
 }
 
+// The bar under the live area keeps its row of class buttons only while one of them shows (a student
+// has none), so the volumes do not sit under an empty strip.
+void CMainWnd::FitClassBar()
+{
+    CControlUI* barControl = m_PaintManager.FindControl(L"ClassBar");
+    CControlUI* rowControl = m_PaintManager.FindControl(L"ClassBtnRow");
+    auto* bar = barControl ? static_cast<CContainerUI*>(barControl->GetInterface(L"Container")) : nullptr;
+    auto* row = rowControl ? static_cast<CContainerUI*>(rowControl->GetInterface(L"Container")) : nullptr;
+    if (!bar || !row) return;
+    bool used = false;
+    for (int i = 0; i < row->GetCount(); ++i)
+        if (row->GetItemAt(i)->IsVisible()) used = true;
+    if (row->IsVisible() == used) return;
+    const int step = row->GetFixedHeight() + bar->GetChildPadding();
+    row->SetVisible(used);
+    bar->SetFixedHeight(bar->GetFixedHeight() + (used ? step : -step));
+}
+
 void CMainWnd::PlacePenTool()
 {
     if (!m_penTool || !m_controlPanelButton) return;

@@ -227,6 +227,7 @@ void CMainWnd::SetupRoleControls()
     } else {
         return;
     }
+    FitClassBar();
     bool teacher = IsTeacherRole(role);
     PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 22, teacher);
     PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 17, teacher);

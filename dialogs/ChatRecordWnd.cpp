@@ -225,6 +225,8 @@ void CChatRecordWnd::DrawRecord(CChatRichEditUI* display, const MsgInfoRecord& r
                                        font.underline != 0);
     display->SetSelectionCharFormat(body);
     bool hadImage = false;
+    // Old stored rows may be far longer than a client now sends: written with soft breaks too.
+    ChatBodyWriter writer([display](const CString& part) { display->Append(part); });
     for (const ChatTextPiece& piece : SplitChatText(record.msg, FindEmotionLookup())) {
         bool image = !piece.imagePath.IsEmpty();
         hadImage = hadImage || image;
@@ -232,16 +234,18 @@ void CChatRecordWnd::DrawRecord(CChatRichEditUI* display, const MsgInfoRecord& r
         if (hadImage) spacing = std::max<LONG>(spacing, 520);
         PARAFORMAT2 para = MakeParaFormat(kIndent, spacing);
         display->SetParaFormat(para);
-        display->Append(piece.plain);
+        writer.Add(piece.plain);
         if (image && display->IsEnabled()) {
+            writer.Flush();
             if (display->AppendGif(piece.imagePath)) {
                 SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
             } else {
                 // An image that cannot be shown keeps its place as its token.
-                display->Append(L"[" + piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\')) + L"]");
+                writer.Add(L"[" + piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\')) + L"]");
             }
         }
     }
+    writer.Flush();
 
     CHARFORMAT2W separator = MakeCharFormat(L"Tahoma", 170, 0xFF000000, false, false, false);
     display->SetSelectionCharFormat(separator);

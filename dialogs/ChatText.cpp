@@ -79,6 +79,14 @@ CString WithSoftBreaks(const CString& text, int& run)
     return CString(out);
 }
 
+void ChatBodyWriter::Flush()
+{
+    if (m_pending.IsEmpty()) return;
+    CString text = WithSoftBreaks(m_pending, m_run);
+    m_pending.Empty();
+    m_write(text);
+}
+
 CString ClockOfTimeText(const CString& timeText)
 {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;

@@ -3,6 +3,7 @@
 #include "platform/afx/AfxString.h"
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 struct ChatTextPiece {
@@ -25,6 +26,23 @@ const int kSoftBreakRun = 256;
 // line break (at the stretch's end when it has no blank). run holds the stretch already written before
 // the text and is left at the stretch the text ends with, so that pieces written in turn count as one.
 CString WithSoftBreaks(const CString& text, int& run);
+
+// Writes a message body: the text gathered between two images goes out in one write, as each write
+// wraps the paragraph again, with soft breaks counted across the writes of the one body.
+class ChatBodyWriter {
+public:
+    using Write = std::function<void(const CString& text)>;
+    explicit ChatBodyWriter(Write write) : m_write(std::move(write)) {}
+    // Gathers text for the next write.
+    void Add(const CString& text) { m_pending += text; }
+    // Writes what was gathered; call it before an image and at the body's end.
+    void Flush();
+
+private:
+    Write m_write;
+    CString m_pending;
+    int m_run = 0;
+};
 
 // "%H:%M:%S" of a "%d-%d-%d %d:%d:%d" time text; the text itself when it does not read as a time.
 CString ClockOfTimeText(const CString& timeText);

@@ -279,22 +279,26 @@ void CChatWnd::WriteChatMessage(const UserRecord& sender, const ChatFont& font, 
         lookup = [picker](const CString& key) { return CString(picker->GetEmotionImagePath(key)); };
     }
     bool inputEnabled = m_input && m_input->IsEnabled();
+    CChatRichEditUI* output = m_output;
+    ChatBodyWriter writer([output](const CString& part) { output->Append(part); });
     for (const ChatTextPiece& piece : SplitChatText(text, lookup)) {
         sawToken = sawToken || piece.hasToken;
         PARAFORMAT2 para = MakeParaFormat(380, sawToken ? 520 : font.size * 22);
         m_output->SetParaFormat(para);
-        m_output->Append(piece.plain);
+        writer.Add(piece.plain);
         if (!piece.imagePath.IsEmpty() && inputEnabled) {
+            writer.Flush();
             if (m_output->AppendGif(piece.imagePath)) {
                 SetTimer(m_hWnd, kGifTimer, kGifPeriodMs, nullptr);
             } else {
                 // An image that cannot be shown keeps its place as its token.
                 CString name = piece.imagePath.Mid(piece.imagePath.ReverseFind(L'\\') + 1);
                 int dot = name.Find(L'.');
-                m_output->Append(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
+                writer.Add(L"[\\" + (dot >= 0 ? name.Left(dot) : name) + L"]");
             }
         }
     }
+    writer.Flush();
     m_output->Append(L"\n");
     m_output->EndDown();
 }

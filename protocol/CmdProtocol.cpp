@@ -330,17 +330,8 @@ bool CCmdProtocol::ReceivePacket(SOCKET s)
         return true;
     }
     PacketHeader joinedHeader;
-    bool complete = false;
-    try {
-        complete = m_assembler.Add(header, payload, header.length, joinedHeader, m_joined);
-    } catch (const std::bad_alloc&) {
-        // The incomplete messages are what holds the memory: they go, the connection stays.
-        m_assembler.Clear();
-        std::vector<uint8_t>().swap(m_joined);
-        LogOutOfMemory(header.type, L"fragment");
-        return true;
-    }
-    if (complete) {
+    // Out of memory, the assembler drops its incomplete messages itself and says so; the connection stays.
+    if (m_assembler.Add(header, payload, header.length, joinedHeader, m_joined)) {
         Dispatch(joinedHeader, m_joined.data(), static_cast<uint32_t>(m_joined.size()));
         m_joined.clear();
         if (m_joined.capacity() > kMaxMessagePayload) std::vector<uint8_t>().swap(m_joined);

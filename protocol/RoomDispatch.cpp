@@ -279,6 +279,8 @@ bool ParseQuestion(const PacketHeader& header, const uint8_t* payload, uint32_t 
     }
     record->answerCount = static_cast<uint32_t>(record->answers.size());
     record->questionType = type;
+    // Not shown, but written to the log whole: bounded as a chat line is.
+    Bound(record->questionText, kReceivedTextLimit, header, L"question text");
     Logger::Instance().Write(L"**********解析后的消息strQuestion = %s", record->questionText.GetString());
     out = {WM_USER_QUESTION, 0, Release(record)};
     return true;

@@ -109,6 +109,9 @@ bool TeacherPen(MainWndHarness& h)
 bool StudentVideo(MainWndHarness& h)
 {
     if (!Join(h)) return false;
+    // Applied by the button, as a student does, so that it offers the way back through the turn.
+    if (!ClickControl(*h.main->GetPaintManager(), L"ApplyMicBtn")) return false;
+    if (!h.room.reg.WaitForMessages(eType_SpeakState, 1)) return false;
     if (!SeeState(h, kOwnId, eRole_MicApplied) || !SeeState(h, kOwnId, eRole_MicConnecting) ||
         !SeeState(h, kOwnId, eRole_SpeakerVideo))
         return false;

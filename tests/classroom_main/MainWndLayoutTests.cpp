@@ -252,6 +252,11 @@ TEST(MainWndLayoutRules, EveryControlFitsFromTheSmallestWindowUp)
         ASSERT_GE(smallest.cx, 800);
         const SIZE sizes[] = {smallest, {800, 600}, {1024, 700}};
         for (SIZE size : sizes) ExpectWindowFits(h, size.cx, size.cy, "before the class");
+        // A teacher's bar under the live area: the class buttons, then the volumes.
+        const RECT bar = h.Find(L"ClassBar")->GetPos();
+        EXPECT_EQ(bar.bottom - bar.top, 64);
+        EXPECT_EQ(h.Find(L"ClassBeginBtn")->GetPos().top, bar.top + 5);
+        EXPECT_EQ(h.Find(L"MicCheck")->GetPos().top, bar.top + 34);
         ASSERT_TRUE(ClickControl(pm, L"ClassBeginBtn"));
         ASSERT_TRUE(ClickControl(pm, L"FontCheck"));
         ASSERT_TRUE(h.Find(L"RecordCheck")->IsVisible());
@@ -266,6 +271,12 @@ TEST(MainWndLayoutRules, EveryControlFitsFromTheSmallestWindowUp)
     ASSERT_TRUE(h.Push(eType_SpeakState, SpeakState(eRole_MicConnecting), kBen, kOwnId));
     ASSERT_TRUE(PumpUntil([&] { return h.Find(L"SpeakerArea1")->IsVisible(); }, 3000));
     ExpectWindowFits(h, 800, 600, "connecting");
+    // A student has no class buttons: the volumes take the bar alone, with no empty strip above them.
+    const RECT bar = h.Find(L"ClassBar")->GetPos();
+    EXPECT_FALSE(h.Find(L"ClassBtnRow")->IsVisible());
+    EXPECT_EQ(bar.bottom - bar.top, 35);
+    EXPECT_EQ(h.Find(L"MicCheck")->GetPos().top, bar.top + 5);
+    EXPECT_EQ(h.Find(L"LiveArea")->GetPos().bottom, bar.top);
 }
 
 TEST(MainWndLayoutRules, ThePenToolSitsAboveTheButtonAndOtherSendersMoveNothing)

@@ -221,6 +221,7 @@ TEST(MainWndSpeakRoad, AStudentAppliesIsAcceptedSpeaksAndGivesTheTurnBackByClick
     // Speaking by voice: video is offered, and "End" gives the turn back as "Cancel" does.
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVoice));
     EXPECT_EQ(c.Area()->GetCurSel(), 1);
+    EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(66, L"")); // through the turn, the way back
     ASSERT_TRUE(c.Click(L"StartVideoSpeak"));
     ASSERT_TRUE(c.Click(L"EndSpeak"));
     ASSERT_TRUE(c.SentCount(4));

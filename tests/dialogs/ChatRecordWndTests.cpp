@@ -7,6 +7,7 @@
 #include "core/SessionContext.h"
 #include "database/SqliteMgr.h"
 #include "dialogs/ChatRichEdit.h"
+#include "dialogs/ChatText.h"
 #include "dialogs/EmotionWnd.h"
 #include "tests/dialogs/DialogTestSupport.h"
 
@@ -115,7 +116,11 @@ protected:
 
 TEST_F(ChatRecordWndTest, TheCurrentClassIsShownOneHundredMessagesAPage)
 {
-    AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 101);
+    // The last is an old row, longer than any client now sends.
+    const CString longBody = L"message 101 of Physics today " + CString(L'w', 9000) + L" end";
+    AddRoom(kCurrentRoom, L"Physics today", L"20141129093000", 101, [&](int n, ChatRecord& record) {
+        if (n == 101) record.msg = longBody;
+    });
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(0, TabPage(L"MainAreaTab"));
     EXPECT_EQ(CDuiString(L"Physics today"), Find(L"CurClassNameLab")->GetText());
@@ -132,12 +137,15 @@ TEST_F(ChatRecordWndTest, TheCurrentClassIsShownOneHundredMessagesAPage)
     EXPECT_LT(first.Find(L"message 101 "), 0);
     EXPECT_GE(first.Find(L"\r" + CString(L'.', 165) + L"\r"), 0);
 
-    // The second page holds only the 101st message.
+    // The second page holds only the 101st message, whole, written with soft breaks that keep its
+    // wrapping in proportion to its length.
     ASSERT_TRUE(ClickControl(m_window, pager->GetSlot(1)));
     EXPECT_EQ(2, pager->GetCurrentPage());
-    CDuiString second = Display(L"CurRecordDisplayREdt")->GetData();
+    CString second(Display(L"CurRecordDisplayREdt")->GetData());
+    int softBreaks = second.Remove(L'\v');
     EXPECT_EQ(1, Count(second, L"message "));
-    EXPECT_GE(second.Find(L"Alice  10:01:41\rmessage 101 of Physics today\r"), 0);
+    EXPECT_GE(second.Find(L"Alice  10:01:41\r" + longBody + L"\r"), 0);
+    EXPECT_GE(softBreaks, 9000 / kSoftBreakRun);
 }
 
 TEST_F(ChatRecordWndTest, TheHistoryListsOtherRoomsWithMessages)

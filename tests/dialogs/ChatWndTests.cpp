@@ -11,6 +11,7 @@
 #include "database/SqliteMgr.h"
 #include "dialogs/EmotionWnd.h"
 #include "dialogs/ChatRichEdit.h"
+#include "dialogs/ChatText.h"
 #include "protocol/CmdProtocol.h"
 #include "protocol/RoomRecords.h"
 #include "tests/dialogs/DialogTestSupport.h"
@@ -215,6 +216,17 @@ TEST_F(ChatWndTest, ReceivedMessagesNoticesAndEmotionImages)
     // The GIF's face is drawn on the screen and its frames follow one another.
     EXPECT_GT(CountEmotionYellow(CaptureClient(output)), 40);
     EXPECT_GE(DistinctFrames(output, 1500, 100), 2);
+
+    // A body of long unbroken stretches around an image comes out whole, written with soft breaks
+    // that keep its wrapping in proportion to its length.
+    const CString longBody = L"long " + CString(L'a', 1500) + L" [\\smile] " + CString(L'b', 1500) + L" end";
+    PostChat(1, 22, longBody.GetString());
+    PumpMessages(100);
+    CString written = Output();
+    int softBreaks = written.Remove(L'\v');
+    EXPECT_GE(written.Find(L"\r" + longBody + L"\r"), 0);
+    EXPECT_GE(softBreaks, 2 * (1500 / kSoftBreakRun));
+    EXPECT_EQ(2, OutputEdit()->GetImageCount());
 }
 
 // A burst of the room's messages with a notice among them: written in arrival order, and the line that

@@ -111,11 +111,17 @@ TEST_F(SettingWndTest, OpensOnTheCameraPageWithThePreviewRunningOrItsNotice)
     EXPECT_EQ(container.left, placed.left);
     EXPECT_EQ(container.top, placed.top);
     EXPECT_EQ(container.right, placed.right);
-    // Before the camera's first frame the preview is black, also where a tooltip or menu just was.
+    // Before the camera's first frame the preview is black, also where a tooltip or menu just was and
+    // where another page was drawn while the preview was hidden.
     ShowAndClosePopupOver(previewWindow, true);
+    ASSERT_TRUE(Click(L"AudioSettingBtn"));
+    ASSERT_FALSE(IsWindowVisible(previewWindow));
+    ASSERT_TRUE(Click(L"VideoSettingBtn"));
+    ASSERT_TRUE(IsWindowVisible(previewWindow));
+    PumpMessages(80);
     const WindowPixels shot = CaptureClient(previewWindow);
     ASSERT_GT(shot.width, 0);
-    EXPECT_EQ(CountPixels(shot, 0x000000), shot.width * shot.height) << "the closed popup is still seen";
+    EXPECT_EQ(CountPixels(shot, 0x000000), shot.width * shot.height) << "an old picture is still seen";
 
     // Closing ends the preview window and the engine handle.
     ASSERT_TRUE(Click(L"closebtn"));

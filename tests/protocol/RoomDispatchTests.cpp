@@ -23,6 +23,8 @@ struct DispatchCase {
     std::function<void(LPARAM)> check;
     // Cut shorter than this, nothing is posted; lists post what is whole instead (0 = list).
     size_t minimum;
+    // A line the log gains when the whole payload is read; null for none asked.
+    const char* logged = nullptr;
 };
 
 PacketHeader Header(uint16_t type, uint16_t status)
@@ -107,7 +109,7 @@ std::vector<DispatchCase> Cases()
                      EXPECT_EQ(CString(L'n', 63), (*v)[0]->nickName);
                      EXPECT_EQ(CString(L'u', 64), (*v)[0]->userName);
                  },
-                 0});
+                 0, "command 804: screen name of 69 characters cut to 63"});
     c.push_back({"804 empty", eType_RoomUsers, 1, Bytes(), WM_USER_ROOM_USERS, 1,
                  [](LPARAM l) { EXPECT_TRUE(reinterpret_cast<UserRecordList*>(l)->empty()); }, 0});
     c.push_back({"804 failed", eType_RoomUsers, 3, Bytes(), WM_USER_ROOM_USERS, 0,
@@ -213,6 +215,18 @@ std::vector<DispatchCase> Cases()
                      EXPECT_TRUE(r->allAnswers.IsEmpty());
                  },
                  0});
+    // A question longer than a client sends a chat line is cut as a chat line is.
+    ByteWriter longQuestion;
+    longQuestion.U32(1).U32(2).U32(3).U32(4).U8(1).WireString(CString(L'q', 4096) + L"BEYOND").U16(1);
+    longQuestion.U8('A').WireString(CString(L"yes")).U8(0);
+    c.push_back({"813 long question", eType_Question_Notify, 0, longQuestion.Data(), WM_USER_QUESTION, 0,
+                 [](LPARAM l) {
+                     auto* r = reinterpret_cast<QuestionRecord*>(l);
+                     EXPECT_TRUE(CString(L'q', 4096) == r->questionText) << r->questionText.GetLength();
+                     ASSERT_EQ(1u, r->answers.size());
+                     EXPECT_EQ(CString(L"yes"), r->answers[0]);
+                 },
+                 0, "command 813: question text of 4102 characters cut to 4096"});
     ByteWriter words;
     words.U32(1).U32(2).U32(3).U32(4).U8(0);
     for (uint16_t i = 1; i <= 20; ++i) words.U16(i * 100);
@@ -363,12 +377,16 @@ TEST(RoomDispatch, EveryCommandBecomesItsRecord)
     for (const DispatchCase& c : Cases()) {
         SCOPED_TRACE(c.name);
         RoomMessage m;
+        const size_t mark = LogSize();
         ASSERT_TRUE(ParseRoomCommand(Header(c.type, c.status), c.payload.data(),
                                      static_cast<uint32_t>(c.payload.size()), m));
         EXPECT_EQ(c.message, m.message);
         EXPECT_EQ(c.wParam, m.wParam);
         if (c.check) c.check(m.lParam);
         else EXPECT_EQ(0, m.lParam);
+        if (c.logged) {
+            EXPECT_NE(std::string::npos, LogFrom(mark).find(c.logged)) << c.logged;
+        }
         FreeRoomMessage(m.message, m.wParam, m.lParam);
     }
 }
