@@ -53,7 +53,6 @@ enum MainTimer : UINT {
 const int kChatOutputLimit = 300;
 // Posted to the main window itself: the next slice of queued output lines.
 const UINT WM_MAINWND_SHOW_OUTPUT = WM_APP + 0x120;
-const int kChatTextLimit = 4096;
 
 class CMainWnd : public WindowImplBase {
 public:
@@ -276,8 +275,9 @@ private:
     // The source leaves its screen and loses its live bits; a teacher's camera stops in the engine.
     // Nothing happens to a source shown in neither screen.
     void SwitchSourceOff(int32_t content);
-    // The teacher's own switch-off of a panel kind (1..3): as above, then the panel and the room are told.
-    void TurnSourceOff(int32_t kind);
+    // A switch-off of a panel kind (1..3): as above, then a teacher's panel is told, and the room unless
+    // it told us itself.
+    void TurnSourceOff(int32_t kind, bool tellRoom = true);
     // The screen showing this content lets go of its window, keeping the source's live state.
     void ReleaseScreenOf(int32_t content);
     bool InScreen(int32_t content) const;

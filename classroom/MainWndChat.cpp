@@ -127,11 +127,8 @@ void CMainWnd::AddSystemText(const CString& line)
     ++m_systemCount;
     CString header = LangText(30, L"System Msg  %s");
     CString clock = FormatLocalTime(L"%H:%M:%S");
-    // The language text is data: its first "%s" takes the clock, any other directive stays as written.
     CString head = header;
-    int slot = header.Find(L"%s");
-    if (slot >= 0) head = header.Left(slot) + clock + header.Mid(slot + 2);
-    else head = header + L"  " + clock;
+    if (!FillLanguageSlot(head, clock)) head = header + L"  " + clock;
     // The text as written, without the full-width colon some language files already end with.
     head.TrimRight(L":\xFF1A");
     CString text = head + L"\xFF1A\n   " + line + L"\n";

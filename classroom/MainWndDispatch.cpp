@@ -151,14 +151,13 @@ bool CMainWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     case 7: OnVideoClosed(); return true;
     case 11: OnWhiteboardTabChanged(static_cast<int>(lParam)); return true;
     case 12: OnDocumentPageChanged(reinterpret_cast<const DocPageList*>(lParam)); return true; // freed by the caller
+    case kNoticeDrawingTool:
+        PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, kNoticeDrawingTool, lParam != 0);
+        // A document's surface has one switch: the chosen tool reaches it as the tools' lock does.
+        [[fallthrough]];
     case 17:
         if (m_penTool && m_docLive &&
             ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
-            PostToWindow(m_docLive, WM_USER_UI_NOTICE, 17, lParam != 0);
-        return true;
-    case kNoticeDrawingTool:
-        PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, kNoticeDrawingTool, lParam != 0);
-        if (m_docLive && ((m_mainContent == eScreen_Document) || (m_viceContent == eScreen_Document)))
             PostToWindow(m_docLive, WM_USER_UI_NOTICE, 17, lParam != 0);
         return true;
     case 18: {

@@ -124,21 +124,11 @@ void CMainWnd::SwitchEndedSourcesOff()
     // A document and a whiteboard both marked live show as the document: the board ends there too.
     const bool docLive = IsLiveByte(reply.docState);
     const bool boardLive = !docLive && (reply.flags & eLive_Whiteboard) && IsLiveByte(reply.whiteboardState);
-    SessionContext* session = SessionContext::Instance();
-    const bool teacher = session && IsTeacherRole(session->role);
-    for (int32_t content : {m_mainContent, m_viceContent}) {
-        bool stays = content == eScreen_Camera       ? IsLiveByte(reply.cameraState)
-                     : content == eScreen_Document   ? docLive
-                     : content == eScreen_Whiteboard ? boardLive
-                                                     : true;
-        // What stays live keeps its screen and, for a teacher, the engine's camera: the room's video
-        // goes on through the rejoin.
-        if (stays || !InScreen(content)) continue;
-        SwitchSourceOff(content);
-        int32_t kind = content == eScreen_Camera ? ePanel_Camera
-                       : content == eScreen_Document ? ePanel_Document : ePanel_Whiteboard;
-        if (teacher && m_controlPanel) m_controlPanel->SourceOff(kind);
-    }
+    // What stays live keeps its screen and, for a teacher, the engine's camera: the room's video goes on
+    // through the rejoin. The room told us what ended, so it is not told back.
+    if (!IsLiveByte(reply.cameraState)) TurnSourceOff(ePanel_Camera, false);
+    if (!docLive) TurnSourceOff(ePanel_Document, false);
+    if (!boardLive) TurnSourceOff(ePanel_Whiteboard, false);
     m_liveState = reply;
 }
 
@@ -158,7 +148,7 @@ void CMainWnd::SwitchSourceOff(int32_t content)
     if (state) *state &= 0x3F; // the position stays, the live bits go
 }
 
-void CMainWnd::TurnSourceOff(int32_t kind)
+void CMainWnd::TurnSourceOff(int32_t kind, bool tellRoom)
 {
     int32_t content = kind == ePanel_Camera ? eScreen_Camera : kind == ePanel_Document ? eScreen_Document
                       : kind == ePanel_Whiteboard ? eScreen_Whiteboard : eScreen_None;
@@ -166,7 +156,7 @@ void CMainWnd::TurnSourceOff(int32_t kind)
     SwitchSourceOff(content);
     SessionContext* session = SessionContext::Instance();
     if (m_controlPanel && session && IsTeacherRole(session->role)) m_controlPanel->SourceOff(kind);
-    InformLiveChanged(kind);
+    if (tellRoom) InformLiveChanged(kind);
 }
 
 void CMainWnd::OnLiveDoc(const LiveDocRecord* record)

@@ -21,14 +21,11 @@
 
 namespace {
 
-// A language text that names something: its first "%s" takes the name, or the name leads it. The
-// text is an edited file's, not a format: anything else in it is shown as it stands.
+// A language text that names something: its first "%s" takes the name, or the name leads it.
 CString NameWithText(const CString& name, int id, const wchar_t* englishFormat)
 {
-    CString pattern = LangText(id, englishFormat);
-    int at = pattern.Find(L"%s");
-    if (at < 0) return name + pattern;
-    return pattern.Left(at) + name + pattern.Mid(at + 2);
+    CString text = LangText(id, englishFormat);
+    return FillLanguageSlot(text, name) ? text : name + text;
 }
 
 UserRecord FromPresence(const PresenceRecord& p)

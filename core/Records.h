@@ -80,6 +80,10 @@ struct OptionSettings {
     int32_t cameraId = 0;
 };
 
+// The longest chat line, in UTF-16 units: the client sends none longer, and cuts any received one
+// to it, since one write of tens of thousands of characters keeps the window from answering.
+const int kChatTextLimit = 4096;
+
 struct ChatFont {
     uint8_t bold = 0;
     uint8_t underline = 0;

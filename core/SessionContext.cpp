@@ -263,6 +263,14 @@ CString LangText(int id, const wchar_t* english)
     return session->languageTable->GetString(id);
 }
 
+bool FillLanguageSlot(CString& text, const CString& value)
+{
+    int slot = text.Find(L"%s");
+    if (slot < 0) return false;
+    text = text.Left(slot) + value + text.Mid(slot + 2);
+    return true;
+}
+
 bool HasLanguageTable()
 {
     SessionContext* session = SessionContext::Existing();

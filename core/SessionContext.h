@@ -102,3 +102,6 @@ private:
 CString LangText(int id, const wchar_t* english);
 // True when a language file was loaded (callers with no English literal then show its text).
 bool HasLanguageTable();
+// A language text is an edited file's, never a format: its first "%s" takes value, and anything else
+// in it stays as written. False, with text unchanged, when it has no "%s".
+bool FillLanguageSlot(CString& text, const CString& value);

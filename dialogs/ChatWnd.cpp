@@ -174,7 +174,7 @@ void CChatWnd::SendChatText()
         ShowSystemMessage(LangText(22, L"Cann't send empty message, please re-input"));
         return;
     }
-    if (text.GetLength() > kMaxMessageLength) {
+    if (text.GetLength() > kChatTextLimit) {
         ShowSystemMessage(LangText(23, L"The message is too long to send"));
         return;
     }

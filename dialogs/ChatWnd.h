@@ -43,7 +43,6 @@ public:
     static const uint32_t kFontColours[5];
     // Chat messages plus notices shown before the output is emptied.
     static const int32_t kClearThreshold = 300;
-    static const int kMaxMessageLength = 4096;
 
 private:
     CStudentList* Roster();

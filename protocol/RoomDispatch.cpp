@@ -28,9 +28,6 @@ bool TooShort(const PacketHeader& header, uint32_t length)
     return false;
 }
 
-// The client sends no chat line longer than this, so it shows none longer either: a single write of
-// tens of thousands of characters into the rich edit keeps the window from answering for seconds.
-const int kReceivedTextLimit = 4096;
 // Names show in roster rows, header lines and notices a few dozen characters wide; 64 holds any real
 // name and keeps a hostile one from costing more than a line.
 const int kReceivedNameLimit = 64;
@@ -188,7 +185,7 @@ bool ParseChat(const PacketHeader& header, const uint8_t* payload, uint32_t leng
     reader.WireString(record->font.family);
     reader.WireString(record->text);
     if (!reader.Ok()) return TooShort(header, length);
-    Bound(record->text, kReceivedTextLimit, header, L"chat text");
+    Bound(record->text, kChatTextLimit, header, L"chat text");
     record->kind = header.type == eType_ChatMsg ? 1 : 0;
     record->font.bold = bold > 0;
     record->font.underline = underline > 0;
@@ -280,7 +277,7 @@ bool ParseQuestion(const PacketHeader& header, const uint8_t* payload, uint32_t 
     record->answerCount = static_cast<uint32_t>(record->answers.size());
     record->questionType = type;
     // Not shown, but written to the log whole: bounded as a chat line is.
-    Bound(record->questionText, kReceivedTextLimit, header, L"question text");
+    Bound(record->questionText, kChatTextLimit, header, L"question text");
     Logger::Instance().Write(L"**********解析后的消息strQuestion = %s", record->questionText.GetString());
     out = {WM_USER_QUESTION, 0, Release(record)};
     return true;
