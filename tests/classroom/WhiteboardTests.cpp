@@ -134,6 +134,38 @@ TEST_F(Whiteboard, ADrawnStrokeTravelsAsAChangeRecord)
     EXPECT_TRUE(parent.WaitFor(WM_USER_PAINTOBJ_CHANGED, 2));
 }
 
+// Strokes travel as positions about the window's client origin scaled by the page's size, and every
+// participant's page starts there: with the tabs shown (a teacher's board) or hidden (a student's) the
+// page fills the window, and its lowest row goes out inside it. Beside the tabs, in the row they float
+// in, the page takes the mouse.
+TEST_F(Whiteboard, PagesFillTheWindowFromItsOriginWhereverTheTabsAre)
+{
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    CControlUI* wb1 = pm->FindControl(L"Wb1");
+    for (int shown : {0, 1}) {
+        SendMessageW(hwnd, WM_USER_UI_NOTICE, 22, shown);
+        LayOut(*pm);
+        const RECT at = wb1->GetPos();
+        EXPECT_TRUE(at.left == 0 && at.top == 0 && at.right == client.right && at.bottom == client.bottom)
+            << "tabs shown " << shown << ": page at " << at.left << "," << at.top << "," << at.right << "," << at.bottom;
+    }
+    DragThrough(hwnd, {{100, client.bottom - 1}, {300, client.bottom - 1}});
+    const RECT add = pm->FindControl(L"AddTabBtn")->GetPos();
+    const int y = (add.top + add.bottom) / 2;
+    DragThrough(hwnd, {{add.right + 10, y}, {add.right + 110, y}});
+    ASSERT_TRUE(parent.WaitFor(WM_USER_PAINTOBJ_CHANGED, 2));
+    auto received = parent.Received(WM_USER_PAINTOBJ_CHANGED);
+    auto* lowest = reinterpret_cast<PaintChangeRecord*>(received[0].lParam);
+    EXPECT_EQ(lowest->surfaceWidth, client.right);
+    EXPECT_EQ(lowest->surfaceHeight, client.bottom);
+    ASSERT_EQ(lowest->stroke.points.size(), 2u);
+    EXPECT_FLOAT_EQ(lowest->stroke.points[1].y, static_cast<float>(client.bottom - 1) / static_cast<float>(client.bottom));
+    auto* besideTabs = reinterpret_cast<PaintChangeRecord*>(received[1].lParam);
+    ASSERT_EQ(besideTabs->stroke.points.size(), 2u);
+    EXPECT_FLOAT_EQ(besideTabs->stroke.points[0].y, static_cast<float>(y) / static_cast<float>(client.bottom));
+}
+
 TEST_F(Whiteboard, PagesAreLoadedFromTheStoreOnRequest)
 {
     ReceivedPaintObject pen;

@@ -269,6 +269,13 @@ TEST_F(View, ALocalStrokeGoesToTheMainWindowWithItsPage)
     EXPECT_EQ(ePaintChange_Document, record->sourceKind);
     EXPECT_EQ(kDoc, record->docId);
     EXPECT_EQ(2, record->page);
+    // The slide view starts at the window's client origin and fills it, as every participant's does.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    const RECT view = wnd->GetImageView()->GetPos();
+    EXPECT_TRUE(view.left == 0 && view.top == 0 && view.right == client.right && view.bottom == client.bottom);
+    EXPECT_EQ(client.right, record->surfaceWidth);
+    EXPECT_EQ(client.bottom, record->surfaceHeight);
     EXPECT_EQ(480, record->surfaceWidth);
     EXPECT_EQ(360, record->surfaceHeight);
     EXPECT_GE(record->stroke.points.size(), 2u);

@@ -10,6 +10,7 @@ import os
 import re
 import select
 import shutil
+import struct
 import subprocess
 import time
 
@@ -125,6 +126,98 @@ class Screen:
     def button(self, press):
         _xtst.XTestFakeButtonEvent(self._dpy, 1, 1 if press else 0, 0)
         _x11.XSync(self._dpy, 0)
+
+
+# ---- the whiteboard: where a stroke lands ----
+#
+# A point travels as the mouse's position from the board window's client origin divided by the drawing
+# surface's size (a 32-bit float), goes to the room as that fraction of the sender's surface size in whole
+# pixels, and is painted at the fraction of the receiver's surface size (truncated). The surface starts at
+# its window's client origin and fills the window, so a board's surface is its window's rectangle.
+
+WHITE = (0xFF, 0xFF, 0xFF)
+FLOATING_BARS = ("ControlPanelWnd", "CpBtnWnd", "PenToolWnd")
+
+
+def _f32(value):
+    return struct.unpack("<f", struct.pack("<f", value))[0]
+
+
+def _painted(point, size):
+    """The pixels a surface of `size` pixels may paint a point at: the product truncated, rounded to a
+    float first where the compiler keeps it in one."""
+    return {int(point * size), int(_f32(point * size))}
+
+
+def drawn_here(v, size):
+    """Where the drawing surface of `size` pixels paints its own stroke's point at mouse position v."""
+    return _painted(_f32(v / size), size)
+
+
+def lands(v, sender, receiver):
+    """Where a receiver's surface of `receiver` pixels paints a point drawn at mouse position v on a
+    surface of `sender` pixels (the sender too paints it there once it reloads the page)."""
+    wire = int(min(max(_f32(v / sender), 0.0), 1.0) * sender)
+    return _painted(_f32(wire / sender), receiver)
+
+
+class Board:
+    """A live whiteboard as one client shows it: its window's rectangle in the main window's client area."""
+
+    def __init__(self, rect):
+        self.rect = rect
+        self.left, self.top, self.right, self.bottom = rect
+        self.width, self.height = self.right - self.left, self.bottom - self.top
+
+    def size(self, axis):
+        return self.height if axis else self.width
+
+    def __repr__(self):
+        return "board %dx%d at (%d, %d)" % (self.width, self.height, self.left, self.top)
+
+
+def measure_board(client, inside):
+    """The live board of a client, read from the screen: the white page around a point inside it, across
+    that row and up and down several columns, each edge at the farthest reach (the page's tabs, the
+    control-panel button and the pen tool cover some columns only). Read before anything is drawn and
+    while the teacher's control panel is folded."""
+    x, y = inside
+    row = client.grab((0, y, client.size[0], y + 1))
+    if row.at(x, 0) != WHITE:
+        raise Failure("%s's board is not white at (%d, %d)" % (client.name, x, y))
+    left, right = x, x + 1
+    while left > 0 and row.at(left - 1, 0) == WHITE:
+        left -= 1
+    while right < row.width and row.at(right, 0) == WHITE:
+        right += 1
+    top, bottom = y, y + 1
+    for cx in (left, left + (right - left) // 4, (left + right) // 2, left + 3 * (right - left) // 4, right - 1):
+        column = client.grab((cx, 0, cx + 1, client.size[1]))
+        t, b = y, y + 1
+        while t > 0 and column.at(0, t - 1) == WHITE:
+            t -= 1
+        while b < column.height and column.at(0, b) == WHITE:
+            b += 1
+        top, bottom = min(top, t), max(bottom, b)
+    return Board((left, top, right, bottom))
+
+
+def floating_bars(client):
+    """The rectangles, in the main window's client area, of the floating bars a client shows (the
+    teacher's control panel, its button and the pen tool)."""
+    rects = []
+    for name in FLOATING_BARS:
+        for window in client.xdotool("search", "--onlyvisible", "--name", "^%s$" % name).split():
+            shell = client.xdotool("getwindowgeometry", "--shell", window)
+            g = dict(line.split("=", 1) for line in shell.split() if "=" in line)
+            x, y = int(g["X"]) - client.origin[0], int(g["Y"]) - client.origin[1]
+            rects.append((name, (x, y, x + int(g["WIDTH"]), y + int(g["HEIGHT"]))))
+    return rects
+
+
+def covered(point, rects):
+    x, y = point
+    return any(r[0] <= x < r[2] and r[1] <= y < r[3] for _, r in rects)
 
 
 # ---- processes ----

@@ -1,18 +1,22 @@
 """One class, two clients: a teacher and a student of the build meet in the class room and live through
 a class by clicks and keys on their real windows. Each step checks what each user sees (pixels at the
 controls' places, the chat panes' text as a user copies it), what reached the room, and the databases.
-The teacher's pen (colour and width picked in the pen tool) is read from both screens' pixels, and again
-after the student joins anew and loads the room's history. Screenshots of both screens go into the
-output folder.
+The teacher's strokes, among them lines along the four edges of the board she sees with her control
+panel folded and shown, are read from both screens' pixels where the stroke mapping puts them on each
+board (with the pen's colour and width picked in the pen tool), again on the teacher's screen after
+her pages reload and on the student's after she joins anew and loads the room's history. Screenshots
+of both screens go into the output folder.
 Usage: two_clients_test.py --build DIR --source DIR --wine PATH --wineserver PATH --arch win32|win64 --out DIR"""
 
 import argparse
+import math
 import os
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from classdrive import Class, Failure, wait_for  # noqa: E402
+from classdrive import (FLOATING_BARS, Class, Failure, covered, drawn_here, floating_bars, lands,  # noqa: E402
+                        measure_board, wait_for)
 
 TEACHER_MARK = (0x2F, 0x6D, 0xB5)  # roster role marks, from the shipped skin
 STUDENT_MARK = (0x9F, 0xC3, 0xA8)
@@ -21,6 +25,8 @@ BEGIN_GREEN = (0x33, 0xBB, 0x44)
 OVER_RED = (0xD9, 0x36, 0x3E)
 QUEUE_BUTTON = (0x66, 0x66, 0x66)
 STROKE_GREEN = (0x33, 0xBB, 0x44)  # the pen tool's third colour
+PEN = 6  # the width of the pen tool's widest pen
+EDGE = 4  # how far in from the board's visible edges the teacher draws along them
 
 
 def step(number, text):
@@ -106,32 +112,63 @@ def run(lesson):
     step(4, "the teacher puts the whiteboard live and draws; the student sees the stroke")
     panel, panel_origin, panel_size = teacher.find_window("ControlPanelWnd", 10)
     panel_places = teacher.places("ControlPanelWnd.xml", panel_size)
-    board = teacher.places("MainWnd.xml", teacher.size, "MainScreenCtner=show")["MainScreenCtner"]
-    s_board = student.places("MainWnd.xml", student.size, "MainScreenCtner=show")["MainScreenCtner"]
-    before = student.grab(s_board)
+    s_area = student.places("MainWnd.xml", student.size, "MainScreenCtner=show")["MainScreenCtner"]
+    before = student.grab(s_area)
     # Without a window manager a clicked owner window covers its floating panel; one would keep it on top.
     teacher.xdotool("windowraise", panel)
     time.sleep(0.3)
     teacher.click(panel_places["WhiteBoardCheck"], origin=panel_origin)
     wait_for("the room to see the whiteboard go live", lambda: lesson.room.messages(820, lesson.TEACHER))
-    wait_for("the whiteboard on the student's screen", lambda: differs(student, s_board, before), 10, 0.2)
+    wait_for("the whiteboard on the student's screen", lambda: differs(student, s_area, before), 10, 0.2)
     time.sleep(0.5)
     pick_pen(teacher, 2, 4)  # green (0xFF33BB44), the widest pen (6 pixels)
     wait_for("the room to see the green pen", lambda: any(m["head"][10:14] == "0306" for m in
                                                           lesson.room.messages(818, lesson.TEACHER)))
-    latency = draw_stroke(lesson, board, s_board, 0)
+    t_board, s_board = measure_boards(lesson)
+    print("teacher's %s, student's %s" % (t_board, s_board), flush=True)
+    tabs = teacher.places("WhiteboardWnd.xml", (t_board.width, t_board.height), "TabArea=show")["TabArea"]
+    stroke = stroke_line(teacher, t_board, tabs, 0, 1, PEN)
+    latency, problem = draw_stroke(lesson, t_board, s_board, stroke, PEN)
+    if problem:
+        raise Failure(problem)
     print("stroke latency (teacher mouse-up to student paint): %.1f ms" % latency, flush=True)
-    t_probe, s_probe = stroke_columns(board, s_board, 0)
-    for client, probe in ((teacher, t_probe), (student, s_probe)):
-        wait_for("the stroke green and 6 pixels wide on the %s's screen" % client.name,
-                 lambda: six_wide_green(client, probe), 10, 0.2)
+    check_surface(lesson, t_board)
+    lines = [stroke]
+    check_lines(teacher, t_board, lines, lambda v, axis: drawn_here(v, t_board.size(axis)), "as drawn")
+    check_lines(student, s_board, lines, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)), "")
     shots(lesson, "step4")
 
-    step("4b", "the student joins again; the room's history shows the stroke as it was drawn")
+    step("4a", "the teacher draws along the four edges of her visible board, with the control panel folded and "
+               "shown; every line lands at the same fractions of both boards")
+    # The bottom edge moves with the panel; the other lines of the second round are drawn further in, apart
+    # from those of the first.
+    for shown, inset in ((False, EDGE), (True, EDGE + 3 * PEN)):
+        set_panel(teacher, shown)
+        edges = edge_lines(teacher, t_board, tabs, inset)
+        for line in edges:
+            draw_line(teacher, t_board, line.start_point(), line.end_point())
+            time.sleep(0.1)
+        raise_bars(teacher)
+        check_lines(teacher, t_board, edges, lambda v, axis: drawn_here(v, t_board.size(axis)), "as drawn")
+        check_lines(student, s_board, edges, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)), "")
+        check_surface(lesson, t_board)
+        lines += edges
+        shots(lesson, "step4a-panel-%s" % ("shown" if shown else "folded"))
+    # A pen pick reloads the teacher's pages from what the room sent back.
+    pick_pen(teacher, 0, 4)
+    raise_bars(teacher)
+    check_lines(teacher, t_board, lines, lambda v, axis: lands(v, t_board.size(axis), t_board.size(axis)),
+                "after a reload")
+    shots(lesson, "step4a-reloaded")
+
+    step("4b", "the student joins again; the room's history shows every line as it was drawn")
+    size = student.size
     lesson.restart_student()
     student = lesson.student
-    wait_for("the stroke green and 6 pixels wide on the rejoined student's screen",
-             lambda: six_wide_green(student, s_probe), 20, 0.3)
+    if student.size != size:
+        raise Failure("the rejoined student's window is %dx%d, not %dx%d as before" % (student.size + size))
+    check_lines(student, s_board, lines, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)),
+                "from the history", timeout=20)
 
     step(5, "the student applies for the microphone, the teacher gives it, the student speaks by voice")
     voice = student.places("MainWnd.xml", student.size, "ClassBeginBtn=hide", "ClassOverBtn=hide",
@@ -181,56 +218,209 @@ def pick_pen(client, colour, size):
     pick_first_item(client, places["PenSizeCombo"], 5, size, origin)
 
 
-def stroke_columns(board, s_board, index):
-    """One pixel column across the stroke of draw_stroke on each board: the teacher's, the student's."""
-    width, height = board[2] - board[0], board[3] - board[1] - 150
-    y = int(height * (0.1 + 0.8 * ((index * 7) % 50) / 50.0))
-    x = int(width * 0.5)
-    s_x = x * (s_board[2] - s_board[0]) // (board[2] - board[0])
-    lowest = y * (s_board[3] - s_board[1]) // (board[3] - board[1] - 26)
-    return ((board[0] + x, board[1] + y - 20, board[0] + x + 1, board[1] + y + 20),
-            (s_board[0] + s_x, s_board[1] + y - 20, s_board[0] + s_x + 1, s_board[1] + lowest + 20))
+class Line:
+    """A straight stroke on the teacher's board: level (along x) or upright (along y), at one coordinate
+    across, from `start` to `end` along (the board window's client pixels)."""
+
+    def __init__(self, name, level, at, start, end):
+        self.name, self.level, self.at, self.start, self.end = name, level, at, start, end
+
+    def start_point(self):
+        return (self.start, self.at) if self.level else (self.at, self.start)
+
+    def end_point(self):
+        return (self.end, self.at) if self.level else (self.at, self.end)
 
 
-def six_wide_green(client, column):
-    """The column crosses one line of the green 6-pixel pen (a line may round to a pixel more or less)."""
-    green, black = ink(client, column)
-    return 5 <= green <= 7 and black == 0
+def set_panel(teacher, shown):
+    """Shows or folds the teacher's control panel with its button, as she does."""
+    def panel_shown():
+        return bool(teacher.xdotool("search", "--onlyvisible", "--name", "^ControlPanelWnd$").split())
+    if panel_shown() == shown:
+        return
+    button, origin, size = teacher.find_window("CpBtnWnd", 10)
+    teacher.xdotool("windowraise", button)
+    time.sleep(0.3)
+    teacher.click((0, 0, size[0], size[1]), origin=origin)
+    wait_for("the teacher's control panel %s" % ("shown" if shown else "folded"), lambda: panel_shown() == shown, 5, 0.1)
+    raise_bars(teacher)
 
 
-def ink(client, column):
-    """The rows of a one-pixel column in the stroke's green, and in the thin black of a missing pen."""
-    pixels = client.grab(column)
-    return (sum(last - first + 1 for first, last in pixels.rows_with(0, STROKE_GREEN, 40)),
-            sum(last - first + 1 for first, last in pixels.rows_with(0, (0, 0, 0), 40)))
+def raise_bars(client):
+    """Puts the floating bars back over the main window, as a window manager would keep them."""
+    for name in FLOATING_BARS:
+        for window in client.xdotool("search", "--onlyvisible", "--name", "^%s$" % name).split():
+            client.xdotool("windowraise", window)
+    time.sleep(0.3)
 
 
-def draw_stroke(lesson, board, s_board, index):
-    """Draws one stroke on the teacher's board and answers the milliseconds from the mouse-up to the moment
-    the stroke shows on the student's screen."""
-    teacher, student = lesson.teacher, lesson.student
-    # The teacher's control panel floats over the board's lowest 120 pixels, the tab bar below the surface.
-    width, height = board[2] - board[0], board[3] - board[1] - 150
-    row = 0.1 + 0.8 * ((index * 7) % 50) / 50.0
-    x0, x1 = int(width * 0.25), int(width * 0.75)
-    y = int(height * row)
-    # Points travel relative to the surface: where the student's board shows no tab bar, its surface is
-    # taller and the stroke lands proportionally lower.
-    lowest = y * (s_board[3] - s_board[1]) // (board[3] - board[1] - 26)
-    probe = (s_board[0] + x0, s_board[1] + y - 6, s_board[0] + x1, s_board[1] + lowest + 8)
-    before = student.grab(probe)
-    ox, oy = teacher.origin
-    screen = teacher.screen
-    screen.move(ox + board[0] + x0, oy + board[1] + y)
+def measure_boards(lesson):
+    """Both live boards as the screens show them, with the teacher's control panel folded (it stays so)."""
+    set_panel(lesson.teacher, False)
+    boards = []
+    for client in (lesson.teacher, lesson.student):
+        # A point inside the board where the skin lays it out; the rectangle itself is read from the screen.
+        area = client.places("MainWnd.xml", client.size, "MainScreenCtner=show")["MainScreenCtner"]
+        boards.append(measure_board(client, ((area[0] + area[2]) // 2, (area[1] + area[3]) // 2)))
+    return boards
+
+
+def check_surface(lesson, board):
+    """The teacher's strokes go to the room with her drawing surface's size: her whole board window."""
+    sizes = set()
+    for m in lesson.room.messages(818, lesson.TEACHER):
+        head = m["head"]
+        if head[0:2] == "12" and len(head) >= 48:  # a whiteboard stroke; the head holds the surface's size
+            sizes.add((int(head[42:44] + head[40:42], 16), int(head[46:48] + head[44:46], 16)))
+    if sizes != {(board.width, board.height)}:
+        raise Failure("the teacher's strokes went out from surfaces of %s, her board window is %dx%d"
+                      % (sorted(sizes), board.width, board.height))
+
+
+def clear_rows(client, board, tabs, x0, x1):
+    """The rows of the board between columns x0 and x1 over which neither the page tabs nor a floating bar lie."""
+    top, bottom = 0, board.height
+    if tabs[0] < x1 and tabs[2] > x0:
+        top = tabs[3]
+    for _, r in floating_bars(client):
+        if r[0] < board.left + x1 and r[2] > board.left + x0 and r[3] > board.top + top:
+            bottom = min(bottom, r[1] - board.top)
+    return top, bottom
+
+
+def stroke_line(teacher, board, tabs, index, count, pen):
+    """The index-th of `count` level strokes across the middle half of the teacher's board, each on a row of
+    its own, spread over the rows that nothing covers."""
+    x0, x1 = board.width // 4, board.width * 3 // 4
+    top, bottom = clear_rows(teacher, board, tabs, x0, x1)
+    rows = bottom - top - 2 * pen
+    if rows < 2 * count:
+        raise Failure("%d strokes do not fit on %d rows of the teacher's board" % (count, rows))
+    order = (index * 7) % count if math.gcd(7, count) == 1 else index
+    return Line("stroke %d" % index, True, top + pen + rows * (2 * order + 1) // (2 * count), x0, x1)
+
+
+def edge_lines(teacher, board, tabs, inset):
+    """Lines along the four edges of the board the teacher sees: a level one EDGE pixels above its bottom
+    (the control panel's top while the panel is shown), the others `inset` pixels in from the top, the left
+    and the right; the page tabs' corner is left out."""
+    bottom = board.height
+    for name, r in floating_bars(teacher):
+        if name == "ControlPanelWnd":
+            bottom = min(bottom, r[1] - board.top)
+    right, low = board.width - 1 - inset, bottom - 1 - EDGE
+    return [Line("top", True, inset, tabs[2] + inset, right), Line("bottom", True, low, inset, right),
+            Line("left", False, inset, tabs[3] + inset, low), Line("right", False, right, inset, low)]
+
+
+def draw_line(client, board, a, b, steps=10):
+    """Draws a stroke from a to b (the board window's client pixels) by pointer input; answers the moment
+    of the mouse-up."""
+    ox, oy = client.origin[0] + board.left, client.origin[1] + board.top
+    screen = client.screen
+    screen.move(ox + a[0], oy + a[1])
     screen.button(True)
-    for step_ in range(1, 11):
-        screen.move(ox + board[0] + x0 + (x1 - x0) * step_ // 10, oy + board[1] + y)
+    for i in range(1, steps + 1):
+        screen.move(ox + a[0] + (b[0] - a[0]) * i // steps, oy + a[1] + (b[1] - a[1]) * i // steps)
         time.sleep(0.01)
     screen.button(False)
-    released = time.monotonic()
-    shown = wait_for("the stroke on the student's surface",
-                     lambda: time.monotonic() if differs(student, probe, before) else None, 10, 0.001)
-    return (shown - released) * 1000.0
+    return time.monotonic()
+
+
+def _near(pixel, colour, tolerance=40):
+    return all(abs(a - b) <= tolerance for a, b in zip(pixel, colour))
+
+
+def _across(client, board, line, along, lo, hi):
+    """The pixels across a line's place on a board, from lo to hi (excluded), at `along`."""
+    if line.level:
+        pixels = client.grab((board.left + along, board.top + lo, board.left + along + 1, board.top + hi))
+        return [pixels.at(0, i) for i in range(pixels.height)]
+    pixels = client.grab((board.left + lo, board.top + along, board.left + hi, board.top + along + 1))
+    return [pixels.at(i, 0) for i in range(pixels.width)]
+
+
+def line_shows(client, board, line, where, pen, colour, bars):
+    """Whether a line shows on a client's board where `where` (a teacher's coordinate and its axis, 0 for x,
+    to the pixels this board may paint it at) puts it: across the line, at a place along it that nothing
+    floats over, its ink lies within half the pen's width of a centre, covers one and is the pen's width
+    (less what the board's edge cuts off). Answers None where every place is covered, else (ok, what)."""
+    across_axis, along_axis = (1, 0) if line.level else (0, 1)
+    centres = sorted(where(line.at, across_axis))
+    first, last = min(where(line.start, along_axis)), max(where(line.end, along_axis))
+    extent = board.height if line.level else board.width
+    lo, hi = max(0, centres[0] - 3 * pen // 2), min(extent, centres[-1] + 3 * pen // 2 + 1)
+    for fraction in (0.5, 0.25, 0.75, 0.125, 0.875):
+        along = first + pen + int((last - first - 2 * pen) * fraction)
+        ends = [(along, lo), (along, hi - 1)] if line.level else [(lo, along), (hi - 1, along)]
+        if not any(covered((board.left + x, board.top + y), bars) for x, y in ends):
+            break
+    else:
+        return None
+    pixels = _across(client, board, line, along, lo, hi)
+    ink = [lo + i for i, p in enumerate(pixels) if _near(p, colour)]
+    black = [lo + i for i, p in enumerate(pixels) if _near(p, (0, 0, 0))]
+    band = [p for p in range(centres[0] - pen, centres[-1] + pen + 1) if min(abs(p - c) for c in centres) <= pen / 2]
+    cut = len([p for p in band if p < 0 or p >= extent])
+    ok = (bool(ink) and not black and all(p in band for p in ink) and any(c in ink for c in centres)
+          and len(ink) >= pen - 1 - cut)
+    what = "the %s line on the %s's board, %s %d: ink at %s, black at %s; where it must be: %s" % (
+        line.name, client.name, "column" if line.level else "row", along, _runs(ink), _runs(black), _runs(band))
+    return ok, what
+
+
+def _runs(values):
+    runs = []
+    for v in values:
+        if runs and v == runs[-1][1] + 1:
+            runs[-1][1] = v
+        else:
+            runs.append([v, v])
+    return ", ".join("%d..%d" % (a, b) if a != b else str(a) for a, b in runs) or "none"
+
+
+def check_lines(client, board, lines, where, how, timeout=10, pen=None, colour=None):
+    """Waits until every line shows on the client's board where `where` puts it; fails naming where it shows."""
+    pen, colour = pen or PEN, colour or STROKE_GREEN
+    bars = floating_bars(client)
+    end = time.monotonic() + timeout
+    pending = list(lines)
+    while pending:
+        results = [(line, line_shows(client, board, line, where, pen, colour, bars)) for line in pending]
+        pending = [line for line, result in results if result is not None and not result[0]]
+        if pending and time.monotonic() > end:
+            raise Failure("lines misplaced or missing %s: %s" % (
+                how, "; ".join(result[1] for line, result in results if result is not None and not result[0])))
+        if pending:
+            time.sleep(0.2)
+
+
+def draw_stroke(lesson, t_board, s_board, line, pen, timeout=10):
+    """Draws a level line on the teacher's board and answers (the milliseconds from her mouse-up until it shows
+    on the student's screen, None) once the student's board has changed where the mapping puts it and
+    nowhere else across it; (None, what happened) when it does not show there."""
+    teacher, student = lesson.teacher, lesson.student
+    rows = sorted(lands(line.at, t_board.height, s_board.height))
+    first, last = min(lands(line.start, t_board.width, s_board.width)), max(lands(line.end, t_board.width, s_board.width))
+    band = [p for p in range(rows[0] - pen, rows[-1] + pen + 1) if min(abs(p - c) for c in rows) <= pen / 2]
+    # Watched: the line's band, clear of its round ends; checked: one whole column of the student's board.
+    probe = (s_board.left + first + pen, s_board.top + band[0], s_board.left + last - pen, s_board.top + band[-1] + 1)
+    column = (s_board.left + (first + last) // 2, s_board.top, s_board.left + (first + last) // 2 + 1, s_board.bottom)
+    before, column_before = student.grab(probe), student.grab(column)
+    released = draw_line(teacher, t_board, line.start_point(), line.end_point())
+    shown = None
+    end = released + timeout
+    while shown is None and time.monotonic() < end:
+        if not student.grab(probe).same_as(before):
+            shown = time.monotonic()
+        else:
+            time.sleep(0.001)
+    after = student.grab(column)
+    changed = [y for y in range(after.height) if after.at(0, y) != column_before.at(0, y)]
+    if shown is not None and changed and all(y in band for y in changed):
+        return (shown - released) * 1000.0, None
+    return None, "%s: the student's board changed at rows %s of column %d, it must at rows %s" % (
+        line.name, _runs(changed), (first + last) // 2, _runs(band))
 
 
 def speak_by_voice(lesson, t_places, s_places, voice):
