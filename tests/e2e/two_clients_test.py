@@ -135,7 +135,8 @@ def run(lesson):
     check_surface(lesson, t_board)
     lines = [stroke]
     check_lines(teacher, t_board, lines, lambda v, axis: drawn_here(v, t_board.size(axis)), "as drawn")
-    check_lines(student, s_board, lines, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)), "")
+    check_lines(student, s_board, lines, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)),
+                "as received")
     shots(lesson, "step4")
 
     step("4a", "the teacher draws along the four edges of her visible board, with the control panel folded and "
@@ -150,7 +151,8 @@ def run(lesson):
             time.sleep(0.1)
         raise_bars(teacher)
         check_lines(teacher, t_board, edges, lambda v, axis: drawn_here(v, t_board.size(axis)), "as drawn")
-        check_lines(student, s_board, edges, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)), "")
+        check_lines(student, s_board, edges, lambda v, axis: lands(v, t_board.size(axis), s_board.size(axis)),
+                    "as received")
         check_surface(lesson, t_board)
         lines += edges
         shots(lesson, "step4a-panel-%s" % ("shown" if shown else "folded"))
