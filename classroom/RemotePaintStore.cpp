@@ -127,10 +127,10 @@ struct PageSnapshot {
 const uint64_t kPendingSeqBase = uint64_t(1) << 63;
 
 // Wine's heap gives the free end of the heap back to the system as soon as the last block there is
-// freed, and the next read that grows into it page-faults on every page again: a page of 16,000
-// strokes cost nine times per stroke what one of 500 did, nearly all of it in those faults. A block
-// kept alive just above the copies of a large read keeps their memory committed for the next one; a
-// block of this size is not served from the small holes further down the heap.
+// freed, and the next read that grows into it page-faults on every page again: at 16,000 strokes that
+// was most of a read's cost. A block kept alive after the copies of a large read keeps their memory
+// committed for the next one whenever the heap places it above them (it has no hole of that size
+// further down); otherwise it costs one small block.
 const size_t kHeapKeeperBytes = 16 * 1024;
 std::atomic<void*> g_heapKeeper{nullptr};
 
