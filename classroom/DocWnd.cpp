@@ -290,6 +290,11 @@ void CDocWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     case eDocNotice_Drawing:
         if (CImagePaintControlUI* view = GetImageView()) view->SetPenEnabled(lParam != 0);
         break;
+    case kNoticeAppendPen:
+        // Only a shown page has a list: another page reads its pens from the store when it is opened.
+        if (CImagePaintControlUI* view = GetImageView(); view && lParam && m_docId != 0 && m_pages.currentPage != 0)
+            view->AppendObject(*reinterpret_cast<const PaintObject*>(lParam));
+        break;
     case eDocNotice_PageButtons:
         if (CControlUI* previous = m_PaintManager.FindControl(L"PreviousBtn")) previous->SetVisible(lParam != 0);
         if (CControlUI* next = m_PaintManager.FindControl(L"NextBtn")) next->SetVisible(lParam != 0);

@@ -217,6 +217,8 @@ private:
     void OnPaintPen(const ReceivedPaintObject* object);
     void OnPaintChange(const ReceivedPaintObject* object);
     void OnClearPage();
+    // The board windows append the pen to their surfaces for the strokes drawn after it.
+    void ShowPen(const ReceivedPaintObject& pen);
 
     // Received speaking states (MainWndSpeak.cpp).
     void OnSpeakState(const SpeakStateRecord* record);
@@ -370,6 +372,8 @@ private:
     int m_micQueueCount = 0;     // the teacher's last shown queue count: a larger one flashes
 
     bool m_joined = false;
+    // Own stroke messages sent and not yet returned by the room: a pen picked meanwhile comes after them.
+    uint32_t m_ownStrokesInFlight = 0;
     bool m_classOver = false;
     bool m_countdownEnded = false;
     CStudentList* m_roster = nullptr;

@@ -29,17 +29,18 @@ bool ClassRuns()
 
 // The own pens are keyed from the session's counter while the room keys strokes from its own: the
 // counter is kept above every key the room has shown, so a pen picked now sorts after every stroke
-// drawn before it, on every screen.
-void NoteDrawingKey(uint32_t key)
+// drawn before it, on every screen. A key with no room above it would wrap the counter to the keys
+// that mean "no pen": the drawing that carries it is refused.
+bool NoteDrawingKey(const ReceivedPaintObject& object)
 {
+    uint32_t key = 0;
+    if (object.pen) key = object.pen->orderKey;
+    else if (object.stroke) key = object.stroke->head.orderKey;
     SessionContext* session = SessionContext::Instance();
-    if (session && key > session->drawingOrderKey) session->drawingOrderKey = key;
-}
-
-void NoteDrawingKey(const ReceivedPaintObject& object)
-{
-    if (object.pen) NoteDrawingKey(object.pen->orderKey);
-    if (object.stroke) NoteDrawingKey(object.stroke->head.orderKey);
+    if (!session || session->RaiseDrawingKey(key)) return true;
+    LOG_ERROR(L"drawing of user %u with order key %lu refused: no room above it", object.ownerId,
+              static_cast<unsigned long>(key));
+    return false;
 }
 
 } // namespace
@@ -55,12 +56,25 @@ void CMainWnd::OnPenChanged(const PaintPen* pen)
     if (!session || !channel ||
         !channel->SendPacket(eType_PaintObject, payload.data(), static_cast<uint32_t>(payload.size()), session->room.roomId))
         LOG_ERROR(L"pen not sent to the room");
-    // The own surfaces draw the next strokes with it at once, without waiting for the room.
+    // The own surfaces draw the next strokes with it at once, without waiting for the room; the room
+    // places it after the own strokes still on their way, and so does the store.
     ReceivedPaintObject own;
     own.kind = ePaintSource_Pen;
     own.ownerId = OwnId();
     own.pen = new (std::nothrow) PenBody(body);
-    if (own.pen) OnPaintPen(&own);
+    if (!own.pen) return;
+    RemotePaintStore::AddOwnPen(own, m_ownStrokesInFlight);
+    ShowPen(own);
+}
+
+void CMainWnd::ShowPen(const ReceivedPaintObject& pen)
+{
+    RemotePaintEntry entry;
+    if (!ConvertReceivedPaint(pen, entry) || !entry.object) return;
+    // Sent, not posted: a stroke drawn right after the pick already finds the pen on its surface.
+    const LPARAM object = reinterpret_cast<LPARAM>(entry.object.get());
+    if (m_whiteboardLive) ::SendMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, kNoticeAppendPen, object);
+    if (m_docLive) ::SendMessageW(m_docLive, WM_USER_UI_NOTICE, kNoticeAppendPen, object);
 }
 
 std::vector<StrokePoint> StrokeToWire(const PaintStroke& stroke, uint16_t width, uint16_t height)
@@ -90,16 +104,26 @@ void CMainWnd::OnPaintChanged(const PaintChangeRecord* change)
     head.surfaceWidth = change->surfaceWidth;
     head.surfaceHeight = change->surfaceHeight;
     std::vector<StrokePoint> points = StrokeToWire(change->stroke, change->surfaceWidth, change->surfaceHeight);
-    if (!CProtocolMgr::Instance()->SendDrawPoints(kind, OwnId(), head, points)) LOG_ERROR(L"stroke not sent to the room");
+    if (!CProtocolMgr::Instance()->SendDrawPoints(kind, OwnId(), head, points)) {
+        LOG_ERROR(L"stroke not sent to the room");
+        return;
+    }
+    // The room keys and returns every message of a long stroke as a stroke of its own.
+    const size_t messages = (std::max<size_t>(points.size(), 1) + kPointsPerDrawMessage - 1) / kPointsPerDrawMessage;
+    m_ownStrokesInFlight += static_cast<uint32_t>(messages);
 }
 
 void CMainWnd::OnPaintList(const PaintObjectList* list)
 {
     if (!list) return;
     RemotePaintStore::ClearAll();
-    RemotePaintStore::AddObjects(*list);
-    for (const ReceivedPaintObject* object : *list)
-        if (object) NoteDrawingKey(*object);
+    PaintObjectList accepted;
+    accepted.reserve(list->size());
+    for (ReceivedPaintObject* object : *list)
+        if (object && NoteDrawingKey(*object)) accepted.push_back(object);
+    RemotePaintStore::AddObjects(accepted);
+    // The history holds what the room has: nothing sent before it is still to come back.
+    m_ownStrokesInFlight = 0;
     SessionContext* session = SessionContext::Instance();
     if (session && session->penOrderKey != 0) {
         ReceivedPaintObject own;
@@ -118,14 +142,12 @@ void CMainWnd::OnPaintList(const PaintObjectList* list)
 
 void CMainWnd::OnPaintPen(const ReceivedPaintObject* object)
 {
-    if (!object || (object->kind & 0x0F) != ePaintSource_Pen) return;
+    if (!object || (object->kind & 0x0F) != ePaintSource_Pen || !NoteDrawingKey(*object)) return;
     RemotePaintStore::Add(*object);
-    NoteDrawingKey(*object);
+    // A pen changes only its owner's strokes after it: appended, it costs the same in any class, and
+    // no page is read again (a reload would also drop the own strokes the room has not returned yet).
     SessionContext* session = SessionContext::Instance();
-    if ((session && IsTeacherRole(session->role)) || ClassRuns()) {
-        if (m_whiteboardLive) ::SendMessageW(m_whiteboardLive, WM_USER_UI_NOTICE, 5, 0);
-        if (m_docLive) ::SendMessageW(m_docLive, WM_USER_UI_NOTICE, 5, 0);
-    }
+    if ((session && IsTeacherRole(session->role)) || ClassRuns()) ShowPen(*object);
 }
 
 void CMainWnd::OnPaintChange(const ReceivedPaintObject* object)
@@ -134,9 +156,12 @@ void CMainWnd::OnPaintChange(const ReceivedPaintObject* object)
     uint8_t target = object->kind & 0x0F;
     if (target != ePaintSource_Whiteboard && target != ePaintSource_Document) return;
     const StrokeHead& head = object->stroke->head;
-    NoteDrawingKey(head.orderKey);
+    if (!NoteDrawingKey(*object)) return;
     switch (object->kind >> 4) {
-    case 1: RemotePaintStore::Add(*object); break;
+    case 1:
+        if (object->ownerId == OwnId() && m_ownStrokesInFlight > 0) --m_ownStrokesInFlight;
+        RemotePaintStore::Add(*object);
+        break;
     case 2: RemotePaintStore::RemoveObject(target, head.docId, head.page, head.orderKey); break;
     case 3: RemotePaintStore::ClearPage(target, head.docId, head.page); break;
     case 4: RemotePaintStore::ClearDocument(target, head.docId); break;

@@ -112,7 +112,8 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
 
     uint8_t roomState = reply->RoomState();
     if (roomState <= 4) session->room.roomState = roomState;
-    session->drawingOrderKey = reply->DrawingIdBase() + 10000;
+    if (!session->RaiseDrawingKey(uint64_t(reply->DrawingIdBase()) + 10000)) // a rejoin never lowers it
+        LOG_ERROR(L"drawing id base %lu refused: no room above it", static_cast<unsigned long>(reply->DrawingIdBase()));
     LOG_INFO(L"on join Room Notation ID is : %lu", static_cast<unsigned long>(session->drawingOrderKey));
     if (session->room.roomState == 2) ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
     SetSwitchNetworkVisible();

@@ -29,13 +29,19 @@ public:
     static void Shutdown();
     static void ClearAll();
     static void Add(const ReceivedPaintObject& received);
+    // The own pen just picked, while strokesInFlight own strokes have been sent and not yet returned:
+    // the room places it after them, so for the stored strokes it takes its place once that many more
+    // strokes of its owner have arrived; until then it only serves the strokes drawn after the read.
+    static void AddOwnPen(const ReceivedPaintObject& pen, uint32_t strokesInFlight);
     static void AddObjects(const std::vector<ReceivedPaintObject*>& received);
     static void RemoveObject(uint8_t kind, uint64_t docId, uint16_t page, uint32_t orderKey);
     static void ClearPage(uint8_t kind, uint64_t docId, uint16_t page);
     static void ClearDocument(uint8_t kind, uint64_t docId);
-    // Appends to objects copies of every stored pen and of the page's strokes, in arrival order; the
-    // copies belong to the caller. A stroke's copy is keyed at least as high as the pen its owner had
-    // before it in arrival order, so a surface sorting by key draws it with that pen. True when at
+    // Appends to objects copies of the page's strokes and of the pens that paint them, in arrival
+    // order: the pen each stroke's owner had when it arrived, and every owner's latest pen (for the
+    // strokes drawn after the read). Only these matter to a surface, so a read costs the page, not the
+    // class's history. Each owner's copies are keyed to rise along its arrival order, so a surface
+    // sorting by key draws each stroke with that pen. The copies belong to the caller. True when at
     // least one was appended.
     static bool GetPage(uint8_t kind, uint64_t docId, uint16_t page, std::vector<PaintObject*>& objects);
     // Number of stored entries, for the windows' diagnostics and the tests.

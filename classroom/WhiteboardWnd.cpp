@@ -142,6 +142,12 @@ void CWhiteboardWnd::OnUiNotice(WPARAM code, LPARAM lParam)
     case 5:
         for (int page = 1; page <= kMaxTabs; ++page) LoadPage(page);
         break;
+    case kNoticeAppendPen:
+        if (const auto* pen = reinterpret_cast<const PaintObject*>(lParam)) {
+            for (int page = 1; page <= kMaxTabs; ++page)
+                if (CPaintControlUI* surface = GetSurface(page)) surface->AppendObject(*pen);
+        }
+        break;
     case 11: {
         const int n = static_cast<int>(lParam);
         if (n < 1 || n > kMaxTabs) break;

@@ -142,6 +142,15 @@ void CPaintControlUI::LoadObjects(const PaintObjectPtrs& objects)
     Invalidate();
 }
 
+void CPaintControlUI::AppendObject(const PaintObject& object)
+{
+    {
+        Guard guard(*this);
+        m_objects.emplace_back(new PaintObject(object));
+    }
+    Invalidate();
+}
+
 void CPaintControlUI::PaintText(HDC hDC)
 {
     PaintObjects(hDC);

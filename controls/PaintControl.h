@@ -25,6 +25,9 @@ public:
     void ClearObjects();
     // Deep copies of the non-null objects, sorted by order key; the caller keeps its own.
     void LoadObjects(const PaintObjectPtrs& objects);
+    // A deep copy at the end of the list, not sorted: a pen chosen now inks only the strokes after it,
+    // and every stroke already on the surface stays where it is.
+    void AppendObject(const PaintObject& object);
 
     // For the windows and tests that inspect what the surface holds.
     size_t GetObjectCount() const { return m_objects.size(); }

@@ -42,8 +42,23 @@ public:
     // Increments under the sequence lock; the first call answers 1.
     uint32_t NextSequence();
     // The key of the next pen the teacher announces: the counter the join set from the room's drawing id
-    // base grows by one, so the room's page paints the pens in the order they were chosen.
-    uint32_t NextDrawingKey() { return ++drawingOrderKey; }
+    // base grows by one, so the room's page paints the pens in the order they were chosen. It never
+    // wraps: at the top the key repeats, which still sorts after every earlier one.
+    uint32_t NextDrawingKey()
+    {
+        if (drawingOrderKey < 0xFFFFFFFFu) ++drawingOrderKey;
+        return drawingOrderKey;
+    }
+    // Keys above this leave too little room for the pens of a class still to come.
+    static const uint32_t kHighestDrawingKey = 0xFFFFFFFFu - 0x10000u;
+    // Raises the counter to key, never lowers it; false, with the counter unchanged, for a key above
+    // kHighestDrawingKey (wider than 32 bits, so that a base plus an offset cannot wrap on the way).
+    bool RaiseDrawingKey(uint64_t key)
+    {
+        if (key > kHighestDrawingKey) return false;
+        if (key > drawingOrderKey) drawingOrderKey = static_cast<uint32_t>(key);
+        return true;
+    }
     // Stores and saves the pen when any of the four values changed.
     void SetPenSettings(uint32_t colour, int32_t style, int32_t width, int32_t orderKey);
     // The database installs the pen store when it opens; without it pens stay in memory only.

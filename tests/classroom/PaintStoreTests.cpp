@@ -1,4 +1,4 @@
-// The drawing store: conversion of received pens and strokes, the per-page lists with every pen,
+// The drawing store: conversion of received pens and strokes, the per-page lists with the pens that paint them,
 // removal and clearing by kind, document and page, and adds from several threads at once.
 #include "classroom/RemotePaintStore.h"
 #include "protocol/RoomRecords.h"
@@ -54,6 +54,23 @@ protected:
         std::vector<uint32_t> keys;
         for (PaintObject* o : page) keys.push_back(o->OrderKey() + (o->type == ePaintObject_Pen ? 1000000u : 0u));
         return keys;
+    }
+    // Colour and width of each stroke of the page read last, in the order a surface paints them: sorted
+    // by key, each pen object setting its owner's pen for the strokes after it.
+    std::vector<std::pair<uint32_t, int32_t>> Painted(std::map<int32_t, PaintPen>* latest = nullptr) const
+    {
+        std::vector<std::unique_ptr<PaintObject>> sorted;
+        for (PaintObject* o : page) sorted.emplace_back(new PaintObject(*o));
+        SortPaintObjects(sorted);
+        std::map<int32_t, PaintPen> pens;
+        std::vector<std::pair<uint32_t, int32_t>> drawn;
+        for (const auto& o : sorted) {
+            if (o->type == ePaintObject_Pen) pens[o->ownerKey] = *o->pen;
+            else drawn.push_back(pens.count(o->ownerKey) ? std::make_pair(pens[o->ownerKey].colour, pens[o->ownerKey].width)
+                                                         : std::make_pair(0u, 0));
+        }
+        if (latest) *latest = pens;
+        return drawn;
     }
     std::vector<PaintObject*> page;
 };
@@ -136,7 +153,7 @@ TEST_F(PaintStore, UnusableDrawingsAreNotStored)
     EXPECT_TRUE(page.empty());
 }
 
-TEST_F(PaintStore, PagesHoldEveryPenInterleavedWithTheirStrokes)
+TEST_F(PaintStore, APageHoldsItsStrokesWithThePensThatPaintThemWhateverTheHistory)
 {
     std::vector<ReceivedPaintObject*> history = {
         NewPen(1, 1, 3, 0, 10),
@@ -151,16 +168,27 @@ TEST_F(PaintStore, PagesHoldEveryPenInterleavedWithTheirStrokes)
     RemotePaintStore::AddObjects(history);
     for (auto* r : history) delete r;
 
+    // Each stroke comes with the pen its owner had, and every owner's latest pen comes last.
     EXPECT_EQ(Keys(eRemotePaint_Whiteboard, 0, 1), (std::vector<uint32_t>{1000010, 11, 1000015, 16}));
-    EXPECT_EQ(Keys(eRemotePaint_Whiteboard, 0, 2), (std::vector<uint32_t>{1000010, 12, 1000015}));
+    EXPECT_EQ(Keys(eRemotePaint_Whiteboard, 0, 2), (std::vector<uint32_t>{12, 1000015}));
     EXPECT_EQ(Keys(eRemotePaint_Document, 77, 1), (std::vector<uint32_t>{1000010, 13, 1000015}));
     EXPECT_EQ(Keys(eRemotePaint_Document, 78, 1), (std::vector<uint32_t>{1000010, 14, 1000015}));
-    // A page without strokes still answers every pen.
+    // A page without strokes still answers the latest pens; the whiteboard's tab 1 is not document 77's
+    // page 1.
     FreePaintObjects(page);
     EXPECT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 4, page));
-    EXPECT_EQ(page.size(), 2u);
-    // The whiteboard's tab 1 is not document 77's page 1.
-    EXPECT_EQ(Keys(eRemotePaint_Document, 0, 1), (std::vector<uint32_t>{1000010, 1000015}));
+    EXPECT_EQ(Keys(eRemotePaint_Document, 0, 1), (std::vector<uint32_t>{1000015}));
+
+    // A long class: 29,000 pens of 30 owners. A page of one stroke gets that stroke and 30 pens, its
+    // owner's the one it was drawn with.
+    RemotePaintStore::ClearAll();
+    for (uint32_t key = 1; key <= 29000; ++key) Add(NewPen(1 + key % 30, static_cast<uint8_t>(1 + key % 4), 3, 0, key));
+    Add(NewStroke(ePaintSource_Whiteboard, 3, 0, 3, 29001));
+    Add(NewPen(3, 4, 3, 0, 29002));
+    FreePaintObjects(page);
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 3, page));
+    EXPECT_EQ(page.size(), 32u);
+    EXPECT_EQ(Painted(), (std::vector<std::pair<uint32_t, int32_t>>{{PenColourFromIndex(1 + 28982 % 4), 3}}));
 }
 
 TEST_F(PaintStore, RemovalAndClearingMatchKindDocumentAndPage)
@@ -300,23 +328,44 @@ TEST_F(PaintStore, EachStrokeSortsAfterThePenItsOwnerHadWhenItArrived)
     Add(NewPen(8, 4, 4, 0, 20001)); // blue: only strokes after it
     FreePaintObjects(page);
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
-    std::vector<std::unique_ptr<PaintObject>> sorted;
-    for (PaintObject* o : page) sorted.emplace_back(new PaintObject(*o));
-    SortPaintObjects(sorted);
-    // The surface's rule: a pen object sets its owner's pen for the strokes after it.
     std::map<int32_t, PaintPen> pens;
-    std::vector<std::pair<uint32_t, int32_t>> drawn; // colour, width of each stroke in painting order
-    for (const auto& o : sorted) {
-        if (o->type == ePaintObject_Pen) pens[o->ownerKey] = *o->pen;
-        else drawn.push_back(pens.count(o->ownerKey) ? std::make_pair(pens[o->ownerKey].colour, pens[o->ownerKey].width)
-                                                     : std::make_pair(0u, 0));
-    }
     const std::vector<std::pair<uint32_t, int32_t>> expected = {
         {0u, 0}, {0u, 0}, {0xFF33BB44u, 6}, {0xFFFF5522u, 2}};
-    EXPECT_EQ(drawn, expected);
+    EXPECT_EQ(Painted(&pens), expected);
     // The own strokes drawn later go after the list: they take the latest pen of their owner.
     EXPECT_EQ(pens[7].colour, 0xFFFF5522u);
     EXPECT_EQ(pens[8].colour, 0xFF0099FFu);
+}
+
+// The teacher picks blue, then yellow, while two of her strokes drawn in green are still on their way
+// to the room; they come back keyed as high as the picks. The strokes keep green, the next one is
+// yellow, and until they are back the picks serve only the strokes drawn after the read.
+TEST_F(PaintStore, AnOwnPenPickedWhileStrokesAreOnTheirWayComesAfterThem)
+{
+    Add(NewPen(7, 3, 3, 0, 100)); // green
+    std::unique_ptr<ReceivedPaintObject> blue(NewPen(7, 4, 3, 0, 101)), yellow(NewPen(7, 2, 3, 0, 102));
+    RemotePaintStore::AddOwnPen(*blue, 2);
+    RemotePaintStore::AddOwnPen(*yellow, 2);
+    EXPECT_EQ(RemotePaintStore::Count(), 3u);
+    std::map<int32_t, PaintPen> pens;
+    FreePaintObjects(page);
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
+    EXPECT_TRUE(Painted(&pens).empty());
+    EXPECT_EQ(pens[7].colour, 0xFFFFCC33u);
+
+    Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 102));
+    FreePaintObjects(page);
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
+    EXPECT_EQ(Painted(&pens), (std::vector<std::pair<uint32_t, int32_t>>{{0xFF33BB44u, 3}}));
+    EXPECT_EQ(pens[7].colour, 0xFFFFCC33u);
+
+    Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 103));
+    Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 104));
+    FreePaintObjects(page);
+    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
+    EXPECT_EQ(Painted(&pens),
+              (std::vector<std::pair<uint32_t, int32_t>>{{0xFF33BB44u, 3}, {0xFF33BB44u, 3}, {0xFFFFCC33u, 3}}));
+    EXPECT_EQ(RemotePaintStore::Count(), 6u);
 }
 
 TEST_F(PaintStore, RandomReceivedRecordsNeverBreakTheStore)

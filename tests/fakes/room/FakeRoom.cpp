@@ -645,6 +645,10 @@ void FakeRegServer::OnMessage(const Packet& message)
         fields.destination = message.header.destination;
         if (m_drawingEcho && message.header.type == eType_PaintObject) {
             answer = KeyDrawing(message, fields, reply);
+            if (answer && m_holdEchoes) {
+                m_heldEchoes.push_back(reply);
+                answer = false;
+            }
         } else if (m_autoReply && message.header.type == eType_JoinRoom) {
             fields.status = m_joinStatus;
             reply = Frame(eType_JoinRoom, m_joinPayload, fields, m_replyFragment);
@@ -667,6 +671,17 @@ void FakeRegServer::SetDrawingEcho(bool on)
 {
     std::lock_guard<std::mutex> lock(m_lock);
     m_drawingEcho = on;
+}
+
+void FakeRegServer::HoldDrawingEchoes(bool on)
+{
+    std::vector<Bytes> release;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_holdEchoes = on;
+        if (!on) release.swap(m_heldEchoes);
+    }
+    for (const Bytes& echo : release) SendRaw(echo);
 }
 
 bool FakeRegServer::KeyDrawing(const Packet& message, const HeaderFields& fields, Bytes& echo)

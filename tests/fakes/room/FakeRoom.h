@@ -177,6 +177,8 @@ public:
     // While on, the room keys drawings (818) as a class room does: one sent without a key gets the next
     // key above the highest seen, pens included, and a stroke goes back to its drawer with its key.
     void SetDrawingEcho(bool on);
+    // While on, the strokes keyed for the echo are kept back (a slow room); off sends them, in order.
+    void HoldDrawingEchoes(bool on);
     // While on, connects are neither accepted nor refused: the listen queue is kept full, so a
     // client's connect stays pending. Off lets them through again.
     bool HoldConnects(bool on);
@@ -223,6 +225,8 @@ private:
     std::vector<Packet> m_messages;
     std::vector<std::pair<uint64_t, Packet>> m_partial; // key, fragments so far joined in order
     bool m_drawingEcho = false;
+    bool m_holdEchoes = false;
+    std::vector<Bytes> m_heldEchoes;
     uint32_t m_highestDrawingKey = 0;
     size_t m_receivedBytes = 0;
     int m_accepted = 0;
