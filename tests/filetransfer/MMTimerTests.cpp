@@ -212,7 +212,14 @@ const MMTimerApi kAsyncApi = {&AsyncWinmm::GetDevCaps, &AsyncWinmm::Period, &Asy
                               &AsyncWinmm::Kill};
 
 struct AsyncKillTest : testing::Test {
-    void SetUp() override { CxMMTimer::SetApi(&kAsyncApi); }
+    void SetUp() override
+    {
+        AsyncWinmm::killed = false;
+        AsyncWinmm::callbacks = 0;
+        AsyncWinmm::thread = nullptr;
+        AsyncWinmm::killedId = 0;
+        CxMMTimer::SetApi(&kAsyncApi);
+    }
     void TearDown() override
     {
         // Whatever Stop did, the timer thread ends before the test's timer is gone.
@@ -231,7 +238,8 @@ TEST_F(AsyncKillTest, StopWaitsForATickInProgressAndNoTickFollows)
     CountingTimer timer;
     timer.workMs = 100;
     ASSERT_TRUE(timer.Start(5, 1));
-    while (!timer.inTick.load()) Sleep(1);
+    for (int waited = 0; !timer.inTick.load() && waited < 2000; ++waited) Sleep(1);
+    ASSERT_TRUE(timer.inTick.load());
     timer.Stop();
     EXPECT_FALSE(timer.inTick.load()); // the tick that was running has finished before Stop returned
     EXPECT_EQ(7u, AsyncWinmm::killedId);
