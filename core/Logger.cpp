@@ -4,6 +4,7 @@
 #include "core/TextUtil.h"
 
 #include <windows.h>
+#include <io.h>
 #include <share.h>
 #include <ctime>
 #include <string>
@@ -41,6 +42,59 @@ void Logger::Close()
     if (file) fclose(file);
 }
 
+namespace {
+
+// The 64-bit size: ftell's long gives up at 2 GiB, and a log past that would never be cut again.
+long long OpenFileSize(FILE* file)
+{
+    LARGE_INTEGER size = {};
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return GetFileSizeEx(handle, &size) ? size.QuadPart : -1;
+}
+
+// Drops the oldest lines so that at most `keep` bytes remain, starting at a line start. Done in place:
+// a full disk, a common reason for the failed copy, leaves no room for a second file.
+void KeepNewestLines(const CString& path, long long keep)
+{
+    HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > keep) {
+        // One byte more than is kept, so a line that starts exactly at the cut is found whole.
+        std::string tail(static_cast<size_t>(keep + 1), '\0');
+        LARGE_INTEGER from;
+        from.QuadPart = size.QuadPart - keep - 1;
+        DWORD read = 0;
+        if (SetFilePointerEx(file, from, nullptr, FILE_BEGIN) &&
+            ReadFile(file, &tail[0], static_cast<DWORD>(tail.size()), &read, nullptr) && read == tail.size()) {
+            const size_t lineEnd = tail.find('\n');
+            tail.erase(0, lineEnd == std::string::npos ? tail.size() : lineEnd + 1);
+            LARGE_INTEGER start = {};
+            DWORD written = 0;
+            if (SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+                WriteFile(file, tail.data(), static_cast<DWORD>(tail.size()), &written, nullptr);
+            SetEndOfFile(file);
+        }
+    }
+    CloseHandle(file);
+}
+
+} // namespace
+
+bool Logger::ReplaceBackup(const CString& backup, unsigned long& error)
+{
+    // The old backup is replaced only by a complete copy: the copy is made under another name first.
+    const CString temporary = backup.Left(backup.ReverseFind(L'\\') + 1) + L"log_bak.tmp";
+    DeleteFileW(temporary); // a leftover of a copy cut short
+    bool done = m_copy(m_path, temporary) &&
+                MoveFileExW(temporary, backup, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    if (!done) {
+        error = GetLastError();
+        DeleteFileW(temporary);
+    }
+    return done;
+}
+
 void Logger::Open()
 {
     int slash = m_path.ReverseFind(L'\\');
@@ -48,21 +102,19 @@ void Logger::Open()
     // The wide path: a narrow one would be read in the ANSI code page and miss non-Latin folders.
     FILE* file = _wfsopen(m_path, L"at", _SH_DENYWR);
     if (!file) return;
-    fseek(file, 0, SEEK_END);
-    if (ftell(file) > kRotateSize) {
-        // Our own handle must be gone before the copy: Windows refuses to copy a file held open for
-        // writing. The copy replaces the old backup, which a failed copy thus leaves in place; only a
-        // log whose copy is safe in the backup is emptied.
-        fclose(file);
-        CString backup = m_path.Left(slash + 1) + L"log_bak.txt";
-        const bool copied = m_copy(m_path, backup);
-        const DWORD error = copied ? 0 : GetLastError();
-        file = _wfsopen(m_path, copied ? L"wt" : L"at", _SH_DENYWR);
+    if (OpenFileSize(file) <= kRotateSize) {
         m_file = file;
-        if (!copied) Write(L"Error : the log could not be copied to log_bak.txt (error %u): it is kept", error);
         return;
     }
-    m_file = file;
+    // Our own handle must be gone before the copy: Windows refuses to copy a file held open for writing.
+    fclose(file);
+    unsigned long error = 0;
+    const bool copied = ReplaceBackup(m_path.Left(slash + 1) + L"log_bak.txt", error);
+    // Without a backup the log still may not grow for ever: its newest lines stay, the older ones go.
+    if (!copied) KeepNewestLines(m_path, kKeepWithoutBackup);
+    m_file = _wfsopen(m_path, copied ? L"wt" : L"at", _SH_DENYWR);
+    if (!copied)
+        Write(L"Error : the log could not be copied to log_bak.txt (error %u): its older lines were dropped", error);
 }
 
 void Logger::Write(const wchar_t* format, ...)
@@ -91,7 +143,7 @@ bool Logger::WriteLocked(const std::string& line)
     FILE* file = m_file.load();
     if (!file) return false; // closed at exit meanwhile
     m_writer = GetCurrentThreadId();
-    fseek(file, 0, SEEK_END);
+    _fseeki64(file, 0, SEEK_END);
     fwrite(line.data(), 1, line.size(), file);
     fflush(file);
     m_writer = 0;

@@ -12,7 +12,7 @@ public:
     // destructors, so a line written after that is dropped.
     static Logger& Instance();
 
-    // Copies the full log to its backup; true when the backup holds it. Windows' own copy opens
+    // Copies the full log to a new file; true when that holds all of it. Windows' own copy opens
     // its source without sharing write access, so it only succeeds once the log is closed.
     using CopyStep = bool (*)(const wchar_t* from, const wchar_t* to);
     static bool CopyWithSystem(const wchar_t* from, const wchar_t* to);
@@ -35,12 +35,17 @@ public:
     void Close();
     const CString& Path() const { return m_path; }
 
-    // A log of more than this many bytes is copied to "log_bak.txt" and emptied when it is opened;
-    // one whose copy fails is kept and appended to.
+    // A log of more than this many bytes is copied to "log_bak.txt" and emptied when it is opened.
+    // When the copy fails, the old backup stays as it was and the log keeps only its newest lines,
+    // at most kKeepWithoutBackup bytes, so it never grows past kRotateSize from one start to the next.
     static const long kRotateSize = 0x2FFFFF;
+    static const long kKeepWithoutBackup = kRotateSize / 2;
 
 private:
     void Open();
+    // Copies the log to a temporary file, then puts that in the backup's place. False, with the
+    // error, when either step fails: the old backup is then untouched and no temporary file is left.
+    bool ReplaceBackup(const CString& backup, unsigned long& error);
     // Builds the time prefix, the UTF-8 text and the line end.
     static std::string FormatLine(const wchar_t* text);
     // Writes one formatted line; the caller holds m_lock. False when the log is closed.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -136,10 +138,34 @@ TEST_F(LaunchLink, KeysAreCaseInsensitiveOnlyAfterTheyStartAnItem)
     EXPECT_EQ(6u, session->room.roomId);
 }
 
+namespace {
+// Each field a launch link can set, as text with its name.
+std::vector<std::wstring> LinkFields(const SessionContext& s)
+{
+    auto text = [](const wchar_t* name, const CString& value) { return std::wstring(name) + L"=" + value.GetString(); };
+    auto number = [](const wchar_t* name, long long value) { return std::wstring(name) + L"=" + std::to_wstring(value); };
+    return {number(L"roomid", s.room.roomId),          text(L"roomname", s.room.roomName),
+            text(L"roomdesp", s.room.description),      number(L"maxattend", s.room.maxAttendees),
+            number(L"maxaud", s.room.maxAudience),      text(L"starttime", s.room.startTime),
+            text(L"dur", s.room.duration),              text(L"teacher", s.room.teacherName),
+            number(L"userid", s.userId),                text(L"username", s.userName),
+            number(L"role", s.role),                    number(L"sex", s.userSex),
+            number(L"quality", s.room.quality),         text(L"serverip", s.gatewayHost),
+            number(L"serverport", s.gatewayPort),       text(L"screenname", s.screenName)};
+}
+} // namespace
+
 TEST_F(LaunchLink, GarbageNeverCrashes)
 {
-    const uint32_t roomId = session->room.roomId, userId = session->userId;
-    const CString userName = session->userName;
+    // Every field a link can set starts away from its default, so a parse that reset one would show.
+    ASSERT_EQ(0, Parse(Link(L"roomid=77&roomname=Room&roomdesp=Desc&maxattend=12&maxaud=34&starttime=20200102030405"
+                            L"&dur=55&teacher=Teach&userid=88&username=User&roletype=4&sex=0&quality=5"
+                            L"&serverip=gw.example&serverport=4321&screenname=Screen")));
+    const std::vector<std::wstring> before = LinkFields(*session), defaults = LinkFields(SessionContext());
+    ASSERT_EQ(defaults.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) EXPECT_NE(defaults[i], before[i]);
+    const CString secondGateway = session->secondGatewayHost;
+
     unsigned seed = 12345;
     for (int i = 0; i < 500; ++i) {
         CString noise;
@@ -151,9 +177,8 @@ TEST_F(LaunchLink, GarbageNeverCrashes)
         // Noise decodes to no item at all: the count is wrong and nothing of the session changes.
         bool linked = i % 2 != 0;
         int result = Parse(linked ? L"Lumenvalep://" + noise : noise);
-        EXPECT_EQ(length == 0 && !linked ? 1 : 3, result) << i;
-        EXPECT_EQ(roomId, session->room.roomId);
-        EXPECT_EQ(userId, session->userId);
-        EXPECT_STREQ(userName, session->userName);
+        ASSERT_EQ(length == 0 && !linked ? 1 : 3, result) << i;
+        ASSERT_EQ(before, LinkFields(*session)) << i;
+        ASSERT_STREQ(secondGateway, session->secondGatewayHost) << i;
     }
 }

@@ -159,17 +159,94 @@ TEST(MMTimerTest, RealTimerTicksAtItsPeriodOnAnotherThreadAndARestartLeavesOnlyT
     EXPECT_EQ(ticks, timer.ticks.load());
 }
 
-TEST(MMTimerTest, StopWaitsForATickInProgressAndNoTickFollows)
+namespace {
+// A timer thread of our own whose kill only asks it to end and returns at once, also while a tick
+// runs (Wine's synchronous kill would wait for that tick and hide whether Stop does).
+struct AsyncWinmm {
+    static std::atomic<bool> killed;
+    static std::atomic<int> callbacks;
+    static HANDLE thread;
+    static LPTIMECALLBACK callback;
+    static DWORD_PTR user;
+    static UINT delay, killedId;
+
+    static DWORD WINAPI Run(void*)
+    {
+        while (!killed.load()) {
+            callbacks.fetch_add(1);
+            callback(7, 0, user, 0, 0);
+            Sleep(delay);
+        }
+        return 0;
+    }
+    static MMRESULT WINAPI GetDevCaps(LPTIMECAPS caps, UINT)
+    {
+        caps->wPeriodMin = 1;
+        caps->wPeriodMax = 1000000;
+        return TIMERR_NOERROR;
+    }
+    static MMRESULT WINAPI Period(UINT) { return TIMERR_NOERROR; }
+    static MMRESULT WINAPI Set(UINT d, UINT, LPTIMECALLBACK proc, DWORD_PTR u, UINT)
+    {
+        delay = d;
+        callback = proc;
+        user = u;
+        thread = CreateThread(nullptr, 0, &Run, nullptr, 0, nullptr);
+        return 7;
+    }
+    static MMRESULT WINAPI Kill(UINT id)
+    {
+        killedId = id;
+        killed.store(true);
+        return TIMERR_NOERROR;
+    }
+};
+std::atomic<bool> AsyncWinmm::killed;
+std::atomic<int> AsyncWinmm::callbacks;
+HANDLE AsyncWinmm::thread;
+LPTIMECALLBACK AsyncWinmm::callback;
+DWORD_PTR AsyncWinmm::user;
+UINT AsyncWinmm::delay, AsyncWinmm::killedId;
+
+const MMTimerApi kAsyncApi = {&AsyncWinmm::GetDevCaps, &AsyncWinmm::Period, &AsyncWinmm::Period, &AsyncWinmm::Set,
+                              &AsyncWinmm::Kill};
+
+struct AsyncKillTest : testing::Test {
+    void SetUp() override
+    {
+        AsyncWinmm::killed = false;
+        AsyncWinmm::callbacks = 0;
+        AsyncWinmm::thread = nullptr;
+        AsyncWinmm::killedId = 0;
+        CxMMTimer::SetApi(&kAsyncApi);
+    }
+    void TearDown() override
+    {
+        // Whatever Stop did, the timer thread ends before the test's timer is gone.
+        AsyncWinmm::killed.store(true);
+        if (AsyncWinmm::thread) {
+            WaitForSingleObject(AsyncWinmm::thread, INFINITE);
+            CloseHandle(AsyncWinmm::thread);
+        }
+        CxMMTimer::SetApi(nullptr);
+    }
+};
+} // namespace
+
+TEST_F(AsyncKillTest, StopWaitsForATickInProgressAndNoTickFollows)
 {
     CountingTimer timer;
-    timer.workMs = 60;
+    timer.workMs = 100;
     ASSERT_TRUE(timer.Start(5, 1));
-    while (!timer.inTick.load()) Sleep(1);
+    for (int waited = 0; !timer.inTick.load() && waited < 2000; ++waited) Sleep(1);
+    ASSERT_TRUE(timer.inTick.load());
     timer.Stop();
     EXPECT_FALSE(timer.inTick.load()); // the tick that was running has finished before Stop returned
-    int ticks = timer.ticks.load();
-    Sleep(100);
-    EXPECT_EQ(ticks, timer.ticks.load());
+    EXPECT_EQ(7u, AsyncWinmm::killedId);
+    // The event is gone: its thread ends after that tick and calls nothing more.
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(AsyncWinmm::thread, 1000));
+    EXPECT_EQ(1, AsyncWinmm::callbacks.load());
+    EXPECT_EQ(1, timer.ticks.load());
 }
 
 TEST(MMTimerTest, ManyTimersStartedAndDestroyedWhileTicking)
