@@ -643,6 +643,12 @@ void CDocWnd::OnDownloadStart(uint64_t docId)
     m_docId = docId;
     m_pages.Clear();
     m_pages.docId = docId;
+    // The page of the document shown before is no page of this one: the download's text stands alone.
+    if (CImagePaintControlUI* view = GetImageView()) {
+        view->ClearObjects();
+        view->SetFade(false);
+        view->SetImage(L"");
+    }
     SetDisplayState(eDocState_Downloading, 0);
 }
 

@@ -145,6 +145,9 @@ private:
     void OnConnectResult(WPARAM ok, LPARAM error);
     void OnJoinRoomResult(WPARAM ok, LPARAM lParam);
     void OnJoinedRoom();
+    // Whether a join reply's live sources go into this user's screens: a teacher's always, a student's
+    // while the class runs.
+    bool JoinShowsLiveSources() const;
     void SetupRoleControls();
     void SendFirstQueries();
     void OnRoomUsers(WPARAM ok, LPARAM lParam);
@@ -271,9 +274,10 @@ private:
 
     // Live sources (MainWndLive.cpp).
     void SwitchSourcesOff();
-    // After a rejoin: only the sources that m_liveState (the room's reply) no longer has live are
-    // switched off, and a teacher's panel is told; the state itself is kept for showing what is live.
-    void SwitchEndedSourcesOff();
+    // After a rejoin: the sources that m_liveState (the room's reply) no longer has live, or all when the
+    // join shows this role nothing of the reply, are switched off, and a teacher's panel is told; the
+    // state itself is kept for showing what is live.
+    void SwitchEndedSourcesOff(const LiveState& shownBefore, bool showsReply);
     // The source leaves its screen and loses its live bits; a teacher's camera stops in the engine.
     // Nothing happens to a source shown in neither screen.
     void SwitchSourceOff(int32_t content);

@@ -118,16 +118,24 @@ void CMainWnd::SwitchSourcesOff()
     if (m_viceContent != eScreen_None) SwitchSourceOff(m_viceContent);
 }
 
-void CMainWnd::SwitchEndedSourcesOff()
+void CMainWnd::SwitchEndedSourcesOff(const LiveState& shownBefore, bool showsReply)
 {
     const LiveState reply = m_liveState;
+    if (!showsReply) {
+        // A first join shows this role nothing of the reply: nothing shown before stays either.
+        SwitchSourcesOff();
+        m_liveState = reply;
+        return;
+    }
     // A document and a whiteboard both marked live show as the document: the board ends there too.
     const bool docLive = IsLiveByte(reply.docState);
     const bool boardLive = !docLive && (reply.flags & eLive_Whiteboard) && IsLiveByte(reply.whiteboardState);
+    // Another document is another source: the old one ends, and a teacher's panel lets its thumbnail go.
+    const bool docKept = docLive && reply.docId == shownBefore.docId;
     // What stays live keeps its screen and, for a teacher, the engine's camera: the room's video goes on
     // through the rejoin. The room told us what ended, so it is not told back.
     if (!IsLiveByte(reply.cameraState)) TurnSourceOff(ePanel_Camera, false);
-    if (!docLive) TurnSourceOff(ePanel_Document, false);
+    if (!docKept) TurnSourceOff(ePanel_Document, false);
     if (!boardLive) TurnSourceOff(ePanel_Whiteboard, false);
     m_liveState = reply;
 }

@@ -118,6 +118,7 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
     if (session->room.roomState == 2) ::SetTimer(m_hWnd, eTimer_ClassClock, 1000, nullptr);
     SetSwitchNetworkVisible();
 
+    const LiveState shownBefore = m_liveState;
     bool sharedBefore = (m_liveState.flags & 4) != 0;
     m_liveState = reply->Living();
     LiveState& l = m_liveState;
@@ -133,9 +134,11 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
         SetChatInputEnabled(true);
         SetText(L"ApplyMicBtn", LangText(70, L"Apply MIc"));
         SetEnabled(L"ApplyMicBtn", true);
-        // The reply's state is what the screens show below: a source live before and after stays on.
-        SwitchEndedSourcesOff();
+        // The screens follow the role the user joined with, as at the first join.
         session->role = session->startRole;
+        if (session->room.roomState != 2) ::KillTimer(m_hWnd, eTimer_ClassClock);
+        // What a first join with this reply shows: a source live before and after stays on.
+        SwitchEndedSourcesOff(shownBefore, JoinShowsLiveSources());
     } else {
         HWND login = FindLoginWindow();
         if (login) ::PostMessageW(login, WM_CLOSE, 0, 0);
@@ -149,13 +152,21 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
         if (CControlUI* option = m_PaintManager.FindControl(L"OptionBtn")) option->SetToolTip(session->screenName);
     }
     ApplyRoomFlags(reinterpret_cast<const uint8_t*>(reply->bytes)[21] | (reply->bytes[22] << 8));
-    if (IsTeacherRole(session->role) || (IsStudentRole(session->role) && session->room.roomState == 2)) {
+    if (JoinShowsLiveSources()) {
         LiveState kept = m_liveState;
         ApplyLiveSources(sharedBefore);
         m_liveState = kept;
     }
     UpdatePenToolVisibility();
     SendFirstQueries();
+}
+
+bool CMainWnd::JoinShowsLiveSources() const
+{
+    SessionContext* session = SessionContext::Instance();
+    if (!session) return false;
+    // Outside the class the room may still hold an earlier lesson's state: a student sees none of it.
+    return IsTeacherRole(session->role) || (IsStudentRole(session->role) && session->room.roomState == 2);
 }
 
 void CMainWnd::OnJoinedRoom()

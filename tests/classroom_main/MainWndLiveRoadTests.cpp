@@ -1,7 +1,8 @@
 // The live sources, the screen share and the engine kept in step, seen from the engine's double, the
-// fake room and the teacher's control panel: a rejoin in the middle of a class, swaps, the two boards
-// replacing each other, the room's echo and end of a share, a share ended by the room's living state,
-// the first join before the class, the stream-server switch and the device settings.
+// fake room and the teacher's control panel: each role's rejoin against a first join with the same
+// reply, swaps, the two boards replacing each other, the room's echo and end of a share, a share ended
+// by the room's living state, the first join before the class, the stream-server switch and the device
+// settings.
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/classroom_main/MainWndTestSupport.h"
 
@@ -18,6 +19,7 @@
 #include "tests/support/TestFolders.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -129,6 +131,108 @@ ScreenShots ShootScreens(MainWndHarness& h, const ScreenShots* at = nullptr)
     return shots;
 }
 
+// What the window shows of the live sources, comparable between two clients: which source window each
+// screen holds, what is shown of the screens and the source windows, their pixels, the live state, the
+// engine's camera, the class clock and a teacher's panel.
+struct Screens {
+    int32_t mainContent = 0, viceContent = 0;
+    int32_t mainHolds = 0, viceHolds = 0;
+    bool mainShown = false, viceShown = false, teacherInfoShown = false;
+    bool videoShown = false, docShown = false, boardShown = false;
+    LiveState live{};
+    int useCamera = -1;
+    bool boardChecked = false, shareChecked = false;
+    uint64_t heldDocument = 0;
+    WindowPixels liveArea, viceArea;
+    bool clockRunning = false;
+};
+
+int32_t SourceIn(MainWndHarness& h, const wchar_t* container)
+{
+    HWND window = static_cast<CWinContainerUI*>(h.Find(container))->GetEmbedWindow();
+    if (!window) return eScreen_None;
+    if (window == h.main->VideoLiveWindow()) return eScreen_Camera;
+    if (window == h.main->DocumentWindow()) return eScreen_Document;
+    if (window == h.main->WhiteboardWindow()) return eScreen_Whiteboard;
+    return -1;
+}
+
+// Visible with a size: a window made visible that no screen has sized yet shows nothing.
+bool Shown(HWND window)
+{
+    RECT rc{};
+    return IsWindowVisible(window) && GetClientRect(window, &rc) && rc.right > rc.left && rc.bottom > rc.top;
+}
+
+// Read last: the class clock is stopped to learn whether it ran.
+Screens LookAtScreens(MainWndHarness& h)
+{
+    Settle(300);
+    RedrawWindow(h.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Screens s;
+    s.mainContent = h.main->GetMainContent();
+    s.viceContent = h.main->GetViceContent();
+    s.mainHolds = SourceIn(h, L"MainScreenCtner");
+    s.viceHolds = SourceIn(h, L"ViceScreenCtner");
+    s.mainShown = h.Find(L"MainScreenCtner")->IsVisible();
+    s.viceShown = h.Find(L"ViceScreenArea")->IsVisible();
+    s.teacherInfoShown = h.Find(L"TeacherInfo")->IsVisible();
+    s.videoShown = Shown(h.main->VideoLiveWindow());
+    s.docShown = Shown(h.main->DocumentWindow());
+    s.boardShown = Shown(h.main->WhiteboardWindow());
+    s.live = h.main->GetLiveState();
+    s.useCamera = h.main->GetCastmixSession()->useCamera;
+    CControlPanelWnd* panel = PanelOf(h);
+    if (panel && IsTeacherRole(SessionContext::Instance()->role)) {
+        s.boardChecked = PanelSwitch(h, L"WhiteBoardCheck")->IsSelected();
+        s.shareChecked = PanelSwitch(h, L"ScreenShareCheck")->IsSelected();
+        const WndMsgPayload* held = panel->GetHeldDocument();
+        s.heldDocument = held && held->Document() ? held->Document()->docId : 0;
+    }
+    RECT area = h.Find(L"LiveArea")->GetPos();
+    s.liveArea = CaptureClient(h.window, &area);
+    if (s.viceShown) {
+        area = h.Find(L"ViceScreenArea")->GetPos();
+        s.viceArea = CaptureClient(h.window, &area);
+    }
+    s.clockRunning = KillTimer(h.window, eTimer_ClassClock) != FALSE;
+    return s;
+}
+
+std::string Hex(const LiveState& live)
+{
+    std::string text;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&live);
+    char byte[4];
+    for (size_t i = 0; i < sizeof live; ++i) {
+        snprintf(byte, sizeof byte, "%02x ", bytes[i]);
+        text += byte;
+    }
+    return text;
+}
+
+void ExpectSameScreens(const Screens& rejoined, const Screens& fresh)
+{
+    EXPECT_EQ(rejoined.mainContent, fresh.mainContent);
+    EXPECT_EQ(rejoined.viceContent, fresh.viceContent);
+    EXPECT_EQ(rejoined.mainHolds, fresh.mainHolds);
+    EXPECT_EQ(rejoined.viceHolds, fresh.viceHolds);
+    EXPECT_EQ(rejoined.mainShown, fresh.mainShown);
+    EXPECT_EQ(rejoined.viceShown, fresh.viceShown);
+    EXPECT_EQ(rejoined.teacherInfoShown, fresh.teacherInfoShown);
+    EXPECT_EQ(rejoined.videoShown, fresh.videoShown);
+    EXPECT_EQ(rejoined.docShown, fresh.docShown);
+    EXPECT_EQ(rejoined.boardShown, fresh.boardShown);
+    EXPECT_EQ(Hex(rejoined.live), Hex(fresh.live));
+    EXPECT_EQ(rejoined.useCamera, fresh.useCamera);
+    EXPECT_EQ(rejoined.boardChecked, fresh.boardChecked);
+    EXPECT_EQ(rejoined.shareChecked, fresh.shareChecked);
+    EXPECT_EQ(rejoined.heldDocument, fresh.heldDocument);
+    EXPECT_TRUE(rejoined.liveArea == fresh.liveArea) << "the main screen differs";
+    EXPECT_TRUE(rejoined.viceArea == fresh.viceArea) << "the vice screen differs";
+    EXPECT_EQ(rejoined.clockRunning, fresh.clockRunning);
+}
+
 // The room drops the command channel; true when the client has rejoined that many times.
 bool DropAndRejoin(MainWndHarness& h, int rejoins)
 {
@@ -139,94 +243,142 @@ bool DropAndRejoin(MainWndHarness& h, int rejoins)
     return true;
 }
 
-// A rejoin during a class with the whiteboard in the main screen and the camera in the vice screen:
-// the same pixels in both screens afterwards, and nothing told to the room.
-void RejoinKeepsTheScreens(MainWndHarness& h, const std::vector<uint16_t>& live, size_t sentBefore)
-{
-    ASSERT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
-    ASSERT_EQ(h.main->GetViceContent(), eScreen_Camera);
-    const LiveState shown = h.main->GetLiveState();
-    EXPECT_EQ(shown.whiteboardState, 0x41);
-    EXPECT_EQ(shown.cameraState, 0x42);
-    const ScreenShots before = ShootScreens(h);
-    ASSERT_FALSE(before.mainPixels.pixels.empty());
-    ASSERT_FALSE(before.vicePixels.pixels.empty());
-    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, shown));
-    ASSERT_TRUE(DropAndRejoin(h, 1));
+const std::vector<uint16_t> kLiveCommands{eType_LiveWhiteboard, eType_LiveDoc, eType_LiveCamera, eType_LiveScreenShare,
+                                          eType_SwapScreen};
 
-    EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
-    EXPECT_EQ(h.main->GetViceContent(), eScreen_Camera);
-    EXPECT_TRUE(h.Find(L"ViceScreenArea")->IsVisible());
-    EXPECT_FALSE(h.Find(L"TeacherInfo")->IsVisible());
-    const ScreenShots after = ShootScreens(h, &before);
-    EXPECT_TRUE(after.mainPixels == before.mainPixels) << "the main screen no longer shows the whiteboard";
-    EXPECT_TRUE(after.vicePixels == before.vicePixels) << "the vice screen no longer shows the camera";
-    EXPECT_EQ(h.main->GetLiveState().whiteboardState, 0x41);
-    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x42);
-    EXPECT_EQ(LiveCommands(h, live).size(), sentBefore);
+LiveState Live(uint8_t board, uint8_t camera, uint64_t docId = 0, uint8_t doc = 0)
+{
+    LiveState live{};
+    live.flags = static_cast<uint8_t>((board ? eLive_Whiteboard : 0) | (doc ? eLive_Document : 0) | eLive_Camera);
+    live.whiteboardTab = 1;
+    live.whiteboardState = board;
+    live.docId = docId;
+    live.docPage = doc ? 1 : 0;
+    live.docState = doc;
+    live.cameraState = camera;
+    return live;
+}
+
+// One rejoin: who, what the screens showed before the connection dropped, and the room's reply.
+struct RejoinCase {
+    const char* name;
+    int roleType;     // of the launch link; 3 keeps the role set beforehand
+    uint8_t role;     // the session's role before the launch link is read
+    bool documentBefore; // a teacher's document instead of the whiteboard in the main screen
+    uint8_t roomState;
+    LiveState reply;
+    int32_t mainAfter, viceAfter;
+    int cameraStops; // the engine's camera switched off (-1) by the rejoin
+};
+
+// The screens before the drop: the whiteboard (or a teacher's document) in the main screen and the
+// camera in the vice screen, each placed on the road its role has.
+void ShowBoardAndCamera(MainWndHarness& h, const RejoinCase& c, CDocWnd** thumbnail)
+{
+    if (IsTeacherRole(SessionContext::Instance()->role)) {
+        BeginClass(h);
+        if (c.documentBefore) {
+            static TempFolder pages{L"rejoin"};
+            FileItemRecord file;
+            file.fileId = FreshId(7500);
+            file.name = L"Optics.lvl";
+            file.flag = 1;
+            file.pages.pageCount = 1;
+            file.pages.currentPage = 1;
+            CString path = pages.Path() + L"optics_1.jpg";
+            ASSERT_TRUE(DrawSlideJpeg(path, 1, 160, 120));
+            file.pages.values.push_back(path);
+            PanelOf(h)->AddDocuments({file}, 0);
+            ASSERT_EQ(PanelThumbnails(PanelOf(h)).size(), 1u);
+            *thumbnail = PanelThumbnails(PanelOf(h))[0];
+            ClickThumbnail(*thumbnail);
+            ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Document; }, 3000));
+        } else {
+            ClickPanel(h, L"WhiteBoardCheck");
+            ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
+        }
+        ClickPanel(h, L"AddCameraBtn");
+    } else if (!IsStudentRole(SessionContext::Instance()->role)) {
+        // A join shows this role nothing: the room's next living state does.
+        const LiveState live = Live(0x41, 0x42);
+        Bytes bytes(sizeof live);
+        memcpy(bytes.data(), &live, sizeof live);
+        ASSERT_TRUE(h.Push(eType_LivingState, bytes, 21));
+    }
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
 }
 
 } // namespace
 
-TEST(MainWndLiveRoads, ARejoinShowsWhatTheRoomHasLiveAndKeepsTheTeachersCameraRunning)
+TEST(MainWndLiveRoads, ARejoinShowsEveryRoleWhatAFirstJoinWithTheSameReplyShows)
 {
-    Engine().Reset();
-    MainWndHarness h;
-    ASSERT_TRUE(h.StartAndJoin());
-    BeginClass(h);
-    const std::vector<uint16_t> live{eType_LiveWhiteboard, eType_LiveDoc, eType_LiveCamera, eType_LiveScreenShare};
-    ClickPanel(h, L"WhiteBoardCheck");
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetMainContent() == eScreen_Whiteboard; }, 3000));
-    ClickPanel(h, L"AddCameraBtn");
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
-    ASSERT_TRUE(WaitForCommands(h, live, 2));
-    const long long camera = SessionContext::Instance()->options.cameraId;
+    const uint64_t otherDocument = FreshId(7600);
+    const RejoinCase cases[] = {
+        {"teacher, the same sources", 2, 0, false, 2, Live(0x41, 0x42), eScreen_Whiteboard, eScreen_Camera, 0},
+        {"teacher, the screens swapped", 2, 0, false, 2, Live(0x42, 0x41), eScreen_Camera, eScreen_Whiteboard, 0},
+        {"teacher, the camera ended", 2, 0, false, 2, Live(0x41, 0x02), eScreen_Whiteboard, eScreen_None, 1},
+        {"teacher, another document", 2, 0, true, 2, Live(0, 0x42, otherDocument, 0x41), eScreen_Document,
+         eScreen_Camera, 0},
+        {"student, the same sources", 4, 0, false, 2, Live(0x41, 0x42), eScreen_Whiteboard, eScreen_Camera, 0},
+        {"student, the screens swapped", 4, 0, false, 2, Live(0x42, 0x41), eScreen_Camera, eScreen_Whiteboard, 0},
+        {"student, the class over", 4, 0, false, 4, Live(0x41, 0x42), eScreen_None, eScreen_None, 0},
+        {"assistant, the same sources", 3, eRole_Assistant, false, 2, Live(0x41, 0x42), eScreen_None, eScreen_None, 1},
+    };
+    for (const RejoinCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        Screens rejoined, fresh;
+        {
+            Engine().Reset();
+            if (c.role) SessionContext::Instance()->role = c.role;
+            // A teacher begins the class and switches the sources on; the others join it running.
+            const bool teacher = c.roleType == 2;
+            MainWndHarness h(c.roleType, teacher ? 1 : 2);
+            if (!teacher) h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, Live(0x41, 0x42)));
+            ASSERT_TRUE(h.StartAndJoin());
+            CDocWnd* thumbnail = nullptr;
+            ShowBoardAndCamera(h, c, &thumbnail);
+            Settle();
+            const ScreenShots before = ShootScreens(h);
+            const size_t told = LiveCommands(h, kLiveCommands).size();
+            const size_t mark = Engine().calls.size();
 
-    size_t mark = Engine().calls.size();
-    RejoinKeepsTheScreens(h, live, 2);
-    // The panel still shows what is on air, and the room never lost the teacher's video.
-    EXPECT_TRUE(PanelSwitch(h, L"WhiteBoardCheck")->IsSelected());
-    EXPECT_NE(PanelOf(h)->GetHeldCamera(), nullptr);
-    std::vector<std::string> calls = CallsSince(mark);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {-1})), 0);
-    EXPECT_GE(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {camera})), 1);
-    EXPECT_EQ(h.main->GetCastmixSession()->useCamera, 1);
-
-    // The next rejoin's reply has the camera off: it leaves the vice screen, the engine and the panel;
-    // the whiteboard stays. The room, which said so, is told nothing.
-    LiveState ended = h.main->GetLiveState();
-    ended.cameraState = 0x02;
-    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, ended));
-    mark = Engine().calls.size();
-    ASSERT_TRUE(DropAndRejoin(h, 2));
-    EXPECT_EQ(h.main->GetMainContent(), eScreen_Whiteboard);
-    EXPECT_EQ(h.main->GetViceContent(), eScreen_None);
-    EXPECT_FALSE(h.Find(L"ViceScreenArea")->IsVisible());
-    EXPECT_TRUE(PanelSwitch(h, L"WhiteBoardCheck")->IsSelected());
-    EXPECT_EQ(PanelOf(h)->GetHeldCamera(), nullptr);
-    calls = CallsSince(mark);
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {-1})), 1);
-    EXPECT_EQ(h.main->GetCastmixSession()->useCamera, 0);
-    EXPECT_EQ(h.main->GetLiveState().cameraState, 0x02);
-    EXPECT_EQ(LiveCommands(h, live).size(), 2u);
-    EXPECT_EQ(Engine().badHandleCalls, 0);
-}
-
-TEST(MainWndLiveRoads, ARejoinShowsTheStudentTheBoardAndTheCameraAgain)
-{
-    Engine().Reset();
-    MainWndHarness h(4, 2);
-    LiveState live{};
-    live.flags = eLive_Whiteboard | eLive_Camera;
-    live.whiteboardTab = 1;
-    live.whiteboardState = 0x41;
-    live.cameraState = 0x42;
-    h.room.reg.SetJoinReply(1, ReplyWithLiveState(2, live));
-    ASSERT_TRUE(h.StartAndJoin());
-    ASSERT_TRUE(PumpUntil([&] { return h.main->GetViceContent() == eScreen_Camera; }, 3000));
-    RejoinKeepsTheScreens(h, {eType_LiveWhiteboard, eType_LiveDoc, eType_LiveCamera, eType_LiveScreenShare}, 0);
-    // A student's screens never move the engine's camera.
-    EXPECT_EQ(Engine().CountOf("ChangeSource2Camera"), 0u);
+            h.room.reg.SetJoinReply(1, ReplyWithLiveState(c.roomState, c.reply));
+            ASSERT_TRUE(DropAndRejoin(h, 1));
+            rejoined = LookAtScreens(h);
+            EXPECT_EQ(rejoined.mainContent, c.mainAfter);
+            EXPECT_EQ(rejoined.viceContent, c.viceAfter);
+            // The room said what is live: it is told nothing back.
+            EXPECT_EQ(LiveCommands(h, kLiveCommands).size(), told);
+            std::vector<std::string> calls = CallsSince(mark);
+            EXPECT_EQ(std::count(calls.begin(), calls.end(), Call("ChangeSource2Camera", {-1})), c.cameraStops);
+            if (CControlPanelWnd* panel = c.roleType == 2 ? PanelOf(h) : nullptr) {
+                // The camera tile stays held while the camera stays live; another document lets the
+                // old thumbnail go, so one click brings it back.
+                EXPECT_EQ(panel->GetHeldCamera() != nullptr, IsLiveByte(c.reply.cameraState));
+                if (thumbnail) {
+                    EXPECT_EQ(panel->GetHeldDocument(), nullptr);
+                    EXPECT_TRUE(PumpUntil([&] { return !thumbnail->GetCover()->IsSelected(); }, 3000));
+                }
+            }
+            if (c.mainAfter == eScreen_Whiteboard && c.viceAfter == eScreen_Camera) {
+                // Sources that stayed where they were were never switched off and on: the same pixels.
+                const ScreenShots after = ShootScreens(h, &before);
+                EXPECT_TRUE(after.mainPixels == before.mainPixels) << "the main screen no longer shows the whiteboard";
+                EXPECT_TRUE(after.vicePixels == before.vicePixels) << "the vice screen no longer shows the camera";
+            }
+            EXPECT_EQ(Engine().badHandleCalls, 0);
+        }
+        {
+            Engine().Reset();
+            if (c.role) SessionContext::Instance()->role = c.role;
+            MainWndHarness h(c.roleType, c.roomState);
+            h.room.reg.SetJoinReply(1, ReplyWithLiveState(c.roomState, c.reply));
+            ASSERT_TRUE(h.StartAndJoin());
+            Settle();
+            fresh = LookAtScreens(h);
+        }
+        ExpectSameScreens(rejoined, fresh);
+    }
 }
 
 TEST(MainWndLiveRoads, TheCameraTakesItsSizeWindowAndEncoderIntoEveryScreen)
