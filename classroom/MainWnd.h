@@ -149,6 +149,7 @@ private:
     // while the class runs.
     bool JoinShowsLiveSources() const;
     void SetupRoleControls();
+    void ShowClassButtons(bool running);
     void SendFirstQueries();
     void OnRoomUsers(WPARAM ok, LPARAM lParam);
     void OnPresence(WPARAM kind, const PresenceRecord* record);

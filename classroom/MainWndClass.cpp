@@ -132,14 +132,8 @@ void CMainWnd::EnterClassOver()
     SessionContext* session = SessionContext::Instance();
     bool teacher = session && IsTeacherRole(session->role);
     if (teacher) {
-        SetVisible(L"ClassOverBtn", false);
-        SetVisible(L"ClassBeginBtn", true);
+        ShowClassButtons(false);
         SetEnabled(L"ClassBeginBtn", false);
-        auto* record = Find<COptionUI>(L"RecordCheck");
-        if (record && record->GetInterface(L"Option")) {
-            if (record->IsSelected()) record->Selected(false);
-            record->SetVisible(false);
-        }
     }
     CProtocolMgr::Instance()->RequestStop();
     if (m_roster) {
@@ -225,13 +219,7 @@ void CMainWnd::OnClassEnd()
     SessionContext* session = SessionContext::Instance();
     if (!session) return;
     if (m_castmix && m_castmix->engine) Castmix_SetSendState(m_castmix->engine, 5);
-    SetVisible(L"ClassOverBtn", false);
-    SetVisible(L"ClassBeginBtn", true);
-    auto* record = Find<COptionUI>(L"RecordCheck");
-    if (record && record->GetInterface(L"Option")) {
-        if (record->IsSelected()) record->Selected(false);
-        record->SetVisible(false);
-    }
+    ShowClassButtons(false);
     session->room.roomState = 4;
     CCmdProtocol* channel = CProtocolMgr::Instance()->Channel();
     if (!channel || !channel->SendClassState(session->room)) LOG_ERROR(L"class state not sent to the room");

@@ -137,6 +137,11 @@ void CMainWnd::OnJoinRoomResult(WPARAM ok, LPARAM lParam)
         // The screens follow the role the user joined with, as at the first join.
         session->role = session->startRole;
         if (session->room.roomState != 2) ::KillTimer(m_hWnd, eTimer_ClassClock);
+        // The class may have begun or ended while the teacher was away.
+        if (IsTeacherRole(session->role)) {
+            ShowClassButtons(session->room.roomState == 2);
+            FitClassBar();
+        }
         // What a first join with this reply shows: a source live before and after stays on.
         SwitchEndedSourcesOff(shownBefore, JoinShowsLiveSources());
     } else {
@@ -225,11 +230,8 @@ void CMainWnd::SetupRoleControls()
         SetVisible(L"AllowDiscuss", false);
         SetVisible(L"StuQuestionBtn", true);
     } else if (IsTeacherRole(role)) {
-        bool running = session->room.roomState == 2;
         ShowTeacherPanel();
-        SetVisible(L"ClassBeginBtn", !running);
-        SetVisible(L"ClassOverBtn", running);
-        SetVisible(L"RecordCheck", running);
+        ShowClassButtons(session->room.roomState == 2);
         if (micPart) micPart->SelectItem(0);
         SetVisible(L"AllowDiscuss", true);
         SetVisible(L"StuQuestionBtn", false);
@@ -241,6 +243,19 @@ void CMainWnd::SetupRoleControls()
     PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 22, teacher);
     PostToWindow(m_whiteboardLive, WM_USER_UI_NOTICE, 17, teacher);
     PostToWindow(m_docLive, WM_USER_UI_NOTICE, 23, teacher);
+}
+
+// A teacher's bar: "Begin class" outside the class, "End class" and "Record" in it. A recording stops
+// with the class.
+void CMainWnd::ShowClassButtons(bool running)
+{
+    SetVisible(L"ClassBeginBtn", !running);
+    SetVisible(L"ClassOverBtn", running);
+    auto* record = Find<COptionUI>(L"RecordCheck");
+    if (record && record->GetInterface(L"Option")) {
+        if (!running && record->IsSelected()) record->Selected(false);
+        record->SetVisible(running);
+    }
 }
 
 void CMainWnd::SendFirstQueries()

@@ -162,7 +162,6 @@ TEST(MainWndDrawing, ThePickedPenInksTheNextStrokeAndTheEraserAndTextToolsInkNot
     TeacherBoard b(h);
     ASSERT_TRUE(b.Open());
     HWND board = b.window;
-    CWhiteboardWnd* boardWnd = b.board;
     CPenToolWnd* bar = b.bar;
     CPaintManagerUI& tools = *bar->GetPaintManager();
     // Green, and the widest pen but one.

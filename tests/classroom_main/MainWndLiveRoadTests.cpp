@@ -145,6 +145,7 @@ struct Screens {
     uint64_t heldDocument = 0;
     WindowPixels liveArea, viceArea;
     bool clockRunning = false;
+    bool beginShown = false, endShown = false, recordShown = false;
 };
 
 int32_t SourceIn(MainWndHarness& h, const wchar_t* container)
@@ -196,6 +197,9 @@ Screens LookAtScreens(MainWndHarness& h)
         s.viceArea = CaptureClient(h.window, &area);
     }
     s.clockRunning = KillTimer(h.window, eTimer_ClassClock) != FALSE;
+    s.beginShown = h.Find(L"ClassBeginBtn")->IsVisible();
+    s.endShown = h.Find(L"ClassOverBtn")->IsVisible();
+    s.recordShown = h.Find(L"RecordCheck")->IsVisible();
     return s;
 }
 
@@ -231,6 +235,9 @@ void ExpectSameScreens(const Screens& rejoined, const Screens& fresh)
     EXPECT_TRUE(rejoined.liveArea == fresh.liveArea) << "the main screen differs";
     EXPECT_TRUE(rejoined.viceArea == fresh.viceArea) << "the vice screen differs";
     EXPECT_EQ(rejoined.clockRunning, fresh.clockRunning);
+    EXPECT_EQ(rejoined.beginShown, fresh.beginShown);
+    EXPECT_EQ(rejoined.endShown, fresh.endShown);
+    EXPECT_EQ(rejoined.recordShown, fresh.recordShown);
 }
 
 // The room drops the command channel; true when the client has rejoined that many times.
@@ -319,6 +326,7 @@ TEST(MainWndLiveRoads, ARejoinShowsEveryRoleWhatAFirstJoinWithTheSameReplyShows)
         {"teacher, the camera ended", 2, 0, false, 2, Live(0x41, 0x02), eScreen_Whiteboard, eScreen_None, 1},
         {"teacher, another document", 2, 0, true, 2, Live(0, 0x42, otherDocument, 0x41), eScreen_Document,
          eScreen_Camera, 0},
+        {"teacher, the class over", 2, 0, false, 4, Live(0x41, 0x42), eScreen_Whiteboard, eScreen_Camera, 0},
         {"student, the same sources", 4, 0, false, 2, Live(0x41, 0x42), eScreen_Whiteboard, eScreen_Camera, 0},
         {"student, the screens swapped", 4, 0, false, 2, Live(0x42, 0x41), eScreen_Camera, eScreen_Whiteboard, 0},
         {"student, the class over", 4, 0, false, 4, Live(0x41, 0x42), eScreen_None, eScreen_None, 0},
