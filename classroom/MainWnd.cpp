@@ -220,6 +220,7 @@ LRESULT CMainWnd::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& bHandled)
         if (m_castmix) m_castmix->ChangeScreenWnd(m_videoLive);
         break;
     case eTimer_LevelMeters: OnLevelMeters(); break;
+    case eTimer_DownloadRetry: OnDownloadRetryTimer(); break;
     default: bHandled = FALSE; break;
     }
     return 0;
@@ -234,6 +235,11 @@ LRESULT CMainWnd::HandleMessage(UINT uMsg, WPARAM wParam, LPARAM lParam)
     else if (uMsg == WM_MAINWND_SHOW_OUTPUT) {
         m_pendingOutput.TurnArrived();
         ShowPendingOutput();
+        return 0;
+    } else if (uMsg == WM_MAINWND_DOWNLOAD_TURN) {
+        m_downloadTurnPosted = false;
+        RunDownloadTurn();
+        ScheduleDownloadTurn();
         return 0;
     }
     if (handled) return result;

@@ -11,8 +11,12 @@
 #include "platform/ui/UIlib.h"
 #include "protocol/RoomRecords.h"
 
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -47,12 +51,19 @@ enum MainTimer : UINT {
     eTimer_Countdown = 5,
     eTimer_VideoReattach = 6,
     eTimer_LevelMeters = 7,
+    eTimer_DownloadRetry = 8,
 };
 
 // The output is cleared when shown messages and system lines reach this many together.
 const int kChatOutputLimit = 300;
 // Posted to the main window itself: the next slice of queued output lines.
 const UINT WM_MAINWND_SHOW_OUTPUT = WM_APP + 0x120;
+// Posted to the main window itself: the next slice of the room's file notices and download starts.
+const UINT WM_MAINWND_DOWNLOAD_TURN = WM_APP + 0x121;
+// Downloads that run at once; the others wait in the window's start queue.
+const size_t kMaxRunningDownloads = 4;
+// Downloads whose start failed and that wait out the second before the next attempt, at most.
+const size_t kMaxRetryWaits = 8;
 
 class CMainWnd : public WindowImplBase {
 public:
@@ -203,13 +214,33 @@ private:
     void SetSwitchNetworkVisible();
 
     // Room documents (MainWndDownloads.cpp).
+    // Notices are handled in slices of the window's time, in arrival order (see TakeFileNotices).
     void OnFileNotice(const FileNoticeRecord* notice);
     void OnFileList(const FileNoticeList* notices);
-    bool StartDownload(const FileItemRecord& entry);
+    void TakeFileNotices(DWORD turnBegun);
+    void HandleFileNotice(const FileNoticeRecord& notice, const CString& saveFolder,
+                          const std::map<uint64_t, ParamList>& stored);
+    // Queues the document's download (three start attempts, a second apart) unless it is running or
+    // queued already; retries of the error box go first.
+    void QueueDownload(const FileItemRecord& entry, bool first);
+    // Starts queued downloads while fewer than kMaxRunningDownloads run and fewer than kMaxRetryWaits
+    // wait for a retry.
+    bool CanStartQueued() const;
+    void StartQueuedDownloads(DWORD turnBegun);
+    void OnDownloadRetryTimer();
+    // One turn of the work above, about a slice of the window's time; the next turn is posted while
+    // work is left, so the window's pump runs in between.
+    void RunDownloadTurn();
+    void ScheduleDownloadTurn();
+    void ArmRetryTimer();
+    void PostDownloadErrorBox(uint64_t fileId);
     std::unique_ptr<CFileTransSession> TakeDownload(const CFileTransSession* ended);
     void OnDownloadResult(WPARAM wParam, FileTransStatus* record);
     void OnDownloadDone(uint64_t fileId, const CString& path);
     void OnDownloadErrorBox(const uint64_t* fileId);
+    // The entry of a document id; the caller holds m_documentsLock.
+    FileItemRecord* FindDocumentLocked(uint64_t fileId);
+    const FileItemRecord* FindDocumentLocked(uint64_t fileId) const;
     // A document whose pages are known goes to a teacher's control panel, marked when it is the live one.
     void HandDocumentToPanel(const FileItemRecord& entry);
     void StopDownloads();
@@ -409,9 +440,28 @@ private:
     bool m_fillingFont = false;
     // Each list has its own lock; no operation holds both.
     std::vector<FileItemRecord> m_documents;
+    std::unordered_map<uint64_t, size_t> m_documentIndex; // file id -> place in m_documents
     mutable std::mutex m_documentsLock;
-    std::vector<std::pair<uint64_t, std::unique_ptr<CFileTransSession>>> m_downloads;
+    std::vector<std::pair<uint64_t, std::unique_ptr<CFileTransSession>>> m_downloads; // at most a few
     mutable std::mutex m_downloadsLock;
+    // Notices of 825 and 826 not handled yet, and whether their next turn is posted.
+    std::deque<FileNoticeRecord> m_pendingNotices;
+    bool m_downloadTurnPosted = false;
+    // A download waiting for its next start attempt: queued, or waiting out the second after a failed one.
+    struct PendingStart {
+        FileItemRecord entry;
+        int attempts = 0;  // made so far
+        DWORD dueTick = 0; // the retry's time
+    };
+    // One start attempt; a failed one waits for its retry, the third ends in the error box.
+    void AttemptStart(PendingStart start);
+    std::deque<PendingStart> m_startQueue;
+    std::vector<PendingStart> m_retryWaits;
+    std::unordered_set<uint64_t> m_startIds; // ids in either of the two
+    // The download error box is modal: while one is open, later failures wait here for their turn.
+    bool m_downloadBoxOpen = false;
+    std::deque<uint64_t> m_pendingBoxes;
+    std::unordered_set<uint64_t> m_pendingBoxIds;
 };
 
 // The title of the main window: "LumenvaleV2", or language text 47 when a language table is loaded.

@@ -214,16 +214,14 @@ void CMainWnd::OnLiveDoc(const LiveDocRecord* record)
 int CMainWnd::LookUpDocument(uint64_t docId, DocPageList& out) const
 {
     std::lock_guard<std::mutex> lock(m_documentsLock);
-    for (const FileItemRecord& item : m_documents) {
-        if (item.fileId != docId) continue;
-        if (!item.flag) return 1;
-        const ParamList& pages = item.pages;
-        if (!pages.pageCount || !pages.currentPage || pages.values.empty()) return 2;
-        static_cast<ParamList&>(out) = pages;
-        out.docId = docId;
-        return 0;
-    }
-    return 3;
+    const FileItemRecord* item = FindDocumentLocked(docId);
+    if (!item) return 3;
+    if (!item->flag) return 1;
+    const ParamList& pages = item->pages;
+    if (!pages.pageCount || !pages.currentPage || pages.values.empty()) return 2;
+    static_cast<ParamList&>(out) = pages;
+    out.docId = docId;
+    return 0;
 }
 
 void CMainWnd::OnLiveWhiteboard(const LiveWhiteboardRecord* record)

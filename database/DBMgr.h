@@ -55,6 +55,9 @@ public:
     // Slide documents: the document row and its page rows change together or not at all.
     virtual bool SavePPTInfo(const ParamList& pages, uint64_t docId, int32_t roomId, const CString& fileName) = 0;
     virtual bool GetPPTInfo(ParamList& pages, uint64_t docId) = 0;
+    // The stored pages of several documents in two queries: an id is in the map only where GetPPTInfo
+    // would succeed for it. False when a read fails.
+    virtual bool GetPPTInfos(const std::vector<uint64_t>& docIds, std::map<uint64_t, ParamList>& found) = 0;
     virtual bool SavePPTStatus(int32_t status, const CString& fileMd5, int32_t roomId, uint64_t docId) = 0;
     virtual bool GetPPTStatus(int32_t& status, const CString& fileMd5, int32_t roomId, uint64_t* docId) = 0;
     // False without writing when no row exists for the MD5 and room (the caller then saves).

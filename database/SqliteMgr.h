@@ -47,6 +47,7 @@ public:
     bool GetFontInfo(ChatFont& font) override;
     bool SavePPTInfo(const ParamList& pages, uint64_t docId, int32_t roomId, const CString& fileName) override;
     bool GetPPTInfo(ParamList& pages, uint64_t docId) override;
+    bool GetPPTInfos(const std::vector<uint64_t>& docIds, std::map<uint64_t, ParamList>& found) override;
     bool SavePPTStatus(int32_t status, const CString& fileMd5, int32_t roomId, uint64_t docId) override;
     bool GetPPTStatus(int32_t& status, const CString& fileMd5, int32_t roomId, uint64_t* docId) override;
     bool SetPPTStatus(int32_t status, const CString& fileMd5, int32_t roomId) override;

@@ -5,7 +5,9 @@
 
 #include <sqlite3.h>
 #include <cstdlib>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -121,6 +123,56 @@ bool CSqliteMgr::GetPPTInfo(ParamList& pages, uint64_t docId)
     }
     if (paths.empty() || pageRows.ColumnCount() != 4) return false;
     pages.values = std::move(paths);
+    return true;
+}
+
+bool CSqliteMgr::GetPPTInfos(const std::vector<uint64_t>& docIds, std::map<uint64_t, ParamList>& found)
+{
+    if (docIds.empty()) return true;
+    Lock lock(m_lock);
+    if (!m_db) return false;
+    CString in = L"(";
+    SqlArgs ids;
+    for (uint64_t docId : docIds) {
+        in += ids.empty() ? L"?" : L", ?";
+        ids.push_back(DocIdValue(docId));
+    }
+    in += L")";
+    // As for one document: the last row of a document counts, and a document needs its page rows.
+    std::map<uint64_t, ParamList> documents;
+    SqlStatement rows;
+    int result = PrepareQuery(rows, L"SELECT file_id, cur_page, total_page FROM PPTInfo WHERE file_id IN " + in, ids);
+    if (result == SQLITE_OK) {
+        result = ForEachRow(rows, [&](const SqlStatement& row) {
+            ParamList& pages = documents[static_cast<uint64_t>(row.Int64(0))];
+            pages.currentPage = static_cast<uint16_t>(row.Int(1));
+            pages.pageCount = static_cast<uint16_t>(row.Int(2));
+        });
+    }
+    if (result != SQLITE_DONE) {
+        m_lastError = SqlErrorText(m_db);
+        LOG_ERROR(L"Get table PPTInfo failed! Error:%d, Description:%s", result, m_lastError.GetString());
+        return false;
+    }
+    if (documents.empty()) return true;
+    SqlStatement pageRows;
+    result = PrepareQuery(pageRows,
+                          L"SELECT file_id, jpg_path FROM PPTPageInfo WHERE file_id IN " + in +
+                              L" ORDER BY file_id, page_index",
+                          ids);
+    if (result == SQLITE_OK) {
+        result = ForEachRow(pageRows, [&](const SqlStatement& row) {
+            auto document = documents.find(static_cast<uint64_t>(row.Int64(0)));
+            if (document != documents.end()) document->second.values.push_back(row.Text(1));
+        });
+    }
+    if (result != SQLITE_DONE) {
+        m_lastError = SqlErrorText(m_db);
+        LOG_ERROR(L"Get table PPTPageInfo failed! Error:%d, Description:%s", result, m_lastError.GetString());
+        return false;
+    }
+    for (auto& document : documents)
+        if (!document.second.values.empty()) found[document.first] = std::move(document.second);
     return true;
 }
 

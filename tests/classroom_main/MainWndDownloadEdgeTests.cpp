@@ -1,6 +1,8 @@
 // Room downloads at their edges: a stored document with a page image gone is fetched again, its
-// progress and pages reaching the live document window; starts that fail three times end in the
-// error box, whose Retry makes three more; a transfer broken off midway is reported and offered again,
+// progress and pages reaching the live document window; starts that fail come a second apart while the
+// window goes on answering, end in the error box, whose Retry makes three more; a room list of refused
+// names and thousands of files is taken in slices, asks about one refused name at a time and runs a
+// few transfers at once; a transfer broken off midway is reported and offered again,
 // and Escape on that box asks for nothing more, nor does Retry once the file has arrived while the box
 // was open; the file list that comes again after a reconnection leaves a running download alone.
 #include "tests/classroom_main/MainWndTestSupport.h"
@@ -19,9 +21,12 @@
 #include "tests/fakes/relay/FakeRelay.h"
 #include "tests/support/TestFolders.h"
 
+#include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <thread>
 
 using namespace fakeroom;
 
@@ -42,6 +47,76 @@ fakeroom::Bytes ListEntry(uint64_t id, const CString& name, uint64_t size)
     w.U64(id).U64(size).Bytes(idBytes, 16).U32(kOwnId).WireString(name);
     return w.Take();
 }
+
+// The visible message boxes of this process.
+int OpenBoxes()
+{
+    int open = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"__LVMessageBox__", L"LVMessageBox"); w;
+         w = FindWindowExW(nullptr, w, L"__LVMessageBox__", L"LVMessageBox")) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(w, &pid);
+        if (pid == GetCurrentProcessId() && IsWindowVisible(w)) ++open;
+    }
+    return open;
+}
+
+// Probes posted every 5 ms from a thread of its own to a window of the test's thread, which is the class
+// window's thread: the times they were answered are the times that thread pumped its messages. The
+// optional look runs at every answer, on that thread.
+class ThreadProbe {
+public:
+    explicit ThreadProbe(std::function<void()> look = nullptr) : m_look(std::move(look))
+    {
+        WNDCLASSW wc = {};
+        wc.lpfnWndProc = &ThreadProbe::Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"LvThreadProbe";
+        RegisterClassW(&wc);
+        m_window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        m_poster = std::thread([this] {
+            while (!m_stop) {
+                PostMessageW(m_window, kProbe, 0, 0);
+                Sleep(5);
+            }
+        });
+    }
+    ~ThreadProbe()
+    {
+        m_stop = true;
+        m_poster.join();
+        DestroyWindow(m_window);
+    }
+    ThreadProbe(const ThreadProbe&) = delete;
+    ThreadProbe& operator=(const ThreadProbe&) = delete;
+
+    const std::vector<DWORD>& Answers() const { return m_answers; }
+    // The thread answered strictly between the two times.
+    bool AnsweredBetween(DWORD after, DWORD before) const
+    {
+        return std::any_of(m_answers.begin(), m_answers.end(), [&](DWORD t) {
+            return static_cast<LONG>(t - after) > 0 && static_cast<LONG>(before - t) > 0;
+        });
+    }
+
+private:
+    static const UINT kProbe = WM_APP + 0x3A;
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        auto* self = reinterpret_cast<ThreadProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message != kProbe || !self) return DefWindowProcW(window, message, wParam, lParam);
+        self->m_answers.push_back(GetTickCount());
+        if (self->m_look) self->m_look();
+        return 0;
+    }
+
+    std::function<void()> m_look;
+    HWND m_window = nullptr;
+    std::vector<DWORD> m_answers;
+    std::atomic<bool> m_stop{false};
+    std::thread m_poster;
+};
 
 bool AllExist(const ParamList& pages)
 {
@@ -122,43 +197,149 @@ TEST(MainWndDownloadEdges, AStoredDocumentWithAPageGoneIsFetchedAgainIntoTheLive
     ASSERT_TRUE(PumpUntil([] { return CxFileTransBase::OutstandingRecords() == 0; }, 3000));
 }
 
-TEST(MainWndDownloadEdges, ThreeFailedStartsShowTheBoxWhoseRetryStartsThreeMore)
+TEST(MainWndDownloadEdges, FailedStartsComeASecondApartWhileTheWindowAnswersAndRetryMakesThreeMore)
 {
+    FakeRelay relay;
+    ASSERT_TRUE(relay.Listening());
     MainWndHarness h;
     ASSERT_TRUE(h.StartAndJoin());
+    SessionContext::Instance()->fileServer = Node(20, eServer_File, relay.Port());
     const uint64_t id = FreshId(400000);
-    // A name the transfer refuses to make a path of: every start fails at once.
-    CString name;
-    name.Format(L"Bad:%I64u.lvl", id);
-    const CString refused = L"refused file name \"" + name + L"\"";
+    // The relay takes every connection, but a folder stands where the data file goes: each start fails
+    // after reaching the relay, so the relay sees every attempt.
+    const CString folder = GetAppDataFolder() + L"DownloadFiles\\";
+    CreateDirectoryW(folder, nullptr);
+    CString blocker;
+    blocker.Format(L"%s%I64u_tf", folder.GetString(), id);
+    ASSERT_TRUE(CreateDirectoryW(blocker, nullptr));
+    const CString name = Name(L"Blocked", id);
     CString failed;
     failed.Format(L"Error : Start Download File Failed, file : %s, file id = %d", name.GetString(), static_cast<int>(id));
-    // Each box notes how many starts had failed when it came up.
+    // Each box notes how many attempts had reached the relay when it came up.
     std::mutex lock;
-    std::vector<size_t> startsAtBox;
+    std::vector<size_t> attemptsAtBox;
     BoxAnswerer boxes;
     boxes.SetAnswer([&](const CString&) {
         std::lock_guard<std::mutex> hold(lock);
-        startsAtBox.push_back(LogCount(refused));
-        return startsAtBox.size() == 1 ? L"RetryBtn" : L"CancelBtn";
+        attemptsAtBox.push_back(relay.AcceptTimes().size());
+        return attemptsAtBox.size() == 1 ? L"RetryBtn" : L"CancelBtn";
     });
+    ThreadProbe probe;
 
-    PostMessageW(h.window, WM_USER_FILE_NOTICE, 0, reinterpret_cast<LPARAM>(Notice(id, name, 10)));
-    // Retry: three more starts, then the same box again; Cancel ends it.
+    ASSERT_TRUE(h.Push(eType_FileNotice, ListEntry(id, name, 10)));
+    // Retry: three more attempts, then the same box again; Cancel ends it.
     ASSERT_TRUE(PumpUntil([&] { return boxes.Count() >= 2; }, 20000));
-    PumpUntil([] { return false; }, 300);
+    Settle(300);
     ASSERT_EQ(boxes.Count(), 2u);
     {
         std::lock_guard<std::mutex> hold(lock);
-        EXPECT_EQ(startsAtBox, (std::vector<size_t>{3, 6}));
+        EXPECT_EQ(attemptsAtBox, (std::vector<size_t>{3, 6}));
+    }
+    const std::vector<DWORD> accepted = relay.AcceptTimes();
+    ASSERT_EQ(accepted.size(), 6u);
+    for (size_t i : {0u, 1u, 3u, 4u}) {
+        const DWORD gap = accepted[i + 1] - accepted[i];
+        EXPECT_GE(gap, 990u) << "attempt " << i + 2;
+        EXPECT_LE(gap, 1900u) << "attempt " << i + 2;
+        // The second between them is the window's timer, not a sleep of its thread.
+        EXPECT_TRUE(probe.AnsweredBetween(accepted[i], accepted[i + 1])) << "the window was held before attempt " << i + 2;
     }
     for (const CString& text : boxes.Texts()) EXPECT_NE(text.Find(name), -1);
-    EXPECT_EQ(LogCount(refused), 6u);
     EXPECT_EQ(LogCount(failed), 2u);
     EXPECT_EQ(h.main->GetDownloadCount(), 0u);
     FileItemRecord entry;
     ASSERT_TRUE(h.main->GetDocument(id, entry));
     EXPECT_EQ(entry.flag, 0);
+    RemoveDirectoryW(blocker);
+}
+
+TEST(MainWndDownloadEdges, ARoomListOfRefusedNamesAndThousandsOfFilesNeverHoldsTheWindow)
+{
+    FakeRelay relay;
+    ASSERT_TRUE(relay.Listening());
+    RelayKnobs knobs;
+    knobs.holdDownloads = true;
+    relay.SetKnobs(knobs);
+    // Names the transfer refuses to make a path of, then a good file, then a long tail of files.
+    const std::vector<CString> refused = {L"", L".", L"con", L"../../x"};
+    const size_t tail = 3000;
+    const uint64_t base = FreshId(800000);
+    const uint64_t goodId = base + refused.size();
+    const size_t total = refused.size() + 1 + tail;
+    fakeroom::Bytes list;
+    for (size_t i = 0; i < total; ++i) {
+        const uint64_t id = base + i;
+        const CString name = i < refused.size() ? refused[i] : Name(id == goodId ? L"Good" : L"Tail", id);
+        fakeroom::Bytes entry = ListEntry(id, name, 100);
+        list.insert(list.end(), entry.begin(), entry.end());
+        if (id >= goodId) relay.AddFile(id, std::string(100, 'f'));
+    }
+    std::vector<CString> refusedLines, failedLines;
+    std::vector<size_t> refusedBefore;
+    for (size_t i = 0; i < refused.size(); ++i) {
+        refusedLines.push_back(L"refused file name \"" + refused[i] + L"\"");
+        refusedBefore.push_back(LogCount(refusedLines.back()));
+        CString failed;
+        failed.Format(L"Start Download File Failed, file : %s, file id = %d", refused[i].GetString(),
+                      static_cast<int>(base + i));
+        failedLines.push_back(failed);
+    }
+    auto refusedSoFar = [&] {
+        size_t n = 0;
+        for (size_t i = 0; i < refused.size(); ++i) n += LogCount(refusedLines[i]) - refusedBefore[i];
+        return n;
+    };
+    MainWndHarness h;
+    std::vector<ServerNode> nodes = h.room.DefaultList();
+    for (ServerNode& node : nodes)
+        if (node.kind == eServer_File) node.port = relay.Port();
+    h.room.gateway.SetServerList(nodes);
+    h.room.reg.SetReply(eType_FileList, 1, list);
+    // The user reads each box a while before Cancel: boxes that stack show here.
+    std::atomic<int> mostBoxesOpen{0};
+    BoxAnswerer boxes;
+    boxes.SetAnswer([&](const CString&) {
+        Sleep(200);
+        mostBoxesOpen = std::max(mostBoxesOpen.load(), OpenBoxes());
+        return L"CancelBtn";
+    });
+    // Between its slices of the list the window answers, with part of the list taken, and never more
+    // than a few transfers run.
+    bool answeredMidList = false;
+    size_t mostRunning = 0;
+    ThreadProbe probe([&] {
+        if (!h.main) return;
+        const size_t listed = h.main->GetDocumentCount();
+        answeredMidList = answeredMidList || (listed > 0 && listed < total);
+        mostRunning = std::max(mostRunning, h.main->GetDownloadCount());
+    });
+
+    ASSERT_TRUE(h.StartAndJoin());
+    auto requested = [&] {
+        std::vector<uint64_t> ids = relay.DownloadRequestIds();
+        std::sort(ids.begin(), ids.end());
+        return ids;
+    };
+    ASSERT_TRUE(PumpUntil([&] {
+        std::vector<uint64_t> ids = requested();
+        return std::find(ids.begin(), ids.end(), goodId) != ids.end();
+    }, 10000));
+    // The good file went out before the refused names' later attempts were made.
+    EXPECT_LT(refusedSoFar(), 3 * refused.size());
+    ASSERT_TRUE(PumpUntil([&] { return h.main->GetDocumentCount() == total; }, 20000));
+    ASSERT_TRUE(PumpUntil([&] { return boxes.Count() == refused.size(); }, 20000));
+    Settle(500);
+    EXPECT_TRUE(answeredMidList) << "the whole list was taken without the window answering";
+    EXPECT_EQ(boxes.Count(), refused.size());
+    EXPECT_EQ(mostBoxesOpen.load(), 1);
+    for (size_t i = 0; i < refused.size(); ++i) {
+        EXPECT_EQ(LogCount(refusedLines[i]) - refusedBefore[i], 3u) << Wide(refused[i]);
+        EXPECT_EQ(LogCount(failedLines[i]), 1u) << Wide(refused[i]);
+    }
+    // The good file and the first of the tail run; the rest wait their turn.
+    EXPECT_EQ(mostRunning, kMaxRunningDownloads);
+    EXPECT_EQ(h.main->GetDownloadCount(), kMaxRunningDownloads);
+    EXPECT_EQ(requested(), (std::vector<uint64_t>{goodId, goodId + 1, goodId + 2, goodId + 3}));
 }
 
 TEST(MainWndDownloadEdges, ATransferBrokenOffMidwayIsReportedAndEscapeOnItsBoxRetriesNothing)

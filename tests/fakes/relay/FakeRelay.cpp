@@ -183,12 +183,20 @@ bool FakeRelay::Sleeping(DWORD ms) const
     return !m_stopping;
 }
 
+std::vector<DWORD> FakeRelay::AcceptTimes() const
+{
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_acceptTimes;
+}
+
 void FakeRelay::AcceptLoop()
 {
     while (!m_stopping) {
         SOCKET s = accept(m_listen, nullptr, nullptr);
         if (s == INVALID_SOCKET) return;
+        const DWORD now = GetTickCount();
         std::lock_guard<std::mutex> hold(m_lock);
+        m_acceptTimes.push_back(now);
         m_sockets.push_back(s);
         m_connections.emplace_back([this, s] { Serve(s); });
     }

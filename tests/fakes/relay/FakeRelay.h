@@ -63,6 +63,8 @@ public:
     // Data bytes the relay sent, per download connection, and their first offset.
     std::vector<uint64_t> DownloadFirstOffsets() const;
     size_t ConnectionsEnded() const;
+    // GetTickCount at every accepted connection, in order.
+    std::vector<DWORD> AcceptTimes() const;
     bool WaitConnectionsEnded(size_t count, DWORD timeoutMs) const;
     // Upload packets carried a block outside their announced file or a length unlike their block.
     size_t BadUploadPackets() const;
@@ -90,6 +92,7 @@ private:
     std::vector<uint64_t> m_requestOffsets, m_requestIds, m_uploadIds, m_uploadFirstOffsets, m_downloadFirstOffsets;
     std::vector<FileTransInfo> m_offers;
     std::vector<FileTransHeader> m_offerHeaders;
+    std::vector<DWORD> m_acceptTimes;
     size_t m_ended = 0;
     size_t m_badUpload = 0;
 };
