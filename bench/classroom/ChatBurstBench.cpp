@@ -21,58 +21,6 @@
 
 namespace {
 
-const UINT kProbeMessage = WM_APP + 7;
-
-// Waits of the probe messages, taken on the UI thread.
-struct ProbeStats {
-    DWORD longest = 0;
-    long count = 0;
-};
-ProbeStats g_probe;
-
-LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != kProbeMessage) return DefWindowProcW(window, message, wParam, lParam);
-    DWORD waited = timeGetTime() - static_cast<DWORD>(lParam);
-    if (waited > g_probe.longest) g_probe.longest = waited;
-    ++g_probe.count;
-    return 0;
-}
-
-// Posts a time-stamped probe to the UI thread's window every 10 ms until stopped.
-class Prober {
-public:
-    explicit Prober(HWND target) : m_target(target)
-    {
-        m_thread = std::thread([this] {
-            while (!m_stop) {
-                PostMessageW(m_target, kProbeMessage, 0, static_cast<LPARAM>(timeGetTime()));
-                Sleep(10);
-            }
-        });
-    }
-    ~Prober()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    HWND m_target;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-HWND CreateProbeWindow()
-{
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"LvBenchProbe";
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
-
 int Occurrences(const CString& text, const wchar_t* part)
 {
     int count = 0;
@@ -92,9 +40,9 @@ int wmain(int argc, wchar_t** argv)
     timeBeginPeriod(1);
     ClassWindowHost host;
     if (!host.Join()) return 1;
-    HWND probeWindow = CreateProbeWindow();
+    UiProbe probe;
     IDBMgr* db = CSqliteMgr::GetInstance();
-    if (!probeWindow || !db) {
+    if (!probe.Ready() || !db) {
         std::printf("no probe window or no database\n");
         return 1;
     }
@@ -103,12 +51,10 @@ int wmain(int argc, wchar_t** argv)
     // The baseline: the idle window's plain pump, probed the same way.
     PumpUntil([] { return false; }, 500);
     double baselineLongest = 0;
-    {
-        Prober prober(probeWindow);
-        g_probe = ProbeStats();
-        PumpUntil([] { return false; }, 2000);
-        baselineLongest = g_probe.longest;
-    }
+    probe.Start();
+    PumpUntil([] { return false; }, 2000);
+    baselineLongest = probe.Longest();
+    probe.Stop();
 
     std::atomic<double> allStoredAt{-1};
     std::atomic<bool> stopWatch{false};
@@ -117,9 +63,9 @@ int wmain(int argc, wchar_t** argv)
     double lastShownAt = -1;
     int shown = 0;
     {
-        Prober prober(probeWindow);
+        probe.Start();
         PumpUntil([] { return false; }, 100);
-        g_probe = ProbeStats();
+        probe.Reset();
         start = NowMs();
         std::thread pusher([&] {
             fakeroom::HeaderFields fields;
@@ -165,6 +111,7 @@ int wmain(int argc, wchar_t** argv)
         stopWatch = true;
         pusher.join();
         watcher.join();
+        probe.Stop();
     }
 
     // What the user sees at the end: the last message, and at most one clearing's worth of messages.
@@ -179,10 +126,10 @@ int wmain(int argc, wchar_t** argv)
     std::printf("output after the burst: %d messages, the last one %s; clearing at %d %s\n", inOutput,
                 lastVisible ? "shown" : "MISSING", kChatOutputLimit,
                 inOutput <= kChatOutputLimit ? "kept" : "NOT kept");
-    std::printf("probe messages answered during the burst: %ld\n", g_probe.count);
+    std::printf("probe messages answered during the burst: %ld\n", probe.Count());
     std::printf("burst of %d: longest UI block %lu ms (aim <= 100 ms; baseline plain pump %.0f ms), last shown "
                 "at %.0f ms, all in the database at %.0f ms\n",
-                messages, static_cast<unsigned long>(g_probe.longest), baselineLongest, lastShownAt,
+                messages, static_cast<unsigned long>(probe.Longest()), baselineLongest, lastShownAt,
                 allStoredAt.load());
     timeEndPeriod(1);
     return lastVisible && shown == messages ? 0 : 1;

@@ -5,6 +5,8 @@
 #include "protocol/PacketHeader.h"
 #include "protocol/ProtocolMgr.h"
 
+#include <mmsystem.h>
+
 #include <cstdio>
 
 using namespace fakeroom;
@@ -73,4 +75,60 @@ bool ClassWindowHost::Join(DWORD timeoutMs)
                             timeoutMs);
     if (!joined) std::printf("the class window did not join the loopback room\n");
     return joined;
+}
+
+namespace {
+const UINT kProbeMessage = WM_APP + 7;
+}
+
+UiProbe::UiProbe(std::function<void()> onProbe) : m_onProbe(std::move(onProbe))
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &UiProbe::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"LvBenchProbe";
+    RegisterClassW(&wc);
+    m_window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    if (m_window) SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+UiProbe::~UiProbe()
+{
+    Stop();
+    if (m_window) DestroyWindow(m_window);
+}
+
+void UiProbe::Start()
+{
+    if (!m_window || m_thread.joinable()) return;
+    m_stop = false;
+    m_thread = std::thread([this] {
+        while (!m_stop) {
+            PostMessageW(m_window, kProbeMessage, 0, static_cast<LPARAM>(timeGetTime()));
+            Sleep(10);
+        }
+    });
+}
+
+void UiProbe::Stop()
+{
+    m_stop = true;
+    if (m_thread.joinable()) m_thread.join();
+}
+
+void UiProbe::Reset()
+{
+    m_longest = 0;
+    m_count = 0;
+}
+
+LRESULT CALLBACK UiProbe::Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* self = reinterpret_cast<UiProbe*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (message != kProbeMessage || !self) return DefWindowProcW(window, message, wParam, lParam);
+    const DWORD waited = timeGetTime() - static_cast<DWORD>(lParam);
+    if (waited > self->m_longest) self->m_longest = waited;
+    ++self->m_count;
+    if (self->m_onProbe) self->m_onProbe();
+    return 0;
 }

@@ -6,9 +6,11 @@
 #include "tests/fakes/room/FakeRoom.h"
 #include "tests/support/Pump.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 
 const uint32_t kBenchRoomId = 5;
 const uint32_t kBenchOwnId = 7;
@@ -29,4 +31,32 @@ public:
     CMainWnd* main = nullptr;
     HWND window = nullptr;
     CString dataFolder;
+};
+
+// How long the UI thread leaves a message waiting: while running, a thread posts a time-stamped probe
+// every 10 ms to a message-only window of the UI thread, which notes each wait (and calls onProbe).
+class UiProbe {
+public:
+    explicit UiProbe(std::function<void()> onProbe = nullptr);
+    ~UiProbe();
+    UiProbe(const UiProbe&) = delete;
+    UiProbe& operator=(const UiProbe&) = delete;
+
+    bool Ready() const { return m_window != nullptr; }
+    void Start();
+    void Stop();
+    // Forget what was seen so far (the probes keep coming).
+    void Reset();
+    DWORD Longest() const { return m_longest; }
+    long Count() const { return m_count; }
+
+private:
+    static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND m_window = nullptr;
+    std::function<void()> m_onProbe;
+    DWORD m_longest = 0;
+    long m_count = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
 };

@@ -14,61 +14,8 @@
 
 #include <mmsystem.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cstdio>
-#include <thread>
-
-namespace {
-
-const UINT kProbeMessage = WM_APP + 7;
-DWORD g_longest = 0;
-size_t g_mostRunning = 0;
-CMainWnd* g_main = nullptr;
-
-LRESULT CALLBACK ProbeProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message != kProbeMessage) return DefWindowProcW(window, message, wParam, lParam);
-    DWORD waited = timeGetTime() - static_cast<DWORD>(lParam);
-    if (waited > g_longest) g_longest = waited;
-    if (g_main && g_main->GetDownloadCount() > g_mostRunning) g_mostRunning = g_main->GetDownloadCount();
-    return 0;
-}
-
-HWND CreateProbeWindow()
-{
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = ProbeProc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"LvFileListProbe";
-    RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
-
-// Posts a time-stamped probe to the UI thread's window every 10 ms until stopped.
-class Prober {
-public:
-    explicit Prober(HWND target) : m_target(target)
-    {
-        m_thread = std::thread([this] {
-            while (!m_stop) {
-                PostMessageW(m_target, kProbeMessage, 0, static_cast<LPARAM>(timeGetTime()));
-                Sleep(10);
-            }
-        });
-    }
-    ~Prober()
-    {
-        m_stop = true;
-        m_thread.join();
-    }
-
-private:
-    HWND m_target;
-    std::atomic<bool> m_stop{false};
-    std::thread m_thread;
-};
-
-} // namespace
 
 int wmain(int argc, wchar_t** argv)
 {
@@ -85,9 +32,9 @@ int wmain(int argc, wchar_t** argv)
     ClassWindowHost host;
     if (!relay.Listening() || !host.Join()) return 1;
     SessionContext::Instance()->fileServer = fakeroom::Node(20, eServer_File, relay.Port());
-    HWND probeWindow = CreateProbeWindow();
-    if (!probeWindow) return 1;
-    g_main = host.main;
+    size_t mostRunning = 0;
+    UiProbe probe([&] { mostRunning = std::max(mostRunning, host.main->GetDownloadCount()); });
+    if (!probe.Ready()) return 1;
 
     // Ids of this run, so that no stored document of an earlier run answers for them.
     const uint64_t base = static_cast<uint64_t>(GetTickCount()) * 100000ull;
@@ -105,9 +52,9 @@ int wmain(int argc, wchar_t** argv)
 
     double start = 0, listedAt = -1;
     {
-        Prober prober(probeWindow);
+        probe.Start();
         PumpUntil([] { return false; }, 300);
-        g_longest = 0;
+        probe.Reset();
         fakeroom::HeaderFields fields;
         fields.destination = kBenchRoomId;
         start = NowMs();
@@ -119,12 +66,12 @@ int wmain(int argc, wchar_t** argv)
         if (PumpUntil([&] { return host.main->GetDocumentCount() >= want; }, 300000)) listedAt = NowMs() - start;
         // The queue's first starts happen in the turn after the last notice.
         PumpUntil([] { return false; }, 300);
+        probe.Stop();
     }
     std::printf("%d documents: all listed at %.0f ms; longest UI block %lu ms (aim <= 100 ms); transfers "
                 "running at most %zu, at the end %zu, relay requests %zu\n",
-                documents, listedAt, static_cast<unsigned long>(g_longest), g_mostRunning,
+                documents, listedAt, static_cast<unsigned long>(probe.Longest()), mostRunning,
                 host.main->GetDownloadCount(), relay.DownloadRequestIds().size());
-    g_main = nullptr;
     timeEndPeriod(1);
     return listedAt >= 0 ? 0 : 1;
 }
