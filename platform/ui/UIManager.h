@@ -89,6 +89,9 @@ public:
     bool AttachDialog(CControlUI* pControl);
     bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
     void ReapObjects(CControlUI* pControl);
+    // A control that was hidden or disabled, or holds the one that was, stops being hovered and its
+    // tooltip ends: the mouse need not move for it to go.
+    void EndHover(CControlUI* pControl);
     void RenameControl(CControlUI* pControl, const CDuiString& oldName, const CDuiString& newName);
     // Deletes a control later, from the loop (a control must not be deleted inside its own event).
     void AddDelayedCleanup(CControlUI* pControl);
@@ -163,6 +166,7 @@ private:
     void SendMouseEvent(CControlUI* target, int type, POINT pt, WPARAM wParam, LPARAM lParam);
     void UpdateHover(POINT pt);
     void ShowToolTip(POINT pt);
+    void HideToolTip();
     TFontInfo* MakeFont(LPCTSTR name, int size, bool bold, bool underline, bool italic);
 
     HWND m_hWndPaint = nullptr;
