@@ -729,6 +729,7 @@ void CPaintManagerUI::UpdateHover(POINT pt)
         HideToolTip();
     }
     m_pEventHover = hover;
+    m_bToolTipAfterClick = false;
     if (hover) SendMouseEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0);
 }
 
@@ -752,7 +753,7 @@ void CPaintManagerUI::HideToolTip()
 void CPaintManagerUI::ShowToolTip(POINT pt)
 {
     // The hover time may run out after the control went away under a still mouse.
-    if (!m_pEventHover || !m_pEventHover->IsVisible() || !m_pEventHover->IsEnabled()) return;
+    if (!m_pEventHover || !m_pEventHover->IsVisible() || !m_pEventHover->IsEnabled() || m_bToolTipAfterClick) return;
     CDuiString tip = m_pEventHover->GetToolTip();
     if (tip.IsEmpty()) return;
     if (!m_hwndTooltip) {
@@ -878,8 +879,9 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
-        // A click pops the tooltip, as the system's own tooltips do.
+        // A click pops the tooltip, as the system's own tooltips do, until the mouse moves on.
         HideToolTip();
+        m_bToolTipAfterClick = true;
         ::SetFocus(m_hWndPaint);
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         m_ptLastMousePos = pt;
@@ -903,6 +905,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_RBUTTONDOWN: {
         HideToolTip();
+        m_bToolTipAfterClick = true;
         ::SetFocus(m_hWndPaint);
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         m_ptLastMousePos = pt;

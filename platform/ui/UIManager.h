@@ -191,6 +191,8 @@ private:
     RECT m_rcInvalidBatch{0, 0, 0, 0};
     bool m_bFirstLayout = true;
     bool m_bMouseTracking = false;
+    // After a click the hovered control shows no tooltip until the mouse meets another control.
+    bool m_bToolTipAfterClick = false;
     bool m_bMouseCapture = false;
     bool m_bAsyncPosted = false;
     // Cleared by the destructor: a delivery in progress learns that its manager is gone.
