@@ -2,8 +2,6 @@
 
 #include "core/SessionContext.h"
 
-#include <unordered_set>
-
 namespace {
 
 RosterMenuOpener g_menuOpener = nullptr;
@@ -195,37 +193,16 @@ bool CStudentList::SetUsers(const std::vector<UserRecord*>& users)
     RemoveAll();
     m_nMicUsers = 0;
     m_uSpeakerId = 0;
-    // The rows go in where AddUser one by one would put them (teachers latest first, then assistants and
-    // students in arrival order), but each at the end: inserting teachers at the top would renumber
-    // every row below each time. A refused record (a duplicate, an unknown role) costs only its own row.
+    // A refused record (a duplicate, an unknown role) costs only its own row, not everyone after it.
     bool all = true;
-    std::vector<const UserRecord*> teachers, assistants, students;
-    std::unordered_set<uint32_t> seen;
     for (const UserRecord* user : users) {
         if (!user) continue;
-        std::vector<const UserRecord*>* side = IsTeacherRole(user->role)       ? &teachers
-                                               : user->role == eRole_Assistant ? &assistants
-                                               : IsStudentRole(user->role)     ? &students
-                                                                               : nullptr;
-        if (!side || !seen.insert(user->userId).second) {
+        if (!AddUser(*user)) {
             all = false;
             continue;
         }
-        side->push_back(user);
         if (IsSpeakingRole(user->role)) m_uSpeakerId = user->userId;
     }
-    auto append = [this, &all](const UserRecord* user) {
-        std::unique_ptr<CStudentListElement> row(new CStudentListElement(*user));
-        if (!Add(row.get())) {
-            all = false;
-            return;
-        }
-        row.release();
-        if (IsMicRole(user->role)) ++m_nMicUsers;
-    };
-    for (auto it = teachers.rbegin(); it != teachers.rend(); ++it) append(*it);
-    for (const UserRecord* user : assistants) append(user);
-    for (const UserRecord* user : students) append(user);
     return all;
 }
 
