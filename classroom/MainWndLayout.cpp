@@ -76,7 +76,15 @@ void CMainWnd::PlacePenTool()
     if (Empty(pen) || Empty(button)) return;
     int w = pen.right - pen.left, h = pen.bottom - pen.top;
     int centre = button.left + (button.right - button.left) / 2;
-    ::MoveWindow(m_penTool, centre - w / 2, button.top - 5 - h, w, h, TRUE);
+    int left = centre - w / 2;
+    // Centred over the button, yet never over the columns beside the live area: a bar wider than the
+    // area keeps its left end (the lock check and the colours) inside.
+    if (CControlUI* live = m_PaintManager.FindControl(L"LiveArea")) {
+        RECT area = ToScreen(m_hWnd, live->GetPos());
+        if (left + w > area.right) left = area.right - w;
+        if (left < area.left) left = area.left;
+    }
+    ::MoveWindow(m_penTool, left, button.top - 5 - h, w, h, TRUE);
 }
 
 void CMainWnd::ToggleControlPanel()

@@ -3,7 +3,12 @@
 #include "core/SessionContext.h"
 #include "platform/ui/UIRender.h"
 
+#include <algorithm>
+
 namespace {
+
+// Room between the button's edges and its text.
+const LONG kButtonTextMargin = 4;
 
 bool IsMouseEvent(int type) { return type > UIEVENT__MOUSEBEGIN && type < UIEVENT__MOUSEEND; }
 
@@ -130,14 +135,21 @@ void CMicElementUI::DrawItemText(HDC hDC, const RECT& rc)
     TListInfoUI* info = m_pOwner->GetListInfo();
     if (!info) return;
 
+    // The button is 30 pixels wide, or as wide as the longer of its two texts needs in the list's font,
+    // so that "Speak" and "Cancel" read whole and every row's button lines up.
+    CString speakText = LangText(65, L"Speak");
+    CString cancelText = LangText(66, L"Cancel");
+    LONG textWidth = std::max(CRenderEngine::GetTextSize(hDC, m_pManager, speakText, info->nFont, DT_SINGLELINE).cx,
+                              CRenderEngine::GetTextSize(hDC, m_pManager, cancelText, info->nFont, DT_SINGLELINE).cx);
+    LONG buttonWidth = std::max<LONG>(30, textWidth + 2 * kButtonTextMargin);
     int top = rc.top + (rc.bottom - rc.top - 16) / 2;
-    m_rcButton = RECT{rc.right - 40, top, rc.right - 10, top + 16};
+    m_rcButton = RECT{rc.right - 10 - buttonWidth, top, rc.right - 10, top + 16};
     bool inside = MouseInButton();
     DWORD buttonColour = 0xFF666666;
     if (m_bButtonPressed && inside) buttonColour = 0xFF00CC90;
     else if (m_bButtonHot && inside) buttonColour = 0xFF00CC99;
     CRenderEngine::DrawColor(hDC, m_rcButton, buttonColour);
-    CString buttonText = m_user.role == eRole_MicApplied ? LangText(65, L"Speak") : LangText(66, L"Cancel");
+    CString buttonText = m_user.role == eRole_MicApplied ? speakText : cancelText;
     RECT buttonText_rc = m_rcButton;
     CRenderEngine::DrawText(hDC, m_pManager, buttonText_rc, buttonText, 0xFFFFFFFF, info->nFont,
                             info->uTextStyle | DT_CENTER | DT_SINGLELINE | DT_END_ELLIPSIS);

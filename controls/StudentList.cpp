@@ -131,7 +131,9 @@ bool CStudentList::Add(CControlUI* pControl)
     CStudentListElement* row = AsRosterRow(pControl);
     if (!row) return false;
     ApplyRowAttributes(row);
-    return CListUI::Add(row);
+    if (!CListUI::Add(row)) return false;
+    if (row->GetUser()) m_rowsById.emplace(row->GetUser()->userId, row);
+    return true;
 }
 
 bool CStudentList::AddAt(CControlUI* pControl, int iIndex)
@@ -139,18 +141,49 @@ bool CStudentList::AddAt(CControlUI* pControl, int iIndex)
     CStudentListElement* row = AsRosterRow(pControl);
     if (!row) return false;
     ApplyRowAttributes(row);
-    return CListUI::AddAt(row, iIndex);
+    if (!CListUI::AddAt(row, iIndex)) return false;
+    if (row->GetUser()) m_rowsById.emplace(row->GetUser()->userId, row);
+    return true;
 }
 
-CStudentListElement* CStudentList::RowAt(int index) const { return AsRosterRow(GetItemAt(index)); }
+bool CStudentList::Remove(CControlUI* pControl, bool bDoNotDestroy)
+{
+    CStudentListElement* row = AsRosterRow(pControl);
+    if (!row) return false;
+    // The row knows its place; only a stale index costs the search.
+    int index = row->GetIndex();
+    if (RowAt(index) != row) index = GetItemIndex(row);
+    return index >= 0 && RemoveAt(index, bDoNotDestroy);
+}
+
+bool CStudentList::RemoveAt(int iIndex, bool bDoNotDestroy)
+{
+    CStudentListElement* row = RowAt(iIndex);
+    if (!row) return false;
+    const UserRecord* user = row->GetUser();
+    if (user) {
+        auto it = m_rowsById.find(user->userId);
+        if (it != m_rowsById.end() && it->second == row) m_rowsById.erase(it);
+    }
+    return CListUI::RemoveAt(iIndex, bDoNotDestroy);
+}
+
+void CStudentList::RemoveAll()
+{
+    m_rowsById.clear();
+    CListUI::RemoveAll();
+}
+
+// Add and AddAt take roster rows only, so every item of the body is one.
+CStudentListElement* CStudentList::RowAt(int index) const
+{
+    return static_cast<CStudentListElement*>(GetItemAt(index));
+}
 
 CStudentListElement* CStudentList::FindRow(uint32_t userId) const
 {
-    for (int i = 0; i < GetCount(); ++i) {
-        CStudentListElement* row = RowAt(i);
-        if (row && row->GetUser() && row->GetUser()->userId == userId) return row;
-    }
-    return nullptr;
+    auto it = m_rowsById.find(userId);
+    return it == m_rowsById.end() ? nullptr : it->second;
 }
 
 bool CStudentList::SetUsers(const std::vector<UserRecord*>& users)
@@ -202,31 +235,23 @@ bool CStudentList::AddUser(const UserRecord& user)
 
 bool CStudentList::RemoveUser(const UserRecord& user)
 {
-    for (int i = 0; i < GetCount(); ++i) {
-        CStudentListElement* row = RowAt(i);
-        if (!row || !row->GetUser()) continue;
-        if (row->GetUser()->serverId != user.serverId || row->GetUser()->userId != user.userId) continue;
-        if (!RemoveAt(i)) return false;
-        if (IsMicRole(user.role)) --m_nMicUsers;
-        return true;
-    }
-    return false;
+    CStudentListElement* row = FindRow(user.userId);
+    if (!row || row->GetUser()->serverId != user.serverId) return false;
+    if (!Remove(row)) return false;
+    if (IsMicRole(user.role)) --m_nMicUsers;
+    return true;
 }
 
 bool CStudentList::SetUserState(uint8_t newRole, uint8_t& oldRole, uint32_t userId)
 {
     oldRole = 0;
-    for (int i = 0; i < GetCount(); ++i) {
-        CStudentListElement* row = RowAt(i);
-        if (!row || !row->GetUser() || row->GetUser()->userId != userId) continue;
-        if (row->GetUser()->role == newRole) continue;
-        oldRole = row->GetUser()->role;
-        row->GetUser()->role = newRole;
-        if (IsListenerRole(oldRole) && IsMicRole(newRole)) ++m_nMicUsers;
-        else if (IsMicRole(oldRole) && IsListenerRole(newRole)) --m_nMicUsers;
-        return true;
-    }
-    return false;
+    CStudentListElement* row = FindRow(userId);
+    if (!row || row->GetUser()->role == newRole) return false;
+    oldRole = row->GetUser()->role;
+    row->GetUser()->role = newRole;
+    if (IsListenerRole(oldRole) && IsMicRole(newRole)) ++m_nMicUsers;
+    else if (IsMicRole(oldRole) && IsListenerRole(newRole)) --m_nMicUsers;
+    return true;
 }
 
 bool CStudentList::UpdateUser(const UserRecord& user)

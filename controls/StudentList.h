@@ -6,6 +6,7 @@
 #include "platform/ui/UIList.h"
 
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CStudentListElement;
@@ -55,6 +56,9 @@ public:
 
     bool Add(CControlUI* pControl) override;
     bool AddAt(CControlUI* pControl, int iIndex) override;
+    bool Remove(CControlUI* pControl, bool bDoNotDestroy = false) override;
+    bool RemoveAt(int iIndex, bool bDoNotDestroy = false) override;
+    void RemoveAll() override;
 
     bool SetUsers(const std::vector<UserRecord*>& users);
     bool AddUser(const UserRecord& user);
@@ -76,6 +80,8 @@ private:
     CStudentListElement* RowAt(int index) const;
     CStudentListElement* FindRow(uint32_t userId) const;
 
+    // Rows by user id: a room holds up to 65,535 participants, and every notice looks its user up.
+    std::unordered_map<uint32_t, CStudentListElement*> m_rowsById;
     RowBorder m_border;
     int m_nMicUsers = 0;
     uint32_t m_uSpeakerId = 0;

@@ -158,6 +158,7 @@ void CControlUI::SetVisible(bool bVisible)
     m_bVisible = bVisible;
     if (m_bFocused && !bVisible) m_bFocused = false;
     if (m_pManager && !IsVisible() && m_pManager->GetFocus() == this) m_pManager->SetFocus(nullptr);
+    if (m_pManager && !IsVisible()) m_pManager->EndHover(this);
     if (IsVisible() != wasVisible) NeedParentUpdate();
 }
 
@@ -165,12 +166,14 @@ void CControlUI::SetInternVisible(bool bVisible)
 {
     m_bInternVisible = bVisible;
     if (!bVisible && m_pManager && m_pManager->GetFocus() == this) m_pManager->SetFocus(nullptr);
+    if (!bVisible && m_pManager) m_pManager->EndHover(this);
 }
 
 void CControlUI::SetEnabled(bool bEnable)
 {
     if (m_bEnabled == bEnable) return;
     m_bEnabled = bEnable;
+    if (!bEnable && m_pManager) m_pManager->EndHover(this);
     Invalidate();
 }
 

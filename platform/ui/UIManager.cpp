@@ -363,7 +363,10 @@ bool CPaintManagerUI::InitControls(CControlUI* pControl, CControlUI* pParent)
 void CPaintManagerUI::ReapObjects(CControlUI* pControl)
 {
     if (pControl == m_pEventKey) m_pEventKey = nullptr;
-    if (pControl == m_pEventHover) m_pEventHover = nullptr;
+    if (pControl == m_pEventHover) {
+        m_pEventHover = nullptr;
+        HideToolTip();
+    }
     if (pControl == m_pEventClick) m_pEventClick = nullptr;
     if (pControl == m_pFocus) m_pFocus = nullptr;
     if (pControl == m_pRoot) m_pRoot = nullptr;
@@ -723,15 +726,34 @@ void CPaintManagerUI::UpdateHover(POINT pt)
         CControlUI* old = m_pEventHover;
         m_pEventHover = nullptr;
         SendMouseEvent(old, UIEVENT_MOUSELEAVE, pt, 0, 0);
-        if (m_hwndTooltip) SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&m_toolTip));
+        HideToolTip();
     }
     m_pEventHover = hover;
+    m_bToolTipAfterClick = false;
     if (hover) SendMouseEvent(hover, UIEVENT_MOUSEENTER, pt, 0, 0);
+}
+
+void CPaintManagerUI::EndHover(CControlUI* pControl)
+{
+    if (!pControl || !m_pEventHover) return;
+    CControlUI* inside = m_pEventHover;
+    while (inside && inside != pControl) inside = inside->GetParent();
+    if (!inside) return;
+    CControlUI* old = m_pEventHover;
+    m_pEventHover = nullptr;
+    HideToolTip();
+    SendMouseEvent(old, UIEVENT_MOUSELEAVE, m_ptLastMousePos, 0, 0);
+}
+
+void CPaintManagerUI::HideToolTip()
+{
+    if (m_hwndTooltip) SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&m_toolTip));
 }
 
 void CPaintManagerUI::ShowToolTip(POINT pt)
 {
-    if (!m_pEventHover) return;
+    // The hover time may run out after the control went away under a still mouse.
+    if (!m_pEventHover || !m_pEventHover->IsVisible() || !m_pEventHover->IsEnabled() || m_bToolTipAfterClick) return;
     CDuiString tip = m_pEventHover->GetToolTip();
     if (tip.IsEmpty()) return;
     if (!m_hwndTooltip) {
@@ -841,7 +863,7 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
             m_pEventHover = nullptr;
             SendMouseEvent(old, UIEVENT_MOUSELEAVE, m_ptLastMousePos, 0, 0);
         }
-        if (m_hwndTooltip) SendMessageW(m_hwndTooltip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&m_toolTip));
+        HideToolTip();
         break;
     case WM_MOUSEMOVE: {
         if (!m_bMouseTracking) {
@@ -857,6 +879,9 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
     }
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK: {
+        // A click pops the tooltip, as the system's own tooltips do, until the mouse moves on.
+        HideToolTip();
+        m_bToolTipAfterClick = true;
         ::SetFocus(m_hWndPaint);
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         m_ptLastMousePos = pt;
@@ -879,6 +904,8 @@ bool CPaintManagerUI::MessageHandler(UINT uMsg, WPARAM wParam, LPARAM lParam, LR
         break;
     }
     case WM_RBUTTONDOWN: {
+        HideToolTip();
+        m_bToolTipAfterClick = true;
         ::SetFocus(m_hWndPaint);
         POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         m_ptLastMousePos = pt;

@@ -89,6 +89,9 @@ public:
     bool AttachDialog(CControlUI* pControl);
     bool InitControls(CControlUI* pControl, CControlUI* pParent = nullptr);
     void ReapObjects(CControlUI* pControl);
+    // A control that was hidden or disabled, or holds the one that was, stops being hovered and its
+    // tooltip ends: the mouse need not move for it to go.
+    void EndHover(CControlUI* pControl);
     void RenameControl(CControlUI* pControl, const CDuiString& oldName, const CDuiString& newName);
     // Deletes a control later, from the loop (a control must not be deleted inside its own event).
     void AddDelayedCleanup(CControlUI* pControl);
@@ -163,6 +166,7 @@ private:
     void SendMouseEvent(CControlUI* target, int type, POINT pt, WPARAM wParam, LPARAM lParam);
     void UpdateHover(POINT pt);
     void ShowToolTip(POINT pt);
+    void HideToolTip();
     TFontInfo* MakeFont(LPCTSTR name, int size, bool bold, bool underline, bool italic);
 
     HWND m_hWndPaint = nullptr;
@@ -187,6 +191,8 @@ private:
     RECT m_rcInvalidBatch{0, 0, 0, 0};
     bool m_bFirstLayout = true;
     bool m_bMouseTracking = false;
+    // After a click the hovered control shows no tooltip until the mouse meets another control.
+    bool m_bToolTipAfterClick = false;
     bool m_bMouseCapture = false;
     bool m_bAsyncPosted = false;
     // Cleared by the destructor: a delivery in progress learns that its manager is gone.

@@ -5,6 +5,7 @@
 #include "classroom/PopupMenus.h"
 #include "controls/MicList.h"
 #include "core/WindowMessages.h"
+#include "platform/ui/UIRender.h"
 #include "tests/classroom/WindowTestSupport.h"
 #include "tests/support/MessageSink.h"
 #include "tests/ui/UiTestHost.h"
@@ -206,6 +207,17 @@ TEST_F(MicQueue, TheTeacherScrollsToTheSixthUserGivesThemTheMicrophoneAndTakesIt
     CControlUI* sixth = list->GetItemAt(5);
     CControlUI* connecting = list->GetItemAt(2);
     ASSERT_NE(sixth, nullptr);
+    // "Speak" and "Cancel" read whole on their buttons, which line up row under row.
+    HDC dc = GetDC(hwnd);
+    for (int i : {0, 2}) {
+        auto* row = static_cast<CMicElementUI*>(list->GetItemAt(i));
+        RECT button = row->GetButtonRect();
+        const wchar_t* text = i == 2 ? L"Cancel" : L"Speak";
+        SIZE need = CRenderEngine::GetTextSize(dc, &pm, text, list->GetListInfo()->nFont, DT_SINGLELINE);
+        EXPECT_GE(button.right - button.left, need.cx + 2) << text;
+        EXPECT_EQ(button.left, static_cast<CMicElementUI*>(list->GetItemAt(0))->GetButtonRect().left);
+    }
+    ReleaseDC(hwnd, dc);
     EXPECT_GT(sixth->GetPos().bottom, client.bottom); // five rows fit; the sixth is below them
     CScrollBarUI* bar = list->GetList()->GetVerticalScrollBar();
     ASSERT_NE(bar, nullptr);

@@ -237,11 +237,38 @@ void ExpectWindowFits(MainWndHarness& h, int width, int height, const std::strin
     ExpectAllFit(pm, pm.GetRoot(), when + " at " + std::to_string(width) + "x" + std::to_string(height));
 }
 
+// The teacher's pen tool lies inside the live area, clear of the columns beside it, every tool of it
+// fits, and each is what a click at its middle meets.
+void ExpectPenToolFits(MainWndHarness& h, const std::string& when)
+{
+    HWND pen = h.main->PenToolWindow();
+    ASSERT_TRUE(IsWindowVisible(pen)) << when;
+    auto* bar = dynamic_cast<WindowImplBase*>(reinterpret_cast<CWindowWnd*>(GetWindowLongPtrW(pen, GWLP_USERDATA)));
+    ASSERT_NE(bar, nullptr);
+    CPaintManagerUI& pm = *bar->GetPaintManager();
+    LayOut(pm);
+    const RECT live = ScreenRect(h.window, h.Find(L"LiveArea")->GetPos()), whole = WindowRect(pen);
+    EXPECT_TRUE(whole.left >= live.left && whole.right <= live.right)
+        << when << ": the pen tool at " << whole.left << ".." << whole.right << ", the live area " << live.left
+        << ".." << live.right;
+    ExpectAllFit(pm, pm.GetRoot(), when + ", pen tool");
+    for (const wchar_t* name : {L"LockCheck", L"ColorCombo", L"PenSizeCombo", L"TextCheck", L"EraserCheck", L"ClearAllBtn"}) {
+        CControlUI* tool = pm.FindControl(name);
+        ASSERT_NE(tool, nullptr) << Wide(name);
+        if (!tool->IsVisible()) continue;
+        const RECT at = ScreenRect(pen, tool->GetPos());
+        POINT middle{(at.left + at.right) / 2, (at.top + at.bottom) / 2};
+        EXPECT_TRUE(PtInRect(&live, middle)) << when << ": " << Wide(name);
+        ScreenToClient(pen, &middle);
+        EXPECT_EQ(pm.FindControl(middle), tool) << when << ": " << Wide(name);
+    }
+}
+
 } // namespace
 
 // The window from its smallest size up: every control of the shipped skin fits, before the class, once
-// it runs (with the recording check and the chat's font row open), and for a student being connected
-// to speak.
+// it runs (with the recording check and the chat's font row open, and the pen tool over the live area
+// with and without its lock check), and for a student being connected to speak.
 TEST(MainWndLayoutRules, EveryControlFitsFromTheSmallestWindowUp)
 {
     {
@@ -262,7 +289,20 @@ TEST(MainWndLayoutRules, EveryControlFitsFromTheSmallestWindowUp)
         ASSERT_TRUE(h.Find(L"RecordCheck")->IsVisible());
         ASSERT_TRUE(h.Find(L"FontSetArea")->IsVisible());
         ASSERT_GT(static_cast<CComboUI*>(h.Find(L"FontType"))->GetCount(), 0);
-        for (SIZE size : sizes) ExpectWindowFits(h, size.cx, size.cy, "in class");
+        ASSERT_TRUE(ClickControl(*PanelOf(h)->GetPaintManager(), L"WhiteBoardCheck"));
+        HWND pen = h.main->PenToolWindow();
+        ASSERT_TRUE(PumpUntil([&] { return IsWindowVisible(pen) != FALSE; }, 3000));
+        for (bool lock : {false, true}) {
+            // The lock check shows while a document is on the screen, as the main window asks for it.
+            SendMessageW(pen, WM_USER_UI_NOTICE, 9, lock ? 1 : 0);
+            for (SIZE size : sizes) {
+                const std::string when = std::string(lock ? "in class, lock shown" : "in class") + " at " +
+                                         std::to_string(size.cx) + "x" + std::to_string(size.cy);
+                ExpectWindowFits(h, size.cx, size.cy, when);
+                Settle(100);
+                ExpectPenToolFits(h, when);
+            }
+        }
     }
     MainWndHarness h(4, 2);
     ASSERT_TRUE(h.StartAndJoin());

@@ -78,6 +78,37 @@ struct SpeakClass {
     }
     // A left click at the middle of a control of the class window, as the mouse gives it.
     bool Click(const wchar_t* name) { return ClickControl(*h.main->GetPaintManager(), name); }
+    // The mouse comes to rest at the middle of a control: the move, then the hover the system reports.
+    bool Hover(const wchar_t* name)
+    {
+        LayOut(*h.main->GetPaintManager());
+        CControlUI* control = h.Find(name);
+        if (!control || !control->IsVisible()) return false;
+        RECT rc = control->GetPos();
+        rest = POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+        MoveClient(h.window, rest.x, rest.y);
+        HoverAgain();
+        return true;
+    }
+    // The hover time runs out again where the mouse rests (it rests through the clicks there).
+    void HoverAgain() { SendMessageW(h.window, WM_MOUSEHOVER, 0, MAKELPARAM(rest.x, rest.y)); }
+    // The text of the class window's tooltip while one shows, else empty.
+    std::wstring ShownTip() const
+    {
+        for (HWND tip = nullptr; (tip = FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr;) {
+            if (GetWindow(tip, GW_OWNER) != h.window || !IsWindowVisible(tip)) continue;
+            wchar_t text[256] = {};
+            TOOLINFOW info = {};
+            info.cbSize = sizeof(info);
+            info.hwnd = h.window;
+            info.uId = reinterpret_cast<UINT_PTR>(h.window);
+            info.lpszText = text;
+            SendMessageW(tip, TTM_GETTEXTW, 256, reinterpret_cast<LPARAM>(&info));
+            return text;
+        }
+        return L"";
+    }
+    POINT rest{0, 0};
     // A key pressed in the class window as the client's loop delivers it: its filters first.
     void Press(WPARAM key)
     {
@@ -212,7 +243,11 @@ TEST(MainWndSpeakRoad, AStudentAppliesIsAcceptedSpeaksAndGivesTheTurnBackByClick
     ASSERT_TRUE(c.Click(L"ApplyMicBtn"));
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicApplied));
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_MicConnecting));
+    // The resting mouse shows the button's tooltip; its click ends it for good.
+    ASSERT_TRUE(c.Hover(L"VoiceSpeak"));
+    EXPECT_EQ(c.ShownTip(), L"Speak by voice");
     ASSERT_TRUE(c.Click(L"VoiceSpeak"));
+    EXPECT_EQ(c.ShownTip(), L"");
     c.Click(L"VoiceSpeak");
     ASSERT_TRUE(c.SentCount(2));
     Settle(200);
@@ -221,8 +256,13 @@ TEST(MainWndSpeakRoad, AStudentAppliesIsAcceptedSpeaksAndGivesTheTurnBackByClick
     // Speaking by voice: video is offered, and "End" gives the turn back as "Cancel" does.
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_SpeakerVoice));
     EXPECT_EQ(c.Area()->GetCurSel(), 1);
+    // The page that held "Voice" went away under the still mouse: no tooltip of it comes back.
+    c.HoverAgain();
+    EXPECT_EQ(c.ShownTip(), L"");
     EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(66, L"")); // through the turn, the way back
     ASSERT_TRUE(c.Click(L"StartVideoSpeak"));
+    ASSERT_TRUE(c.Hover(L"EndSpeak"));
+    EXPECT_EQ(c.ShownTip(), L"End the turn");
     ASSERT_TRUE(c.Click(L"EndSpeak"));
     ASSERT_TRUE(c.SentCount(4));
     EXPECT_EQ(c.SentStates(), (Sent{{kOwnId, eRole_MicApplied}, {kOwnId, eRole_SpeakerVoice},
@@ -230,6 +270,8 @@ TEST(MainWndSpeakRoad, AStudentAppliesIsAcceptedSpeaksAndGivesTheTurnBackByClick
     EXPECT_EQ(c.h.Text(L"ApplyMicBtn"), LangText(70, L"Apply MIc"));
     ASSERT_TRUE(c.StateSeen(kOwnId, eRole_Student));
     EXPECT_FALSE(c.Area()->IsVisible());
+    c.HoverAgain();
+    EXPECT_EQ(c.ShownTip(), L"");
 }
 
 TEST(MainWndSpeakRoad, ATeacherSeesTheQueueFlashOpensItAtTheTeachersAreaAndAnswersTheSixth)
