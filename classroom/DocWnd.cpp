@@ -713,10 +713,9 @@ void CDocWnd::LoadPageObjects(uint64_t docId, uint16_t page)
     if (docId != m_docId || page != m_pages.currentPage) return;
     CImagePaintControlUI* view = GetImageView();
     if (!view) return;
-    std::vector<PaintObject*> objects;
+    KeyedPaintObjects objects;
     RemotePaintStore::GetPage(eRemotePaint_Document, m_docId, page, objects);
-    view->LoadObjects(objects);
-    FreePaintObjects(objects);
+    view->LoadSharedObjects(objects);
 }
 
 void CDocWnd::OnPaintObjChanged(TNotifyUI& msg)

@@ -1,5 +1,4 @@
-// The whiteboard's drawing records as the classroom windows use them, with a helper for the lists of
-// copies that the drawing store hands out.
+// The whiteboard's drawing records as the classroom windows use them.
 #pragma once
 #include "controls/PaintObjects.h"
 
@@ -13,11 +12,4 @@ const WPARAM kNoticeDrawingTool = 26;
 // Sub-code of WM_USER_UI_NOTICE from the main window to the board windows, sent: lParam a pen
 // PaintObject (the sender keeps it) that the surfaces append for the strokes drawn after it.
 const WPARAM kNoticeAppendPen = 27;
-
-// Frees every object of a list the caller owns and empties it.
-inline void FreePaintObjects(std::vector<PaintObject*>& objects)
-{
-    for (PaintObject* object : objects) delete object;
-    objects.clear();
-}
 

@@ -62,7 +62,7 @@ static bool ConvertStroke(const ReceivedPaintObject& received, RemotePaintEntry&
     }
     entry.docId = head.docId;
     entry.page = head.page;
-    entry.object.reset(PaintObject::NewStroke(static_cast<int32_t>(received.ownerId), stroke));
+    entry.object.reset(PaintObject::NewStroke(static_cast<int32_t>(received.ownerId), std::move(stroke)));
     return true;
 }
 

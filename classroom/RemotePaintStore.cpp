@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <deque>
 #include <limits>
 #include <map>
@@ -13,17 +11,19 @@
 
 namespace {
 
-// A stored stroke is shared with the readers that copied it out: a reader takes the pointers under the
-// lock and makes its deep copies after it, so a long page never holds the writers back, and a removal
-// meanwhile frees the stroke only when the last reader lets go.
+// Stored drawings never change, so a read hands out the stored objects themselves: it copies pointers
+// under the lock and no stroke at all, a long page never holds the writers back, and a removal frees a
+// stroke only when the last surface showing it lets go.
+using SharedPaint = std::shared_ptr<const PaintObject>;
+
 struct StrokeItem {
     uint64_t seq = 0; // arrival position, shared with the pens
-    std::shared_ptr<const PaintObject> object;
+    SharedPaint object;
 };
 
 struct PenItem {
     uint64_t seq = 0;
-    PaintPen pen;
+    SharedPaint pen; // a pen object
 };
 
 // An own pen picked while own strokes were still on their way to the room: the room placed it after
@@ -31,7 +31,7 @@ struct PenItem {
 struct PendingPen {
     uint64_t settlesAt = 0; // the owner's stroke count at which it settles
     uint64_t id = 0;        // orders the pending pens among themselves
-    PaintPen pen;
+    SharedPaint pen;
 };
 
 struct OwnerPens {
@@ -96,18 +96,18 @@ void SettlePens(StoreState& s, OwnerPens& owner)
     }
 }
 
-void StorePen(int32_t ownerKey, const PaintPen& pen, uint32_t strokesBefore)
+void StorePen(SharedPaint pen, uint32_t strokesBefore)
 {
     StoreState& s = State();
     StoreState::Lock lock(s);
-    OwnerPens& owner = s.pens[ownerKey];
+    OwnerPens& owner = s.pens[pen->ownerKey];
     if (strokesBefore == 0 && owner.pending.empty()) {
-        owner.settled.push_back({s.nextSeq++, pen});
+        owner.settled.push_back({s.nextSeq++, std::move(pen)});
     } else {
         // Behind the pens that wait already: the room saw them first.
         uint64_t at = owner.strokes + strokesBefore;
         if (!owner.pending.empty()) at = std::max(at, owner.pending.back().settlesAt);
-        owner.pending.push_back({at, s.nextPendingId++, pen});
+        owner.pending.push_back({at, s.nextPendingId++, std::move(pen)});
     }
     ++s.count;
 }
@@ -115,8 +115,7 @@ void StorePen(int32_t ownerKey, const PaintPen& pen, uint32_t strokesBefore)
 // What a reader copies under the lock: pointers and small values, no strokes.
 struct PenOut {
     uint64_t seq;
-    int32_t owner;
-    PaintPen pen;
+    SharedPaint pen;
 };
 
 struct PageSnapshot {
@@ -125,21 +124,6 @@ struct PageSnapshot {
 };
 
 const uint64_t kPendingSeqBase = uint64_t(1) << 63;
-
-// Wine's heap gives the free end of the heap back to the system as soon as the last block there is
-// freed, and the next read that grows into it page-faults on every page again: at 16,000 strokes that
-// was most of a read's cost. A block kept alive after the copies of a large read keeps their memory
-// committed for the next one whenever the heap places it above them (it has no hole of that size
-// further down); otherwise it costs one small block.
-const size_t kHeapKeeperBytes = 16 * 1024;
-std::atomic<void*> g_heapKeeper{nullptr};
-
-void KeepHeapCommitted(size_t bytesHandedOut)
-{
-    if (bytesHandedOut < kHeapKeeperBytes) return;
-    void* keeper = std::malloc(kHeapKeeperBytes);
-    std::free(g_heapKeeper.exchange(keeper));
-}
 
 void TakeSnapshot(uint8_t kind, uint64_t docId, uint16_t page, PageSnapshot& out)
 {
@@ -164,17 +148,17 @@ void TakeSnapshot(uint8_t kind, uint64_t docId, uint16_t page, PageSnapshot& out
             if (after == settled.begin()) continue;
             --after;
             if (!out.pens.empty() && out.pens.back().seq == after->seq) continue;
-            out.pens.push_back({after->seq, owner->first, after->pen});
+            out.pens.push_back({after->seq, after->pen});
         }
     }
     // Each owner's latest pen: the own strokes drawn after the page was read take it.
     for (const auto& owner : s.pens) {
         if (!owner.second.pending.empty()) {
             const PendingPen& last = owner.second.pending.back();
-            out.pens.push_back({kPendingSeqBase + last.id, owner.first, last.pen});
+            out.pens.push_back({kPendingSeqBase + last.id, last.pen});
         } else if (!owner.second.settled.empty()) {
             const PenItem& last = owner.second.settled.back();
-            out.pens.push_back({last.seq, owner.first, last.pen});
+            out.pens.push_back({last.seq, last.pen});
         }
     }
 }
@@ -189,7 +173,6 @@ void RemotePaintStore::Init()
 void RemotePaintStore::Shutdown()
 {
     ClearAll();
-    std::free(g_heapKeeper.exchange(nullptr));
 }
 
 void RemotePaintStore::ClearAll()
@@ -208,7 +191,7 @@ void RemotePaintStore::AddOwnPen(const ReceivedPaintObject& pen, uint32_t stroke
 {
     RemotePaintEntry entry;
     if (!ConvertReceivedPaint(pen, entry) || !entry.object || !entry.object->pen) return;
-    StorePen(entry.object->ownerKey, *entry.object->pen, strokesInFlight);
+    StorePen(SharedPaint(entry.object.release()), strokesInFlight);
 }
 
 void RemotePaintStore::Add(const ReceivedPaintObject& received)
@@ -216,7 +199,7 @@ void RemotePaintStore::Add(const ReceivedPaintObject& received)
     RemotePaintEntry entry;
     if (!ConvertReceivedPaint(received, entry) || !entry.object) return;
     if (entry.object->type == ePaintObject_Pen) {
-        if (entry.object->pen) StorePen(entry.object->ownerKey, *entry.object->pen, 0);
+        if (entry.object->pen) StorePen(SharedPaint(entry.object.release()), 0);
         return;
     }
     StrokeItem item;
@@ -291,7 +274,7 @@ void RemotePaintStore::ClearDocument(uint8_t kind, uint64_t docId)
     }
 }
 
-bool RemotePaintStore::GetPage(uint8_t kind, uint64_t docId, uint16_t page, std::vector<PaintObject*>& objects)
+bool RemotePaintStore::GetPage(uint8_t kind, uint64_t docId, uint16_t page, KeyedPaintObjects& objects)
 {
     PageSnapshot snapshot;
     TakeSnapshot(kind, docId, page, snapshot);
@@ -308,26 +291,17 @@ bool RemotePaintStore::GetPage(uint8_t kind, uint64_t docId, uint16_t page, std:
     std::unordered_map<int32_t, uint32_t> ownerKeys;
     objects.reserve(objects.size() + snapshot.strokes.size() + snapshot.pens.size());
     const size_t before = objects.size();
-    size_t pen = 0;
-    auto emitPen = [&](const PenOut& out) {
-        uint32_t& key = ownerKeys[out.owner];
-        PaintPen copy = out.pen;
-        copy.orderKey = std::max(copy.orderKey, key);
-        key = copy.orderKey;
-        objects.push_back(PaintObject::NewPen(out.owner, copy));
+    auto emit = [&](SharedPaint&& object) {
+        uint32_t& key = ownerKeys[object->ownerKey];
+        key = std::max(object->OrderKey(), key);
+        objects.push_back({key, std::move(object)});
     };
-    size_t bytes = 0;
-    for (const StrokeItem& item : snapshot.strokes) {
-        while (pen < snapshot.pens.size() && snapshot.pens[pen].seq < item.seq) emitPen(snapshot.pens[pen++]);
-        auto* copy = new PaintObject(*item.object);
-        bytes += sizeof(PaintObject) + sizeof(PaintStroke) + copy->stroke->points.size() * sizeof(PaintPoint);
-        uint32_t& key = ownerKeys[copy->ownerKey];
-        copy->stroke->orderKey = std::max(copy->stroke->orderKey, key);
-        key = copy->stroke->orderKey;
-        objects.push_back(copy);
+    size_t pen = 0;
+    for (StrokeItem& item : snapshot.strokes) {
+        while (pen < snapshot.pens.size() && snapshot.pens[pen].seq < item.seq) emit(std::move(snapshot.pens[pen++].pen));
+        emit(std::move(item.object));
     }
-    while (pen < snapshot.pens.size()) emitPen(snapshot.pens[pen++]);
-    KeepHeapCommitted(bytes);
+    while (pen < snapshot.pens.size()) emit(std::move(snapshot.pens[pen++].pen));
     return objects.size() > before;
 }
 

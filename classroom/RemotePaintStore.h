@@ -37,13 +37,13 @@ public:
     static void RemoveObject(uint8_t kind, uint64_t docId, uint16_t page, uint32_t orderKey);
     static void ClearPage(uint8_t kind, uint64_t docId, uint16_t page);
     static void ClearDocument(uint8_t kind, uint64_t docId);
-    // Appends to objects copies of the page's strokes and of the pens that paint them, in arrival
-    // order: the pen each stroke's owner had when it arrived, and every owner's latest pen (for the
-    // strokes drawn after the read). Only these matter to a surface, so a read costs the page, not the
-    // class's history. Each owner's copies are keyed to rise along its arrival order, so a surface
-    // sorting by key draws each stroke with that pen. The copies belong to the caller. True when at
+    // Appends to objects the page's strokes and the pens that paint them, in arrival order: the pen
+    // each stroke's owner had when it arrived, and every owner's latest pen (for the strokes drawn
+    // after the read). Only these matter to a surface, so a read costs the page, not the class's
+    // history. The objects are the stored ones, shared read-only; each owner's are keyed to rise along
+    // its arrival order, so a surface sorting by key draws each stroke with that pen. True when at
     // least one was appended.
-    static bool GetPage(uint8_t kind, uint64_t docId, uint16_t page, std::vector<PaintObject*>& objects);
+    static bool GetPage(uint8_t kind, uint64_t docId, uint16_t page, KeyedPaintObjects& objects);
     // Number of stored entries, for the windows' diagnostics and the tests.
     static size_t Count();
 };

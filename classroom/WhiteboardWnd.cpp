@@ -68,10 +68,9 @@ void CWhiteboardWnd::LoadPage(int page)
 {
     CPaintControlUI* surface = GetSurface(page);
     if (!surface) return;
-    std::vector<PaintObject*> objects;
+    KeyedPaintObjects objects;
     RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, static_cast<uint16_t>(page), objects);
-    surface->LoadObjects(objects);
-    FreePaintObjects(objects);
+    surface->LoadSharedObjects(objects);
 }
 
 void CWhiteboardWnd::OnStrokeFinished(TNotifyUI& msg)

@@ -118,8 +118,10 @@ void CPaintControlUI::FinishStroke()
 
 void CPaintControlUI::AddLocalStroke(const PaintStroke& stroke)
 {
+    std::shared_ptr<const PaintObject> object(
+        PaintObject::NewStroke(static_cast<int32_t>(SessionContext::Instance()->userId), stroke));
     Guard guard(*this);
-    m_objects.emplace_back(PaintObject::NewStroke(static_cast<int32_t>(SessionContext::Instance()->userId), stroke));
+    m_objects.push_back({object->OrderKey(), std::move(object)});
 }
 
 void CPaintControlUI::ClearObjects()
@@ -136,7 +138,20 @@ void CPaintControlUI::LoadObjects(const PaintObjectPtrs& objects)
     {
         Guard guard(*this);
         for (const PaintObject* object : objects)
-            if (object) m_objects.emplace_back(new PaintObject(*object));
+            if (object) m_objects.push_back({object->OrderKey(), std::make_shared<const PaintObject>(*object)});
+        SortPaintObjects(m_objects);
+    }
+    Invalidate();
+}
+
+void CPaintControlUI::LoadSharedObjects(const KeyedPaintObjects& objects)
+{
+    ClearObjects();
+    {
+        Guard guard(*this);
+        m_objects.reserve(objects.size());
+        for (const KeyedPaintObject& keyed : objects)
+            if (keyed.object) m_objects.push_back(keyed);
         SortPaintObjects(m_objects);
     }
     Invalidate();
@@ -145,8 +160,9 @@ void CPaintControlUI::LoadObjects(const PaintObjectPtrs& objects)
 void CPaintControlUI::AppendObject(const PaintObject& object)
 {
     {
+        auto copy = std::make_shared<const PaintObject>(object);
         Guard guard(*this);
-        m_objects.emplace_back(new PaintObject(object));
+        m_objects.push_back({object.OrderKey(), std::move(copy)});
     }
     Invalidate();
 }
@@ -161,7 +177,8 @@ void CPaintControlUI::PaintObjects(HDC hDC)
     // A pen object changes only its owner's strokes that follow it in the list.
     std::map<int32_t, PaintPen> pens;
     const PaintPen none{0, 0, 0, 0};
-    for (const auto& object : m_objects) {
+    for (const KeyedPaintObject& keyed : m_objects) {
+        const PaintObject* object = keyed.object.get();
         if (object->ownerKey == 0) continue;
         if (object->type == ePaintObject_Pen && object->pen) {
             pens[object->ownerKey] = *object->pen;

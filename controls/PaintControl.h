@@ -25,6 +25,8 @@ public:
     void ClearObjects();
     // Deep copies of the non-null objects, sorted by order key; the caller keeps its own.
     void LoadObjects(const PaintObjectPtrs& objects);
+    // The same for objects shared read-only (a page of the drawing store), sorted by the keys given.
+    void LoadSharedObjects(const KeyedPaintObjects& objects);
     // A deep copy at the end of the list, not sorted: a pen chosen now inks only the strokes after it,
     // and every stroke already on the surface stays where it is.
     void AppendObject(const PaintObject& object);
@@ -33,7 +35,7 @@ public:
     size_t GetObjectCount() const { return m_objects.size(); }
     const PaintObject* GetObjectAt(size_t index) const
     {
-        return index < m_objects.size() ? m_objects[index].get() : nullptr;
+        return index < m_objects.size() ? m_objects[index].object.get() : nullptr;
     }
     const PaintStroke& GetLiveStroke() const { return m_liveStroke; }
     bool IsStroking() const { return m_bStroking; }
@@ -56,5 +58,5 @@ private:
     class Guard;
     CRITICAL_SECTION m_lock;
     bool m_bLockReady = false;
-    std::vector<std::unique_ptr<PaintObject>> m_objects;
+    KeyedPaintObjects m_objects;
 };

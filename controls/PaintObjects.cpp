@@ -20,12 +20,12 @@ PaintObject& PaintObject::operator=(const PaintObject& other)
     return *this;
 }
 
-PaintObject* PaintObject::NewStroke(int32_t owner, const PaintStroke& value)
+PaintObject* PaintObject::NewStroke(int32_t owner, PaintStroke value)
 {
     auto* object = new PaintObject;
     object->type = ePaintObject_Stroke;
     object->ownerKey = owner;
-    object->stroke.reset(new PaintStroke(value));
+    object->stroke.reset(new PaintStroke(std::move(value)));
     return object;
 }
 
@@ -77,10 +77,8 @@ PaintStroke SimplifyStroke(const PaintStroke& stroke)
     return out;
 }
 
-void SortPaintObjects(std::vector<std::unique_ptr<PaintObject>>& objects)
+void SortPaintObjects(KeyedPaintObjects& objects)
 {
     std::stable_sort(objects.begin(), objects.end(),
-                     [](const std::unique_ptr<PaintObject>& a, const std::unique_ptr<PaintObject>& b) {
-                         return a->OrderKey() < b->OrderKey();
-                     });
+                     [](const KeyedPaintObject& a, const KeyedPaintObject& b) { return a.orderKey < b.orderKey; });
 }

@@ -39,8 +39,10 @@ struct PaintObject {
     PaintObject() = default;
     PaintObject(const PaintObject& other) { *this = other; }
     PaintObject& operator=(const PaintObject& other);
+    PaintObject(PaintObject&&) = default;
+    PaintObject& operator=(PaintObject&&) = default;
 
-    static PaintObject* NewStroke(int32_t owner, const PaintStroke& stroke);
+    static PaintObject* NewStroke(int32_t owner, PaintStroke stroke);
     static PaintObject* NewPen(int32_t owner, const PaintPen& pen);
     // The order key of the payload; 0 without one.
     uint32_t OrderKey() const;
@@ -48,9 +50,18 @@ struct PaintObject {
 
 using PaintObjectPtrs = std::vector<PaintObject*>;
 
+// An object shared read-only by the drawing store and the surfaces that show it, so a page is loaded
+// without copying its strokes, with the key it sorts by there: the store may raise an object's own key
+// so that each owner's objects sort in arrival order.
+struct KeyedPaintObject {
+    uint32_t orderKey = 0;
+    std::shared_ptr<const PaintObject> object;
+};
+using KeyedPaintObjects = std::vector<KeyedPaintObject>;
+
 // The points that travel to the room: the first and last points, and every middle point where the
 // stroke turns by more than 15 degrees (or repeats its predecessor).
 PaintStroke SimplifyStroke(const PaintStroke& stroke);
 
-// Stable ascending sort by the payloads' order keys, unsigned.
-void SortPaintObjects(std::vector<std::unique_ptr<PaintObject>>& objects);
+// Stable ascending sort by the keys, unsigned.
+void SortPaintObjects(KeyedPaintObjects& objects);

@@ -57,10 +57,9 @@ ReadCost PageRead(int minReads, double minSeconds)
     int reads = 0;
     const double start = Seconds();
     while (reads < minReads || Seconds() - start < minSeconds) {
-        std::vector<PaintObject*> page;
+        KeyedPaintObjects page;
         RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, static_cast<uint16_t>(1 + reads % 4), page);
         objects += page.size();
-        FreePaintObjects(page);
         ++reads;
     }
     cost.ms = (Seconds() - start) * 1000.0 / reads;

@@ -39,7 +39,7 @@ protected:
     void TearDown() override
     {
         RemotePaintStore::Shutdown();
-        FreePaintObjects(page);
+        page.clear();
     }
     void Add(ReceivedPaintObject* r)
     {
@@ -49,22 +49,23 @@ protected:
     // Keys of the page's objects, pens marked by adding 1000000.
     std::vector<uint32_t> Keys(uint8_t kind, uint64_t doc, uint16_t pageNo)
     {
-        FreePaintObjects(page);
+        page.clear();
         RemotePaintStore::GetPage(kind, doc, pageNo, page);
         std::vector<uint32_t> keys;
-        for (PaintObject* o : page) keys.push_back(o->OrderKey() + (o->type == ePaintObject_Pen ? 1000000u : 0u));
+        for (const KeyedPaintObject& o : page)
+            keys.push_back(o.orderKey + (o.object->type == ePaintObject_Pen ? 1000000u : 0u));
         return keys;
     }
     // Colour and width of each stroke of the page read last, in the order a surface paints them: sorted
     // by key, each pen object setting its owner's pen for the strokes after it.
     std::vector<std::pair<uint32_t, int32_t>> Painted(std::map<int32_t, PaintPen>* latest = nullptr) const
     {
-        std::vector<std::unique_ptr<PaintObject>> sorted;
-        for (PaintObject* o : page) sorted.emplace_back(new PaintObject(*o));
+        KeyedPaintObjects sorted = page;
         SortPaintObjects(sorted);
         std::map<int32_t, PaintPen> pens;
         std::vector<std::pair<uint32_t, int32_t>> drawn;
-        for (const auto& o : sorted) {
+        for (const KeyedPaintObject& keyed : sorted) {
+            const PaintObject* o = keyed.object.get();
             if (o->type == ePaintObject_Pen) pens[o->ownerKey] = *o->pen;
             else drawn.push_back(pens.count(o->ownerKey) ? std::make_pair(pens[o->ownerKey].colour, pens[o->ownerKey].width)
                                                          : std::make_pair(0u, 0));
@@ -72,7 +73,7 @@ protected:
         if (latest) *latest = pens;
         return drawn;
     }
-    std::vector<PaintObject*> page;
+    KeyedPaintObjects page;
 };
 
 } // namespace
@@ -92,7 +93,7 @@ TEST_F(PaintStore, PenColoursComeFromTheTableAndOthersAreBlack)
     Add(NewPen(43, 9, 1, 0, 2));
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
     ASSERT_EQ(page.size(), 2u);
-    const PaintObject& first = *page[0];
+    const PaintObject& first = *page[0].object;
     EXPECT_EQ(first.type, ePaintObject_Pen);
     EXPECT_EQ(first.ownerKey, 42);
     ASSERT_TRUE(first.pen);
@@ -100,7 +101,7 @@ TEST_F(PaintStore, PenColoursComeFromTheTableAndOthersAreBlack)
     EXPECT_EQ(first.pen->width, 5);
     EXPECT_EQ(first.pen->style, 2);
     EXPECT_EQ(first.pen->orderKey, 0x80000001u);
-    EXPECT_EQ(page[1]->pen->colour, 0xFF000000u);
+    EXPECT_EQ(page[1].object->pen->colour, 0xFF000000u);
 }
 
 TEST_F(PaintStore, StrokesAreScaledToTheSendersSurfaceInReceivedOrder)
@@ -110,7 +111,7 @@ TEST_F(PaintStore, StrokesAreScaledToTheSendersSurfaceInReceivedOrder)
                   {{320, 240}, {0, 0}, {640, 480}, {static_cast<int16_t>(-1), 120}}));
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 2, page));
     ASSERT_EQ(page.size(), 1u);
-    const PaintObject& o = *page[0];
+    const PaintObject& o = *page[0].object;
     EXPECT_EQ(o.type, ePaintObject_Stroke);
     EXPECT_EQ(o.ownerKey, 7);
     ASSERT_TRUE(o.stroke);
@@ -124,12 +125,6 @@ TEST_F(PaintStore, StrokesAreScaledToTheSendersSurfaceInReceivedOrder)
     EXPECT_EQ(o.stroke->points[2].y, 1.0f);
     EXPECT_EQ(o.stroke->points[3].x, 65535.0f / 640.0f);
     EXPECT_EQ(o.stroke->points[3].y, 0.25f);
-
-    // The copies are the caller's: changing one leaves the store as it was.
-    o.stroke->points.clear();
-    FreePaintObjects(page);
-    ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 2, page));
-    EXPECT_EQ(page[0]->stroke->points.size(), 4u);
 }
 
 TEST_F(PaintStore, UnusableDrawingsAreNotStored)
@@ -175,7 +170,7 @@ TEST_F(PaintStore, APageHoldsItsStrokesWithThePensThatPaintThemWhateverTheHistor
     EXPECT_EQ(Keys(eRemotePaint_Document, 78, 1), (std::vector<uint32_t>{1000010, 14, 1000015}));
     // A page without strokes still answers the latest pens; the whiteboard's tab 1 is not document 77's
     // page 1.
-    FreePaintObjects(page);
+    page.clear();
     EXPECT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 4, page));
     EXPECT_EQ(Keys(eRemotePaint_Document, 0, 1), (std::vector<uint32_t>{1000015}));
 
@@ -185,7 +180,7 @@ TEST_F(PaintStore, APageHoldsItsStrokesWithThePensThatPaintThemWhateverTheHistor
     for (uint32_t key = 1; key <= 29000; ++key) Add(NewPen(1 + key % 30, static_cast<uint8_t>(1 + key % 4), 3, 0, key));
     Add(NewStroke(ePaintSource_Whiteboard, 3, 0, 3, 29001));
     Add(NewPen(3, 4, 3, 0, 29002));
-    FreePaintObjects(page);
+    page.clear();
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 3, page));
     EXPECT_EQ(page.size(), 32u);
     EXPECT_EQ(Painted(), (std::vector<std::pair<uint32_t, int32_t>>{{PenColourFromIndex(1 + 28982 % 4), 3}}));
@@ -209,10 +204,10 @@ TEST_F(PaintStore, RemovalAndClearingMatchKindDocumentAndPage)
     EXPECT_EQ(RemotePaintStore::Count(), 7u);
 
     RemotePaintStore::RemoveObject(eRemotePaint_Whiteboard, 0, 1, 5);
-    FreePaintObjects(page);
+    page.clear();
     RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page);
     ASSERT_EQ(page.size(), 2u);
-    EXPECT_EQ(page[1]->ownerKey, 2); // only the earlier of the two was removed
+    EXPECT_EQ(page[1].object->ownerKey, 2); // only the earlier of the two was removed
 
     RemotePaintStore::ClearPage(eRemotePaint_Whiteboard, 0, 0);
     EXPECT_EQ(RemotePaintStore::Count(), 6u);
@@ -253,16 +248,16 @@ TEST_F(PaintStore, ConcurrentAddsAndReadsLoseNothing)
     bool ordered = true;
     std::thread reader([&] {
         for (int round = 0; round < 200; ++round) {
-            std::vector<PaintObject*> seen;
+            KeyedPaintObjects seen;
             RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, seen);
             uint32_t last[kThreads + 1] = {};
-            for (PaintObject* o : seen) {
+            for (const KeyedPaintObject& keyed : seen) {
+                const PaintObject* o = keyed.object.get();
                 if (o->type != ePaintObject_Stroke) continue;
                 if (!o->stroke || o->stroke->points.size() != 2 || o->stroke->orderKey <= last[o->ownerKey])
                     ordered = false;
                 last[o->ownerKey] = o->stroke->orderKey;
             }
-            FreePaintObjects(seen);
         }
     });
     for (auto& w : writers) w.join();
@@ -273,7 +268,7 @@ TEST_F(PaintStore, ConcurrentAddsAndReadsLoseNothing)
     EXPECT_EQ(RemotePaintStore::Count(), kThreads * kPerThread + pens);
     size_t strokes = 0;
     for (uint16_t p = 1; p <= 4; ++p) {
-        FreePaintObjects(page);
+        page.clear();
         RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, p, page);
         EXPECT_EQ(page.size(), kThreads * kPerThread / 4 + pens) << p;
         strokes += page.size() - pens;
@@ -301,11 +296,11 @@ TEST_F(PaintStore, ConcurrentRemovalsTakeEachEntryOnce)
     clearer.join();
     EXPECT_EQ(RemotePaintStore::Count(), 400u);
     std::vector<uint32_t> keys, owners;
-    FreePaintObjects(page);
+    page.clear();
     RemotePaintStore::GetPage(eRemotePaint_Document, 70, 3, page);
-    for (PaintObject* o : page) {
-        keys.push_back(o->OrderKey());
-        owners.push_back(static_cast<uint32_t>(o->ownerKey));
+    for (const KeyedPaintObject& o : page) {
+        keys.push_back(o.orderKey);
+        owners.push_back(static_cast<uint32_t>(o.object->ownerKey));
     }
     std::vector<uint32_t> expectedKeys;
     for (uint32_t key = 1; key <= 400; ++key) expectedKeys.push_back(key);
@@ -326,7 +321,7 @@ TEST_F(PaintStore, EachStrokeSortsAfterThePenItsOwnerHadWhenItArrived)
     Add(NewPen(7, 1, 2, 0, 10002)); // red, width 2
     Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 4));
     Add(NewPen(8, 4, 4, 0, 20001)); // blue: only strokes after it
-    FreePaintObjects(page);
+    page.clear();
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
     std::map<int32_t, PaintPen> pens;
     const std::vector<std::pair<uint32_t, int32_t>> expected = {
@@ -348,20 +343,20 @@ TEST_F(PaintStore, AnOwnPenPickedWhileStrokesAreOnTheirWayComesAfterThem)
     RemotePaintStore::AddOwnPen(*yellow, 2);
     EXPECT_EQ(RemotePaintStore::Count(), 3u);
     std::map<int32_t, PaintPen> pens;
-    FreePaintObjects(page);
+    page.clear();
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
     EXPECT_TRUE(Painted(&pens).empty());
     EXPECT_EQ(pens[7].colour, 0xFFFFCC33u);
 
     Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 102));
-    FreePaintObjects(page);
+    page.clear();
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
     EXPECT_EQ(Painted(&pens), (std::vector<std::pair<uint32_t, int32_t>>{{0xFF33BB44u, 3}}));
     EXPECT_EQ(pens[7].colour, 0xFFFFCC33u);
 
     Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 103));
     Add(NewStroke(ePaintSource_Whiteboard, 7, 0, 1, 104));
-    FreePaintObjects(page);
+    page.clear();
     ASSERT_TRUE(RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page));
     EXPECT_EQ(Painted(&pens),
               (std::vector<std::pair<uint32_t, int32_t>>{{0xFF33BB44u, 3}, {0xFF33BB44u, 3}, {0xFFFFCC33u, 3}}));
@@ -404,9 +399,10 @@ TEST_F(PaintStore, RandomReceivedRecordsNeverBreakTheStore)
     // Every stored point stays within what a 16-bit coordinate on the sender's surface can give.
     size_t strokesSeen = 0;
     for (uint8_t kind = 2; kind <= 3; ++kind) {
-        FreePaintObjects(page);
+        page.clear();
         RemotePaintStore::GetPage(kind, 0, 1, page);
-        for (PaintObject* o : page) {
+        for (const KeyedPaintObject& keyed : page) {
+            const PaintObject* o = keyed.object.get();
             if (o->type != ePaintObject_Stroke) continue;
             ++strokesSeen;
             for (const PaintPoint& p : o->stroke->points) {

@@ -35,11 +35,10 @@ Bytes Stroke(uint8_t kind, uint32_t owner, uint16_t page, uint32_t key, uint64_t
 // The strokes the store holds for one page (the pens every page carries are not counted).
 size_t StrokesOn(uint8_t kind, uint64_t docId, uint16_t page)
 {
-    std::vector<PaintObject*> objects;
+    KeyedPaintObjects objects;
     RemotePaintStore::GetPage(kind, docId, page, objects);
     size_t strokes = 0;
-    for (PaintObject* o : objects) strokes += o->type == ePaintObject_Stroke;
-    FreePaintObjects(objects);
+    for (const KeyedPaintObject& o : objects) strokes += o.object->type == ePaintObject_Stroke;
     return strokes;
 }
 
@@ -198,16 +197,16 @@ TEST(MainWndDrawingEdges, AHistoryKeepsTheOwnPenReloadsBothBoardsAndAPageClearLe
     const size_t boardReloads = board.Count(5), docReloads = doc.Count(5);
     ASSERT_TRUE(h.Push(eType_PaintList, Bytes()));
     ASSERT_TRUE(PumpUntil([&] { return board.Count(5) == boardReloads + 1 && doc.Count(5) == docReloads + 1; }, 3000));
-    std::vector<PaintObject*> objects;
+    KeyedPaintObjects objects;
     RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, objects);
     ASSERT_EQ(objects.size(), 1u);
-    ASSERT_EQ(objects[0]->type, ePaintObject_Pen);
-    EXPECT_EQ(objects[0]->ownerKey, static_cast<int32_t>(kOwnId));
-    EXPECT_EQ(objects[0]->pen->colour, PenColourFromIndex(3));
-    EXPECT_EQ(objects[0]->pen->width, 6);
-    EXPECT_EQ(objects[0]->pen->style, 2);
-    EXPECT_EQ(objects[0]->pen->orderKey, 10042u);
-    FreePaintObjects(objects);
+    const PaintObject& pen = *objects[0].object;
+    ASSERT_EQ(pen.type, ePaintObject_Pen);
+    EXPECT_EQ(pen.ownerKey, static_cast<int32_t>(kOwnId));
+    EXPECT_EQ(pen.pen->colour, PenColourFromIndex(3));
+    EXPECT_EQ(pen.pen->width, 6);
+    EXPECT_EQ(pen.pen->style, 2);
+    EXPECT_EQ(pen.pen->orderKey, 10042u);
 
     // Ben's stroke joins the own pen on its page; the room's clear of that page leaves the pen alone.
     ASSERT_TRUE(h.Push(eType_PaintObject, Stroke(0x12, kBen, 1, 5), kBen));

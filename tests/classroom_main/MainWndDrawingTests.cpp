@@ -257,11 +257,11 @@ TEST(MainWndDrawing, APenPickKeepsEveryStrokeOnTheDrawersBoardWhetherTheRoomRetu
         // Both strokes come back now, after the blue pen; a reload paints them from the store.
         h.room.reg.HoldDrawingEchoes(false);
         auto ownStrokes = [] {
-            std::vector<PaintObject*> page;
+            KeyedPaintObjects page;
             RemotePaintStore::GetPage(eRemotePaint_Whiteboard, 0, 1, page);
             size_t strokes = 0;
-            for (PaintObject* o : page) strokes += o->type == ePaintObject_Stroke && o->ownerKey == int32_t(kOwnId);
-            FreePaintObjects(page);
+            for (const KeyedPaintObject& o : page)
+                strokes += o.object->type == ePaintObject_Stroke && o.object->ownerKey == int32_t(kOwnId);
             return strokes;
         };
         ASSERT_TRUE(PumpUntil([&] { return ownStrokes() == 2; }, 5000));
