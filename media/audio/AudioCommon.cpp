@@ -100,3 +100,27 @@ void CopyToRegions(void* first, DWORD firstBytes, void* second, DWORD secondByte
     if (first && firstBytes) memcpy(first, from, firstBytes);
     if (second && secondBytes) memcpy(second, from + firstBytes, secondBytes);
 }
+
+void ReleaseAfterUnload(std::initializer_list<IUnknown*> objects)
+{
+    // The releases run dsound.dll's code after this library's import of it is gone.
+    HMODULE pinned = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"dsound.dll", &pinned);
+    // The thread starts at ExitThread; the releases go in as APCs queued before it runs, which a thread
+    // runs first, in order. IUnknown::Release and an APC routine take one pointer-size argument in the
+    // same calling convention, as do ExitThread and a thread routine.
+    HANDLE thread = CreateThread(nullptr, 0, reinterpret_cast<LPTHREAD_START_ROUTINE>(reinterpret_cast<void*>(&ExitThread)),
+                                 nullptr, CREATE_SUSPENDED, nullptr);
+    if (!thread) {
+        MEDIA_LOG("Err: no thread to release the devices = %lu, left open\r\n", GetLastError());
+        return;
+    }
+    for (IUnknown* object : objects) {
+        if (!object) continue;
+        void* release = (*reinterpret_cast<void***>(object))[2]; // IUnknown's third slot
+        if (!QueueUserAPC(reinterpret_cast<PAPCFUNC>(release), thread, reinterpret_cast<ULONG_PTR>(object)))
+            MEDIA_LOG("Err: device release not queued = %lu, left open\r\n", GetLastError());
+    }
+    ResumeThread(thread);
+    CloseHandle(thread);
+}

@@ -5,6 +5,7 @@
 #include <mmsystem.h>
 #include <mmreg.h>
 #include <dsound.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -21,11 +22,18 @@ public:
     explicit operator bool() const { return m_ptr != nullptr; }
     T** Receive() { Reset(); return &m_ptr; }
     void Reset() { if (m_ptr) m_ptr->Release(); m_ptr = nullptr; }
-    // Forgets the pointer without releasing it (library unload, where a release can deadlock).
-    void Abandon() { m_ptr = nullptr; }
+    // Hands the pointer over without releasing it.
+    T* Detach() { T* ptr = m_ptr; m_ptr = nullptr; return ptr; }
 private:
     T* m_ptr = nullptr;
 };
+
+// For the library's unload: releases the objects, in the order given, on a thread of their own once the
+// loader lock is free. A release from DllMain can deadlock (it waits for DirectSound's threads, which wait
+// for the loader lock), and leaving the objects alive leaves those threads running to the process's end.
+// Only code of the pinned dsound.dll and of kernel32 runs there, since this library is gone by then.
+// Null entries are skipped.
+void ReleaseAfterUnload(std::initializer_list<IUnknown*> objects);
 
 // Owner of one kernel handle (events, threads).
 class ScopedHandle {

@@ -173,10 +173,7 @@ void CDSAudioPlay::Abandon()
 {
     StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "playback", m_inCallback);
     if (m_buffer) m_buffer->Stop();
-    m_notify.Abandon();
-    m_buffer.Abandon();
-    m_plainBuffer.Abandon();
-    m_dsound.Abandon();
+    ReleaseAfterUnload({m_notify.Detach(), m_buffer.Detach(), m_plainBuffer.Detach(), m_dsound.Detach()});
     m_notifyEvent.Abandon();
     m_stopEvent.Reset();
     m_stoppedEvent.Reset();

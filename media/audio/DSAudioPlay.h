@@ -20,7 +20,8 @@ public:
                       AudioBlockCallback callback, void* user);
     void Stop();
     void Reset();
-    // Stops inside the loader lock (library unload), leaving the device objects unreleased.
+    // Stops inside the loader lock (library unload); the device objects are released after it
+    // (ReleaseAfterUnload).
     void Abandon();
 
     bool IsRunning() const { return m_thread.Get() != nullptr; }

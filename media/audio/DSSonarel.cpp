@@ -181,9 +181,7 @@ void CDSSonarel::Abandon()
 {
     if (m_buffer) m_buffer->Stop();
     StopWorkerThread(m_thread, m_stopEvent.Get(), m_stoppedEvent.Get(), kTerminatedExitCode, true, "capture", m_inCallback);
-    m_notify.Abandon();
-    m_buffer.Abandon();
-    m_capture.Abandon();
+    ReleaseAfterUnload({m_notify.Detach(), m_buffer.Detach(), m_capture.Detach()});
     m_notifyEvent.Abandon();
     m_stopEvent.Reset();
     m_stoppedEvent.Reset();

@@ -17,8 +17,8 @@ public:
               void* user);
     // Stops the buffer and the thread and releases everything; harmless when nothing runs.
     void Stop();
-    // Stops the buffer and the thread inside the loader lock (library unload): the device objects and
-    // events are left unreleased, since releasing them there waits for DirectSound's own threads.
+    // Stops the buffer and the thread inside the loader lock (library unload): the device objects are
+    // released after the loader lock (ReleaseAfterUnload), the events are left open.
     void Abandon();
 
     bool IsRunning() const { return m_thread.Get() != nullptr; }

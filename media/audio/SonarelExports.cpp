@@ -66,7 +66,8 @@ public:
 
 private:
     // A host that unloads the library without closing its handles would leave threads running in
-    // unmapped code: they are stopped, and their device objects abandoned as the loopback's are.
+    // unmapped code: they are stopped, and their device objects released after the unload as the
+    // loopback's are.
     static void StopUnclosedObjects()
     {
         std::vector<const void*> captures = Registry(static_cast<CDSSonarel*>(nullptr)).Live();
@@ -74,8 +75,6 @@ private:
         if (captures.empty() && players.empty()) return;
         MEDIA_LOG("Warn: unloaded with %d capture and %d playback handles open\r\n", static_cast<int>(captures.size()),
                   static_cast<int>(players.size()));
-        HMODULE pinned = nullptr;
-        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"dsound.dll", &pinned);
         for (const void* capture : captures) const_cast<CDSSonarel*>(static_cast<const CDSSonarel*>(capture))->Abandon();
         for (const void* player : players) const_cast<CDSAudioPlay*>(static_cast<const CDSAudioPlay*>(player))->Abandon();
     }

@@ -81,15 +81,11 @@ TEST(SonarelDeviceRows, AtMostTenRowsOfAtMost127Characters)
     EXPECT_EQ(0, CopyDeviceNames({}, rows));
 }
 
-// These drive DirectSound from the test program itself. A 64-bit Wine process that does that as well as
-// loading and unloading the library now and then crashes in its own exit, after every test has passed;
-// the CTest entry audio_buffer_tests runs them in a process of their own.
+// These drive DirectSound from the test program itself.
 class SonarelBuffers : public testing::Test {
 protected:
     void SetUp() override
     {
-        if (GetEnvironmentVariableW(L"LV_SONAREL_BUFFERS", nullptr, 0) == 0)
-            GTEST_SKIP() << "runs as audio_buffer_tests";
         if (!SoundExpected()) GTEST_SKIP() << "no sound server in this run";
     }
 };

@@ -4,6 +4,7 @@
 #include "tests/support/TestFolders.h"
 
 #include <mmsystem.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -107,3 +108,45 @@ size_t BlockRecorder::Count() const
 }
 
 bool ThreadEnded(HANDLE thread, DWORD waitMs) { return thread && WaitForSingleObject(thread, waitMs) == WAIT_OBJECT_0; }
+
+namespace {
+
+size_t ThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    size_t count = 0;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
+
+} // namespace
+
+size_t SettledThreadCount()
+{
+    // Stable over 500 ms, or the lowest seen in 5 s.
+    size_t lowest = ThreadCount();
+    DWORD stableSince = GetTickCount();
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000 && GetTickCount() - stableSince < 500;) {
+        Sleep(50);
+        const size_t now = ThreadCount();
+        if (now < lowest) {
+            lowest = now;
+            stableSince = GetTickCount();
+        }
+    }
+    return lowest;
+}
+
+bool ThreadCountFallsTo(size_t count, DWORD waitMs)
+{
+    // Polled: no event tells when another library's thread has ended.
+    for (DWORD start = GetTickCount();; Sleep(50)) {
+        if (ThreadCount() <= count) return true;
+        if (GetTickCount() - start > waitMs) return false;
+    }
+}

@@ -89,3 +89,7 @@ private:
 
 // Whether a thread of the given handle has ended (within the wait).
 bool ThreadEnded(HANDLE thread, DWORD waitMs = 0);
+// The number of this process's threads once it has stopped falling (up to 5 s).
+size_t SettledThreadCount();
+// True when the number of this process's threads falls to count within the wait.
+bool ThreadCountFallsTo(size_t count, DWORD waitMs);
