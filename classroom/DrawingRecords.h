@@ -4,8 +4,6 @@
 
 #include <windows.h>
 
-#include <vector>
-
 // Sub-code of WM_USER_UI_NOTICE from the pen tool bar, passed on to the board windows: lParam 1 when
 // the pen is the chosen tool, 0 while the text or eraser tool is.
 const WPARAM kNoticeDrawingTool = 26;

@@ -39,8 +39,6 @@ struct PaintObject {
     PaintObject() = default;
     PaintObject(const PaintObject& other) { *this = other; }
     PaintObject& operator=(const PaintObject& other);
-    PaintObject(PaintObject&&) = default;
-    PaintObject& operator=(PaintObject&&) = default;
 
     static PaintObject* NewStroke(int32_t owner, PaintStroke stroke);
     static PaintObject* NewPen(int32_t owner, const PaintPen& pen);
